@@ -1,0 +1,148 @@
+#include "app/frmCnt.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cmath>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/RunCase.h"
+#include "app/RunHost.h"
+#include "core/Error.h"
+#include "core/Model.h"
+#include "input/FreeField.h"
+
+namespace littoral {
+
+namespace {
+double dpiX() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInchX() : 96.0;
+}
+double dpiY() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInchY() : 96.0;
+}
+}  // namespace
+
+int frmCnt::twipsX(int tw) { return static_cast<int>(std::lround(tw * dpiX() / 1440.0)); }
+int frmCnt::twipsY(int tw) { return static_cast<int>(std::lround(tw * dpiY() / 1440.0)); }
+
+frmCnt::frmCnt(const QString& appDir, QWidget* parent) : QWidget(parent), appDir_(appDir) {
+    setWindowTitle("Littoral");
+    setFixedSize(twipsX(9585), twipsY(4890));
+    auto place = [](QWidget* w, int l, int t, int wd, int ht) {
+        w->setGeometry(twipsX(l), twipsY(t), twipsX(wd), twipsY(ht));
+    };
+    FlCnt = new QListWidget(this);
+    FlCnt->setObjectName("FlCnt");
+    FlCnt->setSelectionMode(QAbstractItemView::MultiSelection);
+    place(FlCnt, 120, 120, 3495, 1530);
+    CmdGo = new QPushButton(this);
+    CmdGo->setObjectName("CmdGo");
+    place(CmdGo, 120, 1800, 3495, 375);
+    LstCntFile = new QListWidget(this);
+    LstCntFile->setObjectName("LstCntFile");
+    place(LstCntFile, 120, 2280, 3495, 2400);
+    LstInpfile = new QListWidget(this);
+    LstInpfile->setObjectName("LstInpfile");
+    place(LstInpfile, 3720, 120, 5775, 4560);
+
+    connect(FlCnt, &QListWidget::itemClicked, this, [this] { FlCnt_Click(); });
+    connect(LstCntFile, &QListWidget::itemClicked, this, [this] { LstCntFile_Click(); });
+    connect(CmdGo, &QPushButton::clicked, this, [this] { CmdGo_Click(); });
+    Form_Load();
+}
+
+void frmCnt::Form_Load() {
+    move(x(), 0);
+    folder_ = appDir_ + "/data";
+    QDir dir(folder_);
+    const QStringList names = dir.entryList({"*cnt.txt"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    FlCnt->clear();
+    FlCnt->addItems(names);
+    outBase = (appDir_ + "/output/").toStdString();
+    CmdGo->setText("run");
+    CmdGo->setEnabled(false);
+}
+
+void frmCnt::fillWithFields(QListWidget* list, const QString& path) {
+    const QString shown = QFileInfo(path).fileName();
+    try {
+        FieldReader r(path.toStdString(), shown.toStdString());
+        // Read one field at least, then until the end of the file.
+        do {
+            list->addItem(QString::fromStdString(r.text("a field")));
+        } while (!r.atEnd());
+    } catch (const StopError&) {
+        QFileInfo fi(path);
+        if (!fi.exists()) list->addItem(shown + ": the file does not exist");
+        else if (!fi.isReadable()) list->addItem(shown + ": the file cannot be read");
+        else list->addItem(shown + ": the file is empty");
+    }
+}
+
+void frmCnt::FlCnt_Click() {
+    if (CmdGo->text() != "run") return;
+    LstCntFile->clear();
+    LstInpfile->clear();
+    CmdGo->setEnabled(true);
+    QListWidgetItem* cur = FlCnt->currentItem();
+    if (!cur) return;
+    cntPath = (folder_ + "/" + cur->text()).toStdString();
+    dataDir = (folder_ + "/").toStdString();
+    fillWithFields(LstCntFile, QString::fromStdString(cntPath));
+}
+
+void frmCnt::LstCntFile_Click() {
+    LstInpfile->clear();
+    QListWidgetItem* cur = LstCntFile->currentItem();
+    const QString text = cur ? cur->text() : QString();
+    if (text.endsWith(".txt", Qt::CaseSensitive)) {
+        QString name = text;
+        name.replace('\\', '/');
+        fillWithFields(LstInpfile, folder_ + "/" + name);
+    } else {
+        LstInpfile->addItem("Not InputFlie");
+    }
+}
+
+void frmCnt::CmdGo_Click() {
+    if (CmdGo->text() != "run") return;
+    CmdGo->setText("running");
+    LstCntFile->clear();
+    runRequested_ = true;
+    // The cases run outside the window system's dispatch (see main), so that closing the
+    // window or a failed case can end the program at once.
+    QCoreApplication::exit(0);
+}
+
+void frmCnt::runSelectedCases(Model& m, RunHost& host) {
+    const int count = FlCnt->count();
+    for (int k = 0; k < count; ++k) {
+        QListWidgetItem* item = FlCnt->item(k);
+        if (!item->isSelected()) continue;
+        cntPath = (folder_ + "/" + item->text()).toStdString();
+        LstInpfile->clear();
+        LstInpfile->addItem(item->text());
+        m.cntPath = cntPath;
+        m.dataDir = (folder_ + "/").toStdString();
+        m.outBase = outBase;
+        runCase(m, host);
+    }
+}
+
+void frmCnt::appendProgress(const QString& line) {
+    LstInpfile->addItem(line);
+    LstInpfile->scrollToBottom();
+}
+
+void frmCnt::closeEvent(QCloseEvent* e) {
+    closed_ = true;
+    e->accept();
+    QCoreApplication::exit(0);
+}
+
+}  // namespace littoral

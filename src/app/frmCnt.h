@@ -1,0 +1,65 @@
+// The start-up window: lists the case control files of the data folder, shows the fields
+// of a clicked control file and of the input file chosen from it, and runs the selected
+// cases one after another. The caption of CmdGo is the window's state: "run" when idle,
+// "running" once the cases have been started; there is no way back.
+#pragma once
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+namespace littoral {
+
+struct Model;
+struct RunHost;
+
+class frmCnt : public QWidget {
+    Q_OBJECT
+public:
+    // appDir: the application folder (holds "data" and "output").
+    explicit frmCnt(const QString& appDir, QWidget* parent = nullptr);
+
+    // Controls, by their names in the program.
+    QListWidget* FlCnt;
+    QPushButton* CmdGo;
+    QListWidget* LstCntFile;
+    QListWidget* LstInpfile;
+
+    // The handlers of the window's events.
+    void Form_Load();
+    void FlCnt_Click();
+    void LstCntFile_Click();
+    void CmdGo_Click();
+
+    // The folder that FlCnt shows, and the program-wide paths set from it.
+    QString flCntFolder() const { return folder_; }
+    std::string cntPath, dataDir, outBase;
+
+    // True once CmdGo was pressed in the "run" state: the caller then runs the cases.
+    bool runRequested() const { return runRequested_; }
+    // True once the user has closed the window.
+    bool closed() const { return closed_; }
+    // Runs every selected entry of FlCnt in list order (runCase for each).
+    void runSelectedCases(Model& m, RunHost& host);
+
+    // Appends a line to LstInpfile and keeps it in view.
+    void appendProgress(const QString& line);
+
+    // Converts twips to pixels with the screen's logical resolution.
+    static int twipsX(int tw);
+    static int twipsY(int tw);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void fillWithFields(QListWidget* list, const QString& path);
+    QString folder_;
+    QString appDir_;
+    bool runRequested_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace littoral

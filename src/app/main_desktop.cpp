@@ -1,0 +1,40 @@
+// littoral: the desktop program. The start-up window lists the cases of the data folder
+// beside the program; the selected cases run one after another and the program ends by
+// itself after the last. A failed case shows its message and ends the program.
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/AppPaths.h"
+#include "app/frmCnt.h"
+#include "app/frmHost.h"
+#include "core/Error.h"
+#include "core/Model.h"
+
+using namespace littoral;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const std::string appDir = applicationFolder();
+    try {
+        checkAppFolders(appDir);
+    } catch (const StopError& e) {
+        QMessageBox::critical(nullptr, "Littoral", QString::fromStdString(e.what()));
+        return 1;
+    }
+    frmCnt window(QString::fromStdString(appDir));
+    window.show();
+    app.exec();  // returns when CmdGo is pressed or the window is closed
+    if (!window.runRequested() || window.closed()) return 0;
+
+    Model m;
+    DesktopHost host(window);
+    try {
+        window.runSelectedCases(m, host);
+    } catch (const RunAborted&) {
+        return 0;
+    } catch (const std::exception& e) {
+        QMessageBox::critical(&window, "Littoral", QString::fromStdString(e.what()));
+        return 1;
+    }
+    return 0;
+}

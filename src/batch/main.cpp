@@ -1,0 +1,128 @@
+// littoral-batch: runs the control files named on the command line one after another,
+// headless, in the same sequence as the desktop program. One line per case; a failed
+// case prints its error and the run goes on with the next; the exit status is 0 only
+// when every case ran.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "app/AppPaths.h"
+#include "app/RunCase.h"
+#include "core/Error.h"
+#include "core/Model.h"
+
+namespace fs = std::filesystem;
+using namespace littoral;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string clockText(double s) {
+    if (!std::isfinite(s) || s < 0) return "--:--";
+    const long t = static_cast<long>(s + 0.5);
+    char b[32];
+    if (t >= 3600) std::snprintf(b, sizeof b, "%ld:%02ld:%02ld", t / 3600, (t / 60) % 60, t % 60);
+    else std::snprintf(b, sizeof b, "%02ld:%02ld", t / 60, t % 60);
+    return b;
+}
+
+// A progress bar on the terminal, fed by the wave model's "endwav" lines.
+class BatchHost : public SilentHost {
+public:
+    explicit BatchHost(bool tty) : tty_(tty) {}
+    void runStarted(const Model& m) override {
+        start_ = Clock::now();
+        done_ = 0;
+        total_ = 0;
+        if (m.tEnd >= m.tStart && m.periodS > 0)
+            total_ = static_cast<long>(std::floor((static_cast<double>(m.tEndS) - m.tStartS) / m.periodS)) + 1;
+        lastShown_ = -1;
+    }
+    void progressLine(const std::string& line) override {
+        ++done_;
+        // "endwav  <time>  <periods>"
+        double time = 0;
+        std::sscanf(line.c_str(), "endwav %lf", &time);
+        const double el = std::chrono::duration<double>(Clock::now() - start_).count();
+        const double frac = total_ > 0 ? std::min(1.0, double(done_) / double(total_)) : 0.0;
+        const double rem = done_ > 0 && total_ > 0 ? el / done_ * (total_ - done_) : -1;
+        const int pct = static_cast<int>(frac * 100);
+        if (!tty_ && pct / 10 == lastShown_ / 10 && done_ != total_) return;
+        lastShown_ = pct;
+        const int width = 30, fill = static_cast<int>(frac * width + 0.5);
+        std::string bar(fill, '#');
+        bar.append(width - fill, '.');
+        std::fprintf(stderr, "%s  [%s] %ld/%ld intervals  t = %.1f s  elapsed %s  remaining %s%s", tty_ ? "\r" : "",
+                     bar.c_str(), done_, total_, time, clockText(el).c_str(), clockText(rem).c_str(),
+                     tty_ ? "   " : "\n");
+        std::fflush(stderr);
+    }
+    void runFinished(const Model&) override {
+        if (tty_ && done_ > 0) std::fprintf(stderr, "\n");
+    }
+    long intervals() const { return done_; }
+
+private:
+    bool tty_;
+    Clock::time_point start_{};
+    long done_ = 0, total_ = 0;
+    int lastShown_ = -1;
+};
+
+void usage() {
+    std::cout << "usage: littoral-batch CONTROL_FILE...\n"
+                 "  Runs each case control file (a name ending in cnt.txt) headless, one after another.\n"
+                 "  A path is taken as given; a bare name is looked up in the data folder beside the program.\n"
+                 "  Input files are read from the control file's folder; results are written below the\n"
+                 "  folder \"output\" beside that folder. The exit status is 0 only when every case ran.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage();
+        return 2;
+    }
+    const bool tty = isatty(fileno(stderr));
+    Model m;  // one model for the whole run: the random sequence continues across cases
+    int failed = 0;
+    for (int a = 1; a < argc; ++a) {
+        const std::string arg = argv[a];
+        try {
+            std::error_code ec;
+            fs::path cnt(arg);
+            if (!fs::exists(cnt, ec)) {
+                const fs::path beside = fs::path(applicationFolder()) / "data" / arg;
+                if (fs::exists(beside, ec)) cnt = beside;
+                else throw StopError(arg + ": the control file does not exist");
+            }
+            cnt = fs::absolute(cnt, ec);
+            const fs::path dataDir = cnt.parent_path();
+            const fs::path outBase = dataDir.parent_path() / "output";
+            if (!fs::is_directory(outBase, ec))
+                throw StopError("the folder \"output\" is missing beside the data folder: expected " + outBase.string() +
+                                " to exist");
+            m.cntPath = cnt.string();
+            m.dataDir = dataDir.string() + "/";
+            m.outBase = outBase.string() + "/";
+            BatchHost host(tty);
+            const auto t0 = Clock::now();
+            runCase(m, host);
+            const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+            std::cout << "ok     " << arg << ": " << host.intervals() << " intervals, results in " << m.outDir << " ("
+                      << clockText(wall) << " wall time)" << std::endl;
+        } catch (const std::exception& e) {
+            ++failed;
+            std::cout << std::flush;
+            std::cerr << (tty ? "\n" : "") << "FAILED " << arg << ": " << e.what() << std::endl;
+        }
+    }
+    return failed == 0 ? 0 : 1;
+}

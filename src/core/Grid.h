@@ -1,0 +1,140 @@
+// Grids of the model state.
+//
+// A grid covers the interior cells ixStart..ixEnd by jyStart..jyEnd plus one ghost
+// cell on every side, indexed with the model's own cell numbers, i fastest in memory:
+//
+//        j = jyEnd+1  +---+---+---+---+   ghost row (north)
+//                     | g | . | . | g |
+//                     | g | interior  |
+//        j = jyStart-1+---+---+---+---+   ghost row (south)
+//                 i = ixStart-1     ixEnd+1
+//
+// A face grid adds the component k = 0 (mass), 1 (X momentum), 2 (Y momentum) as the
+// fastest index. A list is one-dimensional with inclusive bounds lo..hi.
+// Every allocation yields zeros. Bounds are asserted in debug builds and tests only.
+#pragma once
+
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace littoral {
+
+template <class T>
+class GridT {
+public:
+    GridT() = default;
+    // Allocates over i = i0..i1, j = j0..j1 (inclusive), zero-filled.
+    void allocate(int32_t i0, int32_t i1, int32_t j0, int32_t j1) {
+        i0_ = i0; i1_ = i1; j0_ = j0; j1_ = j1;
+        ni_ = static_cast<std::ptrdiff_t>(i1) - i0 + 1;
+        nj_ = static_cast<std::ptrdiff_t>(j1) - j0 + 1;
+        data_.assign(static_cast<size_t>(ni_ * nj_), T{});
+        origin_ = -(static_cast<std::ptrdiff_t>(i0) + static_cast<std::ptrdiff_t>(j0) * ni_);
+    }
+    T& operator()(int32_t i, int32_t j) {
+        assert(i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
+        return data_[static_cast<size_t>(origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_)];
+    }
+    const T& operator()(int32_t i, int32_t j) const {
+        assert(i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
+        return data_[static_cast<size_t>(origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_)];
+    }
+    // Pointer to the element (i, j); row j is contiguous in i.
+    T* at(int32_t i, int32_t j) { return data_.data() + (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_); }
+    const T* at(int32_t i, int32_t j) const { return data_.data() + (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_); }
+    // Distance in elements between (i, j) and (i, j + 1).
+    std::ptrdiff_t stride() const { return ni_; }
+    void fill(T v) { std::fill(data_.begin(), data_.end(), v); }
+    size_t size() const { return data_.size(); }
+    bool empty() const { return data_.empty(); }
+    int32_t iLo() const { return i0_; }
+    int32_t iHi() const { return i1_; }
+    int32_t jLo() const { return j0_; }
+    int32_t jHi() const { return j1_; }
+    T* data() { return data_.data(); }
+    const T* data() const { return data_.data(); }
+
+private:
+    std::vector<T> data_;
+    std::ptrdiff_t origin_ = 0, ni_ = 0, nj_ = 0;
+    int32_t i0_ = 0, i1_ = -1, j0_ = 0, j1_ = -1;
+};
+
+using Grid = GridT<float>;
+using IntGrid = GridT<int32_t>;
+
+// f(k, i, j), k = 0..2 fastest.
+class FaceGrid {
+public:
+    void allocate(int32_t i0, int32_t i1, int32_t j0, int32_t j1) {
+        i0_ = i0; i1_ = i1; j0_ = j0; j1_ = j1;
+        ni_ = static_cast<std::ptrdiff_t>(i1) - i0 + 1;
+        const std::ptrdiff_t nj = static_cast<std::ptrdiff_t>(j1) - j0 + 1;
+        data_.assign(static_cast<size_t>(3 * ni_ * nj), 0.0f);
+        origin_ = -(static_cast<std::ptrdiff_t>(i0) + static_cast<std::ptrdiff_t>(j0) * ni_);
+    }
+    float& operator()(int k, int32_t i, int32_t j) {
+        assert(k >= 0 && k <= 2 && i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
+        return data_[static_cast<size_t>(3 * (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_) + k)];
+    }
+    float operator()(int k, int32_t i, int32_t j) const {
+        assert(k >= 0 && k <= 2 && i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
+        return data_[static_cast<size_t>(3 * (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_) + k)];
+    }
+    size_t size() const { return data_.size(); }
+    float* data() { return data_.data(); }
+
+private:
+    std::vector<float> data_;
+    std::ptrdiff_t origin_ = 0, ni_ = 0;
+    int32_t i0_ = 0, i1_ = -1, j0_ = 0, j1_ = -1;
+};
+
+template <class T>
+class ListT {
+public:
+    void allocate(int32_t lo, int32_t hi) {
+        lo_ = lo; hi_ = hi;
+        data_.assign(static_cast<size_t>(static_cast<std::ptrdiff_t>(hi) - lo + 1), T{});
+    }
+    T& operator()(int32_t n) { assert(n >= lo_ && n <= hi_); return data_[static_cast<size_t>(n - lo_)]; }
+    const T& operator()(int32_t n) const { assert(n >= lo_ && n <= hi_); return data_[static_cast<size_t>(n - lo_)]; }
+    int32_t lo() const { return lo_; }
+    int32_t hi() const { return hi_; }
+    size_t size() const { return data_.size(); }
+
+private:
+    std::vector<T> data_;
+    int32_t lo_ = 0, hi_ = -1;
+};
+
+// Two-dimensional line array a(s, k): s = s0..s1 (line number), k = 0..kMax (point).
+class LineArray {
+public:
+    void allocate(int32_t s0, int32_t s1, int32_t kMax) {
+        s0_ = s0; s1_ = s1; nk_ = kMax + 1;
+        data_.assign(static_cast<size_t>((static_cast<std::ptrdiff_t>(s1) - s0 + 1) * nk_), 0.0f);
+    }
+    float& operator()(int32_t s, int32_t k) {
+        assert(s >= s0_ && s <= s1_ && k >= 0 && k < nk_);
+        return data_[static_cast<size_t>((s - s0_) * nk_ + k)];
+    }
+    float operator()(int32_t s, int32_t k) const {
+        assert(s >= s0_ && s <= s1_ && k >= 0 && k < nk_);
+        return data_[static_cast<size_t>((s - s0_) * nk_ + k)];
+    }
+    float* row(int32_t s) { return data_.data() + (s - s0_) * nk_; }
+    int32_t sLo() const { return s0_; }
+    int32_t sHi() const { return s1_; }
+    std::ptrdiff_t points() const { return nk_; }
+
+private:
+    std::vector<float> data_;
+    int32_t s0_ = 0, s1_ = -1;
+    std::ptrdiff_t nk_ = 0;
+};
+
+}  // namespace littoral

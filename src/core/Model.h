@@ -1,0 +1,103 @@
+// The model state of one case: every grid, list and scalar by the name it bears in the
+// model's documentation. One struct passed by reference to every procedure; two models can
+// live side by side (tests do so). Each case reallocates the grids with zeros.
+//
+// Units: wave, sediment and file quantities are dimensional (m, s, m/s, Pa); the flow
+// state (names ending in S) is non-dimensional: lengths / lenScale, times / timeScale,
+// velocities / velScale, so that gravity is 1.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Grid.h"
+#include "waves/WaveFunctions.h"
+
+namespace littoral {
+
+struct Model {
+    // ---- paths (text) ----
+    std::string cntPath;   // control file being run
+    std::string dataDir;   // folder of the control files, with a trailing separator
+    std::string outBase;   // "output" folder beside the program, with a trailing separator
+    std::string outDir;    // outBase + output name + separator
+    std::string coefFile, depFile, bndFile, wavFile, tideFile;
+
+    // ---- grid extents (coefficient file) ----
+    int32_t ixStart = 0, ixEnd = 0, jyStart = 0, jyEnd = 0;
+    float dx = 0, dy = 0;
+
+    // ---- table sizes ----
+    int16_t nBndApprox = 0;  // highest row number of the flow boundary-condition table
+    int32_t nBndCell = 0;    // capacity of the boundary-cell lists, 2*(nx+ny+4)
+    int16_t nBndCond = 0;    // rows given in the tide file
+    int16_t nLine = 0;       // points - 1 of each open-boundary line
+    int32_t nBndListed = 0;  // boundary cells actually listed by the boundary file
+
+    // ---- coefficients ----
+    float latitude = 0, fricCoef = 0, brkRatio = 0, minDepth = 0, spareParam = 0;
+    float tStart = 0, tEnd = 0, shieldsCr = 0, grainSize = 0, sedDensity = 0;
+    float viscosity = 0, bedloadCoef = 0, suspCoef = 0;
+    // derived
+    float coriolis = 0, subWeight = 0, fallVel = 0;
+
+    // ---- incident wave (wave file; waveH0 and waveDir0 transformed to the phase point) ----
+    int16_t bndWave = 0;
+    float waveH0 = 0, waveT0 = 0, waveDir0 = 0;
+    int32_t phaseX = 0, phaseY = 0;
+    float nGroup = 0, groupAmp = 0, hmaxIrr = 0;
+
+    // ---- tide ----
+    float tideLevel = 0;
+
+    // ---- length scale: largest still depth plus tide over the grid ----
+    float hMax = 0;
+
+    // ---- flow scales and step (non-dimensional) ----
+    float lenScale = 0, timeScale = 0, velScale = 0, rateScale = 0;
+    float periodS = 0, tStartS = 0, tEndS = 0, dxS = 0, dyS = 0;
+    float dtS = 0, dtdx = 0, dtdy = 0;
+
+    // ---- case grids (allocateCaseArrays) ----
+    Grid dep, dh, qbx, qby, qsx, qsy, tau, maxtau;
+    IntGrid cellFlag;
+    Grid setup, curU, curV, wavH, etaOut;
+    ListT<int32_t> bndCellI, bndCellJ, bndCode;  // 0..nBndCell
+    ListT<int16_t> bndType;                      // 0..nBndApprox
+    ListT<float> bndVal1, bndVal2;               // 0..nBndApprox
+
+    // ---- wave model, kept across wave periods (allocWaveArrays) ----
+    Grid phiNew, phiCur, phiOld, phiPred, sumDiss, theta, kd;
+    // ---- wave model, rebuilt every wave period (allocWaveStats) ----
+    Grid ccg, cc2, wlen, omk, eta, sumEta, brkEx, etarms, uOrb, sumU, sumU2, vOrb, sumV,
+        sumV2, sumEtaU, sumEtaV, sumEtaT2, sumEtaT, sumUV, sxx, sxy, syy;
+    // ---- open-boundary lines (boundary reader) ----
+    LineArray lineNew;  // 0..n by 0..nLine (row 0 is scratch)
+    LineArray line;     // 1..n by 0..nLine
+    LineArray lineOld;  // 1..n by 0..nLine
+    // ---- wave model scalars ----
+    float waveDt = 0;
+    int32_t nStep = 0, stepOffset = 0;
+    int16_t nAcc = 0;
+    float waveFreq = 0, dirRad = 0, waveHin = 0, hPlot = 0, hPlotNeg = 0;
+    float kx0 = 0, ky0 = 0, dxW = 0, dyW = 0;
+
+    // ---- flow state (allocateFlowArrays), non-dimensional ----
+    Grid hTot, hTotNew, etaS, etaSNew, celS, celSNew, uS, uSNew, vS, vSNew;
+    Grid fx, fy;  // wave force / density, m^2/s^2 (dimensional)
+    FaceGrid srcS, fluxXE, fluxXW, fluxYN, fluxYS;
+
+    // Random sequence of the irregular wave heights: kept across the cases of one run.
+    RandomSequence rnd;
+
+    // Boundary-cell number of a cell: Int(cellFlag / 16).
+    int32_t bndPointNo(int32_t i, int32_t j) const {
+        const int32_t f = cellFlag(i, j);
+        return f >= 0 ? f / 16 : -((-f + 15) / 16);
+    }
+    // Allocates g over the grid with its ghost ring.
+    template <class G>
+    void allocGrid(G& g) const { g.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1); }
+};
+
+}  // namespace littoral

@@ -1,0 +1,48 @@
+// Conversions between the model's reals and its 16- and 32-bit integers.
+// Conversions round to nearest with halves to even; Int(x) is the floor.
+// A value outside the target width is an overflow, reported with what it was.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "core/Error.h"
+
+namespace littoral {
+
+inline std::string describeNumber(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+// A number for a message, at most 7 significant digits.
+inline std::string formatNum(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.7g", v);
+    return buf;
+}
+
+// Rounds half to even and checks the range of T; `what` names the quantity in the message.
+template <class T>
+T roundToInt(double v, const std::string& what) {
+    const double r = std::nearbyint(v);
+    if (!(r >= static_cast<double>(std::numeric_limits<T>::min()) &&
+          r <= static_cast<double>(std::numeric_limits<T>::max())))
+        throw StopError(what + ": the value " + describeNumber(v) + " does not fit a " +
+                        std::to_string(8 * sizeof(T)) + "-bit integer (" +
+                        std::to_string(std::numeric_limits<T>::min()) + " to " +
+                        std::to_string(std::numeric_limits<T>::max()) + ")");
+    return static_cast<T>(r);
+}
+
+inline int16_t toInt16(double v, const std::string& what) { return roundToInt<int16_t>(v, what); }
+inline int32_t toInt32(double v, const std::string& what) { return roundToInt<int32_t>(v, what); }
+
+// Int(x): the floor, as a 32-bit integer.
+inline int32_t intFloor(double v, const std::string& what) { return roundToInt<int32_t>(std::floor(v), what); }
+
+}  // namespace littoral

@@ -1,0 +1,297 @@
+#include "input/CaseInput.h"
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "core/Error.h"
+#include "core/Numeric.h"
+#include "input/FreeField.h"
+#include "waves/WaveField.h"
+#include "waves/WaveFunctions.h"
+
+namespace littoral {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slashes(std::string s) {
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s;
+}
+
+std::string cellText(int32_t i, int32_t j) {
+    return "(" + std::to_string(i) + ", " + std::to_string(j) + ")";
+}
+
+// Opens one of the case's input files, naming it by its name in the control file.
+FieldReader openInput(const Model& m, const std::string& name, const char* role) {
+    const std::string path = inputPath(m, name);
+    if (name.empty())
+        throw StopError(m.cntPath + ": the " + std::string(role) + " file has an empty name");
+    return FieldReader(path, name);
+}
+
+}  // namespace
+
+std::string inputPath(const Model& m, const std::string& name) { return m.dataDir + slashes(name); }
+
+void readControlFile(Model& m) {
+    FieldReader r(m.cntPath, fs::path(m.cntPath).filename().string());
+    m.coefFile = slashes(r.text("the name of the coefficient file"));
+    m.depFile = slashes(r.text("the name of the depth file"));
+    m.bndFile = slashes(r.text("the name of the boundary file"));
+    m.wavFile = slashes(r.text("the name of the wave file"));
+    m.tideFile = slashes(r.text("the name of the tide file"));
+    const std::string outName = slashes(r.text("the name of the output folder"));
+    r.expectTerminator("'endcnt");
+
+    m.outDir = m.outBase + outName + (outName.empty() ? "" : "/");
+    std::error_code ec;
+    if (!fs::is_directory(m.outBase, ec))
+        throw StopError("the output folder " + m.outBase + " does not exist");
+    if (!fs::is_directory(m.outDir, ec)) {
+        fs::create_directory(m.outDir, ec);
+        if (ec)
+            throw StopError(r.name() + ": the output folder " + m.outDir +
+                            " cannot be created (" + ec.message() + ")");
+    }
+
+    readCoefFile(m);
+    allocateCaseArrays(m);
+    allocWaveArrays(m);
+    readWaveFile(m);
+    readTideFile(m);
+}
+
+void readCoefFile(Model& m) {
+    FieldReader r = openInput(m, m.coefFile, "coefficient");
+    auto pairI32 = [&](const char* what) { int32_t v = r.int32(what); r.label("a label"); return v; };
+    auto pairI16 = [&](const char* what) { int16_t v = r.int16(what); r.label("a label"); return v; };
+    auto pairF = [&](const char* what) { float v = r.real(what); r.label("a label"); return v; };
+
+    m.ixStart = pairI32("the first computed cell in X");
+    m.ixEnd = pairI32("the last computed cell in X");
+    m.dx = pairF("the cell width in X (m)");
+    m.jyStart = pairI32("the first computed cell in Y");
+    m.jyEnd = pairI32("the last computed cell in Y");
+    m.dy = pairF("the cell width in Y (m)");
+    m.nBndApprox = pairI16("the size of the boundary-condition table");
+    m.latitude = pairF("the latitude (degrees)");
+    m.fricCoef = pairF("the bottom friction coefficient");
+    m.brkRatio = pairF("the breaking height-to-depth ratio");
+    m.minDepth = pairF("the minimum computational depth (m)");
+    m.spareParam = pairF("the spare value");
+    m.tStart = pairF("the start time (s)");
+    m.tEnd = pairF("the end time (s)");
+    m.shieldsCr = pairF("the critical Shields number");
+    m.grainSize = pairF("the grain diameter (m)");
+    m.sedDensity = pairF("the sediment density (kg/m3)");
+    m.viscosity = pairF("the kinematic viscosity (m2/s)");
+    m.bedloadCoef = pairF("the bedload coefficient");
+    m.suspCoef = pairF("the suspended load coefficient");
+    r.expectTerminator("'endconst");
+
+    const std::string f = m.coefFile + ": ";
+    // The grid must hold at least one interior cell, and cell (0, 0) must lie on it: the
+    // unfilled entries of the boundary-cell lists name that cell.
+    if (m.ixEnd < m.ixStart || m.jyEnd < m.jyStart)
+        throw StopError(f + "the grid extent X " + std::to_string(m.ixStart) + " to " +
+                        std::to_string(m.ixEnd) + ", Y " + std::to_string(m.jyStart) + " to " +
+                        std::to_string(m.jyEnd) + " holds no cell: expected the last cell at or after the first");
+    if (m.ixStart > 1 || m.jyStart > 1)
+        throw StopError(f + "the first computed cells (" + std::to_string(m.ixStart) + ", " +
+                        std::to_string(m.jyStart) + ") put cell (0, 0) outside the grid: expected them to be 1 or less");
+    const int64_t nx = int64_t(m.ixEnd) - m.ixStart + 1, ny = int64_t(m.jyEnd) - m.jyStart + 1;
+    if (m.ixStart < -1000000 || m.jyStart < -1000000 || nx > 100000 || ny > 100000 || nx * ny > 400000000)
+        throw StopError(f + "the grid of " + std::to_string(nx) + " x " + std::to_string(ny) +
+                        " cells is too large: expected at most 100000 cells a side and 4e8 cells in all");
+    if (!(m.dx > 0) || !(m.dy > 0))
+        throw StopError(f + "the cell widths dx = " + formatNum(m.dx) + ", dy = " + formatNum(m.dy) +
+                        " m: expected positive widths");
+    if (m.nBndApprox < 0)
+        throw StopError(f + "the size of the boundary-condition table is " + std::to_string(m.nBndApprox) +
+                        ": expected 0 or more");
+
+    m.nBndCell = static_cast<int32_t>(2 * (nx + ny + 4));
+    m.coriolis = static_cast<float>(-0.0001458 * std::sin(m.latitude * 0.017453292519943278));
+    const float ratio = static_cast<float>(static_cast<double>(m.sedDensity) / 1030.0);
+    m.subWeight = static_cast<float>((static_cast<double>(ratio) - 1.0) * 9.81 * m.grainSize);
+    if (!(m.grainSize > 0) || !(m.subWeight > 0) || !(m.viscosity >= 0))
+        throw StopError(f + "grain diameter " + formatNum(m.grainSize) + " m, sediment density " +
+                        formatNum(m.sedDensity) + " kg/m3, viscosity " + formatNum(m.viscosity) +
+                        " m2/s: expected a positive diameter, a density above that of sea water (1030) "
+                        "and a viscosity of 0 or more");
+    const double F = 36.0 * m.viscosity * m.viscosity / m.subWeight / m.grainSize / m.grainSize;
+    m.fallVel = static_cast<float>(F);
+    const double Fs = m.fallVel;
+    m.fallVel = static_cast<float>(std::sqrt(static_cast<double>(m.subWeight)) *
+                                   (std::sqrt(2.0 / 3.0 + Fs) - std::sqrt(Fs)));
+}
+
+void allocateCaseArrays(Model& m) {
+    for (Grid* g : {&m.dep, &m.dh, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) m.allocGrid(*g);
+    m.allocGrid(m.cellFlag);
+    for (Grid* g : {&m.setup, &m.curU, &m.curV, &m.wavH, &m.etaOut}) m.allocGrid(*g);
+    m.bndCellI.allocate(0, m.nBndCell);
+    m.bndCellJ.allocate(0, m.nBndCell);
+    m.bndCode.allocate(0, m.nBndCell);
+    m.bndType.allocate(0, m.nBndApprox);
+    m.bndVal1.allocate(0, m.nBndApprox);
+    m.bndVal2.allocate(0, m.nBndApprox);
+    m.nBndListed = 0;
+}
+
+void allocateFlowArrays(Model& m) {
+    for (Grid* g : {&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew,
+                    &m.vS, &m.vSNew, &m.fx, &m.fy})
+        m.allocGrid(*g);
+    for (FaceGrid* g : {&m.fluxXE, &m.fluxXW, &m.fluxYN, &m.fluxYS, &m.srcS}) m.allocGrid(*g);
+}
+
+void readWaveFile(Model& m) {
+    FieldReader r = openInput(m, m.wavFile, "wave");
+    m.bndWave = r.int16("the wave input boundary code");
+    r.label("a label");
+    m.waveH0 = r.real("the wave height (m)");
+    r.label("a label");
+    m.waveT0 = r.real("the wave period (s)");
+    r.label("a label");
+    m.waveDir0 = r.real("the wave direction (degrees)");
+    r.label("a label");
+    m.phaseX = r.int32("the X cell of the phase reference point");
+    r.label("a label");
+    m.phaseY = r.int32("the Y cell of the phase reference point");
+    r.label("a label");
+    m.nGroup = r.real("the number of wave groups");
+    r.label("a label");
+    m.groupAmp = r.real("the wave group amplitude");
+    r.label("a label");
+    r.expectEnd("the eight values and labels of the wave file");
+
+    if (!(m.waveT0 > 0))
+        throw StopError(m.wavFile + ": the wave period is " + formatNum(m.waveT0) +
+                        " s: expected a positive period");
+    if (m.phaseX < m.ixStart || m.phaseX > m.ixEnd || m.phaseY < m.jyStart || m.phaseY > m.jyEnd)
+        throw StopError(m.wavFile + ": the phase reference point " + cellText(m.phaseX, m.phaseY) +
+                        " lies outside the grid: expected a cell of X " + std::to_string(m.ixStart) + " to " +
+                        std::to_string(m.ixEnd) + " and Y " + std::to_string(m.jyStart) + " to " +
+                        std::to_string(m.jyEnd));
+    if (m.nGroup >= 0) {
+        m.hmaxIrr = 0;
+    } else {
+        m.hmaxIrr = std::fabs(m.nGroup);
+        m.nGroup = 0;
+    }
+    m.theta.fill(-9.0f);
+}
+
+void readTideFile(Model& m) {
+    FieldReader r = openInput(m, m.tideFile, "tide");
+    m.tideLevel = r.real("the tide level (m)");
+    r.label("a label");
+    m.nBndCond = r.int16("the number of boundary-condition rows");
+    if (m.nBndCond < 0)
+        throw StopError(r.where() + "expected the number of boundary-condition rows (0 or more), found " +
+                        std::to_string(m.nBndCond));
+    for (int32_t k = 1; k <= m.nBndCond; ++k) {
+        const std::string rowText = "row " + std::to_string(k);
+        const int32_t row = r.int32("the table row number of " + rowText);
+        if (row < 0 || row > m.nBndApprox)
+            throw StopError(r.where() + "expected a table row number from 0 to " + std::to_string(m.nBndApprox) +
+                            " (the size of the boundary-condition table in " + m.coefFile + "), found " +
+                            std::to_string(row));
+        m.bndType(row) = r.int16("the boundary type of " + rowText);
+        m.bndVal1(row) = r.real("the first value of " + rowText);
+        m.bndVal2(row) = r.real("the second value of " + rowText);
+    }
+    r.expectEnd("the " + std::to_string(m.nBndCond) + " rows of the boundary-condition table");
+}
+
+void readDepthFile(Model& m) {
+    FieldReader r = openInput(m, m.depFile, "depth");
+    m.hMax = 0;
+    const float tide = m.tideLevel;
+    const std::string what = "a depth (m)";
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+            const float v = r.real(what);
+            m.dep(i, j) = v;
+            m.setup(i, j) = tide;
+            const float s = static_cast<float>(static_cast<double>(tide) + v);
+            if (s > m.hMax) m.hMax = s;
+        }
+    }
+    const long n = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
+    r.expectEnd(std::to_string(n) + " depths (" + std::to_string(m.ixEnd - m.ixStart + 3) + " x " +
+                std::to_string(m.jyEnd - m.jyStart + 3) + " cells, ghost ring included)");
+}
+
+void readBoundaryFile(Model& m) {
+    FieldReader r = openInput(m, m.bndFile, "boundary");
+    int32_t n = 0;
+    const int32_t capacity = std::min<int32_t>(m.nBndCell, 2047);
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+            const float v = r.real("a boundary code");
+            const double rv = std::nearbyint(static_cast<double>(v));
+            if (v > 15) {
+                if (rv > 32767.0)
+                    throw StopError(r.where() + "expected a boundary code up to 32767, found " +
+                                    formatNum(v) + " at cell " + cellText(i, j));
+                const int32_t code = static_cast<int32_t>(rv);
+                if (code > 16 && code > m.nBndApprox)
+                    throw StopError(r.where() + "the boundary code " + std::to_string(code) + " at cell " +
+                                    cellText(i, j) + " names no row of the boundary-condition table: expected 16 "
+                                    "(periodic) or a row from 17 to " + std::to_string(m.nBndApprox) +
+                                    " (the table size in " + m.coefFile + ")");
+                if (n >= capacity)
+                    throw StopError(r.where() + "cell " + cellText(i, j) + " is boundary cell " +
+                                    std::to_string(n + 1) + ": expected at most " + std::to_string(capacity) +
+                                    " boundary cells (" +
+                                    (capacity == m.nBndCell ? "2 x (nx + ny + 4) for this grid" : "the limit of 2047") +
+                                    ")");
+                ++n;
+                m.cellFlag(i, j) = 16 * n;
+                m.bndCode(n) = code;
+                m.bndCellI(n) = i;
+                m.bndCellJ(n) = j;
+            } else {
+                if (rv < 0)
+                    throw StopError(r.where() + "expected a boundary code from 0 to 15 or above 15, found " +
+                                    formatNum(v) + " at cell " + cellText(i, j));
+                m.cellFlag(i, j) = static_cast<int32_t>(rv);
+            }
+        }
+    }
+    const long count = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
+    r.expectEnd(std::to_string(count) + " boundary codes (ghost ring included)");
+    if (n == 0)
+        throw StopError(m.bndFile + ": no boundary cell (no code above 15): expected at least one, "
+                        "for example the wave input boundary " + std::to_string(m.bndWave));
+    m.nBndListed = n;
+
+    double Lmax = 0;
+    for (int32_t k = 1; k <= n; ++k) {
+        const float d = m.dep(m.bndCellI(k), m.bndCellJ(k));
+        if (d > 0) {
+            const float kw = static_cast<float>(waveNumber(1.0 / m.waveT0, d));
+            const float L = static_cast<float>(6.28318530717958 / kw);
+            if (L > Lmax) Lmax = L;
+        }
+    }
+    const double steps = std::floor(Lmax / std::sqrt(static_cast<double>(m.dx) * m.dy)) + 1.0;
+    if (steps > 32767.0)
+        throw StopError(m.bndFile + ": the open-boundary lines would need " + formatNum(static_cast<float>(steps)) +
+                        " points (longest wavelength " + formatNum(static_cast<float>(Lmax)) +
+                        " m over cells of " + formatNum(m.dx) + " x " + formatNum(m.dy) +
+                        " m): expected at most 32767");
+    m.nLine = static_cast<int16_t>(steps);
+    m.lineNew.allocate(0, n, m.nLine);
+    m.line.allocate(1, n, m.nLine);
+    m.lineOld.allocate(1, n, m.nLine);
+}
+
+}  // namespace littoral

@@ -1,0 +1,27 @@
+// Readers of the case files and the allocation of the model state.
+// Each reader opens dataDir + the name the control file gives and throws StopError with
+// the file, the field and what was expected when the input is not as it must be.
+#pragma once
+
+#include "core/Model.h"
+
+namespace littoral {
+
+// Reads m.cntPath, makes the case's output folder, then reads the coefficient file,
+// allocates the case grids and the wave grids, and reads the wave and tide files.
+void readControlFile(Model& m);
+void readCoefFile(Model& m);
+void readWaveFile(Model& m);
+void readTideFile(Model& m);
+// Sets dep, setup (the tide level) and hMax.
+void readDepthFile(Model& m);
+// Sets cellFlag, the boundary-cell lists, nLine and allocates the open-boundary lines.
+void readBoundaryFile(Model& m);
+
+void allocateCaseArrays(Model& m);
+void allocateFlowArrays(Model& m);
+
+// dataDir + name, with '\' taken as a folder separator.
+std::string inputPath(const Model& m, const std::string& name);
+
+}  // namespace littoral

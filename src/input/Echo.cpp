@@ -1,0 +1,103 @@
+#include "input/Echo.h"
+
+#include "output/RecordWriter.h"
+
+namespace littoral {
+
+void writeConstEcho(const Model& m) {
+    RecordWriter w(m.outDir + "0const.txt");
+    w.text(m.cntPath).endLine();
+    w.text("係数ファイル").text(m.coefFile).endLine();
+    w.text("水深条件ファイル").text(m.depFile).endLine();
+    w.text("境界条件ファイル").text(m.bndFile).endLine();
+    w.text("波条件ファイル").text(m.wavFile).endLine();
+    w.text("潮位条件ファイル").text(m.tideFile).endLine();
+    w.text("出力フォルダ").text(m.outDir).endLine();
+    w.endLine();
+    w.text(m.dataDir + m.coefFile).endLine();
+    w.text("セル番号X始め").i32(m.ixStart).endLine();
+    w.text("セル番号X終り").i32(m.ixEnd).endLine();
+    w.text("セル幅X（ｍ）").f32(m.dx).endLine();
+    w.text("セル番号Y始め").i32(m.jyStart).endLine();
+    w.text("セル番号Y終り").i32(m.jyEnd).endLine();
+    w.text("セル幅Y（ｍ）").f32(m.dy).endLine();
+    w.text("計算境界の概数").i32(m.nBndApprox).endLine();
+    w.text("緯度（°）").f32(m.latitude).endLine();
+    w.text("海底摩擦係数").f32(m.fricCoef).endLine();
+    w.text("砕波波高水深比").f32(m.brkRatio).endLine();
+    w.text("計算最小水深（ｍ）").f32(m.minDepth).endLine();
+    w.text("未使用").f32(m.spareParam).endLine();
+    w.text("計算開始＝０ｓ").f32(m.tStart).endLine();
+    w.text("計算終了時間（ｓ）").f32(m.tEnd).endLine();
+    w.text("限界シールズ数").f32(m.shieldsCr).endLine();
+    w.text("底質粒径（ｍ）").f32(m.grainSize).endLine();
+    w.text("底質密度").f32(m.sedDensity).endLine();
+    w.text("粘性係数").f32(m.viscosity).endLine();
+    w.text("掃流砂量係数").f32(m.bedloadCoef).endLine();
+    w.text("浮遊砂量係数").f32(m.suspCoef).endLine();
+    w.close();
+}
+
+void writeWavTideEcho(const Model& m) {
+    RecordWriter w(m.outDir + "0wavtide.txt");
+    w.text(m.dataDir + m.wavFile).endLine();
+    w.text("波入力境界番号").i32(m.bndWave).endLine();
+    w.text("入力波高（ｍ）").f32(m.waveH0).endLine();
+    w.text("入力周期（ｓ）").f32(m.waveT0).endLine();
+    w.text("入力波向（°）").f32(m.waveDir0).endLine();
+    w.text("位相基準点X").i32(m.phaseX).endLine();
+    w.text("位相基準点Y").i32(m.phaseY).endLine();
+    w.text("波群数").f32(m.nGroup).endLine();
+    w.text("波群振幅").f32(m.groupAmp).endLine();
+    w.text("不規則最大波高").f32(m.hmaxIrr).endLine();
+    w.endLine();
+    w.text(m.dataDir + m.tideFile).endLine();
+    w.text("潮位（ｍ）").f32(m.tideLevel).endLine();
+    w.text("数値境界条件数").i32(m.nBndCond).endLine();
+    for (int32_t r = 17; r <= m.nBndApprox; ++r)
+        w.i32(r).i32(m.bndType(r)).f32(m.bndVal1(r)).f32(m.bndVal2(r)).endLine();
+    w.close();
+}
+
+void writeDepBndEcho(const Model& m) {
+    RecordWriter w(m.outDir + "0depbnd.txt");
+    auto head = [&](const std::string& name) {
+        w.text(m.dataDir + name).i32(m.ixStart).i32(m.ixEnd).i32(m.jyStart).i32(m.jyEnd).f32(m.dx).f32(m.dy).endLine();
+    };
+    head(m.depFile);
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) w.f32(m.dep(i, j));
+        w.endLine();
+    }
+    w.endLine();
+    head(m.bndFile);
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+            const bool interior = i >= m.ixStart && i <= m.ixEnd && j >= m.jyStart && j <= m.jyEnd;
+            // Ghost cells show the boundary-file value of a listed cell, 0 otherwise.
+            w.i32(interior ? m.cellFlag(i, j) : m.bndCode(m.bndPointNo(i, j)));
+        }
+        w.endLine();
+    }
+    w.close();
+}
+
+void writeSurferGrids(const Model& m) {
+    {
+        RecordWriter w(m.outDir + "surferdep.csv");
+        w.text("i").text("j").text("dep").endLine();
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
+            for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+                w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).f32(-m.dep(i, j)).endLine();
+        w.close();
+    }
+    RecordWriter w(m.outDir + "surferbnd.csv");
+    w.text("i").text("j").text("bnd").endLine();
+    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
+        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+            if (m.cellFlag(i, j) == 15)
+                w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).text("■").endLine();
+    w.close();
+}
+
+}  // namespace littoral

@@ -1,0 +1,13 @@
+// Echo files written before a case computes: what was read, for people to check.
+#pragma once
+
+#include "core/Model.h"
+
+namespace littoral {
+
+void writeConstEcho(const Model& m);    // "0const.txt"
+void writeWavTideEcho(const Model& m);  // "0wavtide.txt"
+void writeDepBndEcho(const Model& m);   // "0depbnd.txt"
+void writeSurferGrids(const Model& m);  // "surferdep.csv", "surferbnd.csv"
+
+}  // namespace littoral

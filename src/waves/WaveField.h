@@ -1,0 +1,15 @@
+// The time-dependent mild-slope wave model: one call of waveField simulates one wave
+// period on the present depth, mean level and current.
+#pragma once
+
+#include "app/RunHost.h"
+#include "core/Model.h"
+
+namespace littoral {
+
+// (Re)creates phiNew, phiCur, phiOld, phiPred, sumDiss, theta, kd, all zero.
+void allocWaveArrays(Model& m);
+// One wave period starting at model time `time` (s); fills fx, fy with the wave force.
+void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid& fy);
+
+}  // namespace littoral

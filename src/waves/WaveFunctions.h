@@ -1,0 +1,124 @@
+// Linear wave theory: dispersion with and without a current, phase and group speeds,
+// the hyperbolic functions in the model's form, the direction of a vector, and random
+// Rayleigh-distributed heights. g = 9.81 m/s^2 throughout (g/2 = 4.905).
+//
+// All functions are pure except rayleighHeight, which draws from the random sequence of
+// the RandomSequence it is given (a fixed start state, never reseeded by the program).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace littoral {
+
+inline double sinhD(double x) { return (std::exp(x) - std::exp(-x)) / 2.0; }
+inline double coshD(double x) { return (std::exp(x) + std::exp(-x)) / 2.0; }
+inline double tanhD(double x) {
+    if (x > 100.0) return 1.0;
+    return (std::exp(x) - std::exp(-x)) / (std::exp(-x) + std::exp(x));
+}
+
+// C = sqrt(g/k tanh kh), deep-water branch sqrt(g/k) for kh > 100.
+inline double phaseSpeed(double kh, double h) {
+    const double k = kh / h;
+    if (kh > 100.0) return std::sqrt(9.81 / k);
+    const double t = (std::exp(kh) - std::exp(-kh)) / (std::exp(-kh) + std::exp(kh));
+    return std::sqrt(9.81 / k * t);
+}
+
+// Cg = g/(2 omega) (tanh kh + kh / cosh^2 kh), deep-water branch g/(2 sqrt(g k)).
+inline double groupSpeed(double kh, double h) {
+    const double k = kh / h;
+    if (kh > 100.0) return 4.905 / std::sqrt(k * 9.81);
+    const double ep = std::exp(kh), em = std::exp(-kh);
+    const double t = (ep - em) / (em + ep);
+    const double s = 4.0 * h / ((ep + em) * (em + ep));
+    const double omega = std::sqrt(k * 9.81 * t);
+    return (k * s + t) * 4.905 / omega;
+}
+
+struct Dispersion {
+    bool ok;   // 0 < k < 370
+    float L;   // wavelength, m (9999 when no wave number was found)
+    float kh;  // k h
+};
+
+// omega = k (Un + C(k)) with Un the current along the wave (the current speed when dir is
+// the marker -9), by fixed-point iteration on C from the shallow-water speed.
+inline Dispersion waveNumberCurrent(float T, float h, float U, float V, float dir) {
+    double un;
+    if (dir == -9.0f) un = std::sqrt(static_cast<double>(U) * U + static_cast<double>(V) * V);
+    else un = U * std::cos(static_cast<double>(dir)) + V * std::sin(static_cast<double>(dir));
+    const float Un = static_cast<float>(un);
+    float C = static_cast<float>(std::sqrt(9.81 * h));
+    const float omega = static_cast<float>(6.283184 / T);
+    float k = 0, kPrev = 0;
+    int n = 0;
+    for (;;) {
+        if (!(static_cast<float>(static_cast<double>(Un) + C) > 0.0f)) { k = 0; break; }
+        k = static_cast<float>(static_cast<double>(omega) / (static_cast<double>(Un) + C));
+        if (std::fabs(static_cast<float>(static_cast<double>(k) - kPrev)) < 0.00001f) break;
+        C = static_cast<float>(phaseSpeed(static_cast<double>(k) * h, h));
+        if (++n > 1000) { k = 0; break; }
+        kPrev = k;
+    }
+    Dispersion d;
+    d.L = k != 0.0f ? static_cast<float>(6.283184 / k) : 9999.0f;
+    d.kh = static_cast<float>(static_cast<double>(k) * h);
+    d.ok = k > 0.0f && k < 370.0f;
+    return d;
+}
+
+struct WaveLength {
+    double L;
+    double kh;
+};
+
+// Wavelength without current by iteration on x = x0 coth x (double precision). The
+// iteration has no limit in the model's definition; it always converges for h, T > 0.
+inline WaveLength waveLengthNoCurrent(double T, double h) {
+    const double x0 = (3.141592 / T) * (3.141592 / T) * 4.0 * h / 9.81;
+    double x = x0;
+    for (;;) {
+        const double e = std::exp(2.0 * x);
+        const double l = x0 * (e + 1.0) / (e - 1.0);
+        if (std::fabs(x / l - 1.0) < 0.0001) return {6.283184 * h / l, l};
+        x = (x + l) / 2.0;
+    }
+}
+
+// Wave number k (1/m) for the frequency f (1/s) and depth h (m).
+inline double waveNumber(double f, double h) { return waveLengthNoCurrent(1.0 / f, h).kh / h; }
+
+// Quadrant-correct direction of (x, y) in (-pi, pi]; -9 marks an undefined direction.
+inline float angleOf(float x, float y) {
+    const double pi = 3.14159265358979;
+    double a;
+    if (x > 0.0f) a = std::atan(static_cast<double>(y) / x);
+    else if (x < 0.0f) a = std::atan(static_cast<double>(y) / x) + (y >= 0.0f ? pi : -pi);
+    else if (y > 0.0f) a = 1.570796326794895;
+    else if (y < 0.0f) a = -1.570796326794895;
+    else a = -9.0;
+    return static_cast<float>(a);
+}
+
+// Uniform random numbers in (0, 1) from a fixed start state (64-bit linear congruential
+// generator, top 53 bits); the sequence continues across cases of one program run.
+class RandomSequence {
+public:
+    double next() {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        double u = static_cast<double>(state_ >> 11) * (1.0 / 9007199254740992.0);
+        return u > 0.0 ? u : 0.5 / 9007199254740992.0;  // a draw of exactly 0 is avoided
+    }
+private:
+    uint64_t state_ = 0x853c49e6748fea9bULL;
+};
+
+// A random wave height from the Rayleigh distribution whose mean height is Hm.
+inline double rayleighHeight(RandomSequence& rnd, double Hm) {
+    const double u = rnd.next();
+    return 2.0 * Hm / std::sqrt(3.1415926) * std::sqrt(-std::log(u));
+}
+
+}  // namespace littoral

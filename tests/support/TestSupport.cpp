@@ -1,0 +1,69 @@
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace littoral::test {
+
+namespace fs = std::filesystem;
+
+CaseDir::CaseDir(const std::string& name) {
+    static std::mt19937_64 gen(std::random_device{}());
+    root = fs::temp_directory_path() / ("littoral-" + name + "-" + std::to_string(gen() % 1000000000));
+    fs::remove_all(root);
+    data = root / "data";
+    output = root / "output";
+    fs::create_directories(data);
+    fs::create_directories(output);
+}
+
+CaseDir::~CaseDir() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
+
+void CaseDir::write(const std::string& name, const std::string& text) const {
+    fs::create_directories((data / name).parent_path());
+    std::ofstream(data / name, std::ios::binary) << text;
+}
+
+void CaseDir::prepare(Model& m, const std::string& cnt) const {
+    m.cntPath = (data / cnt).string();
+    m.dataDir = data.string() + "/";
+    m.outBase = output.string() + "/";
+}
+
+std::vector<std::string> CaseDir::outputFiles(const std::string& sub) const {
+    std::vector<std::string> r;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(output / sub, ec)) r.push_back(e.path().filename().string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+long countLines(const fs::path& p) {
+    const std::string s = readFile(p);
+    return static_cast<long>(std::count(s.begin(), s.end(), '\n'));
+}
+
+std::string coefText(const CoefSpec& c) {
+    std::ostringstream o;
+    o << c.ixStart << ",ixs\n" << c.ixEnd << ",ixe\n" << c.dx << ",dx\n" << c.jyStart << ",jys\n"
+      << c.jyEnd << ",jye\n" << c.dy << ",dy\n" << c.nBndApprox << ",nbnd\n" << c.latitude << ",lat\n"
+      << c.fricCoef << ",fric\n" << c.brkRatio << ",brk\n" << c.minDepth << ",mind\n0,spare\n"
+      << c.tStart << ",ts\n" << c.tEnd << ",te\n" << c.shieldsCr << ",shields\n" << c.grainSize << ",d\n"
+      << c.sedDensity << ",rho\n" << c.viscosity << ",nu\n" << c.bedloadCoef << ",qb\n" << c.suspCoef
+      << ",qs\n'endconst\n";
+    return o.str();
+}
+
+}  // namespace littoral::test

@@ -1,0 +1,59 @@
+// Helpers shared by the tests: scratch case folders, generated case files, a recording host.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/RunHost.h"
+#include "core/Model.h"
+
+namespace littoral::test {
+
+// A fresh folder under the system's temporary folder, with "data" and "output" inside.
+struct CaseDir {
+    explicit CaseDir(const std::string& name);
+    ~CaseDir();
+    std::filesystem::path root, data, output;
+    // Writes data/<name> with the given text.
+    void write(const std::string& name, const std::string& text) const;
+    // Prepares a model to run data/<cnt> (cntPath, dataDir, outBase).
+    void prepare(Model& m, const std::string& cnt) const;
+    // Names of the files in output/<sub>, sorted.
+    std::vector<std::string> outputFiles(const std::string& sub) const;
+};
+
+// Reads a whole file as text.
+std::string readFile(const std::filesystem::path& p);
+// Number of lines (LF-terminated) of a file.
+long countLines(const std::filesystem::path& p);
+
+// The text of a coefficient file with the given grid and times; other values typical.
+struct CoefSpec {
+    int ixStart = 1, ixEnd = 10, jyStart = 1, jyEnd = 8;
+    float dx = 10, dy = 10;
+    int nBndApprox = 20;
+    float latitude = 35, fricCoef = 0.01f, brkRatio = 0.8f, minDepth = 0.01f;
+    float tStart = 0, tEnd = 30;
+    float shieldsCr = 0.05f, grainSize = 2e-4f, sedDensity = 2650, viscosity = 1e-6f;
+    float bedloadCoef = 8, suspCoef = 1;
+};
+std::string coefText(const CoefSpec& c);
+
+// A recording host: counts pump calls, keeps progress lines and plot calls.
+struct RecordingHost : RunHost {
+    long pumps = 0, plots = 0, graphs = 0;
+    std::vector<std::string> lines;
+    void pumpEvents() override { ++pumps; }
+    void progressLine(const std::string& l) override { lines.push_back(l); }
+    void caseStarted(const std::string&) override {}
+    void showPlotWindows(const Model&) override {}
+    void runStarted(const Model&) override {}
+    void plotxy(const Model&, const std::string&, const Grid&, float, float, float) override { ++plots; }
+    void graphUVEta(const Model&, const Grid&, const Grid&, float, const Grid&, float, float, float) override {
+        ++graphs;
+    }
+    void runFinished(const Model&) override {}
+};
+
+}  // namespace littoral::test
