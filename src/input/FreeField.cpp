@@ -54,6 +54,10 @@ FieldReader::FieldReader(const std::string& path, const std::string& shownName) 
     std::ostringstream ss;
     ss << in.rdbuf();
     buf_ = std::move(ss).str();
+    skipByteOrderMark();
+}
+
+void FieldReader::skipByteOrderMark() {
     if (buf_.size() >= 3 && static_cast<unsigned char>(buf_[0]) == 0xEF &&
         static_cast<unsigned char>(buf_[1]) == 0xBB && static_cast<unsigned char>(buf_[2]) == 0xBF)
         pos_ = 3;
@@ -63,6 +67,7 @@ FieldReader FieldReader::fromText(std::string text, const std::string& shownName
     FieldReader r;
     r.buf_ = std::move(text);
     r.name_ = shownName;
+    r.skipByteOrderMark();
     return r;
 }
 

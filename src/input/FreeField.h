@@ -51,6 +51,7 @@ private:
     std::string_view nextField(std::string_view what);
     [[noreturn]] void fail(std::string_view what, std::string_view found) const;
     void skipBlanksAndEmptyLines();
+    void skipByteOrderMark();
 
     std::string buf_;
     std::string name_;

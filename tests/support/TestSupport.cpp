@@ -66,4 +66,36 @@ std::string coefText(const CoefSpec& c) {
     return o.str();
 }
 
+void SmallCase::write(const CaseDir& dir, const std::string& name) const {
+    const int ni = coef.ixEnd - coef.ixStart + 3, nj = coef.jyEnd - coef.jyStart + 3;
+    std::ostringstream depS, bndS;
+    for (int a = 0; a < ni; ++a) {
+        const int i = coef.ixStart - 1 + a;
+        const double x = (coef.ixEnd + 1 - i) * static_cast<double>(coef.dx);
+        const double d = depthOff - slope * x;
+        for (int b = 0; b < nj; ++b) {
+            const int j = coef.jyStart - 1 + b;
+            depS << (b ? "," : "") << d;
+            const bool ghostI = i < coef.ixStart || i > coef.ixEnd, ghostJ = j < coef.jyStart || j > coef.jyEnd;
+            int c = 0;
+            if (ghostI && ghostJ) c = 0;
+            else if (i > coef.ixEnd) c = 17;
+            else if (ghostJ) c = 16;
+            bndS << (b ? "," : "") << c;
+        }
+        depS << "\n";
+        bndS << "\n";
+    }
+    std::ostringstream wav;
+    wav << "17, input\n" << waveH << ", H\n" << waveT << ", T\n" << waveDir << ", dir\n" << coef.ixEnd
+        << ", px\n" << coef.jyStart << ", py\n0, groups\n0, amp\n";
+    dir.write(name + "/coef.txt", coefText(coef));
+    dir.write(name + "/depth.txt", depth.empty() ? depS.str() : depth);
+    dir.write(name + "/boundary.txt", bnd.empty() ? bndS.str() : bnd);
+    dir.write(name + "/wave.txt", wave.empty() ? wav.str() : wave);
+    dir.write(name + "/tide.txt", tide);
+    dir.write(name + "cnt.txt", name + "\\coef.txt\n" + name + "\\depth.txt\n" + name + "\\boundary.txt\n" +
+                                    name + "\\wave.txt\n" + name + "\\tide.txt\n" + name + "\n'endcnt\n");
+}
+
 }  // namespace littoral::test

@@ -40,6 +40,21 @@ struct CoefSpec {
 };
 std::string coefText(const CoefSpec& c);
 
+// A small plane-beach case written into a CaseDir: control file <name>cnt.txt naming
+// <name>/coef.txt, depth.txt, boundary.txt, wave.txt, tide.txt and output folder <name>.
+// Depth falls from `depthOff` at the east edge linearly with `slope`; the east ghost column
+// carries the wave input code 17, the south and north ghost rows are periodic (16).
+struct SmallCase {
+    CoefSpec coef;
+    float depthOff = 5, slope = 0;  // slope 0: flat bed of depthOff
+    float waveH = 0.5f, waveT = 6, waveDir = 180;
+    std::string tide = "0, tide\n1\n17, 0, 0, 0\n";
+    std::string wave;  // if set, replaces the generated wave file
+    std::string depth; // if set, replaces the generated depth file
+    std::string bnd;   // if set, replaces the generated boundary file
+    void write(const CaseDir& dir, const std::string& name) const;
+};
+
 // A recording host: counts pump calls, keeps progress lines and plot calls.
 struct RecordingHost : RunHost {
     long pumps = 0, plots = 0, graphs = 0;

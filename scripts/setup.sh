@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build needs from Debian's packages, once: a C++ compiler, CMake,
+# Ninja, GoogleTest and Qt 6 Widgets. Does nothing when everything is there already.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build googletest libgtest-dev qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

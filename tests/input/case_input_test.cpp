@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/Error.h"
+#include "input/CaseInput.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+
+// Reads the case as runCase does up to the boundary file.
+void readAll(Model& m) {
+    readControlFile(m);
+    readDepthFile(m);
+    readBoundaryFile(m);
+}
+
+std::string stopMessage(Model& m) {
+    try {
+        readAll(m);
+    } catch (const StopError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(CaseInput, ReadsTheSmallCaseAndDerivedConstants) {
+    CaseDir dir("input-ok");
+    SmallCase c;
+    c.coef.ixEnd = 50;
+    c.coef.jyEnd = 30;
+    c.coef.latitude = 35;
+    c.write(dir, "a");
+    Model m;
+    dir.prepare(m, "acnt.txt");
+    readAll(m);
+    EXPECT_EQ(m.coefFile, "a/coef.txt");  // '\' taken as a folder separator
+    EXPECT_EQ(m.outDir, dir.output.string() + "/a/");
+    EXPECT_EQ(m.nBndCell, 168);
+    EXPECT_NEAR(m.coriolis, -8.3627e-5, 1e-8);
+    EXPECT_NEAR(m.subWeight, 3.0862e-3, 1e-6);
+    EXPECT_NEAR(m.fallVel, 2.44e-2, 0.005e-2);
+    EXPECT_EQ(m.dep.size(), 52u * 32u);
+    EXPECT_EQ(m.bndCode(0), 0);
+    EXPECT_FLOAT_EQ(m.theta(0, 0), -9.0f);
+    EXPECT_FLOAT_EQ(m.hMax, 5.0f);
+    // Boundary cells are numbered in file order: i outer, j inner.
+    EXPECT_EQ(m.cellFlag(1, 0), 16);
+    EXPECT_EQ(m.cellFlag(1, 31), 32);
+    EXPECT_EQ(m.bndCode(1), 16);
+    EXPECT_EQ(m.bndCellI(2), 1);
+    EXPECT_EQ(m.bndCellJ(2), 31);
+    EXPECT_EQ(m.cellFlag(51, 1), 16 * (2 * 50 + 1));
+    EXPECT_EQ(m.bndCode(2 * 50 + 1), 17);
+    EXPECT_EQ(m.nBndListed, 2 * 50 + 30);
+    // Line length: the longest wavelength at boundary cells (6 s in 5 m) over the cell size.
+    const double L = 2 * M_PI / waveNumber(1.0 / 6.0, 5.0);
+    EXPECT_EQ(m.nLine, static_cast<int>(std::floor(L / 10.0)) + 1);
+    EXPECT_EQ(m.line.sHi(), m.nBndListed);
+}
+
+TEST(CaseInput, BoundaryNumberingAndHmaxRules) {
+    CaseDir dir("input-bnd");
+    SmallCase c;
+    c.coef.ixEnd = 1;
+    c.coef.jyEnd = 1;
+    // 3 x 3 cells, codes 17, 15, 17 at the first three; depths with a negative sum everywhere.
+    c.bnd = "17,15,17\n0,0,0\n0,0,0\n";
+    c.depth = "-1,-2,-3\n-1,-0.5,-1\n-4,-4,-4\n";
+    c.tide = "0.2, tide\n0\n";
+    c.write(dir, "b");
+    Model m;
+    dir.prepare(m, "bcnt.txt");
+    readAll(m);
+    EXPECT_EQ(m.cellFlag(0, 0), 16);
+    EXPECT_EQ(m.cellFlag(0, 1), 15);
+    EXPECT_EQ(m.cellFlag(0, 2), 32);
+    EXPECT_EQ(m.bndCode(1), 17);
+    EXPECT_EQ(m.bndCode(2), 17);
+    EXPECT_EQ(m.nBndListed, 2);
+    EXPECT_EQ(m.bndPointNo(0, 2), 2);
+    EXPECT_FLOAT_EQ(m.hMax, 0.0f);  // every tide + depth is negative
+    EXPECT_FLOAT_EQ(m.setup(1, 1), 0.2f);
+    EXPECT_EQ(m.nLine, 1);  // no wet boundary cell: Lmax = 0
+}
+
+TEST(CaseInput, GroupsAndIrregularHeights) {
+    for (auto [groups, expectN, expectIrr] : {std::tuple{-2.0f, 0.0f, 2.0f}, std::tuple{3.0f, 3.0f, 0.0f}}) {
+        CaseDir dir("input-groups");
+        SmallCase c;
+        c.wave = "17, a\n1, b\n8, c\n180, d\n10, e\n1, f\n" + std::to_string(groups) + ", g\n0.3, h\n";
+        c.write(dir, "g");
+        Model m;
+        dir.prepare(m, "gcnt.txt");
+        readAll(m);
+        EXPECT_FLOAT_EQ(m.nGroup, expectN);
+        EXPECT_FLOAT_EQ(m.hmaxIrr, expectIrr);
+    }
+}
+
+TEST(CaseInput, ControlFileOnOneLineReadsAlike) {
+    CaseDir dir("input-cnt");
+    SmallCase c;
+    c.write(dir, "c");
+    dir.write("onecnt.txt", "c/coef.txt,c/depth.txt,c/boundary.txt,c/wave.txt,c/tide.txt,c\r\n'endcnt\r\n");
+    Model m;
+    dir.prepare(m, "onecnt.txt");
+    readAll(m);
+    EXPECT_EQ(m.tideFile, "c/tide.txt");
+    // A second run into the same folder works.
+    readAll(m);
+}
+
+// Every bad input stops with a message naming the file, the position and what was
+// expected; the case's output folder stays empty.
+TEST(CaseInput, BadInputsStopWithClearMessages) {
+    auto rows = [](int n, const std::string& row) {
+        std::string t;
+        for (int i = 0; i < n; ++i) t += row;
+        return t;
+    };
+    struct Bad {
+        const char* name;
+        std::function<void(SmallCase&)> before;  // changes to the generated case
+        std::function<void(CaseDir&)> after;     // changes to the written files
+        std::string expected;                    // a part of the message
+    };
+    auto none = [](CaseDir&) {};
+    auto keep = [](SmallCase&) {};
+    const std::string wave = "17,a\n1,b\n8,c\n180,d\n10,e\n1,f\n0,g\n0,h\n";
+    const std::vector<Bad> cases = {
+        {"terminator case", keep,
+         [](CaseDir& d) { d.write("xcnt.txt", "x/coef.txt\nx/depth.txt\nx/boundary.txt\nx/wave.txt\nx/tide.txt\nx\n'ENDCNT\n"); },
+         "xcnt.txt: field 7 (line 7): expected the terminator 'endcnt, found \"'ENDCNT\""},
+        {"short control", keep, [](CaseDir& d) { d.write("xcnt.txt", "x/coef.txt\nx/depth.txt\n"); },
+         "xcnt.txt: field 3 (line 3): expected the name of the boundary file, found the end of the file"},
+        {"coef terminator", keep,
+         [](CaseDir& d) {
+             std::string t = readFile(d.data / "x/coef.txt");
+             t.replace(t.find("'endconst"), 9, "0.5");
+             d.write("x/coef.txt", t);
+         },
+         "x/coef.txt: field 41 (line 21): expected the terminator 'endconst, found \"0.5\""},
+        {"missing file", keep, [](CaseDir& d) { std::filesystem::remove(d.data / "x/tide.txt"); },
+         "x/tide.txt: the file cannot be opened"},
+        {"row outside table", [](SmallCase& c) { c.tide = "0, t\n1\n21, 1, 0.5, 0\n"; }, none,
+         "x/tide.txt: field 4 (line 3): expected a table row number from 0 to 20"},
+        {"extra depth", [&](SmallCase& c) { c.depth = rows(12, "5,5,5,5,5,5,5,5,5,5\n") + "5\n"; }, none,
+         "x/depth.txt: line 13: expected the end of the file after 120 depths"},
+        {"short depth", [&](SmallCase& c) { c.depth = rows(11, "5,5,5,5,5,5,5,5,5,5\n"); }, none,
+         "x/depth.txt: field 111 (line 12): expected a depth (m), found the end of the file"},
+        {"wave extra", [&](SmallCase& c) { c.wave = wave + "5\n"; }, none,
+         "x/wave.txt: line 9: expected the end of the file after the eight values"},
+        {"non-numeric", [](SmallCase& c) { c.wave = "17,a\n1,b\neight,c\n180,d\n10,e\n1,f\n0,g\n0,h\n"; }, none,
+         "x/wave.txt: field 5 (line 3): expected the wave period (s), found \"eight\""},
+        {"code names no row", [](SmallCase& c) { c.coef.nBndApprox = 16; c.tide = "0, t\n0\n"; }, none,
+         "names no row of the boundary-condition table"},
+        {"no boundary cell", [&](SmallCase& c) { c.bnd = rows(12, "0,0,0,0,0,0,0,0,0,0\n"); }, none,
+         "x/boundary.txt: no boundary cell"},
+        {"too many boundary cells", [&](SmallCase& c) { c.bnd = rows(12, "17,17,17,17,17,17,17,17,17,17\n"); }, none,
+         "expected at most 44 boundary cells (2 x (nx + ny + 4) for this grid)"},
+        {"empty grid", [](SmallCase& c) { c.coef.ixEnd = 0; }, none, "holds no cell"},
+        {"origin outside", [](SmallCase& c) { c.coef.ixStart = 2; c.coef.ixEnd = 11; }, none,
+         "put cell (0, 0) outside the grid"},
+        {"phase point outside", [](SmallCase& c) { c.wave = "17,a\n1,b\n8,c\n180,d\n99,e\n1,f\n0,g\n0,h\n"; }, none,
+         "the phase reference point (99, 1) lies outside the grid"},
+        {"code too large", [&](SmallCase& c) { c.bnd = rows(3, "0,0,0,0,0,0,0,0,0,0\n") + "70000,0,0,0,0,0,0,0,0,0\n" + rows(8, "0,0,0,0,0,0,0,0,0,0\n"); },
+         none, "expected a boundary code up to 32767, found 70000 at cell (3, 0)"},
+    };
+    for (const Bad& b : cases) {
+        SCOPED_TRACE(b.name);
+        CaseDir dir("input-bad");
+        SmallCase c;  // 10 x 8 interior cells: 12 x 10 values per grid file
+        b.before(c);
+        c.write(dir, "x");
+        b.after(dir);
+        Model m;
+        dir.prepare(m, "xcnt.txt");
+        const std::string msg = stopMessage(m);
+        EXPECT_NE(msg.find(b.expected), std::string::npos) << msg;
+        EXPECT_TRUE(dir.outputFiles("x").empty());
+    }
+}
