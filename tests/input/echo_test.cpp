@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "input/CaseInput.h"
+#include "input/Echo.h"
+#include "output/RecordWriter.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+std::vector<std::string> linesOf(const std::filesystem::path& p) {
+    std::vector<std::string> r;
+    std::string s = readFile(p), cur;
+    for (char ch : s) {
+        if (ch == '\n') { r.push_back(cur); cur.clear(); }
+        else cur += ch;
+    }
+    EXPECT_TRUE(cur.empty()) << "the last line of " << p << " has no line end";
+    return r;
+}
+}  // namespace
+
+TEST(Echo, FilesLinesAndValues) {
+    CaseDir dir("echo");
+    SmallCase c;  // 10 x 8 interior cells, nBndApprox 20
+    // A land cell inside and a 15 on the ghost ring.
+    std::string b;
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 10; ++j) {
+            int code = 0;
+            if (i == 11 && j > 0 && j < 9) code = 17;
+            if (i == 0 && j == 4) code = 15;
+            if (i == 5 && j == 5) code = 15;
+            b += (j ? "," : "") + std::to_string(code);
+        }
+        b += "\n";
+    }
+    c.bnd = b;
+    c.tide = "0.5, tide\n1\n17, 1, 0.25, 600\n";
+    c.write(dir, "e");
+    Model m;
+    dir.prepare(m, "ecnt.txt");
+    readControlFile(m);
+    readDepthFile(m);
+    readBoundaryFile(m);
+    writeConstEcho(m);
+    writeWavTideEcho(m);
+    writeDepBndEcho(m);
+    writeSurferGrids(m);
+    const auto out = dir.output / "e";
+    EXPECT_EQ(dir.outputFiles("e"),
+              (std::vector<std::string>{"0const.txt", "0depbnd.txt", "0wavtide.txt", "surferbnd.csv", "surferdep.csv"}));
+
+    const auto cst = linesOf(out / "0const.txt");
+    ASSERT_EQ(cst.size(), 29u);
+    EXPECT_EQ(cst[1], "\"係数ファイル\",\"e/coef.txt\"");
+    EXPECT_EQ(cst[7], "");
+    EXPECT_EQ(cst[9], "\"セル番号X始め\",1");
+    EXPECT_EQ(cst[11], "\"セル幅X（ｍ）\",10");
+    EXPECT_EQ(cst[19], "\"計算最小水深（ｍ）\",0.01");  // in metres, before the flow scaling
+    EXPECT_EQ(cst[24], "\"底質粒径（ｍ）\",0.0002");
+
+    const auto wt = linesOf(out / "0wavtide.txt");
+    ASSERT_EQ(wt.size(), 14u + 4u);  // rows 17 to 20, whether given or not
+    EXPECT_EQ(wt[12], "\"潮位（ｍ）\",0.5");
+    EXPECT_EQ(wt[14], "17,1,0.25,600");
+    EXPECT_EQ(wt[17], "20,0,0,0");
+
+    const auto db = linesOf(out / "0depbnd.txt");
+    ASSERT_EQ(db.size(), static_cast<size_t>(2 * (10 + 2) + 3));
+    EXPECT_EQ(db[0], "\"" + m.dataDir + "e/depth.txt\",1,10,1,8,10,10");
+    EXPECT_EQ(db[13], "");
+    // Second grid: ghost cell (0, 4) read as 15 is written 0; interior (5, 5) keeps 15;
+    // ghost (11, 1) is a listed cell and shows its code 17.
+    EXPECT_EQ(db[15].substr(0, 9), "0,0,0,0,0");
+    EXPECT_EQ(db[15 + 5], "0,0,0,0,0,15,0,0,0,0");
+    EXPECT_EQ(db[15 + 11], "0,17,17,17,17,17,17,17,17,0");
+
+    const auto sd = linesOf(out / "surferdep.csv");
+    ASSERT_EQ(sd.size(), 1u + 10u * 8u);
+    EXPECT_EQ(sd[0], "\"i\",\"j\",\"dep\"");
+    EXPECT_EQ(sd[1], "0,0,-5");
+    EXPECT_EQ(sd[2], "0,10,-5");
+    const auto sb = linesOf(out / "surferbnd.csv");
+    ASSERT_EQ(sb.size(), 2u);
+    EXPECT_EQ(sb[1], "40,40,\"■\"");
+}
+
+TEST(Echo, GridWithoutLandGivesHeaderOnly) {
+    CaseDir dir("echo2");
+    SmallCase c;
+    c.coef.nBndApprox = 16;
+    c.tide = "0, t\n0\n";
+    c.bnd = "";
+    c.write(dir, "f");
+    // Codes 16 only: every boundary cell is periodic.
+    std::string b;
+    for (int i = 0; i < 12; ++i) b += "16,0,0,0,0,0,0,0,0,16\n";
+    dir.write("f/boundary.txt", b);
+    Model m;
+    dir.prepare(m, "fcnt.txt");
+    readControlFile(m);
+    readDepthFile(m);
+    readBoundaryFile(m);
+    writeWavTideEcho(m);
+    writeSurferGrids(m);
+    EXPECT_EQ(countLines(dir.output / "f" / "surferbnd.csv"), 1);
+    EXPECT_EQ(countLines(dir.output / "f" / "0wavtide.txt"), 14);  // no table rows below 17
+}
+
+TEST(RecordWriter, NumberForms) {
+    EXPECT_EQ(formatFloat(0.1f), "0.1");
+    EXPECT_EQ(formatFloat(-9.0f), "-9");
+    EXPECT_EQ(formatFloat(1.0f / 3.0f), "0.3333333");
+    EXPECT_EQ(formatFloat(1.5e-7f), "1.5e-07");
+    EXPECT_EQ(formatFloat(12345678.0f), "1.234568e+07");  // 7 significant digits at most
+    EXPECT_EQ(formatFloat(-0.0f), "0");
+    EXPECT_EQ(formatDouble(0.1 * 3), "0.3");
+    EXPECT_EQ(formatDouble(2.5 * 7), "17.5");
+}
+
+TEST(RecordWriter, FileAppearsOnlyWhenComplete) {
+    CaseDir dir("rec");
+    const auto path = dir.output / "r.csv";
+    {
+        RecordWriter w(path.string());
+        w.text("a").f32(1.5f).i32(-3).endLine();
+        EXPECT_FALSE(std::filesystem::exists(path));
+        // destroyed without close(): as when an exception unwinds through it
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(path.string() + ".part"));
+    RecordWriter w(path.string());
+    w.text("a").f32(1.5f).i32(-3).endLine();
+    w.endLine();
+    w.close();
+    EXPECT_EQ(readFile(path), "\"a\",1.5,-3\n\n");
+}
