@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/MainLoop.h"
+#include "core/Error.h"
+#include "input/CaseInput.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+// A model with extents and scales set, flow arrays allocated and the given uniform depth.
+Model flatModel(float depth, float tide = 0) {
+    Model m;
+    m.ixStart = 1; m.ixEnd = 6; m.jyStart = 1; m.jyEnd = 4;
+    m.dx = 10; m.dy = 20;
+    m.nBndCell = 2 * (6 + 4 + 4);
+    m.minDepth = 0.01f;
+    m.waveT0 = 8;
+    m.coriolis = -8e-5f;
+    allocateCaseArrays(m);
+    allocateFlowArrays(m);
+    m.dep.fill(depth);
+    m.setup.fill(tide);
+    return m;
+}
+}  // namespace
+
+TEST(MainLoop, ScalesAndInitialState) {
+    Model m = flatModel(4.0f, 0.5f);
+    initFlowState(m, 4.5f);
+    EXPECT_FLOAT_EQ(m.lenScale, 4.5f);
+    EXPECT_FLOAT_EQ(m.timeScale, static_cast<float>(std::sqrt(4.5 / 9.81)));
+    EXPECT_FLOAT_EQ(m.velScale, static_cast<float>(4.5 / m.timeScale));
+    EXPECT_FLOAT_EQ(m.periodS, static_cast<float>(8.0 / m.timeScale));
+    EXPECT_FLOAT_EQ(m.minDepth, static_cast<float>(0.01 / 4.5));
+    EXPECT_FLOAT_EQ(m.coriolis, static_cast<float>(-8e-5 / m.rateScale));
+    // Ghost ring included: h = (d + eta) / lenScale = 1, c = 1.
+    EXPECT_FLOAT_EQ(m.hTot(0, 0), 1.0f);
+    EXPECT_FLOAT_EQ(m.celSNew(7, 5), 1.0f);
+    EXPECT_FLOAT_EQ(m.etaS(3, 3), static_cast<float>(0.5 / 4.5));
+}
+
+TEST(MainLoop, FlowTimeStepOnWetAndDryGrids) {
+    // Still lake: both X faces wet, s = (0 + c) - (0 - c) = 2c; dt = min(dxS, dyS) / (2c).
+    Model wet = flatModel(4.0f);
+    initFlowState(wet, 4.0f);
+    EXPECT_FLOAT_EQ(flowTimeStep(wet), static_cast<float>(wet.dxS / 2.0));
+    // All dry: every speed is floored at 0.001 and the step is capped at 100.
+    Model dry = flatModel(-1.0f);
+    initFlowState(dry, 1.0f);
+    EXPECT_FLOAT_EQ(flowTimeStep(dry), std::min(100.0f, static_cast<float>(std::min(dry.dxS, dry.dyS) / 0.001)));
+    Model tiny = flatModel(-1.0f);
+    tiny.dx = tiny.dy = 0.01f;
+    initFlowState(tiny, 1.0f);
+    EXPECT_FLOAT_EQ(flowTimeStep(tiny), static_cast<float>(0.01f / 0.001));
+}
+
+TEST(MainLoop, NoIntervalWhenTheEndPrecedesTheStart) {
+    CaseDir dir("loop-none");
+    SmallCase c;
+    c.coef.tStart = 100;
+    c.coef.tEnd = 50;
+    c.write(dir, "n");
+    Model m;
+    dir.prepare(m, "ncnt.txt");
+    readControlFile(m);
+    readDepthFile(m);
+    readBoundaryFile(m);
+    RecordingHost host;
+    mainLoop(m, host, m.hMax);
+    EXPECT_TRUE(dir.outputFiles("n").empty());
+    EXPECT_EQ(host.graphs, 0);
+}
+
+TEST(MainLoop, TooManyIntervalsAreRefusedBeforeComputing) {
+    CaseDir dir("loop-many");
+    SmallCase c;
+    c.coef.tEnd = 6.0f * 40000;  // 40000 periods of 6 s: beyond the 16-bit output numbers
+    c.write(dir, "m");
+    Model m;
+    dir.prepare(m, "mcnt.txt");
+    readControlFile(m);
+    readDepthFile(m);
+    readBoundaryFile(m);
+    RecordingHost host;
+    try {
+        mainLoop(m, host, m.hMax);
+        FAIL() << "expected a stop";
+    } catch (const StopError& e) {
+        EXPECT_NE(std::string(e.what()).find("expected at most 32767 output intervals"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(dir.outputFiles("m").empty());
+}
