@@ -7,6 +7,6 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 bin=build/release/bin
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(beachcnt.txt)
+[ ${#cases[@]} -eq 0 ] && cases=(beachcnt.txt breakwatercnt.txt)
 "$bin/littoral-batch" "${cases[@]/#/$bin/data/}"
 echo "Results: $(cd "$bin/output" && pwd)/"
