@@ -1,0 +1,65 @@
+// The batch program as a user meets it: usage, a failed case, the exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "support/TestSupport.h"
+
+using namespace littoral::test;
+
+namespace {
+struct BatchRun {
+    int status;
+    std::string out;
+};
+BatchRun runBatch(const std::string& args) {
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = pclose(p);
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
+}
+}  // namespace
+
+TEST(Batch, UsageWithoutArguments) {
+    const BatchRun r = runBatch("");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("usage: littoral-batch CONTROL_FILE..."), std::string::npos);
+}
+
+TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
+    CaseDir dir("batch-bad");
+    SmallCase c;
+    c.coef.tStart = 10;
+    c.coef.tEnd = 0;  // runs no interval: a valid case that finishes at once
+    c.write(dir, "good");
+    SmallCase bad;
+    bad.write(dir, "bad");
+    dir.write("bad/coef.txt", "1,a\n");
+    const BatchRun r = runBatch((dir.data / "badcnt.txt").string() + " " + (dir.data / "goodcnt.txt").string() + " " +
+                           (dir.data / "missingcnt.txt").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("FAILED " + (dir.data / "badcnt.txt").string() +
+                         ": bad/coef.txt: field 3 (line 2): expected the last computed cell in X, found the end of the file"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("ok     " + (dir.data / "goodcnt.txt").string()), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("missingcnt.txt: the control file does not exist"), std::string::npos) << r.out;
+    EXPECT_TRUE(dir.outputFiles("bad").empty());
+    // The good case wrote its echo files only (no interval ran).
+    EXPECT_EQ(dir.outputFiles("good").size(), 5u);
+}
+
+TEST(Batch, MissingOutputFolderIsNamed) {
+    CaseDir dir("batch-noout");
+    SmallCase c;
+    c.write(dir, "a");
+    std::filesystem::remove_all(dir.output);
+    const BatchRun r = runBatch((dir.data / "acnt.txt").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("the folder \"output\" is missing beside the data folder"), std::string::npos) << r.out;
+}
