@@ -1,0 +1,36 @@
+// Momentum sources of one flow step (momentumSources), per cell and per unit time, in the
+// non-dimensional units of the flow (gravity 1):
+//   S0 = 0
+//   S1 = -h v f - (cf / 2) u |U| + fx / V^2
+//   S2 =  h u f - (cf / 2) v |U| + fy / V^2
+// f = coriolis (negative for a northern latitude, so -h v f > 0 for v > 0 there), cf =
+// fricCoef, |U| = sqrt(u^2 + v^2), V = velScale; fx, fy are the wave forces of the wave
+// period (m^2/s^2). Computed over the whole grid, ghost ring included.
+#include <cmath>
+
+#include "flow/Flow.h"
+
+namespace littoral {
+
+void momentumSources(Model& m) {
+    // Element by element: every grid shares one layout and srcS holds three components per
+    // cell, so the flat arrays are walked directly.
+    const size_t n = m.hTot.size();
+    const float* h = m.hTot.data();
+    const float* u = m.uS.data();
+    const float* v = m.vS.data();
+    const float* fx = m.fx.data();
+    const float* fy = m.fy.data();
+    float* src = m.srcS.data();
+    const double f = m.coriolis, cf2 = static_cast<double>(m.fricCoef) / 2.0;
+    const double vv = static_cast<double>(m.velScale) * m.velScale;
+    for (size_t k = 0; k < n; ++k) {
+        const double uk = u[k], vk = v[k], hk = h[k];
+        const float speed = static_cast<float>(std::sqrt(uk * uk + vk * vk));
+        src[3 * k] = 0.0f;
+        src[3 * k + 1] = static_cast<float>(-hk * vk * f - cf2 * uk * speed + fx[k] / vv);
+        src[3 * k + 2] = static_cast<float>(uk * hk * f - cf2 * vk * speed + fy[k] / vv);
+    }
+}
+
+}  // namespace littoral
