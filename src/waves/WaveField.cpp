@@ -1,17 +1,142 @@
-// Placeholder until the wave model lands.
+// Driver of the time-dependent mild-slope wave model: one call simulates one wave period.
+//
+// The step is tied to the deepest water, dt0 = 0.5 sqrt(dx dy / g / hMax), and shortened so
+// that the period is a whole number of steps. The potential levels persist from call to
+// call; coefficients and statistics are rebuilt at every call. The wave clock
+// t = waveDt (stepOffset + step) follows model time, so the phase and the start-up ramp of
+// the incident wave refer to model time.
 #include "waves/WaveField.h"
 
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
 #include "core/Error.h"
+#include "core/Numeric.h"
+#include "sediment/Sediment.h"
+#include "waves/WaveFunctions.h"
+#include "waves/WaveModel.h"
 
 namespace littoral {
 
+namespace {
+using D = double;
+constexpr int32_t kMaxStepsPerPeriod = 32767;  // step counter and nAcc are 16-bit
+}  // namespace
+
 void allocWaveArrays(Model& m) {
-    for (Grid* g : {&m.phiNew, &m.phiCur, &m.phiOld, &m.phiPred, &m.sumDiss, &m.theta, &m.kd})
+    for (Grid* g : {&m.phiNew, &m.phiCur, &m.phiOld, &m.phiPred, &m.sumDiss, &m.theta, &m.kd}) m.allocGrid(*g);
+}
+
+void allocWaveStats(Model& m) {
+    for (Grid* g : {&m.ccg, &m.cc2, &m.wlen, &m.omk, &m.eta, &m.sumEta, &m.brkEx, &m.etarms, &m.uOrb, &m.sumU,
+                    &m.sumU2, &m.vOrb, &m.sumV, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumEtaT2, &m.sumEtaT,
+                    &m.sumUV, &m.sxx, &m.sxy, &m.syy})
         m.allocGrid(*g);
 }
 
-void waveField(Model&, RunHost&, float&, float, Grid&, Grid&) {
-    throw StopError("the wave model is not built yet");
+void clearWaveStats(Model& m) {
+    for (Grid* g : {&m.etarms, &m.sumEta, &m.sumDiss, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumV, &m.sumU2, &m.sumV2,
+                    &m.sumEtaT2, &m.sumEtaT, &m.sumUV})
+        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+            float* row = g->at(m.ixStart, j);
+            for (int32_t k = 0; k <= m.ixEnd - m.ixStart; ++k) row[k] = 0.0f;
+        }
+}
+
+// phiOld <- phiCur <- phiNew over the whole grid. The levels are rotated by swapping the
+// arrays: phiNew then holds the old level n-1, which the next step overwrites in full
+// (interior by the corrector, the non-corner ghosts by setPhiBoundary; the corners stay 0
+// in all levels) before anything reads it. waveField copies phiCur into phiNew after the
+// last step, so that between calls phiNew equals phiCur.
+void shiftPhiLevels(Model& m) {
+    std::swap(m.phiOld, m.phiCur);  // phiOld = level n
+    std::swap(m.phiCur, m.phiNew);  // phiCur = level n+1
+}
+
+void waveTimeStep(Model& m, float hMax, float time) {
+    if (!(hMax > 0.0f))
+        throw StopError("the wave model needs water: the largest depth plus tide over the grid is " + formatNum(hMax) +
+                        " m (in " + m.depFile + "): expected a positive depth somewhere");
+    const D dt0 = 0.5 * std::sqrt(static_cast<D>(m.dx) * m.dy / 9.81 / hMax);
+    const D steps = static_cast<D>(m.waveT0) / dt0 + 1.0;
+    if (!(std::nearbyint(steps) <= kMaxStepsPerPeriod))
+        throw StopError("the wave period of " + formatNum(m.waveT0) + " s would need " + formatNum(std::nearbyint(steps)) +
+                        " wave steps of " + formatNum(dt0) + " s (cells of " + formatNum(m.dx) + " x " +
+                        formatNum(m.dy) + " m, largest depth " + formatNum(hMax) +
+                        " m): expected at most 32767 steps per wave period; use larger cells or a shorter period");
+    const int16_t nPer = toInt16(steps, "the number of wave steps per period");
+    m.waveDt = static_cast<float>(static_cast<D>(m.waveT0) / nPer);
+    m.nStep = toInt32(static_cast<D>(m.waveT0) / m.waveDt, "the number of wave steps per period");
+    if (m.nStep > kMaxStepsPerPeriod)
+        throw StopError("the wave period of " + formatNum(m.waveT0) + " s would need " + std::to_string(m.nStep) +
+                        " wave steps of " + formatNum(m.waveDt) + " s: expected at most 32767 steps per wave period");
+    m.stepOffset = toInt32(static_cast<D>(time) / m.waveDt,
+                           "the wave step number at model time " + formatNum(time) + " s");
+    if (static_cast<int64_t>(m.stepOffset) + m.nStep > 2147483647LL)
+        throw StopError("the wave step number at model time " + formatNum(time) + " s goes beyond the 32-bit range");
+}
+
+void incidentHeight(Model& m) {
+    if (m.hmaxIrr > 0.0f) {
+        m.waveHin = static_cast<float>(rayleighHeight(m.rnd, m.waveH0));
+        const float cap = static_cast<float>(static_cast<D>(m.waveH0) * m.hmaxIrr);
+        if (cap < m.waveHin) m.waveHin = cap;
+        m.hPlot = cap;
+    } else {
+        m.waveHin = m.hPlot = m.waveH0;
+    }
+    m.hPlotNeg = -m.hPlot;
+}
+
+std::string numberText(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.7g", v);
+    std::string s = buf;
+    if (s == "-0") s = "0";
+    return v >= 0.0 || s == "0" ? " " + s : s;
+}
+
+std::string endwavLine(float time, float waveT0) {
+    const D tenths = std::floor(static_cast<D>(time) * 10.0 + 0.5) / 10.0;
+    const D periods = std::floor(static_cast<D>(time) / waveT0 + 0.5);
+    return "endwav " + numberText(tenths) + numberText(periods);
+}
+
+void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid& fy) {
+    waveTimeStep(m, hMax, time);
+    m.waveFreq = static_cast<float>(1.0 / m.waveT0);
+    m.dirRad = static_cast<float>(static_cast<D>(m.waveDir0) / 57.29577951308238);
+    incidentHeight(m);
+
+    allocWaveStats(m);
+    waveCoefficients(m, time);
+    clearWaveStats(m);
+    m.nAcc = 0;
+    WaveWork work;
+    prepareBreaking(m, work);
+
+    for (int16_t i = 0; i < m.nStep; ++i) {
+        host.pumpEvents();
+        wavePhiStep(m, work);
+        setPhiBoundary(m);
+        waveDiagnostics(m);
+        accumSedimentFlux(m, m.waveDt, m.uOrb, m.vOrb);
+        const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
+        incidentWave(m, t);
+        shiftPhiLevels(m);
+        ++m.nAcc;
+    }
+    m.phiNew = m.phiCur;
+
+    waveStress(m, fx, fy);
+    host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
+    const double root2 = std::sqrt(2.0);
+    for (size_t k = 0; k < m.wavH.size(); ++k) {
+        m.wavH.data()[k] = static_cast<float>(2.0 * m.etarms.data()[k] * root2);
+        m.etaOut.data()[k] = m.eta.data()[k];
+    }
+    host.progressLine(endwavLine(time, m.waveT0));
 }
 
 }  // namespace littoral

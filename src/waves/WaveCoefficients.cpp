@@ -1,0 +1,74 @@
+// Local coefficients of the mild-slope equation for the present total depth and current,
+//
+//   phi_tt - div(C Cg grad phi) + k^2 C^2 (1 - n) phi = 0,  n = Cg / C,
+//
+// from the Doppler-shifted dispersion relation at the absolute period, per cell over the
+// whole grid (ghost ring included): kd = kh, wlen = L, cc2 = C^2 (0 marks a cell without
+// waves), ccg = C Cg, omk = k^2 C^2 (1 - n); and the incident wave-number vector (kx0, ky0)
+// at the phase reference point with the input direction.
+#include <cmath>
+
+#include "core/Error.h"
+#include "core/Numeric.h"
+#include "waves/PhiStencil.h"
+#include "waves/WaveFunctions.h"
+#include "waves/WaveModel.h"
+
+namespace littoral {
+
+namespace {
+using D = double;
+
+std::string cellName(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " + std::to_string(j) + ")"; }
+}  // namespace
+
+void waveCoefficients(Model& m, float time) {
+    const float T = static_cast<float>(1.0 / m.waveFreq);
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+        for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+            const float h = static_cast<float>(static_cast<D>(m.setup(i, j)) + m.dep(i, j));
+            float C = 0, k = 0, n = 1, L = 0, kh = 0;
+            if (h > 0.000001f && m.cellFlag(i, j) != kLand) {
+                const Dispersion d = waveNumberCurrent(T, h, m.curU(i, j), m.curV(i, j), m.theta(i, j));
+                if (d.ok) {
+                    L = d.L;
+                    kh = d.kh;
+                    C = static_cast<float>(phaseSpeed(kh, h));
+                    const float Cg = static_cast<float>(groupSpeed(kh, h));
+                    n = static_cast<float>(static_cast<D>(Cg) / C);
+                    k = static_cast<float>(static_cast<D>(kh) / h);
+                }
+            }
+            m.kd(i, j) = kh;
+            m.wlen(i, j) = L;
+            m.cc2(i, j) = static_cast<float>(static_cast<D>(C) * C);
+            m.ccg(i, j) = static_cast<float>(static_cast<D>(C) * C * n);
+            m.omk(i, j) = static_cast<float>(static_cast<D>(k) * k * C * C * (1.0 - n));
+        }
+    }
+    m.dxW = m.dx;
+    m.dyW = m.dy;
+
+    // The incident wave is phased from the reference point: it must be wet and carry a wave.
+    const int32_t pi = m.phaseX, pj = m.phaseY;
+    const float h = static_cast<float>(static_cast<D>(m.dep(pi, pj)) + m.setup(pi, pj));
+    const std::string where = "the phase reference point " + cellName(pi, pj) + " (in " + m.wavFile + ")";
+    const std::string when = " at model time " + formatNum(time) + " s";
+    if (m.cellFlag(pi, pj) == kLand)
+        throw StopError(where + " is a land cell (boundary code 15)" + when +
+                        ": expected a water cell where the incident wave is defined");
+    if (!(h > 0.000001f))
+        throw StopError(where + " is dry: its water depth is " + formatNum(h) + " m" + when +
+                        ": expected a wet cell where the incident wave is defined");
+    const Dispersion d = waveNumberCurrent(T, h, m.curU(pi, pj), m.curV(pi, pj), m.dirRad);
+    if (!d.ok)
+        throw StopError(where + ": the dispersion relation has no wave number for the period " + formatNum(T) +
+                        " s in " + formatNum(h) + " m of water with the current (" + formatNum(m.curU(pi, pj)) +
+                        ", " + formatNum(m.curV(pi, pj)) + ") m/s" + when +
+                        ": expected a cell where the incident wave can travel");
+    const float k = static_cast<float>(static_cast<D>(d.kh) / h);
+    m.kx0 = static_cast<float>(static_cast<D>(k) * std::cos(static_cast<D>(m.dirRad)));
+    m.ky0 = static_cast<float>(static_cast<D>(k) * std::sin(static_cast<D>(m.dirRad)));
+}
+
+}  // namespace littoral

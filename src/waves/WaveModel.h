@@ -1,0 +1,70 @@
+// The procedures of the time-dependent mild-slope wave model behind waveField, declared
+// for the driver and for the tests. One wave period of waveField runs, per wave step:
+//
+//   wavePhiStep      breaking excess, predictor -> phiPred, its ghost ring, corrector -> phiNew
+//   setPhiBoundary   ghost ring of phiNew (copy, periodic or radiating line)
+//   waveDiagnostics  eta, uOrb, vOrb and the period sums per cell, then their ghost ring
+//   incidentWave     phiNew at the wave input cells from the prescribed elevation
+//   shiftPhiLevels   phiOld <- phiCur <- phiNew
+//
+// Potential levels: phiOld = n-1, phiCur = n, phiPred = provisional n+1, phiNew = n+1.
+// Values are stored in single precision; expressions are evaluated in double precision
+// and rounded where a value is stored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Model.h"
+
+namespace littoral {
+
+// Per-period work arrays of the wave step, built once per wave period from the depth,
+// the direction and kh (which stay fixed while the period runs).
+struct WaveWork {
+    Grid hBrk;    // total depth where it is positive, 1 elsewhere (divisor of H/h)
+    Grid gamBrk;  // breaking limit of H/h; +infinity where the cell is dry (never breaks)
+};
+
+// ---- driver pieces (WaveField.cpp) ----
+// Step and step counts of one wave period: sets waveDt, nStep, stepOffset. Stops with a
+// clear message when a period would need more than 32767 steps.
+void waveTimeStep(Model& m, float hMax, float time);
+// Incident height of this period (regular, or a capped Rayleigh draw): waveHin, hPlot, hPlotNeg.
+void incidentHeight(Model& m);
+void allocWaveStats(Model& m);
+void clearWaveStats(Model& m);
+void shiftPhiLevels(Model& m);
+// The text of a number with a leading blank when it is not negative, shortest form of at
+// most 7 significant digits (" 3600", " 12.5", "-3").
+std::string numberText(double v);
+// "endwav " + time to 0.1 s + elapsed wave periods.
+std::string endwavLine(float time, float waveT0);
+
+// ---- local coefficients (WaveCoefficients.cpp) ----
+// kd, wlen, cc2, ccg, omk over the whole grid, dxW, dyW, and kx0, ky0 at the phase
+// reference point; `time` (s) only names the moment in a failure message.
+void waveCoefficients(Model& m, float time);
+
+// ---- incident wave (IncidentWave.cpp) ----
+void incidentWave(Model& m, float t);
+
+// ---- wave step (WavePhiStep.cpp) ----
+// Breaking limit of every interior cell for this period: brkRatio tanh(kh)/kh raised by
+// 1 + 15 s^(4/3) where the bottom deepens along theta (s the slope); allocates w.
+void prepareBreaking(const Model& m, WaveWork& w);
+// Breaking limit of one cell (h > 0), as prepareBreaking computes it.
+float breakingLimit(const Model& m, int32_t i, int32_t j);
+void wavePhiStep(Model& m, const WaveWork& w);
+void waveDiagnostics(Model& m);
+
+// ---- boundaries (WaveBoundaries.cpp) ----
+void setPredBoundary(Model& m);
+void setPhiBoundary(Model& m);
+// Steps the open-boundary line s by one wave step and returns the new ghost potential.
+float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl);
+
+// ---- statistics and forces (WaveStress.cpp) ----
+void waveStress(Model& m, Grid& fx, Grid& fy);
+
+}  // namespace littoral
