@@ -1,0 +1,37 @@
+// Wave-model cases built in memory for the tests: a rectangular grid, a depth function,
+// one boundary kind per side of the ghost ring, the incident wave, and a runner that calls
+// waveField period after period with still water (no flow).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/RunHost.h"
+#include "core/Model.h"
+
+namespace littoral::test {
+
+struct WaveCaseSpec {
+    int32_t nx = 20, ny = 10;
+    float dx = 1, dy = 1;
+    float T = 2, H = 0.1f, dirDeg = 0;
+    float brkRatio = 0.8f;
+    // Boundary kind of each side of the ghost ring: 0 wall (zero gradient), 16 periodic,
+    // 17 wave input (bndWave), 18 open (radiating).
+    int32_t west = 17, east = 18, south = 16, north = 16;
+    int32_t phaseX = 1, phaseY = 1;
+    float nGroup = 0, groupAmp = 0, hmaxIrr = 0;
+};
+
+// Builds the model: grids, depth (a function of the cell centre x = (i - 0.5) dx,
+// y = (j - 0.5) dy, ghost cells included), cell flags and boundary lists, open-boundary
+// lines as the boundary reader sizes them, hMax, theta = -9 and the flow grids fx, fy.
+void buildWaveCase(Model& m, const WaveCaseSpec& s, const std::function<double(double, double)>& depth);
+
+// Runs waveField for `periods` wave periods starting at model time periodsDone * T.
+void runWavePeriods(Model& m, RunHost& host, int periods, int periodsDone = 0);
+
+// Wave height of the last period at a cell.
+inline float heightAt(const Model& m, int32_t i, int32_t j) { return m.wavH(i, j); }
+
+}  // namespace littoral::test
