@@ -4,10 +4,13 @@
 
 #include "app/frmCnt.h"
 #include "core/Error.h"
+#include "plots/frmIgwPicture.h"
+#include "plots/frmOvalin.h"
 
 namespace littoral {
 
 namespace {
+// Pending events run at most this often; in between a pump costs one clock read.
 constexpr auto kPumpInterval = std::chrono::milliseconds(15);
 }
 
@@ -29,10 +32,30 @@ void DesktopHost::progressLine(const std::string& line) {
     cnt_.appendProgress(QString::fromStdString(line));
 }
 
-void DesktopHost::showPlotWindows(const Model&) { pumpNow(); }
+frmOvalin& DesktopHost::ovalin(const Model& m) {
+    if (!ovalin_) ovalin_ = std::make_unique<frmOvalin>(m);
+    return *ovalin_;
+}
 
-void DesktopHost::plotxy(const Model&, const std::string&, const Grid&, float, float, float) {}
+frmIgwPicture& DesktopHost::igwPicture(const Model& m) {
+    if (!igw_) igw_ = std::make_unique<frmIgwPicture>(m);
+    return *igw_;
+}
 
-void DesktopHost::graphUVEta(const Model&, const Grid&, const Grid&, float, const Grid&, float, float, float) {}
+void DesktopHost::showPlotWindows(const Model& m) {
+    ovalin(m).show();
+    igwPicture(m).show();
+    pumpNow();
+}
+
+void DesktopHost::plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
+                         float maxinp) {
+    ovalin(m).plotxy(m, outfile, dataxy, aaa, mininp, maxinp);
+}
+
+void DesktopHost::graphUVEta(const Model& m, const Grid& fx, const Grid& fy, float bbb, const Grid& eta, float aaa,
+                             float mininp, float maxinp) {
+    igwPicture(m).graphUVEta(m, fx, fy, bbb, eta, aaa, mininp, maxinp);
+}
 
 }  // namespace littoral
