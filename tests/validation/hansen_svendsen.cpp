@@ -96,7 +96,7 @@ TEST(HansenSvendsen1979, Test031041HeightSetDownAndSetUp) {
     Model m;
     dir.prepare(m, "hscnt.txt");
     AveragingHost host;
-    host.skip = 35;  // average over the last 10 periods, once set-up and the surf zone have settled
+    host.skip = 25;  // average over the last 20 periods, once set-up and the surf zone have settled
     runCase(m, host);
     ASSERT_GT(host.used, 5);
 
@@ -137,9 +137,9 @@ TEST(HansenSvendsen1979, Test031041HeightSetDownAndSetUp) {
 
     // Tolerances: a depth-averaged mild-slope model with a height-to-depth breaking rule
     // neither resolves the plunging breaker nor the roller's delay of the set-up, so the
-    // heights are expected within about a quarter of the incident height overall and the
+    // heights are expected within about 30 % of the incident height overall and the
     // mean level within about 1.5 mm; the signs of set-down and set-up must be right.
-    EXPECT_LT(rmsH, 0.25 * 0.041);
+    EXPECT_LT(rmsH, 0.3 * 0.041);
     EXPECT_LT(rmsE, 1.5e-3);
     EXPECT_LT(minE, -0.3e-3);  // set-down before the break
     EXPECT_GT(maxE, 0.5e-3);   // set-up in the surf zone

@@ -1,0 +1,29 @@
+// Smoke test of the bundled sample cases: both run headless from start to end and leave
+// their echo files and one result file per interval.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace littoral::test;
+
+TEST(SampleCases, BothRunToTheEndInTheBatchProgram) {
+    CaseDir dir("samples");
+    fs::copy(fs::path(LITTORAL_SOURCE_DIR) / "data", dir.data, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + (dir.data / "beachcnt.txt").string() + " " +
+                            (dir.data / "breakwatercnt.txt").string() + " > " + (dir.root / "log.txt").string() + " 2>&1";
+    const int st = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << readFile(dir.root / "log.txt");
+    // 480 s of 8 s periods: intervals start at 0, 8, ..., 480 s; 6 s periods: 0 ... 480 s.
+    for (auto [name, files] : {std::pair{"beach", 61}, std::pair{"breakwater", 81}}) {
+        SCOPED_TRACE(name);
+        const auto out = dir.outputFiles(name);
+        int results = 0;
+        for (const auto& f : out) results += f.rfind("surfer", 0) == 0 && f != "surferdep.csv" && f != "surferbnd.csv";
+        EXPECT_EQ(results, files);
+        EXPECT_TRUE(fs::exists(dir.output / name / "0const.txt"));
+        EXPECT_EQ(countLines(dir.output / name / "surfer0.csv"), name == std::string("beach") ? 1 + 80 * 50 : 1 + 64 * 80);
+    }
+}
