@@ -1,0 +1,161 @@
+// The start-up window driven by clicks on the offscreen platform: the state of the run
+// button, the fields of a clicked control file and of a chosen input file, files that are
+// missing or empty, and the "running" state in which clicks do nothing.
+#include <QtTest>
+#include <filesystem>
+
+#include "app/frmCnt.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+
+QStringList lines(const QListWidget* l) {
+    QStringList r;
+    for (int k = 0; k < l->count(); ++k) r << l->item(k)->text();
+    return r;
+}
+
+void clickLine(QListWidget* list, int row) {
+    QListWidgetItem* item = list->item(row);
+    QVERIFY(item);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+int rowOf(const QListWidget* list, const QString& text) {
+    for (int k = 0; k < list->count(); ++k)
+        if (list->item(k)->text() == text) return k;
+    return -1;
+}
+
+// A data folder with two control files, the files one of them names and two broken ones.
+void writeCases(const CaseDir& dir) {
+    dir.write("bcnt.txt",
+              "b\\coef.txt\n"
+              "b\\depth.txt, b\\boundary.txt\n"  // two fields on one line: two list lines
+              "b\\wave.txt\nb\\tide.txt\nb\\missing.txt\nb\\empty.txt\nb\\UPPER.TXT\nbout\n'endcnt\n");
+    dir.write("acnt.txt", "a\\coef.txt\naout\n'endcnt\n");
+    dir.write("b/coef.txt", "1,ixs\n10,ixe\n'endconst\n");
+    dir.write("b/depth.txt", "5,5,5\n");
+    dir.write("b/empty.txt", "");
+    dir.write("b/UPPER.TXT", "1\n");
+    dir.write("emptycnt.txt", "");
+    dir.write("gonecnt.txt", "x\n");
+    dir.write("notes.txt", "not a control file\n");
+}
+
+}  // namespace
+
+class FrmCntTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithTheRunButtonDisabled() {
+        CaseDir dir("gui-cnt-start");
+        writeCases(dir);
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.CmdGo->text(), QString("run"));
+        QVERIFY(!w.CmdGo->isEnabled());
+        QCOMPARE(w.y(), 0);
+        // Only the control files, by name.
+        QCOMPARE(lines(w.FlCnt), (QStringList{"acnt.txt", "bcnt.txt", "emptycnt.txt", "gonecnt.txt"}));
+        QCOMPARE(w.LstCntFile->count(), 0);
+        QCOMPARE(w.LstInpfile->count(), 0);
+        // A press of the disabled button does nothing.
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QCOMPARE(w.CmdGo->text(), QString("run"));
+        QVERIFY(!w.runRequested());
+        QVERIFY(w.outBase.ends_with("/output/"));
+    }
+
+    void clicksShowTheFieldsOfTheControlFileAndOfItsInputFiles() {
+        CaseDir dir("gui-cnt-fields");
+        writeCases(dir);
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
+        QVERIFY(w.CmdGo->isEnabled());
+        QCOMPARE(w.CmdGo->text(), QString("run"));
+        QCOMPARE(lines(w.LstCntFile),
+                 (QStringList{"b\\coef.txt", "b\\depth.txt", "b\\boundary.txt", "b\\wave.txt", "b\\tide.txt",
+                              "b\\missing.txt", "b\\empty.txt", "b\\UPPER.TXT", "bout", "'endcnt"}));
+        QVERIFY(QString::fromStdString(w.cntPath).endsWith("/data/bcnt.txt"));
+        QVERIFY(QString::fromStdString(w.dataDir).endsWith("/data/"));
+
+        clickLine(w.LstCntFile, 0);
+        QCOMPARE(lines(w.LstInpfile), (QStringList{"1", "ixs", "10", "ixe", "'endconst"}));
+        clickLine(w.LstCntFile, 1);
+        QCOMPARE(lines(w.LstInpfile), (QStringList{"5", "5", "5"}));
+        // Lines that do not end exactly in ".txt".
+        for (const char* text : {"'endcnt", "bout", "b\\UPPER.TXT"}) {
+            clickLine(w.LstCntFile, rowOf(w.LstCntFile, text));
+            QCOMPARE(lines(w.LstInpfile), QStringList{"Not InputFlie"});
+        }
+        // Another control file replaces both lists.
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        QCOMPARE(lines(w.LstCntFile), (QStringList{"a\\coef.txt", "aout", "'endcnt"}));
+        QCOMPARE(w.LstInpfile->count(), 0);
+    }
+
+    void missingAndEmptyFilesSaySoAndTheWindowStaysUsable() {
+        CaseDir dir("gui-cnt-missing");
+        writeCases(dir);
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
+        clickLine(w.LstCntFile, rowOf(w.LstCntFile, "b\\missing.txt"));
+        QCOMPARE(w.LstInpfile->count(), 1);
+        QVERIFY2(w.LstInpfile->item(0)->text().contains("missing.txt") &&
+                     w.LstInpfile->item(0)->text().contains("does not exist"),
+                 qPrintable(w.LstInpfile->item(0)->text()));
+        clickLine(w.LstCntFile, rowOf(w.LstCntFile, "b\\empty.txt"));
+        QCOMPARE(w.LstInpfile->count(), 1);
+        QVERIFY2(w.LstInpfile->item(0)->text().contains("empty"), qPrintable(w.LstInpfile->item(0)->text()));
+
+        // An empty control file, and one removed after the list was filled.
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "emptycnt.txt"));
+        QCOMPARE(w.LstCntFile->count(), 1);
+        QVERIFY2(w.LstCntFile->item(0)->text().contains("empty"), qPrintable(w.LstCntFile->item(0)->text()));
+        std::filesystem::remove(dir.data / "gonecnt.txt");
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "gonecnt.txt"));
+        QCOMPARE(w.LstCntFile->count(), 1);
+        QVERIFY2(w.LstCntFile->item(0)->text().contains("does not exist"),
+                 qPrintable(w.LstCntFile->item(0)->text()));
+
+        // Still usable: a good file reads as before.
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        QCOMPARE(w.LstCntFile->count(), 3);
+        QCOMPARE(w.CmdGo->text(), QString("run"));
+    }
+
+    void theRunButtonStartsTheRunOnceAndThenClicksDoNothing() {
+        CaseDir dir("gui-cnt-run");
+        writeCases(dir);
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        QVERIFY(w.FlCnt->item(rowOf(w.FlCnt, "acnt.txt"))->isSelected());
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QCOMPARE(w.CmdGo->text(), QString("running"));
+        QVERIFY(w.runRequested());
+        QCOMPARE(w.LstCntFile->count(), 0);
+        const std::string cnt = w.cntPath;
+
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
+        QCOMPARE(w.LstCntFile->count(), 0);
+        QCOMPARE(w.cntPath, cnt);
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QCOMPARE(w.CmdGo->text(), QString("running"));
+        QVERIFY(!w.closed());
+    }
+};
+
+QTEST_MAIN(FrmCntTest)
+#include "frmcnt_test.moc"
