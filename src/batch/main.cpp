@@ -15,6 +15,9 @@
 #include "app/RunCase.h"
 #include "core/Error.h"
 #include "core/Model.h"
+#ifdef LITTORAL_PICTURES
+#include "plots/frmRender.h"
+#endif
 
 namespace fs = std::filesystem;
 using namespace littoral;
@@ -63,9 +66,26 @@ public:
                      tty_ ? "   " : "\n");
         std::fflush(stderr);
     }
-    void runFinished(const Model&) override {
+    void runFinished(const Model& m) override {
         if (tty_ && done_ > 0) std::fprintf(stderr, "\n");
+#ifdef LITTORAL_PICTURES
+        // The pictures the desktop windows would show at the end of the case.
+        pictures_.write(m);
+        pictures_.clear();
+#else
+        (void)m;
+#endif
     }
+#ifdef LITTORAL_PICTURES
+    void plotxy(const Model&, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
+                float maxinp) override {
+        pictures_.keepEta(outfile, dataxy, aaa, mininp, maxinp);
+    }
+    void graphUVEta(const Model&, const Grid&, const Grid&, float, const Grid& eta, float aaa, float mininp,
+                    float maxinp) override {
+        pictures_.keepSetup(eta, aaa, mininp, maxinp);
+    }
+#endif
     long intervals() const { return done_; }
 
 private:
@@ -73,6 +93,9 @@ private:
     Clock::time_point start_{};
     long done_ = 0, total_ = 0;
     int lastShown_ = -1;
+#ifdef LITTORAL_PICTURES
+    CasePictures pictures_;
+#endif
 };
 
 void usage() {
