@@ -24,6 +24,7 @@ void DesktopHost::pumpNow() {
 }
 
 void DesktopHost::pumpEvents() {
+    if (cnt_.closed()) throw RunAborted();  // closed by the program itself: end at once
     if (std::chrono::steady_clock::now() < next_) return;
     pumpNow();
 }

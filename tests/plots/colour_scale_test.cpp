@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "plots/ColourScale.h"
+#include "waves/WaveModel.h"
 
 namespace littoral {
 namespace {
@@ -105,18 +106,23 @@ TEST(ScaleRange, GivenBoundsAreAMinimumExtent) {
 }
 
 TEST(NumberText, BlankBeforeNonNegativeShortestSevenDigits) {
-    EXPECT_EQ(numberText(0.01f), " 0.01");
-    EXPECT_EQ(numberText(-0.01f), "-0.01");
-    EXPECT_EQ(numberText(-0.5f), "-0.5");
-    EXPECT_EQ(numberText(999.0f), " 999");
-    EXPECT_EQ(numberText(-999.0f), "-999");
-    EXPECT_EQ(numberText(0.0f), " 0");
-    EXPECT_EQ(numberText(-0.0f), " 0");
-    EXPECT_EQ(numberText(0.1f), " 0.1");  // the float's digits, not 0.100000001
-    EXPECT_EQ(numberText(1.0f / 3.0f), " 0.3333333");
-    EXPECT_EQ(numberText(1234567.0f), " 1234567");
-    EXPECT_EQ(numberText(12345678.0f), " 1.234568e+07");
-    EXPECT_EQ(numberText(3600.0), " 3600");
+    EXPECT_EQ(captionNumber(0.01f), " 0.01");
+    EXPECT_EQ(captionNumber(-0.01f), "-0.01");
+    EXPECT_EQ(captionNumber(-0.5f), "-0.5");
+    EXPECT_EQ(captionNumber(999.0f), " 999");
+    EXPECT_EQ(captionNumber(-999.0f), "-999");
+    EXPECT_EQ(captionNumber(0.0f), " 0");
+    EXPECT_EQ(captionNumber(-0.0f), " 0");
+    EXPECT_EQ(captionNumber(0.1f), " 0.1");  // the float's digits, not 0.100000001
+    EXPECT_EQ(captionNumber(1.0f / 3.0f), " 0.3333333");
+    EXPECT_EQ(captionNumber(1234567.0f), " 1234567");
+    EXPECT_EQ(captionNumber(12345678.0f), " 1.234568e+07");
+    EXPECT_EQ(captionNumber(3600.0), " 3600");
+}
+
+TEST(NumberText, CaptionsAndProgressLinesShareOneForm) {
+    for (double v : {0.0, -0.0, 0.01, -0.01, 0.5, -0.5, 999.0, -999.0, 3600.0, 360.0, 1e-7, 12345678.0})
+        EXPECT_EQ(captionNumber(v), numberText(v)) << v;
 }
 
 }  // namespace

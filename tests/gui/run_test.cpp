@@ -1,0 +1,188 @@
+// Whole runs started by clicks in the start-up window, on the offscreen platform: the
+// cases run in list order through the desktop host, the progress lines appear, the plot
+// windows draw, closing the start-up window ends the run at the next event pump.
+//
+// With LITTORAL_GRAB_DIR set, windowGrabs also runs a bundled sample case
+// (LITTORAL_GRAB_CASE, default beachcnt.txt) and saves pictures of the three windows
+// half-way through the run: frmCnt.png, frmOvalin.png, frmIgwPicture.png, each with its
+// caption drawn above it. QT_SCALE_FACTOR enlarges them.
+#include <QPainter>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+
+#include "app/frmCnt.h"
+#include "app/frmHost.h"
+#include "core/Error.h"
+#include "core/Model.h"
+#include "plots/frmIgwPicture.h"
+#include "plots/frmOvalin.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The desktop host with a hook after every progress line and a record of the cases.
+struct WatchedHost : DesktopHost {
+    using DesktopHost::DesktopHost;
+    std::vector<std::string> cases;
+    long periods = 0;
+    std::function<void(long)> afterLine;
+    void caseStarted(const std::string& cnt) override { cases.push_back(fs::path(cnt).filename().string()); }
+    void progressLine(const std::string& line) override {
+        DesktopHost::progressLine(line);
+        ++periods;
+        if (afterLine) afterLine(periods);
+    }
+};
+
+void clickEntry(frmCnt& w, const QString& name) {
+    for (int k = 0; k < w.FlCnt->count(); ++k)
+        if (w.FlCnt->item(k)->text() == name) {
+            QListWidgetItem* item = w.FlCnt->item(k);
+            QTest::mouseClick(w.FlCnt->viewport(), Qt::LeftButton, {}, w.FlCnt->visualItemRect(item).center());
+            return;
+        }
+    QFAIL(qPrintable("no entry " + name));
+}
+
+QStringList lines(const QListWidget* l) {
+    QStringList r;
+    for (int k = 0; k < l->count(); ++k) r << l->item(k)->text();
+    return r;
+}
+
+// A window's client area with its caption above it, as a person would see it, in the
+// window's device pixels.
+QImage withCaption(QWidget* w) {
+    QImage body = w->grab().toImage();
+    const double dpr = body.devicePixelRatio();
+    body.setDevicePixelRatio(1);
+    QFont f = w->font();
+    f.setPixelSize(static_cast<int>(12 * dpr));
+    const QFontMetrics fm(f);
+    const int bar = static_cast<int>(fm.height() * 1.6), pad = static_cast<int>(6 * dpr);
+    const int width = std::max(body.width(), fm.horizontalAdvance(w->windowTitle()) + 2 * pad);
+    QImage img(width, body.height() + bar, QImage::Format_RGB32);
+    img.fill(QColor(60, 60, 70));
+    QPainter p(&img);
+    p.drawImage(0, bar, body);
+    p.setPen(Qt::white);
+    p.setFont(f);
+    p.drawText(QRect(pad, 0, width - pad, bar), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    return img;
+}
+
+}  // namespace
+
+class RunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void twoSelectedCasesRunInListOrder() {
+        CaseDir dir("gui-run");
+        SmallCase a, b;
+        a.coef.tEnd = 12;  // two wave periods of 6 s (intervals at 0, 6 and 12 s)
+        b.coef.tEnd = 6;
+        b.coef.ixEnd = 12;  // a different grid: the windows keep the first case's size
+        a.write(dir, "a");
+        b.write(dir, "b");
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickEntry(w, "bcnt.txt");
+        clickEntry(w, "acnt.txt");
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QVERIFY(w.runRequested());
+        QCOMPARE(w.CmdGo->text(), QString("running"));
+
+        WatchedHost host(w);
+        Model m;
+        std::vector<QString> captions;
+        host.afterLine = [&](long) {
+            // While the case runs, a press of the run button and a click on the file list
+            // do nothing.
+            QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+            QCOMPARE(w.CmdGo->text(), QString("running"));
+            QCOMPARE(w.LstCntFile->count(), 0);
+            captions.push_back(host.ovalinWindow()->windowTitle());
+        };
+        w.runSelectedCases(m, host);
+
+        QCOMPARE(host.cases, (std::vector<std::string>{"acnt.txt", "bcnt.txt"}));
+        // The list shows the case that ran last and its progress lines.
+        const QStringList l = lines(w.LstInpfile);
+        QVERIFY(!l.isEmpty());
+        QCOMPARE(l.front(), QString("bcnt.txt"));
+        QCOMPARE(l.size(), 1 + 2);  // intervals at 0 and 6 s
+        QCOMPARE(l[1], QString("endwav  0 0"));
+        QCOMPARE(l[2], QString("endwav  6 1"));
+        QCOMPARE(host.periods, 3 + 2);
+        QVERIFY(captions.front().startsWith("eta    -"));
+        QVERIFY(host.ovalinWindow()->isVisible() && host.igwPictureWindow()->isVisible());
+        QVERIFY(host.igwPictureWindow()->windowTitle().startsWith("lfuvw  "));
+        QCOMPARE(host.ovalinWindow()->formTwips().width, (10 + 1) * 20);
+        QVERIFY(fs::exists(dir.output / "a" / "surfer2.csv"));
+        QVERIFY(fs::exists(dir.output / "b" / "surfer1.csv"));
+    }
+
+    void closingTheStartUpWindowEndsTheRunMidCase() {
+        CaseDir dir("gui-run-close");
+        SmallCase a;
+        a.coef.tEnd = 60;
+        a.write(dir, "a");
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickEntry(w, "acnt.txt");
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        WatchedHost host(w);
+        host.afterLine = [&](long n) {
+            if (n == 2) w.close();
+        };
+        Model m;
+        QVERIFY_THROWS_EXCEPTION(RunAborted, w.runSelectedCases(m, host));
+        QCOMPARE(host.periods, 2);
+        // The finished intervals' files stay; the run went no further.
+        QVERIFY(fs::exists(dir.output / "a" / "surfer0.csv"));
+        QVERIFY(!fs::exists(dir.output / "a" / "surfer3.csv"));
+    }
+
+    void windowGrabs() {
+        const QByteArray out = qgetenv("LITTORAL_GRAB_DIR");
+        if (out.isEmpty()) QSKIP("set LITTORAL_GRAB_DIR to save pictures of the windows during a run");
+        const QByteArray name = qEnvironmentVariable("LITTORAL_GRAB_CASE", "beachcnt.txt").toUtf8();
+        CaseDir dir("gui-grab");
+        fs::copy(fs::path(LITTORAL_SOURCE_DIR) / "data", dir.data, fs::copy_options::recursive);
+        fs::create_directories(out.toStdString());
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickEntry(w, QString::fromUtf8(name));
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        WatchedHost host(w);
+        Model m;
+        long grabAt = -1;
+        bool grabbed = false;
+        host.afterLine = [&](long n) {
+            if (grabAt < 0 && m.periodS > 0)
+                grabAt = std::max(1L, static_cast<long>((m.tEndS - m.tStartS) / m.periodS / 2));
+            if (n != grabAt) return;
+            host.pumpNow();  // let the windows paint their pictures
+            const fs::path o(out.toStdString());
+            QVERIFY(withCaption(&w).save(QString::fromStdString((o / "frmCnt.png").string())));
+            QVERIFY(withCaption(host.ovalinWindow()).save(QString::fromStdString((o / "frmOvalin.png").string())));
+            QVERIFY(withCaption(host.igwPictureWindow())
+                        .save(QString::fromStdString((o / "frmIgwPicture.png").string())));
+            qInfo("saved the windows after %ld wave periods into %s", n, out.constData());
+            grabbed = true;
+        };
+        w.runSelectedCases(m, host);
+        QVERIFY(grabbed);
+    }
+};
+
+QTEST_MAIN(RunTest)
+#include "run_test.moc"
