@@ -84,7 +84,7 @@ struct ScaleRange {
 // Number text of the captions and the progress lines: a blank before a non-negative
 // number, a minus sign before a negative one, then the shortest form with at most 7
 // significant digits (" 0.01", "-0.5", " 999", " 1e+10"). Negative zero shows as " 0".
-inline std::string numberText(double v) {
+inline std::string captionNumber(double v) {
     if (v == 0.0) v = 0.0;  // drops the sign of -0
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.7g", v);
@@ -94,6 +94,6 @@ inline std::string numberText(double v) {
 }
 
 // Numbers of single precision print the digits of the float (0.01f shows as 0.01).
-inline std::string numberText(float v) { return numberText(static_cast<double>(v)); }
+inline std::string captionNumber(float v) { return captionNumber(static_cast<double>(v)); }
 
 }  // namespace littoral

@@ -142,7 +142,7 @@ std::string drawEtaPicture(QImage& img, const Model& m, const std::string& outfi
             const float v = static_cast<float>(static_cast<double>(dataxy(i, j)) * aaa);
             canvas.point(i, j, pen, argb(range.colour(v, m.cellFlag(i, j) == kLandFlag)));
         }
-    return outfile + "    " + numberText(range.lo) + "_" + numberText(range.hi);
+    return outfile + "    " + captionNumber(range.lo) + "_" + captionNumber(range.hi);
 }
 
 std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float aaa, float mininp, float maxinp) {
@@ -165,7 +165,7 @@ std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float
     for (int32_t i = i0; i <= i1; ++i)
         for (int32_t j = j0; j <= j1; ++j)
             canvas.point(i, j, pen, argb(range.colour(level(i, j), m.cellFlag(i, j) == kLandFlag)));
-    return "lfuvw  " + numberText(range.lo) + "_" + numberText(range.hi);
+    return "lfuvw  " + captionNumber(range.lo) + "_" + captionNumber(range.hi);
 }
 
 QImage renderEtaPicture(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
