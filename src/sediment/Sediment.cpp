@@ -1,9 +1,164 @@
-// Placeholder until sediment transport lands.
+// Bottom stress, sediment transport and bed change.
+//
+// At every wave step, per cell with total depth h = dep + setup > 0:
+//   near-bed velocity   ub = a (u, v) + (curU, curV),  a = 1/cosh(kh) (0 for kh > 100)
+//   kinematic stress    tk = fricCoef/2 |ub|^2,  Shields number psi = tk / subWeight
+//   above psi_cr        qb = (psi - psi_cr) bedloadCoef sqrt(psi) sqrt(subWeight) d
+//                       qs = (psi - psi_cr) suspCoef fallVel d,  both along ub
+// and the period means qbx, qby, qsx, qsy, tau = 1030 tk gain the step's value times
+// w = waveDt / waveT0; maxtau keeps the largest stress of the period.
+// Once per period the bed changes by dh = waveT0 div(qb + qs), central differences over
+// the interior, the ghost ring copied from the nearest interior cell.
+//
+// Cells are independent in the accumulation and in the divergence, so the passes run
+// along the rows (i fastest in memory): the results are those of any cell order.
 #include "sediment/Sediment.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "waves/WaveFunctions.h"
+
 namespace littoral {
-void accumSedimentFlux(Model&, float, const Grid&, const Grid&) {}
-void clearTransport(Model&) {}
-void applyBedChange(Model&) {}
-void bedChange(Model&) {}
+
+namespace {
+
+// Cells per block of a row: the bed factors of a block are formed first (two exponentials
+// per cell, not vectorisable), then the block's stress and transport in a branch-free loop.
+constexpr int32_t kBlock = 256;
+
+// c ? a : b as a bit mask, so that the compiler keeps the block loop free of branches
+// (a conditional store would stop it from vectorising).
+inline float pick(bool c, float a, float b) {
+    const uint32_t mask = 0u - static_cast<uint32_t>(c);
+    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
+}
+
+struct SedimentCoefs {
+    double fric, cr, bedload, susp, grain, subWeight, sqrtSubWeight, fallVel, w;
+};
+
+// One block of n cells of a row: every pointer is at the block's first cell.
+void accumBlock(const SedimentCoefs& c, int32_t n, const float* __restrict a, const float* __restrict dep,
+                const float* __restrict setup, const float* __restrict u, const float* __restrict v,
+                const float* __restrict curU, const float* __restrict curV, float* __restrict qbx,
+                float* __restrict qby, float* __restrict qsx, float* __restrict qsy, float* __restrict tau,
+                float* __restrict maxtau) {
+    for (int32_t k = 0; k < n; ++k) {
+        const float h = static_cast<float>(static_cast<double>(dep[k]) + setup[k]);
+        const float ubx = static_cast<float>(static_cast<double>(a[k]) * u[k] + curU[k]);
+        const float uby = static_cast<float>(static_cast<double>(a[k]) * v[k] + curV[k]);
+        const float s = static_cast<float>(std::sqrt(static_cast<double>(uby) * uby + static_cast<double>(ubx) * ubx));
+        const float tk = static_cast<float>(c.fric * 0.5 * (static_cast<double>(s) * s));
+        const float psi = static_cast<float>(tk / c.subWeight);
+        const double excess = psi - c.cr;
+        const bool wet = h > 0.0f;
+        // The excess must be strictly positive after rounding: a still cell (s = 0) never
+        // moves, so the direction below is never used from a zero speed.
+        const bool moves = wet & (static_cast<float>(excess) > 0.0f);
+        const float cx = static_cast<float>(ubx / static_cast<double>(s));
+        const float cy = static_cast<float>(uby / static_cast<double>(s));
+        const float qb = static_cast<float>(excess * c.bedload * std::sqrt(static_cast<double>(psi)) * c.sqrtSubWeight * c.grain);
+        const float qs = static_cast<float>(excess * c.susp * c.fallVel * c.grain);
+        const float nbx = static_cast<float>(qbx[k] + static_cast<double>(qb) * cx * c.w);
+        const float nby = static_cast<float>(qby[k] + static_cast<double>(qb) * cy * c.w);
+        const float nsx = static_cast<float>(qsx[k] + static_cast<double>(qs) * cx * c.w);
+        const float nsy = static_cast<float>(qsy[k] + static_cast<double>(qs) * cy * c.w);
+        qbx[k] = pick(moves, nbx, qbx[k]);
+        qby[k] = pick(moves, nby, qby[k]);
+        qsx[k] = pick(moves, nsx, qsx[k]);
+        qsy[k] = pick(moves, nsy, qsy[k]);
+        const float t = static_cast<float>(static_cast<double>(tk) * 1030.0);  // sea water 1030 kg/m^3
+        const float nt = static_cast<float>(tau[k] + static_cast<double>(t) * c.w);
+        tau[k] = pick(wet, nt, tau[k]);
+        maxtau[k] = pick(wet & (t > maxtau[k]), t, maxtau[k]);
+    }
+}
+
+}  // namespace
+
+void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
+    SedimentCoefs c;
+    c.fric = m.fricCoef;
+    c.cr = m.shieldsCr;
+    c.bedload = m.bedloadCoef;
+    c.susp = m.suspCoef;
+    c.grain = m.grainSize;
+    c.subWeight = m.subWeight;
+    c.sqrtSubWeight = std::sqrt(static_cast<double>(m.subWeight));
+    c.fallVel = m.fallVel;
+    c.w = static_cast<float>(static_cast<double>(dt) / m.waveT0);  // weight of one step in the period mean
+
+    const int32_t i0 = m.ixStart - 1, i1 = m.ixEnd + 1;
+    float a[kBlock];
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+        for (int32_t ib = i0; ib <= i1; ib += kBlock) {
+            const int32_t n = std::min<int32_t>(kBlock, i1 - ib + 1);
+            const float* dep = m.dep.at(ib, j);
+            const float* setup = m.setup.at(ib, j);
+            const float* kd = m.kd.at(ib, j);
+            // Bed factor: the orbital velocity at the bed relative to the surface. Only
+            // wet cells use it; there the exponentials are formed.
+            for (int32_t k = 0; k < n; ++k) {
+                const float h = static_cast<float>(static_cast<double>(dep[k]) + setup[k]);
+                const float kh = kd[k];
+                a[k] = (h > 0.0f && !(kh > 100.0f)) ? static_cast<float>(1.0 / coshD(kh)) : 0.0f;
+            }
+            accumBlock(c, n, a, dep, setup, u.at(ib, j), v.at(ib, j), m.curU.at(ib, j), m.curV.at(ib, j),
+                       m.qbx.at(ib, j), m.qby.at(ib, j), m.qsx.at(ib, j), m.qsy.at(ib, j), m.tau.at(ib, j),
+                       m.maxtau.at(ib, j));
+        }
+    }
+}
+
+void clearTransport(Model& m) {
+    for (Grid* g : {&m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) g->fill(0.0f);
+}
+
+void applyBedChange(Model& m) {
+    float* dep = m.dep.data();
+    float* dh = m.dh.data();
+    const size_t n = m.dep.size();
+    for (size_t k = 0; k < n; ++k) {
+        dep[k] = dep[k] + dh[k];
+        dh[k] = 0.0f;
+    }
+}
+
+void bedChange(Model& m) {
+    const double dx = m.dx, dy = m.dy, T = m.waveT0;
+    const int32_t n = m.ixEnd - m.ixStart + 1;
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+        const float* __restrict bxW = m.qbx.at(m.ixStart - 1, j);
+        const float* __restrict bxE = m.qbx.at(m.ixStart + 1, j);
+        const float* __restrict byS = m.qby.at(m.ixStart, j - 1);
+        const float* __restrict byN = m.qby.at(m.ixStart, j + 1);
+        const float* __restrict sxW = m.qsx.at(m.ixStart - 1, j);
+        const float* __restrict sxE = m.qsx.at(m.ixStart + 1, j);
+        const float* __restrict syS = m.qsy.at(m.ixStart, j - 1);
+        const float* __restrict syN = m.qsy.at(m.ixStart, j + 1);
+        float* __restrict dh = m.dh.at(m.ixStart, j);
+        for (int32_t k = 0; k < n; ++k) {
+            // central-difference divergences of the bedload and the suspended load
+            const float b = static_cast<float>((static_cast<double>(byN[k]) - byS[k]) / dy / 2.0 +
+                                               (static_cast<double>(bxE[k]) - bxW[k]) / dx / 2.0);
+            const float s = static_cast<float>((static_cast<double>(syN[k]) - syS[k]) / dy / 2.0 +
+                                               (static_cast<double>(sxE[k]) - sxW[k]) / dx / 2.0);
+            dh[k] = static_cast<float>((static_cast<double>(s) + b) * T);  // diverging transport deepens
+        }
+    }
+    // Ghost ring: south and north rows first, then the west and east columns, which also
+    // give each corner the value of its diagonal interior neighbour.
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+        m.dh(i, m.jyStart - 1) = m.dh(i, m.jyStart);
+        m.dh(i, m.jyEnd + 1) = m.dh(i, m.jyEnd);
+    }
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+        m.dh(m.ixStart - 1, j) = m.dh(m.ixStart, j);
+        m.dh(m.ixEnd + 1, j) = m.dh(m.ixEnd, j);
+    }
+}
+
 }  // namespace littoral
