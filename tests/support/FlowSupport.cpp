@@ -68,7 +68,7 @@ void flowStep(Model& m, RunHost& host, float dtS, float tSeconds) {
     advanceFlowState(m);
 }
 
-long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(float)>& each) {
+long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(float)>& each, float stepFactor) {
     long steps = 0;
     float tau = 0.0f, t = 0.0f;
     for (int k = 0; k < n; ++k, t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
@@ -76,6 +76,7 @@ long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(f
         const float tSeconds = static_cast<float>(static_cast<double>(m.timeScale) * tInt);
         while (tau != tInt) {
             float dt = flowTimeStep(m);
+            if (stepFactor != 1.0f) dt = static_cast<float>(static_cast<double>(dt) * stepFactor);
             if (static_cast<float>(static_cast<double>(tau) + dt) > tInt)
                 dt = static_cast<float>(static_cast<double>(tInt) - tau);
             const float next = static_cast<float>(static_cast<double>(tau) + dt);

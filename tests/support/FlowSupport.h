@@ -36,7 +36,9 @@ void startFlow(Model& m);
 // Runs n output intervals of the flow alone, exactly as the main loop's inner loop does
 // (same step, clipping and order of the six procedures). `each` (optional) is called after
 // every interval with the interval's end in seconds. Returns the number of flow steps.
-long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(float)>& each = {});
+// stepFactor < 1 shortens every stable step by that factor (the main loop uses 1).
+long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(float)>& each = {},
+                      float stepFactor = 1.0f);
 
 // One flow step of size dtS (non-dimensional), boundary time tSeconds.
 void flowStep(Model& m, RunHost& host, float dtS, float tSeconds);
