@@ -100,7 +100,7 @@ std::string numberText(double v) {
 std::string endwavLine(float time, float waveT0) {
     const D tenths = std::floor(static_cast<D>(time) * 10.0 + 0.5) / 10.0;
     const D periods = std::floor(static_cast<D>(time) / waveT0 + 0.5);
-    return "endwav " + numberText(tenths) + numberText(periods);
+    return "endwav " + numberText(tenths) + " " + numberText(periods);
 }
 
 void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid& fy) {

@@ -38,7 +38,7 @@ void shiftPhiLevels(Model& m);
 // The text of a number with a leading blank when it is not negative, shortest form of at
 // most 7 significant digits (" 3600", " 12.5", "-3").
 std::string numberText(double v);
-// "endwav " + time to 0.1 s + elapsed wave periods.
+// "endwav " + time to 0.1 s + a blank + elapsed wave periods, e.g. "endwav  3600  360".
 std::string endwavLine(float time, float waveT0);
 
 // ---- local coefficients (WaveCoefficients.cpp) ----
