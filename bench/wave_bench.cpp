@@ -1,0 +1,138 @@
+#include "wave_bench.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/RunHost.h"
+#include "core/Model.h"
+#include "input/CaseInput.h"
+#include "waves/WaveField.h"
+#include "waves/WaveFunctions.h"
+
+namespace littoral {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A plane beach rising towards the east from 6 m to 1 m, waves entering from the west,
+// periodic south and north sides, an open east edge, a little current.
+void buildBenchCase(Model& m, int32_t nx, int32_t ny) {
+    m = Model{};
+    m.ixStart = 1; m.ixEnd = nx; m.jyStart = 1; m.jyEnd = ny;
+    m.dx = m.dy = 2.0f;
+    m.nBndApprox = 20;
+    m.nBndCell = 2 * (nx + ny + 4);
+    m.brkRatio = 0.8f;
+    m.fricCoef = 0.01f; m.shieldsCr = 0.05f; m.grainSize = 2e-4f; m.sedDensity = 2650;
+    m.viscosity = 1e-6f; m.bedloadCoef = 8; m.suspCoef = 1;
+    m.subWeight = static_cast<float>((2650.0 / 1030.0 - 1.0) * 9.81 * 2e-4);
+    m.fallVel = 0.02f;
+    allocateCaseArrays(m);
+    allocWaveArrays(m);
+    m.bndWave = 17; m.waveH0 = 0.5f; m.waveT0 = 8; m.waveDir0 = 10;
+    m.phaseX = 1; m.phaseY = 1;
+    m.theta.fill(-9.0f);
+    for (int32_t j = 0; j <= ny + 1; ++j)
+        for (int32_t i = 0; i <= nx + 1; ++i) {
+            const float d = static_cast<float>(6.0 - 5.0 * i / (nx + 1.0));
+            m.dep(i, j) = d;
+            m.curU(i, j) = 0.05f;
+            m.curV(i, j) = 0.02f;
+            if (d > m.hMax) m.hMax = d;
+        }
+    int32_t n = 0;
+    auto list = [&](int32_t i, int32_t j, int32_t code) {
+        ++n;
+        m.cellFlag(i, j) = 16 * n;
+        m.bndCode(n) = code;
+        m.bndCellI(n) = i;
+        m.bndCellJ(n) = j;
+    };
+    for (int32_t j = 1; j <= ny; ++j) { list(0, j, 17); list(nx + 1, j, 18); }
+    for (int32_t i = 1; i <= nx; ++i) { list(i, 0, 16); list(i, ny + 1, 16); }
+    const double L = 6.28318530717958 / waveNumber(1.0 / m.waveT0, 6.0);
+    m.nLine = static_cast<int16_t>(std::floor(L / 2.0) + 1);
+    m.lineNew.allocate(0, n, m.nLine);
+    m.line.allocate(1, n, m.nLine);
+    m.lineOld.allocate(1, n, m.nLine);
+    allocateFlowArrays(m);
+}
+
+// Bytes one wave step moves per interior cell, counting each array once per pass:
+// predictor (11 read, 2 written), corrector (10 read, 1 written), statistics (5 read,
+// 3 written, 12 sums read and written), sediment accumulation (7 read, 6 sums read and written).
+constexpr double kBytesPerCellStep = 4.0 * ((11 + 2) + (10 + 1) + (5 + 3 + 24) + (7 + 12));
+
+// A plain streaming loop over arrays of n floats: out = a + s b, repeated until it has
+// moved `bytesPerCell` per cell; returns cells per second.
+double streamingRate(size_t n, double bytesPerCell, int reps) {
+    std::vector<float> a(n, 1.0f), b(n, 2.0f), c(n, 0.0f);
+    const int passes = static_cast<int>(std::lround(bytesPerCell / 12.0));
+    double best = 0;
+    for (int r = 0; r < reps; ++r) {
+        const auto t0 = Clock::now();
+        for (int p = 0; p < passes; ++p) {
+            const float s = 0.5f + 1e-7f * p;
+            float* __restrict out = c.data();
+            const float* __restrict x = a.data();
+            const float* __restrict y = b.data();
+            for (size_t k = 0; k < n; ++k) out[k] = x[k] + s * y[k];
+            std::swap(a, c);
+        }
+        const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
+        best = std::max(best, static_cast<double>(n) / sec);
+    }
+    volatile float sink = a[n / 2];
+    (void)sink;
+    return best;
+}
+
+double peakMemoryMiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024.0;
+}
+
+void benchCase(int32_t nx, int32_t ny, int periods) {
+    Model m;
+    buildBenchCase(m, nx, ny);
+    SilentHost host;
+    // One period to warm up (ramp, caches), then the timed periods.
+    waveField(m, host, m.hMax, 0.0f, m.fx, m.fy);
+    const auto t0 = Clock::now();
+    for (int p = 1; p <= periods; ++p)
+        waveField(m, host, m.hMax, static_cast<float>(m.waveT0 * p), m.fx, m.fy);
+    const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double cells = static_cast<double>(nx) * ny;
+    const double rate = cells * m.nStep * periods / sec;
+    const double stream = streamingRate(static_cast<size_t>((nx + 2.0) * (ny + 2.0)), kBytesPerCellStep, 3);
+    std::printf("wave %5d x %-5d  steps/period %4d  %8.3f s per period  %8.2f Mcell-steps/s  "
+                "stream %8.2f Mcell/s  roofline ratio %.2f  peak memory %.0f MiB  wavH(mid) %.3f m\n",
+                nx, ny, m.nStep, sec / periods, rate / 1e6, stream / 1e6, rate / stream, peakMemoryMiB(),
+                m.wavH(nx / 2, ny / 2));
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int runWaveBenchmark(int argc, char** argv) {
+    bool smallOnly = false;
+    int periods = 2;
+    for (int k = 1; k < argc; ++k) {
+        if (std::strcmp(argv[k], "--small-only") == 0) smallOnly = true;
+        else if (std::strcmp(argv[k], "--periods") == 0 && k + 1 < argc) periods = std::atoi(argv[++k]);
+    }
+    std::printf("wave step: %.0f bytes per cell per step counted for the streaming comparison\n", kBytesPerCellStep);
+    benchCase(400, 400, periods);
+    if (!smallOnly) benchCase(2000, 2000, periods);
+    return 0;
+}
+
+}  // namespace littoral
