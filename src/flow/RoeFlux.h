@@ -34,6 +34,33 @@
 
 namespace littoral {
 
+// The wet/dry code of a face and its Roe averages c~, h~, n~ (normal velocity) and t~
+// (tangential velocity), computed once: the same values, bit for bit, as wetDryCode,
+// roeCel, roeDepth and roeVel of RoeAverages.h.
+struct FaceAverages {
+    int16_t code;
+    float c, h, n, t;
+};
+
+inline FaceAverages faceAverages(float hL, float hR, float nL, float nR, float tL, float tR, float minDepth) {
+    const int16_t code = wetDryCode(hL, hR, minDepth);
+    switch (code) {
+        case 0:
+            return {0, 0.0f, 0.0f, 0.0f, 0.0f};
+        case 1:
+            return {1, static_cast<float>(std::sqrt(static_cast<double>(hR))), hR, nR, tR};
+        case 2:
+            return {2, static_cast<float>(std::sqrt(static_cast<double>(hL))), hL, nL, tL};
+        default: {
+            const double p = static_cast<double>(hL) * hR;
+            const double sL = std::sqrt(static_cast<double>(hL)), sR = std::sqrt(static_cast<double>(hR));
+            return {3, static_cast<float>(std::sqrt(std::sqrt(p))), static_cast<float>(std::sqrt(p)),
+                    static_cast<float>((sL * nL + sR * nR) / (sL + sR)),
+                    static_cast<float>((sL * tL + sR * tR) / (sL + sR))};
+        }
+    }
+}
+
 // Wave strengths a1..a3 and speeds l1..l3 of a face.
 struct RoeWaveSet {
     float a1, a2, a3, l1, l2, l3;
@@ -49,16 +76,14 @@ struct Flux3 {
     float f[3];
 };
 
-inline RoeWaveSet roeWaves(float hL, float hR, float nL, float nR, float tL, float tR, float minDepth) {
+// Strengths and speeds from the face averages (see roeWaves).
+inline RoeWaveSet roeWavesOf(const FaceAverages& a, float hL, float hR, float nL, float nR, float tL, float tR) {
     const float dh = static_cast<float>(static_cast<double>(hR) - hL);
     const float dn = static_cast<float>(static_cast<double>(nR) - nL);
     const float dt = static_cast<float>(static_cast<double>(tR) - tL);
-    const int16_t code = wetDryCode(hL, hR, minDepth);
-    const double c = roeCel(hL, hR, minDepth);
-    const double hm = roeDepth(hL, hR, minDepth);
-    const double n = roeVel(hL, hR, nL, nR, minDepth);
+    const double c = a.c, hm = a.h, n = a.n;
     RoeWaveSet w{};
-    switch (code) {
+    switch (a.code) {
         case 0:
             w = {0, 0, 0, 0, 0, 0};
             break;
@@ -88,6 +113,11 @@ inline RoeWaveSet roeWaves(float hL, float hR, float nL, float nR, float tL, flo
             break;
     }
     return w;
+}
+
+// Wave strengths and speeds of a face with normal velocities nL, nR and tangential tL, tR.
+inline RoeWaveSet roeWaves(float hL, float hR, float nL, float nR, float tL, float tR, float minDepth) {
+    return roeWavesOf(faceAverages(hL, hR, nL, nR, tL, tR, minDepth), hL, hR, nL, nR, tL, tR);
 }
 
 // X face: r1 = (1, l1, v~), r2 = (1, l2, v~), r3 = (0, 0, 1), v~ the Roe average of v.
@@ -124,14 +154,17 @@ inline float physFluxY(int k, float h, float u, float v) {
 
 // Strength of wave k of the bed term (0, hbar (dR - dL), 0): B on r1, -B on r2, 0 on r3, with
 // B = (hbar / c~) (dR - dL) / 2. Zero on a dry face.
-inline float bedStrength(int k, float hL, float hR, float dR, float dL, float minDepth) {
-    const float c = roeCel(hL, hR, minDepth);
+inline float bedStrengthOf(int k, float c, float hL, float hR, float dR, float dL) {
     if (c == 0.0f) return 0.0f;
     const float hbar = static_cast<float>((static_cast<double>(hL) + hR) / 2.0);
     const float b = static_cast<float>(static_cast<double>(hbar) / c * (static_cast<double>(dR) - dL) / 2.0);
     if (k == 0) return b;
     if (k == 1) return -b;
     return 0.0f;
+}
+
+inline float bedStrength(int k, float hL, float hR, float dR, float dL, float minDepth) {
+    return bedStrengthOf(k, roeCel(hL, hR, minDepth), hL, hR, dR, dL);
 }
 
 namespace detail {
@@ -163,43 +196,46 @@ inline float bedShareL(float f, const RoeWaveSet& w, float b1, float b2, float b
 
 }  // namespace detail
 
-// Roe flux of an X face without bed term.
+// Roe flux of an X face without bed term; also gives the averages and the waves. The
+// eigenvector rows are those of roeVectorX with v~ = a.t.
 inline Flux3 roeFaceFluxX(float hL, float hR, float uL, float uR, float vL, float vR, float minDepth,
-                          RoeWaveSet& w) {
-    w = roeWaves(hL, hR, uL, uR, vL, vR, minDepth);
+                          FaceAverages& a, RoeWaveSet& w) {
+    a = faceAverages(hL, hR, uL, uR, vL, vR, minDepth);
+    w = roeWavesOf(a, hL, hR, uL, uR, vL, vR);
     Flux3 F;
-    for (int k = 0; k < 3; ++k) {
-        const RoeVectorRow r = roeVectorX(k, hL, hR, vL, vR, w.l1, w.l2, minDepth);
-        F.f[k] = detail::roeCombine(physFluxX(k, hL, uL, vL), physFluxX(k, hR, uR, vR), w, r);
-    }
+    F.f[0] = detail::roeCombine(physFluxX(0, hL, uL, vL), physFluxX(0, hR, uR, vR), w, {1.0f, 1.0f, 0.0f});
+    F.f[1] = detail::roeCombine(physFluxX(1, hL, uL, vL), physFluxX(1, hR, uR, vR), w, {w.l1, w.l2, 0.0f});
+    F.f[2] = detail::roeCombine(physFluxX(2, hL, uL, vL), physFluxX(2, hR, uR, vR), w, {a.t, a.t, 1.0f});
     return F;
 }
 
-// Roe flux of a Y face without bed term.
+// Roe flux of a Y face without bed term (eigenvector rows of roeVectorY, u~ = a.t).
 inline Flux3 roeFaceFluxY(float hL, float hR, float uL, float uR, float vL, float vR, float minDepth,
-                          RoeWaveSet& w) {
-    w = roeWaves(hL, hR, vL, vR, uL, uR, minDepth);
+                          FaceAverages& a, RoeWaveSet& w) {
+    a = faceAverages(hL, hR, vL, vR, uL, uR, minDepth);
+    w = roeWavesOf(a, hL, hR, vL, vR, uL, uR);
     Flux3 F;
-    for (int k = 0; k < 3; ++k) {
-        const RoeVectorRow r = roeVectorY(k, hL, hR, uL, uR, w.l1, w.l2, minDepth);
-        F.f[k] = detail::roeCombine(physFluxY(k, hL, uL, vL), physFluxY(k, hR, uR, vR), w, r);
-    }
+    F.f[0] = detail::roeCombine(physFluxY(0, hL, uL, vL), physFluxY(0, hR, uR, vR), w, {1.0f, 1.0f, 0.0f});
+    F.f[1] = detail::roeCombine(physFluxY(1, hL, uL, vL), physFluxY(1, hR, uR, vR), w, {a.t, a.t, 1.0f});
+    F.f[2] = detail::roeCombine(physFluxY(2, hL, uL, vL), physFluxY(2, hR, uR, vR), w, {w.l1, w.l2, 0.0f});
     return F;
 }
 
 // Roe flux of the X face (i, j)-(i+1, j) without bed term, written to target(., i, j).
 inline void roeFluxX(int32_t i, int32_t j, float hL, float hR, float uL, float uR, float vL, float vR,
                      FaceGrid& target, float minDepth) {
+    FaceAverages a;
     RoeWaveSet w;
-    const Flux3 F = roeFaceFluxX(hL, hR, uL, uR, vL, vR, minDepth, w);
+    const Flux3 F = roeFaceFluxX(hL, hR, uL, uR, vL, vR, minDepth, a, w);
     for (int k = 0; k < 3; ++k) target(k, i, j) = F.f[k];
 }
 
 // Roe flux of the Y face (i, j)-(i, j+1) without bed term, written to target(., i, j).
 inline void roeFluxY(int32_t i, int32_t j, float hL, float hR, float uL, float uR, float vL, float vR,
                      FaceGrid& target, float minDepth) {
+    FaceAverages a;
     RoeWaveSet w;
-    const Flux3 F = roeFaceFluxY(hL, hR, uL, uR, vL, vR, minDepth, w);
+    const Flux3 F = roeFaceFluxY(hL, hR, uL, uR, vL, vR, minDepth, a, w);
     for (int k = 0; k < 3; ++k) target(k, i, j) = F.f[k];
 }
 
@@ -207,15 +243,16 @@ inline void roeFluxY(int32_t i, int32_t j, float hL, float hR, float uL, float u
 // fluxXW what the west cell (L) takes.
 inline void roeFluxBedX(int32_t i, int32_t j, float hL, float hR, float dL, float dR, float uL, float uR,
                         float vL, float vR, FaceGrid& fluxXE, FaceGrid& fluxXW, float minDepth) {
+    FaceAverages a;
     RoeWaveSet w;
-    const Flux3 F = roeFaceFluxX(hL, hR, uL, uR, vL, vR, minDepth, w);
-    const float b1 = bedStrength(0, hL, hR, dR, dL, minDepth);
-    const float b2 = bedStrength(1, hL, hR, dR, dL, minDepth);
-    const float b3 = bedStrength(2, hL, hR, dR, dL, minDepth);
+    const Flux3 F = roeFaceFluxX(hL, hR, uL, uR, vL, vR, minDepth, a, w);
+    const float b1 = bedStrengthOf(0, a.c, hL, hR, dR, dL);
+    const float b2 = bedStrengthOf(1, a.c, hL, hR, dR, dL);
+    const float b3 = bedStrengthOf(2, a.c, hL, hR, dR, dL);
+    const RoeVectorRow r[3] = {{1.0f, 1.0f, 0.0f}, {w.l1, w.l2, 0.0f}, {a.t, a.t, 1.0f}};
     for (int k = 0; k < 3; ++k) {
-        const RoeVectorRow r = roeVectorX(k, hL, hR, vL, vR, w.l1, w.l2, minDepth);
-        fluxXE(k, i, j) = detail::bedShareR(F.f[k], w, b1, b2, b3, r);
-        fluxXW(k, i, j) = detail::bedShareL(F.f[k], w, b1, b2, b3, r);
+        fluxXE(k, i, j) = detail::bedShareR(F.f[k], w, b1, b2, b3, r[k]);
+        fluxXW(k, i, j) = detail::bedShareL(F.f[k], w, b1, b2, b3, r[k]);
     }
 }
 
@@ -223,15 +260,16 @@ inline void roeFluxBedX(int32_t i, int32_t j, float hL, float hR, float dL, floa
 // for the south cell (L).
 inline void roeFluxBedY(int32_t i, int32_t j, float hL, float hR, float dL, float dR, float uL, float uR,
                         float vL, float vR, FaceGrid& fluxYN, FaceGrid& fluxYS, float minDepth) {
+    FaceAverages a;
     RoeWaveSet w;
-    const Flux3 F = roeFaceFluxY(hL, hR, uL, uR, vL, vR, minDepth, w);
-    const float b1 = bedStrength(0, hL, hR, dR, dL, minDepth);
-    const float b2 = bedStrength(1, hL, hR, dR, dL, minDepth);
-    const float b3 = bedStrength(2, hL, hR, dR, dL, minDepth);
+    const Flux3 F = roeFaceFluxY(hL, hR, uL, uR, vL, vR, minDepth, a, w);
+    const float b1 = bedStrengthOf(0, a.c, hL, hR, dR, dL);
+    const float b2 = bedStrengthOf(1, a.c, hL, hR, dR, dL);
+    const float b3 = bedStrengthOf(2, a.c, hL, hR, dR, dL);
+    const RoeVectorRow r[3] = {{1.0f, 1.0f, 0.0f}, {a.t, a.t, 1.0f}, {w.l1, w.l2, 0.0f}};
     for (int k = 0; k < 3; ++k) {
-        const RoeVectorRow r = roeVectorY(k, hL, hR, uL, uR, w.l1, w.l2, minDepth);
-        fluxYN(k, i, j) = detail::bedShareR(F.f[k], w, b1, b2, b3, r);
-        fluxYS(k, i, j) = detail::bedShareL(F.f[k], w, b1, b2, b3, r);
+        fluxYN(k, i, j) = detail::bedShareR(F.f[k], w, b1, b2, b3, r[k]);
+        fluxYS(k, i, j) = detail::bedShareL(F.f[k], w, b1, b2, b3, r[k]);
     }
 }
 

@@ -134,3 +134,23 @@ TEST(RoeFlux, YFaceMirrorsTheXFace) {
     EXPECT_NEAR(ys(2, 0, 0), xw(1, 0, 0), 1e-6);
     EXPECT_NEAR(ys(1, 0, 0), xw(2, 0, 0), 1e-6);
 }
+
+// The fused face averages are the separate Roe averages bit for bit, on every wet/dry code.
+TEST(RoeFlux, FusedFaceAveragesEqualTheSeparateOnes) {
+    uint32_t s = 12345;
+    auto rnd = [&s]() {
+        s = s * 1664525u + 1013904223u;
+        return static_cast<float>((s >> 8) * (1.0 / 16777216.0));
+    };
+    for (int n = 0; n < 20000; ++n) {
+        const float hL = rnd() < 0.2f ? 0.02f * rnd() : 3 * rnd(), hR = rnd() < 0.2f ? 0.02f * rnd() : 3 * rnd();
+        const float nL = 2 * rnd() - 1, nR = 2 * rnd() - 1, tL = 2 * rnd() - 1, tR = 2 * rnd() - 1;
+        const FaceAverages a = faceAverages(hL, hR, nL, nR, tL, tR, kMd);
+        ASSERT_EQ(a.code, wetDryCode(hL, hR, kMd));
+        ASSERT_EQ(a.c, roeCel(hL, hR, kMd));
+        ASSERT_EQ(a.h, roeDepth(hL, hR, kMd));
+        ASSERT_EQ(a.n, roeVel(hL, hR, nL, nR, kMd));
+        ASSERT_EQ(a.t, roeVel(hL, hR, tL, tR, kMd));
+        ASSERT_EQ(bedStrength(0, hL, hR, 0.3f, 0.2f, kMd), bedStrengthOf(0, a.c, hL, hR, 0.3f, 0.2f));
+    }
+}
