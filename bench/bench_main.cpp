@@ -6,14 +6,16 @@
 
 #include "read_bench.h"
 #include "wave_bench.h"
+#include "flow_bench.h"
 
 int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "all";
     int rc = 0;
     if (what == "read" || what == "all") rc |= runReadBenchmark();
     if (what == "waves" || what == "all") rc |= littoral::runWaveBenchmark(argc - 1, argv + 1);
-    if (what != "read" && what != "waves" && what != "all") {
-        std::fprintf(stderr, "usage: littoral-bench [read|waves|all] [--small-only] [--periods N]\n");
+    if (what == "flow" || what == "all") rc |= littoral::runFlowBenchmark(argc - 1, argv + 1);
+    if (what != "read" && what != "waves" && what != "flow" && what != "all") {
+        std::fprintf(stderr, "usage: littoral-bench [read|waves|flow|all] [options of the part]\n");
         return 2;
     }
     return rc;
