@@ -6,8 +6,13 @@
 // (LITTORAL_GRAB_CASE, default beachcnt.txt) and saves pictures of the three windows
 // half-way through the run: frmCnt.png, frmOvalin.png, frmIgwPicture.png, each with its
 // caption drawn above it. QT_SCALE_FACTOR enlarges them.
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include <QPainter>
 #include <QtTest>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -74,6 +79,26 @@ QImage withCaption(QWidget* w) {
     p.setFont(f);
     p.drawText(QRect(pad, 0, width - pad, bar), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
     return img;
+}
+
+// Runs the batch program on data/<cnt> of a case folder; true when it exits with 0.
+bool runBatch(const CaseDir& dir, const std::string& cnt) {
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + (dir.data / cnt).string() + " > " +
+                            (dir.root / "batch-log.txt").string() + " 2>&1";
+    const int st = std::system(cmd.c_str());
+    return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+}
+
+// Starts the case <cnt> of a folder by clicks and runs it through the desktop host.
+void runByClicks(const CaseDir& dir, const QString& cnt) {
+    frmCnt w(QString::fromStdString(dir.root.string()));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    clickEntry(w, cnt);
+    QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+    WatchedHost host(w);
+    Model m;
+    w.runSelectedCases(m, host);
 }
 
 }  // namespace
@@ -148,6 +173,69 @@ private slots:
         // The finished intervals' files stay; the run went no further.
         QVERIFY(fs::exists(dir.output / "a" / "surfer0.csv"));
         QVERIFY(!fs::exists(dir.output / "a" / "surfer3.csv"));
+    }
+
+    void clickedRunLeavesTheBatchProgramsFilesByteForByte() {
+        // Waves, currents and sediment on a small beach: every result and echo file of the
+        // desktop run must equal the batch program's, which also draws its two pictures.
+        SmallCase c;
+        c.coef.tEnd = 18;
+        c.slope = 0.04f;
+        c.waveDir = 200;
+        // Both runs use the same folder, because the echo files name the control file's
+        // path: the desktop's results are moved aside before the batch program runs.
+        CaseDir dir("gui-same");
+        c.write(dir, "s");
+        runByClicks(dir, "scnt.txt");
+        fs::rename(dir.output / "s", dir.output / "desk");
+        QVERIFY2(runBatch(dir, "scnt.txt"), readFile(dir.root / "batch-log.txt").c_str());
+        const std::vector<std::string> deskFiles = dir.outputFiles("desk"), batchFiles = dir.outputFiles("s");
+        QVERIFY(std::find(deskFiles.begin(), deskFiles.end(), "surfer3.csv") != deskFiles.end());
+        std::vector<std::string> expected = deskFiles;
+        expected.push_back("eta.png");
+        expected.push_back("setup.png");
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(batchFiles, expected);
+        for (const std::string& f : deskFiles) {
+            const std::string a = readFile(dir.output / "desk" / f), b = readFile(dir.output / "s" / f);
+            if (a == b) continue;
+            const size_t at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+            const size_t from = a.rfind('\n', at) == std::string::npos ? 0 : a.rfind('\n', at) + 1;
+            QFAIL(qPrintable(QString::fromStdString(f + " differs at byte " + std::to_string(at) + ": desktop \"" +
+                                                    a.substr(from, 60) + "\", batch \"" + b.substr(from, 60) + "\"")));
+        }
+    }
+
+    void desktopAgainstBatchTime() {
+        // A measurement, not a check: with LITTORAL_TIME_CASE naming a bundled control file,
+        // runs it once through the windows and once in the batch program and prints the
+        // wall times and their ratio.
+        const QByteArray name = qgetenv("LITTORAL_TIME_CASE");
+        if (name.isEmpty()) QSKIP("set LITTORAL_TIME_CASE to time a sample case in both programs");
+        CaseDir desk("gui-time-desk"), batch("gui-time-batch");
+        for (const CaseDir* d : {&desk, &batch})
+            fs::copy(fs::path(LITTORAL_SOURCE_DIR) / "data", d->data,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        // Wall time and processor time (user + system) of each: the processor time is the
+        // fairer figure on a machine that other work shares.
+        using Clock = std::chrono::steady_clock;
+        auto cpu = [](int who) {
+            rusage u{};
+            getrusage(who, &u);
+            return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+        };
+        const auto t0 = Clock::now();
+        const double c0 = cpu(RUSAGE_SELF);
+        runByClicks(desk, QString::fromUtf8(name));
+        const double c1 = cpu(RUSAGE_SELF);
+        const auto t1 = Clock::now();
+        const double k0 = cpu(RUSAGE_CHILDREN);
+        QVERIFY(runBatch(batch, name.toStdString()));
+        const double k1 = cpu(RUSAGE_CHILDREN);
+        const auto t2 = Clock::now();
+        const double d = std::chrono::duration<double>(t1 - t0).count(), b = std::chrono::duration<double>(t2 - t1).count();
+        qInfo("%s: wall: desktop %.2f s, batch %.2f s, ratio %.3f; processor: desktop %.2f s, batch %.2f s, ratio %.3f",
+              name.constData(), d, b, d / b, c1 - c0, k1 - k0, (c1 - c0) / (k1 - k0));
     }
 
     void windowGrabs() {
