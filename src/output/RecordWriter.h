@@ -20,6 +20,9 @@ std::string formatDouble(double v);
 // Appends the same forms to a buffer; returns the number of characters written.
 size_t appendFloat(char* out, float v);
 size_t appendDouble(char* out, double v);
+// The same texts by the general conversion (slower; the reference for the fast forms).
+size_t appendFloatGeneral(char* out, float v);
+size_t appendDoubleGeneral(char* out, double v);
 
 class RecordWriter {
 public:

@@ -130,7 +130,7 @@ TEST(ResultNumbers, FastFloatTextEqualsTheGeneralText) {
     char a[64], b[64];
     long bad = 0;
     auto check = [&](float v) {
-        const size_t na = appendFloatFast(a, v), nb = appendFloat(b, v);
+        const size_t na = appendFloat(a, v), nb = appendFloatGeneral(b, v);
         if (std::string(a, na) != std::string(b, nb) && bad++ < 10)
             ADD_FAILURE() << std::string(a, na) << " instead of " << std::string(b, nb);
     };
@@ -159,7 +159,7 @@ TEST(ResultNumbers, FastDoubleTextEqualsTheGeneralText) {
     char a[64], b[64];
     long bad = 0;
     auto check = [&](double v) {
-        const size_t na = appendDoubleFast(a, v), nb = appendDouble(b, v);
+        const size_t na = appendDouble(a, v), nb = appendDoubleGeneral(b, v);
         if (std::string(a, na) != std::string(b, nb) && bad++ < 10)
             ADD_FAILURE() << std::string(a, na) << " instead of " << std::string(b, nb);
     };
