@@ -1,19 +1,11 @@
 #include "plots/frmIgwPicture.h"
 
-#include <QShowEvent>
-
 #include "core/Model.h"
 #include "plots/frmRender.h"
 
 namespace littoral {
 
-frmIgwPicture::frmIgwPicture(const Model& m, QWidget* parent) : QWidget(parent, Qt::Window) {
-    setObjectName("frmIgwPicture");
-    setWindowTitle("Form1");
-    setAttribute(Qt::WA_QuitOnClose, false);
-    Picture1 = new frmPictureBox(this);
-    Form_Load(m);
-}
+frmIgwPicture::frmIgwPicture(const Model& m, QWidget* parent) : PlotWindow("frmIgwPicture", parent) { Form_Load(m); }
 
 void frmIgwPicture::Form_Load(const Model& m) {
     // Below the grid plot window (its top 1000 and height + 420 leave 30 twips between).
@@ -22,23 +14,7 @@ void frmIgwPicture::Form_Load(const Model& m) {
     PictureSize(w, h);
 }
 
-void frmIgwPicture::FormSize(int32_t xtop, int32_t ytop, int32_t xlength, int32_t ylength) {
-    form_ = {xtop, ytop, xlength, ylength};
-    applyFormSize(this, xtop, ytop, xlength, ylength);
-}
-
-void frmIgwPicture::PictureSize(int32_t xlength, int32_t ylength) {
-    picture_ = {0, 0, xlength, ylength};
-    Picture1->setTwipsGeometry(0, 0, xlength, ylength);
-}
-
-void frmIgwPicture::showEvent(QShowEvent* e) {
-    if (!shownOnce_) {
-        shownOnce_ = true;
-        applyFormSize(this, form_.left, form_.top, form_.width, form_.height);
-    }
-    QWidget::showEvent(e);
-}
+void frmIgwPicture::PictureSize(int32_t xlength, int32_t ylength) { placePicture(0, 0, xlength, ylength); }
 
 void frmIgwPicture::graphUVEta(const Model& m, const Grid&, const Grid&, float, const Grid& eta, float aaa,
                                float mininp, float maxinp) {

@@ -1,19 +1,11 @@
 #include "plots/frmOvalin.h"
 
-#include <QShowEvent>
-
 #include "core/Model.h"
 #include "plots/frmRender.h"
 
 namespace littoral {
 
-frmOvalin::frmOvalin(const Model& m, QWidget* parent) : QWidget(parent, Qt::Window) {
-    setObjectName("frmOvalin");
-    setWindowTitle("Form1");
-    setAttribute(Qt::WA_QuitOnClose, false);  // the start-up window alone ends the program
-    Picture1 = new frmPictureBox(this);
-    Form_Load(m);
-}
+frmOvalin::frmOvalin(const Model& m, QWidget* parent) : PlotWindow("frmOvalin", parent) { Form_Load(m); }
 
 void frmOvalin::Form_Load(const Model& m) {
     // 20 twips per cell, counted from index 0.
@@ -22,24 +14,8 @@ void frmOvalin::Form_Load(const Model& m) {
     PictureSize(0, 0, w, h);
 }
 
-void frmOvalin::FormSize(int32_t xtop, int32_t ytop, int32_t xlength, int32_t ylength) {
-    form_ = {xtop, ytop, xlength, ylength};
-    applyFormSize(this, xtop, ytop, xlength, ylength);
-}
-
 void frmOvalin::PictureSize(int32_t xtop, int32_t ytop, int32_t xlength, int32_t ylength) {
-    picture_ = {xtop, ytop, xlength, ylength};
-    Picture1->setTwipsGeometry(xtop, ytop, xlength, ylength);
-}
-
-void frmOvalin::showEvent(QShowEvent* e) {
-    // Once the window system has put its frame around the window, the frame counts
-    // within the size that FormSize gave.
-    if (!shownOnce_) {
-        shownOnce_ = true;
-        applyFormSize(this, form_.left, form_.top, form_.width, form_.height);
-    }
-    QWidget::showEvent(e);
+    placePicture(xtop, ytop, xlength, ylength);
 }
 
 void frmOvalin::plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,

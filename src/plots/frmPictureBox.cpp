@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <algorithm>
 
 #include "plots/frmRender.h"
@@ -50,6 +51,31 @@ void applyFormSize(QWidget* window, int32_t xtop, int32_t ytop, int32_t xlength,
     const int height = frmPictureBox::twipsY(window, ylength + 420), width = frmPictureBox::twipsX(window, xlength + 160);
     window->move(left, top);
     window->resize(std::max(width - frame.width(), 1), std::max(height - frame.height(), 1));
+}
+
+PlotWindow::PlotWindow(const char* name, QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(name);
+    setWindowTitle("Form1");
+    setAttribute(Qt::WA_QuitOnClose, false);
+    Picture1 = new frmPictureBox(this);
+}
+
+void PlotWindow::FormSize(int32_t xtop, int32_t ytop, int32_t xlength, int32_t ylength) {
+    form_ = {xtop, ytop, xlength, ylength};
+    applyFormSize(this, xtop, ytop, xlength, ylength);
+}
+
+void PlotWindow::placePicture(int32_t left, int32_t top, int32_t width, int32_t height) {
+    picture_ = {left, top, width, height};
+    Picture1->setTwipsGeometry(left, top, width, height);
+}
+
+void PlotWindow::showEvent(QShowEvent* e) {
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        applyFormSize(this, form_.left, form_.top, form_.width, form_.height);
+    }
+    QWidget::showEvent(e);
 }
 
 void frmPictureBox::paintEvent(QPaintEvent* e) {
