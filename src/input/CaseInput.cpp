@@ -48,7 +48,9 @@ void readControlFile(Model& m) {
     const std::string outName = slashes(r.text("the name of the output folder"));
     r.expectTerminator("'endcnt");
 
-    m.outDir = m.outBase + outName + (outName.empty() ? "" : "/");
+    // An empty output name leaves a second separator after outBase: the case then writes
+    // straight into the output folder, and the echo shows the path as formed.
+    m.outDir = m.outBase + outName + "/";
     std::error_code ec;
     if (!fs::is_directory(m.outBase, ec))
         throw StopError("the output folder " + m.outBase + " does not exist");
@@ -95,8 +97,8 @@ void readCoefFile(Model& m) {
     r.expectTerminator("'endconst");
 
     const std::string f = m.coefFile + ": ";
-    // The grid must hold at least one interior cell, and cell (0, 0) must lie on it: the
-    // unfilled entries of the boundary-cell lists name that cell.
+    // The grid must hold at least one interior cell, and cell (0, 0) must lie on it, ghost
+    // ring included: the unfilled entries of the boundary-cell lists name that cell.
     if (m.ixEnd < m.ixStart || m.jyEnd < m.jyStart)
         throw StopError(f + "the grid extent X " + std::to_string(m.ixStart) + " to " +
                         std::to_string(m.ixEnd) + ", Y " + std::to_string(m.jyStart) + " to " +
@@ -104,6 +106,9 @@ void readCoefFile(Model& m) {
     if (m.ixStart > 1 || m.jyStart > 1)
         throw StopError(f + "the first computed cells (" + std::to_string(m.ixStart) + ", " +
                         std::to_string(m.jyStart) + ") put cell (0, 0) outside the grid: expected them to be 1 or less");
+    if (m.ixEnd < -1 || m.jyEnd < -1)
+        throw StopError(f + "the last computed cells (" + std::to_string(m.ixEnd) + ", " +
+                        std::to_string(m.jyEnd) + ") put cell (0, 0) outside the grid: expected them to be -1 or more");
     const int64_t nx = int64_t(m.ixEnd) - m.ixStart + 1, ny = int64_t(m.jyEnd) - m.jyStart + 1;
     if (m.ixStart < -1000000 || m.jyStart < -1000000 || nx > 100000 || ny > 100000 || nx * ny > 400000000)
         throw StopError(f + "the grid of " + std::to_string(nx) + " x " + std::to_string(ny) +
@@ -129,6 +134,13 @@ void readCoefFile(Model& m) {
     const double Fs = m.fallVel;
     m.fallVel = static_cast<float>(std::sqrt(static_cast<double>(m.subWeight)) *
                                    (std::sqrt(2.0 / 3.0 + Fs) - std::sqrt(Fs)));
+    // F beyond the single-precision range (a viscosity far too large for the grain) would
+    // leave the settling velocity undefined.
+    if (!std::isfinite(m.fallVel))
+        throw StopError(f + "grain diameter " + formatNum(m.grainSize) + " m, sediment density " +
+                        formatNum(m.sedDensity) + " kg/m3 and viscosity " + formatNum(m.viscosity) +
+                        " m2/s give no settling velocity (the viscous term " + formatNum(F) +
+                        " exceeds the single-precision range): expected a viscosity near that of water");
 }
 
 void allocateCaseArrays(Model& m) {
@@ -174,11 +186,13 @@ void readWaveFile(Model& m) {
     if (!(m.waveT0 > 0))
         throw StopError(m.wavFile + ": the wave period is " + formatNum(m.waveT0) +
                         " s: expected a positive period");
-    if (m.phaseX < m.ixStart || m.phaseX > m.ixEnd || m.phaseY < m.jyStart || m.phaseY > m.jyEnd)
+    // Any cell of the grid, ghost ring included, can carry the phase of the incident wave
+    // (the wave input cells usually lie on the ghost ring).
+    if (m.phaseX < m.ixStart - 1 || m.phaseX > m.ixEnd + 1 || m.phaseY < m.jyStart - 1 || m.phaseY > m.jyEnd + 1)
         throw StopError(m.wavFile + ": the phase reference point " + cellText(m.phaseX, m.phaseY) +
-                        " lies outside the grid: expected a cell of X " + std::to_string(m.ixStart) + " to " +
-                        std::to_string(m.ixEnd) + " and Y " + std::to_string(m.jyStart) + " to " +
-                        std::to_string(m.jyEnd));
+                        " lies outside the grid: expected a cell of X " + std::to_string(m.ixStart - 1) + " to " +
+                        std::to_string(m.ixEnd + 1) + " and Y " + std::to_string(m.jyStart - 1) + " to " +
+                        std::to_string(m.jyEnd + 1) + " (ghost ring included)");
     if (m.nGroup >= 0) {
         m.hmaxIrr = 0;
     } else {

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "app/RunCase.h"
 #include "core/Error.h"
 #include "input/CaseInput.h"
+#include "input/Echo.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
@@ -116,6 +118,61 @@ TEST(CaseInput, ControlFileOnOneLineReadsAlike) {
     readAll(m);
 }
 
+// An empty output name (two commas, or an empty quoted field) leaves outDir as the output
+// folder followed by a second separator: the case writes straight into the output folder,
+// and the echo shows the folder as formed.
+TEST(CaseInput, EmptyOutputNameWritesIntoTheOutputFolder) {
+    for (const char* sixth : {"c/tide.txt,,'endcnt\n", "c/tide.txt,\"\"\n'endcnt\n"}) {
+        SCOPED_TRACE(sixth);
+        CaseDir dir("input-emptyout");
+        SmallCase c;
+        c.write(dir, "c");
+        dir.write("ecnt.txt", std::string("c/coef.txt,c/depth.txt,c/boundary.txt,c/wave.txt,") + sixth);
+        Model m;
+        dir.prepare(m, "ecnt.txt");
+        readAll(m);
+        EXPECT_EQ(m.outDir, dir.output.string() + "//");
+        writeConstEcho(m);
+        ASSERT_TRUE(std::filesystem::exists(dir.output / "0const.txt"));
+        const std::string echo = readFile(dir.output / "0const.txt");
+        EXPECT_NE(echo.find("\"出力フォルダ\",\"" + dir.output.string() + "//\"\n"), std::string::npos) << echo;
+    }
+}
+
+// The phase reference point may be any cell of the grid, ghost ring included: a case whose
+// point lies on the offshore ghost column (the wave input cells) runs; one cell further out
+// is named as outside the grid.
+TEST(CaseInput, PhasePointOnTheGhostRing) {
+    auto waveAt = [](int px, int py) {
+        return "17,a\n0.5,b\n6,c\n180,d\n" + std::to_string(px) + ",e\n" + std::to_string(py) + ",f\n0,g\n0,h\n";
+    };
+    {
+        CaseDir dir("input-phase-ghost");
+        SmallCase c;  // 10 x 8 interior cells, the east ghost column i = 11 carries code 17
+        c.coef.tEnd = 0;
+        c.wave = waveAt(11, 4);
+        c.write(dir, "p");
+        Model m;
+        dir.prepare(m, "pcnt.txt");
+        SilentHost host;
+        runCase(m, host);
+        EXPECT_EQ(m.phaseX, 11);
+        EXPECT_TRUE(std::filesystem::exists(dir.output / "p" / "surfer0.csv"));
+    }
+    for (auto [px, py] : {std::pair{12, 4}, std::pair{5, -1}}) {
+        CaseDir dir("input-phase-out");
+        SmallCase c;
+        c.wave = waveAt(px, py);
+        c.write(dir, "p");
+        Model m;
+        dir.prepare(m, "pcnt.txt");
+        const std::string msg = stopMessage(m);
+        EXPECT_NE(msg.find("lies outside the grid: expected a cell of X 0 to 11 and Y 0 to 9 (ghost ring included)"),
+                  std::string::npos)
+            << msg;
+    }
+}
+
 // Every bad input stops with a message naming the file, the position and what was
 // expected; the case's output folder stays empty.
 TEST(CaseInput, BadInputsStopWithClearMessages) {
@@ -167,6 +224,12 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
         {"empty grid", [](SmallCase& c) { c.coef.ixEnd = 0; }, none, "holds no cell"},
         {"origin outside", [](SmallCase& c) { c.coef.ixStart = 2; c.coef.ixEnd = 11; }, none,
          "put cell (0, 0) outside the grid"},
+        // Cells -5 .. -3 with their ghost ring end at -2: cell (0, 0) is not on the grid.
+        {"origin beyond the last cell", [](SmallCase& c) { c.coef.ixStart = -5; c.coef.ixEnd = -3; }, none,
+         "x/coef.txt: the last computed cells (-3, 8) put cell (0, 0) outside the grid: expected them to be -1 or more"},
+        {"viscosity without a settling velocity", [](SmallCase& c) { c.coef.viscosity = 1e30f; }, none,
+         "x/coef.txt: grain diameter 0.0002 m, sediment density 2650 kg/m3 and viscosity 1e+30 m2/s give no "
+         "settling velocity"},
         {"phase point outside", [](SmallCase& c) { c.wave = "17,a\n1,b\n8,c\n180,d\n99,e\n1,f\n0,g\n0,h\n"; }, none,
          "the phase reference point (99, 1) lies outside the grid"},
         {"code too large", [&](SmallCase& c) { c.bnd = rows(3, "0,0,0,0,0,0,0,0,0,0\n") + "70000,0,0,0,0,0,0,0,0,0\n" + rows(8, "0,0,0,0,0,0,0,0,0,0\n"); },
