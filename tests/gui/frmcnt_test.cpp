@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/frmCnt.h"
+#include "core/Model.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
@@ -154,6 +155,28 @@ private slots:
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         QCOMPARE(w.CmdGo->text(), QString("running"));
         QVERIFY(!w.closed());
+    }
+
+    void aPressWithEveryEntryDeselectedRunsNothing() {
+        CaseDir dir("gui-cnt-none");
+        SmallCase a;
+        a.write(dir, "a");
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const int row = rowOf(w.FlCnt, "acnt.txt");
+        clickLine(w.FlCnt, row);  // selects the entry and enables the run button
+        clickLine(w.FlCnt, row);  // deselects it again; the button stays enabled
+        QVERIFY(!w.FlCnt->item(row)->isSelected());
+        QVERIFY(w.CmdGo->isEnabled());
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QVERIFY(w.runRequested());
+        RecordingHost host;
+        Model m;
+        w.runSelectedCases(m, host);
+        QVERIFY(host.lines.empty());
+        QVERIFY(dir.outputFiles("").empty());  // no case folder was made
+        QCOMPARE(w.LstInpfile->count(), 0);
     }
 };
 
