@@ -19,42 +19,48 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/RowClones.h"
 #include "waves/WaveFunctions.h"
 
 namespace littoral {
 
 namespace {
 
-// Cells per block of a row: the bed factors of a block are formed first (two exponentials
-// per cell, not vectorisable), then the block's stress and transport in a branch-free loop.
+// Cells per block of a row in accumSedimentFlux: the bed factors of a block are formed
+// first (two exponentials per cell, not vectorisable), then the block's stress and
+// transport in the branch-free row loop.
 constexpr int32_t kBlock = 256;
 
-// c ? a : b as a bit mask, so that the compiler keeps the block loop free of branches
+// c ? a : b as a bit mask, so that the compiler keeps the row loop free of branches
 // (a conditional store would stop it from vectorising).
 inline float pick(bool c, float a, float b) {
     const uint32_t mask = 0u - static_cast<uint32_t>(c);
     return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
 }
 
-struct SedimentCoefs {
-    double fric, cr, bedload, susp, grain, subWeight, sqrtSubWeight, fallVel, w;
-};
+// Bed factor of a cell of total depth h: the orbital velocity at the bed relative to the
+// surface; negative marks a dry cell. Only wet cells form the exponentials.
+inline float bedFactor(float h, float kh) {
+    if (!(h > 0.0f)) return -1.0f;
+    return !(kh > 100.0f) ? static_cast<float>(1.0 / coshD(kh)) : 0.0f;
+}
 
-// One block of n cells of a row: every pointer is at the block's first cell.
-void accumBlock(const SedimentCoefs& c, int32_t n, const float* __restrict a, const float* __restrict dep,
-                const float* __restrict setup, const float* __restrict u, const float* __restrict v,
-                const float* __restrict curU, const float* __restrict curV, float* __restrict qbx,
-                float* __restrict qby, float* __restrict qsx, float* __restrict qsy, float* __restrict tau,
-                float* __restrict maxtau) {
+// n cells of a row: every pointer is at the first cell. A dry cell (a < 0) keeps its
+// values; its velocities are formed like the others' and not used.
+LITTORAL_ROW_CLONES void accumCells(const SedimentCoefs& coefs, int32_t n, const float* __restrict a,
+                                    const float* __restrict u, const float* __restrict v,
+                                    const float* __restrict curU, const float* __restrict curV,
+                                    float* __restrict qbx, float* __restrict qby, float* __restrict qsx,
+                                    float* __restrict qsy, float* __restrict tau, float* __restrict maxtau) {
+    const SedimentCoefs c = coefs;
     for (int32_t k = 0; k < n; ++k) {
-        const float h = static_cast<float>(static_cast<double>(dep[k]) + setup[k]);
+        const bool wet = !(a[k] < 0.0f);
         const float ubx = static_cast<float>(static_cast<double>(a[k]) * u[k] + curU[k]);
         const float uby = static_cast<float>(static_cast<double>(a[k]) * v[k] + curV[k]);
         const float s = static_cast<float>(std::sqrt(static_cast<double>(uby) * uby + static_cast<double>(ubx) * ubx));
         const float tk = static_cast<float>(c.fric * 0.5 * (static_cast<double>(s) * s));
         const float psi = static_cast<float>(tk / c.subWeight);
         const double excess = psi - c.cr;
-        const bool wet = h > 0.0f;
         // The excess must be strictly positive after rounding: a still cell (s = 0) never
         // moves, so the direction below is never used from a zero speed.
         const bool moves = wet & (static_cast<float>(excess) > 0.0f);
@@ -77,9 +83,13 @@ void accumBlock(const SedimentCoefs& c, int32_t n, const float* __restrict a, co
     }
 }
 
+inline float totalDepth(const Model& m, int32_t i, int32_t j) {
+    return static_cast<float>(static_cast<double>(m.dep(i, j)) + m.setup(i, j));
+}
+
 }  // namespace
 
-void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
+SedimentCoefs sedimentCoefs(const Model& m, float dt) {
     SedimentCoefs c;
     c.fric = m.fricCoef;
     c.cr = m.shieldsCr;
@@ -90,25 +100,32 @@ void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
     c.sqrtSubWeight = std::sqrt(static_cast<double>(m.subWeight));
     c.fallVel = m.fallVel;
     c.w = static_cast<float>(static_cast<double>(dt) / m.waveT0);  // weight of one step in the period mean
+    return c;
+}
 
+void bedFactors(const Model& m, Grid& a) {
+    m.allocGrid(a);
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+        for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) a(i, j) = bedFactor(totalDepth(m, i, j), m.kd(i, j));
+}
+
+void accumSedimentRow(Model& m, const SedimentCoefs& c, const Grid& a, const Grid& u, const Grid& v, int32_t j,
+                      int32_t i0, int32_t i1) {
+    accumCells(c, i1 - i0 + 1, a.at(i0, j), u.at(i0, j), v.at(i0, j), m.curU.at(i0, j), m.curV.at(i0, j),
+               m.qbx.at(i0, j), m.qby.at(i0, j), m.qsx.at(i0, j), m.qsy.at(i0, j), m.tau.at(i0, j),
+               m.maxtau.at(i0, j));
+}
+
+void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
+    const SedimentCoefs c = sedimentCoefs(m, dt);
     const int32_t i0 = m.ixStart - 1, i1 = m.ixEnd + 1;
     float a[kBlock];
     for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
         for (int32_t ib = i0; ib <= i1; ib += kBlock) {
             const int32_t n = std::min<int32_t>(kBlock, i1 - ib + 1);
-            const float* dep = m.dep.at(ib, j);
-            const float* setup = m.setup.at(ib, j);
-            const float* kd = m.kd.at(ib, j);
-            // Bed factor: the orbital velocity at the bed relative to the surface. Only
-            // wet cells use it; there the exponentials are formed.
-            for (int32_t k = 0; k < n; ++k) {
-                const float h = static_cast<float>(static_cast<double>(dep[k]) + setup[k]);
-                const float kh = kd[k];
-                a[k] = (h > 0.0f && !(kh > 100.0f)) ? static_cast<float>(1.0 / coshD(kh)) : 0.0f;
-            }
-            accumBlock(c, n, a, dep, setup, u.at(ib, j), v.at(ib, j), m.curU.at(ib, j), m.curV.at(ib, j),
-                       m.qbx.at(ib, j), m.qby.at(ib, j), m.qsx.at(ib, j), m.qsy.at(ib, j), m.tau.at(ib, j),
-                       m.maxtau.at(ib, j));
+            for (int32_t k = 0; k < n; ++k) a[k] = bedFactor(totalDepth(m, ib + k, j), m.kd(ib + k, j));
+            accumCells(c, n, a, u.at(ib, j), v.at(ib, j), m.curU.at(ib, j), m.curV.at(ib, j), m.qbx.at(ib, j),
+                       m.qby.at(ib, j), m.qsx.at(ib, j), m.qsy.at(ib, j), m.tau.at(ib, j), m.maxtau.at(ib, j));
         }
     }
 }

@@ -6,8 +6,22 @@
 namespace littoral {
 
 // Adds one wave step (dt = waveDt) of stress and transport, with u, v the surface orbital
-// velocities of the step.
+// velocities of the step, over the whole grid (ghost ring included).
 void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v);
+
+// The same in pieces for the wave step, which adds each row while it is in cache. The bed
+// factors depend on the depth, the mean level and kh only, which stay fixed during a wave
+// period: they are formed once per period.
+struct SedimentCoefs {
+    double fric, cr, bedload, susp, grain, subWeight, sqrtSubWeight, fallVel, w;
+};
+SedimentCoefs sedimentCoefs(const Model& m, float dt);
+// Bed factor of every cell (ghost ring included): 1/cosh(kh) where the cell is wet, 0 where
+// it is wet and kh > 100, and -1 (negative: no stress, no transport) where it is dry.
+void bedFactors(const Model& m, Grid& a);
+// Row j from cell i0 to i1 (inclusive) with the bed factors a of bedFactors.
+void accumSedimentRow(Model& m, const SedimentCoefs& c, const Grid& a, const Grid& u, const Grid& v, int32_t j,
+                      int32_t i0, int32_t i1);
 void clearTransport(Model& m);
 void applyBedChange(Model& m);
 void bedChange(Model& m);

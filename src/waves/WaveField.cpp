@@ -115,13 +115,16 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     m.nAcc = 0;
     WaveWork work;
     prepareBreaking(m, work);
+    bedFactors(m, work.bedFac);
+    const SedimentCoefs sed = sedimentCoefs(m, m.waveDt);
 
     for (int16_t i = 0; i < m.nStep; ++i) {
         host.pumpEvents();
         wavePhiStep(m, work);
         setPhiBoundary(m);
         waveDiagnostics(m);
-        accumSedimentFlux(m, m.waveDt, m.uOrb, m.vOrb);
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+            accumSedimentRow(m, sed, work.bedFac, m.uOrb, m.vOrb, j, m.ixStart - 1, m.ixEnd + 1);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
         shiftPhiLevels(m);

@@ -24,6 +24,7 @@ namespace littoral {
 struct WaveWork {
     Grid hBrk;    // total depth where it is positive, 1 elsewhere (divisor of H/h)
     Grid gamBrk;  // breaking limit of H/h; +infinity where the cell is dry (never breaks)
+    Grid bedFac;  // bed factor of the sediment transport (bedFactors), ghost ring included
 };
 
 // ---- driver pieces (WaveField.cpp) ----
