@@ -118,6 +118,34 @@ inline float correctValue(const StencilCoefs& a, const CurrentCoefs& c, const Ph
     return static_cast<float>((static_cast<double>(cur.C) * A - old.C + Sa + Sold + Spred) / B);
 }
 
+// The predictor together with what the corrector of the same cell shares with it. A, B,
+// S_a and the convection sum of the old level are the same in both (same coefficients,
+// same breaking excess), so the corrector needs only
+//
+//   tc = C A - C' + S_a + (-sum p_X phi'_X / 2)     (double, summed in the corrector's order)
+//
+// and B from the predictor, and adds its own term of the predicted level.
+struct PredictParts { float pred; double tc; float B; };
+
+inline PredictParts predictParts(const StencilCoefs& a, const CurrentCoefs& c, const Phi5& cur, const Phi5& old,
+                                 float gam) {
+    const float A = centreFactor(a, gam);
+    const float B = static_cast<float>(static_cast<double>(gam) + 1.0);
+    const float Sa = neighbourSum(a, cur);
+    const double cOld = convectionSum(c, old);
+    const double t = static_cast<double>(cur.C) * A - old.C + Sa;
+    PredictParts r;
+    r.pred = static_cast<float>((t + static_cast<float>(-cOld) + static_cast<float>(convectionSum(c, cur))) / B);
+    r.tc = t + static_cast<float>(-cOld / 2.0);
+    r.B = B;
+    return r;
+}
+
+// correctValue from the shared parts: (tc + sum p_X phi*_X / 2) / B.
+inline float correctFromParts(double tc, float B, const CurrentCoefs& c, const Phi5& pred) {
+    return static_cast<float>((tc + static_cast<float>(convectionSum(c, pred) / 2.0)) / B);
+}
+
 // ---- the cell-by-cell form on the model ----
 
 inline float waveRx(const Model& m) { return static_cast<float>(static_cast<double>(m.waveDt) / m.dxW); }

@@ -51,13 +51,33 @@ void forEachGhost(const Model& m, F&& visit) {
 
 }  // namespace
 
+namespace {
+
+// Each predictor ghost is written from interior predictor values or from phiCur, never
+// from another ghost, so the ghosts can be set in any order.
+inline void predGhost(Model& m, const Ghost& g) {
+    const int32_t code = m.bndCode(m.bndPointNo(g.gi, g.gj));
+    if (code == 0) m.phiPred(g.gi, g.gj) = m.phiPred(g.ii, g.ij);
+    else if (code == 16) m.phiPred(g.gi, g.gj) = m.phiPred(g.fi, g.fj);
+    else m.phiPred(g.gi, g.gj) = m.phiCur(g.gi, g.gj);  // open: level n during the corrector
+}
+
+}  // namespace
+
 void setPredBoundary(Model& m) {
-    forEachGhost(m, [&](Side, const Ghost& g) {
-        const int32_t code = m.bndCode(m.bndPointNo(g.gi, g.gj));
-        if (code == 0) m.phiPred(g.gi, g.gj) = m.phiPred(g.ii, g.ij);
-        else if (code == 16) m.phiPred(g.gi, g.gj) = m.phiPred(g.fi, g.fj);
-        else m.phiPred(g.gi, g.gj) = m.phiCur(g.gi, g.gj);  // open: level n during the corrector
-    });
+    forEachGhost(m, [&](Side, const Ghost& g) { predGhost(m, g); });
+}
+
+void setPredBoundaryRow(Model& m, int32_t j) {
+    predGhost(m, ghostOf(m, Side::West, j));
+    predGhost(m, ghostOf(m, Side::East, j));
+}
+
+void setPredBoundaryEdges(Model& m) {
+    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+        predGhost(m, ghostOf(m, Side::South, i));
+        predGhost(m, ghostOf(m, Side::North, i));
+    }
 }
 
 void setPhiBoundary(Model& m) {

@@ -13,7 +13,6 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
-#include "sediment/Sediment.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
 
@@ -114,17 +113,11 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     clearWaveStats(m);
     m.nAcc = 0;
     WaveWork work;
-    prepareBreaking(m, work);
-    bedFactors(m, work.bedFac);
-    const SedimentCoefs sed = sedimentCoefs(m, m.waveDt);
+    prepareWaveWork(m, work);
 
     for (int16_t i = 0; i < m.nStep; ++i) {
         host.pumpEvents();
-        wavePhiStep(m, work);
-        setPhiBoundary(m);
-        waveDiagnostics(m);
-        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
-            accumSedimentRow(m, sed, work.bedFac, m.uOrb, m.vOrb, j, m.ixStart - 1, m.ixEnd + 1);
+        waveStep(m, work);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
         shiftPhiLevels(m);

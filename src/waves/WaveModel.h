@@ -4,8 +4,11 @@
 //   wavePhiStep      breaking excess, predictor -> phiPred, its ghost ring, corrector -> phiNew
 //   setPhiBoundary   ghost ring of phiNew (copy, periodic or radiating line)
 //   waveDiagnostics  eta, uOrb, vOrb and the period sums per cell, then their ghost ring
+//   sediment         stress and transport of the step (accumSedimentRow)
 //   incidentWave     phiNew at the wave input cells from the prescribed elevation
 //   shiftPhiLevels   phiOld <- phiCur <- phiNew
+//
+// waveStep runs the first four in one sweep over the rows.
 //
 // Potential levels: phiOld = n-1, phiCur = n, phiPred = provisional n+1, phiNew = n+1.
 // Values are stored in single precision; expressions are evaluated in double precision
@@ -14,10 +17,33 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Model.h"
+#include "sediment/Sediment.h"
 
 namespace littoral {
+
+// What the predictor of a row hands to the corrector of the same row, which runs one row
+// later: the shared part tc of the numerator, the divisor B and the five convection
+// coefficients pE, pS, pW, pN, pC, for three rows (the last row has its own slot, the
+// others alternate).
+class PhiRowShare {
+public:
+    void allocate(int32_t n) {
+        n_ = n;
+        tc_.assign(3 * static_cast<size_t>(n), 0.0);
+        f_.assign(18 * static_cast<size_t>(n), 0.0f);
+    }
+    double* tc(int32_t slot) { return tc_.data() + static_cast<size_t>(slot) * n_; }
+    // q = 0 B, 1 pE, 2 pS, 3 pW, 4 pN, 5 pC
+    float* f(int32_t slot, int32_t q) { return f_.data() + (static_cast<size_t>(slot) * 6 + q) * n_; }
+
+private:
+    std::vector<double> tc_;
+    std::vector<float> f_;
+    size_t n_ = 0;
+};
 
 // Per-period work arrays of the wave step, built once per wave period from the depth,
 // the direction and kh (which stay fixed while the period runs).
@@ -25,6 +51,8 @@ struct WaveWork {
     Grid hBrk;    // total depth where it is positive, 1 elsewhere (divisor of H/h)
     Grid gamBrk;  // breaking limit of H/h; +infinity where the cell is dry (never breaks)
     Grid bedFac;  // bed factor of the sediment transport (bedFactors), ghost ring included
+    SedimentCoefs sed{};  // sediment constants of one wave step
+    PhiRowShare share;    // predictor to corrector, row by row
 };
 
 // ---- driver pieces (WaveField.cpp) ----
@@ -52,15 +80,26 @@ void incidentWave(Model& m, float t);
 
 // ---- wave step (WavePhiStep.cpp) ----
 // Breaking limit of every interior cell for this period: brkRatio tanh(kh)/kh raised by
-// 1 + 15 s^(4/3) where the bottom deepens along theta (s the slope); allocates w.
+// 1 + 15 s^(4/3) where the bottom deepens along theta (s the slope); allocates hBrk,
+// gamBrk and the row buffers of w.
 void prepareBreaking(const Model& m, WaveWork& w);
 // Breaking limit of one cell (h > 0), as prepareBreaking computes it.
 float breakingLimit(const Model& m, int32_t i, int32_t j);
-void wavePhiStep(Model& m, const WaveWork& w);
+// prepareBreaking, the bed factors and the sediment constants of this period.
+void prepareWaveWork(const Model& m, WaveWork& w);
+void wavePhiStep(Model& m, WaveWork& w);
 void waveDiagnostics(Model& m);
+// One whole wave step: wavePhiStep, setPhiBoundary, waveDiagnostics and the sediment
+// transport of the step (w from prepareWaveWork), row by row in one sweep; the same
+// numbers as those passes one after the other.
+void waveStep(Model& m, WaveWork& w);
 
 // ---- boundaries (WaveBoundaries.cpp) ----
 void setPredBoundary(Model& m);
+// The same in parts: the west and east ghosts of row j (which need the predictor of row j),
+// and the south and north ghost rows (which need the predictor of the first and last rows).
+void setPredBoundaryRow(Model& m, int32_t j);
+void setPredBoundaryEdges(Model& m);
 void setPhiBoundary(Model& m);
 // Steps the open-boundary line s by one wave step and returns the new ghost potential.
 float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl);

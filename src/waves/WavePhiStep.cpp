@@ -9,15 +9,20 @@
 // gamma depends on depth, theta and kh only, which stay fixed during a wave period, so it
 // is formed once per period (prepareBreaking) and each step only compares.
 //
-// The passes sweep rows j (outer) with i inner over contiguous memory. Each pass reads
-// older levels only and writes one array per quantity, so the sweep order does not change
-// the result. The row loops take the closed-face rule, land and cc2 = 0 as selects on
-// values loaded unconditionally, so that they vectorise; their arithmetic is that of the
-// point kernels in PhiStencil.h and WaveStats.h, bit for bit.
+// The passes sweep rows j (outer) with i inner over contiguous memory, all passes of a step
+// in one sweep (see sweep below). Within a pass every cell reads older levels only and
+// writes its own cell, so the order of the cells does not change the result. The row
+// loops take the closed-face rule, land and cc2 = 0 as selects on values loaded
+// unconditionally, so that they vectorise; their arithmetic is that of the point kernels
+// in PhiStencil.h and WaveStats.h, bit for bit. The corrector takes the terms it shares
+// with the predictor of the same cell from the predictor (predictParts) instead of
+// forming them again.
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
+#include "core/RowClones.h"
+#include "sediment/Sediment.h"
 #include "waves/PhiStencil.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
@@ -29,22 +34,16 @@ namespace {
 
 using D = double;
 
-// The row loops are also built for the wider vector units of newer processors and chosen
-// at load time; the operations are the same IEEE operations in the same order (no
-// contraction into fused multiply-adds), so every build gives the same numbers.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define LITTORAL_ROW_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#else
-#define LITTORAL_ROW_CLONES
-#endif
-
 // Predictor over one row of n interior cells, breaking excess first. Row pointers point at
-// the first interior cell; st is the distance to the next row.
+// the first interior cell; st is the distance to the next row. The parts the corrector of
+// the row shares with the predictor go to sh (PhiRowShare, at the row's first cell).
 LITTORAL_ROW_CLONES void predictRow(int32_t n, std::ptrdiff_t st, const float* __restrict pc, const float* __restrict po,
                 const float* __restrict ccg, const float* __restrict omk, const float* __restrict cc2,
                 const float* __restrict cu, const float* __restrict cv, const int32_t* __restrict flag,
                 const float* __restrict eta, const float* __restrict hB, const float* __restrict gB,
-                float* __restrict brk, float* __restrict pred, float rx, float ry, float dt) {
+                float* __restrict brk, float* __restrict pred, double* __restrict shTc, float* __restrict shB,
+                float* __restrict shE, float* __restrict shS, float* __restrict shW, float* __restrict shN,
+                float* __restrict shC, float rx, float ry, float dt) {
     for (int32_t k = 0; k < n; ++k) {
         const int32_t f = flag[k];
         const bool cE = (f & kClosedE) != 0, cN = (f & kClosedN) != 0;
@@ -59,31 +58,32 @@ LITTORAL_ROW_CLONES void predictRow(int32_t n, std::ptrdiff_t st, const float* _
         const float oC = po[k], oE = po[k + 1], oS = po[k - st], oW = po[k - 1], oN = po[k + st];
         const Phi5 cur{C, pick(cE, C, E), pick(cS, C, S), pick(cW, C, W), pick(cN, C, N)};
         const Phi5 old{oC, pick(cE, oC, oE), pick(cS, oC, oS), pick(cW, oC, oW), pick(cN, oC, oN)};
-        const float v = predictValue(a, p, cur, old, gam);
-        pred[k] = pick(f == kLand, 0.0f, pick(cc2[k] == 0.0f, C, v));
+        const PredictParts v = predictParts(a, p, cur, old, gam);
+        pred[k] = pick(f == kLand, 0.0f, pick(cc2[k] == 0.0f, C, v.pred));
+        shTc[k] = v.tc;
+        shB[k] = v.B;
+        shE[k] = p.pE;
+        shS[k] = p.pS;
+        shW[k] = p.pW;
+        shN[k] = p.pN;
+        shC[k] = p.pC;
     }
 }
 
-LITTORAL_ROW_CLONES void correctRow(int32_t n, std::ptrdiff_t st, const float* __restrict pc, const float* __restrict po,
-                const float* __restrict pp, const float* __restrict ccg, const float* __restrict omk,
-                const float* __restrict cc2, const float* __restrict cu, const float* __restrict cv,
-                const int32_t* __restrict flag, const float* __restrict brk, float* __restrict pn, float rx,
-                float ry, float dt) {
+// Corrector over one row from the parts its predictor left in sh.
+LITTORAL_ROW_CLONES void correctRow(int32_t n, std::ptrdiff_t st, const float* __restrict pp,
+                const float* __restrict cc2, const int32_t* __restrict flag, const double* __restrict shTc,
+                const float* __restrict shB, const float* __restrict shE, const float* __restrict shS,
+                const float* __restrict shW, const float* __restrict shN, const float* __restrict shC,
+                float* __restrict pn) {
     for (int32_t k = 0; k < n; ++k) {
         const int32_t f = flag[k];
         const bool cE = (f & kClosedE) != 0, cN = (f & kClosedN) != 0;
         const bool cW = (f & kClosedW) != 0, cS = (f & kClosedS) != 0;
-        const StencilCoefs a = stencilValues(ccg[k], ccg[k + 1], ccg[k - st], ccg[k - 1], ccg[k + st], omk[k], rx, ry, dt);
-        const float U = cu[k], V = cv[k], mU = -U, mV = -V;
-        const float uE = cu[k + 1], uW = cu[k - 1], vN = cv[k + st], vS = cv[k - st];
-        const CurrentCoefs p = currentValues(U, V, pick(cE, mU, uE), pick(cW, mU, uW), pick(cN, mV, vN), pick(cS, mV, vS), rx, ry);
-        const float C = pc[k], E = pc[k + 1], S = pc[k - st], W = pc[k - 1], N = pc[k + st];
-        const float oC = po[k], oE = po[k + 1], oS = po[k - st], oW = po[k - 1], oN = po[k + st];
+        const CurrentCoefs p{shE[k], shS[k], shW[k], shN[k], shC[k]};
         const float qC = pp[k], qE = pp[k + 1], qS = pp[k - st], qW = pp[k - 1], qN = pp[k + st];
-        const Phi5 cur{C, pick(cE, C, E), pick(cS, C, S), pick(cW, C, W), pick(cN, C, N)};
-        const Phi5 old{oC, pick(cE, oC, oE), pick(cS, oC, oS), pick(cW, oC, oW), pick(cN, oC, oN)};
         const Phi5 prd{qC, pick(cE, qC, qE), pick(cS, qC, qS), pick(cW, qC, qW), pick(cN, qC, qN)};
-        const float v = correctValue(a, p, cur, old, prd, brk[k]);
+        const float v = correctFromParts(shTc[k], shB[k], p, prd);
         pn[k] = pick(f == kLand, 0.0f, pick(cc2[k] == 0.0f, qC, v));
     }
 }
@@ -121,19 +121,70 @@ LITTORAL_ROW_CLONES void statsRow(int32_t n, std::ptrdiff_t st, const float* __r
 }
 
 // Ghost ring of a surface field: periodic (code 16) from the opposite edge, otherwise a
-// copy of the adjacent interior cell; corners untouched.
-void fillSurfaceGhosts(Model& m, Grid& g) {
-    const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
-    auto periodic = [&](int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; };
-    for (int32_t j = j0; j <= j1; ++j) {
-        g(i0 - 1, j) = periodic(i0 - 1, j) ? g(i1, j) : g(i0, j);
-        g(i1 + 1, j) = periodic(i1 + 1, j) ? g(i0, j) : g(i1, j);
-    }
-    for (int32_t i = i0; i <= i1; ++i) {
-        g(i, j0 - 1) = periodic(i, j0 - 1) ? g(i, j1) : g(i, j0);
-        g(i, j1 + 1) = periodic(i, j1 + 1) ? g(i, j0) : g(i, j1);
+// copy of the adjacent interior cell; corners untouched. The values come from the interior
+// only: the west and east ghosts of a row need that row, the south and north ghost rows
+// the first and last rows.
+inline bool periodicGhost(const Model& m, int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; }
+
+void surfaceGhostsRow(Model& m, int32_t j) {
+    const int32_t i0 = m.ixStart, i1 = m.ixEnd;
+    const bool pW = periodicGhost(m, i0 - 1, j), pE = periodicGhost(m, i1 + 1, j);
+    for (Grid* g : {&m.uOrb, &m.vOrb, &m.eta}) {
+        (*g)(i0 - 1, j) = pW ? (*g)(i1, j) : (*g)(i0, j);
+        (*g)(i1 + 1, j) = pE ? (*g)(i0, j) : (*g)(i1, j);
     }
 }
+
+void surfaceGhostsEdges(Model& m) {
+    const int32_t j0 = m.jyStart, j1 = m.jyEnd;
+    for (Grid* g : {&m.uOrb, &m.vOrb, &m.eta})
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+            (*g)(i, j0 - 1) = periodicGhost(m, i, j0 - 1) ? (*g)(i, j1) : (*g)(i, j0);
+            (*g)(i, j1 + 1) = periodicGhost(m, i, j1 + 1) ? (*g)(i, j0) : (*g)(i, j1);
+        }
+}
+
+// The row passes of one wave step on row j (interior cells ixStart..ixEnd).
+struct StepRows {
+    Model& m;
+    WaveWork& w;
+    int32_t n, i0;
+    std::ptrdiff_t st;
+    float rx, ry, dt;
+
+    StepRows(Model& model, WaveWork& work)
+        : m(model), w(work), n(model.ixEnd - model.ixStart + 1), i0(model.ixStart), st(model.phiCur.stride()),
+          rx(waveRx(model)), ry(waveRy(model)), dt(model.waveDt) {}
+
+    // Slot of the shared predictor parts of row j: the last row, predicted before the
+    // sweep, has its own; the others alternate.
+    int32_t slot(int32_t j) const { return j == m.jyEnd ? 2 : (j & 1); }
+    void predict(int32_t j) const {
+        PhiRowShare& sh = w.share;
+        const int32_t s = slot(j);
+        predictRow(n, st, m.phiCur.at(i0, j), m.phiOld.at(i0, j), m.ccg.at(i0, j), m.omk.at(i0, j), m.cc2.at(i0, j),
+                   m.curU.at(i0, j), m.curV.at(i0, j), m.cellFlag.at(i0, j), m.eta.at(i0, j), w.hBrk.at(i0, j),
+                   w.gamBrk.at(i0, j), m.brkEx.at(i0, j), m.phiPred.at(i0, j), sh.tc(s), sh.f(s, 0), sh.f(s, 1),
+                   sh.f(s, 2), sh.f(s, 3), sh.f(s, 4), sh.f(s, 5), rx, ry, dt);
+    }
+    void correct(int32_t j) const {
+        PhiRowShare& sh = w.share;
+        const int32_t s = slot(j);
+        correctRow(n, st, m.phiPred.at(i0, j), m.cc2.at(i0, j), m.cellFlag.at(i0, j), sh.tc(s), sh.f(s, 0),
+                   sh.f(s, 1), sh.f(s, 2), sh.f(s, 3), sh.f(s, 4), sh.f(s, 5), m.phiNew.at(i0, j));
+    }
+    void stats(int32_t j) const {
+        statsRow(n, st, m.phiCur.at(i0, j), m.phiOld.at(i0, j), m.phiNew.at(i0, j), m.cellFlag.at(i0, j),
+                 m.brkEx.at(i0, j), m.uOrb.at(i0, j), m.vOrb.at(i0, j), m.eta.at(i0, j), m.sumDiss.at(i0, j),
+                 m.sumEta.at(i0, j), m.etarms.at(i0, j), m.sumEtaU.at(i0, j), m.sumEtaV.at(i0, j), m.sumU.at(i0, j),
+                 m.sumU2.at(i0, j), m.sumV.at(i0, j), m.sumV2.at(i0, j), m.sumEtaT2.at(i0, j), m.sumEtaT.at(i0, j),
+                 m.sumUV.at(i0, j), m.dxW, m.dyW, m.waveDt, m.waveT0);
+    }
+    // Sediment transport of row j, ghost cells at both ends included.
+    void sediment(int32_t j) const {
+        accumSedimentRow(m, w.sed, w.bedFac, m.uOrb, m.vOrb, j, m.ixStart - 1, m.ixEnd + 1);
+    }
+};
 
 }  // namespace
 
@@ -153,6 +204,7 @@ float breakingLimit(const Model& m, int32_t i, int32_t j) {
 void prepareBreaking(const Model& m, WaveWork& w) {
     m.allocGrid(w.hBrk);
     m.allocGrid(w.gamBrk);
+    w.share.allocate(m.ixEnd - m.ixStart + 1);
     const float never = std::numeric_limits<float>::infinity();
     for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
@@ -168,34 +220,69 @@ void prepareBreaking(const Model& m, WaveWork& w) {
     }
 }
 
-void wavePhiStep(Model& m, const WaveWork& w) {
-    const int32_t n = m.ixEnd - m.ixStart + 1, i0 = m.ixStart;
-    const std::ptrdiff_t st = m.phiCur.stride();
-    const float rx = waveRx(m), ry = waveRy(m), dt = m.waveDt;
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-        predictRow(n, st, m.phiCur.at(i0, j), m.phiOld.at(i0, j), m.ccg.at(i0, j), m.omk.at(i0, j), m.cc2.at(i0, j),
-                   m.curU.at(i0, j), m.curV.at(i0, j), m.cellFlag.at(i0, j), m.eta.at(i0, j), w.hBrk.at(i0, j),
-                   w.gamBrk.at(i0, j), m.brkEx.at(i0, j), m.phiPred.at(i0, j), rx, ry, dt);
-    setPredBoundary(m);
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-        correctRow(n, st, m.phiCur.at(i0, j), m.phiOld.at(i0, j), m.phiPred.at(i0, j), m.ccg.at(i0, j),
-                   m.omk.at(i0, j), m.cc2.at(i0, j), m.curU.at(i0, j), m.curV.at(i0, j), m.cellFlag.at(i0, j),
-                   m.brkEx.at(i0, j), m.phiNew.at(i0, j), rx, ry, dt);
+void prepareWaveWork(const Model& m, WaveWork& w) {
+    prepareBreaking(m, w);
+    bedFactors(m, w.bedFac);
+    w.sed = sedimentCoefs(m, m.waveDt);
 }
 
+namespace {
+
+// The passes of a step run row by row, each row while its neighbours are still in cache:
+// the predictor runs one row ahead of the corrector, and (with `diagnostics`) the
+// statistics and the sediment transport of a row follow its corrector at once. Every pass
+// reads only what the passes before it in the separate order have finished for that row
+// and its neighbours:
+//   - the corrector of row j needs the predictor of rows j-1..j+1 and their ghosts; the
+//     south and north ghost rows copy the first or the last row, so the last row is
+//     predicted first;
+//   - the predictor of row j reads the previous step's eta of row j only, which the
+//     statistics of row j overwrite after it;
+//   - the statistics read phiNew at the cell itself, never its ghosts, so the ghost ring of
+//     phiNew can follow the sweep; the sediment transport of the ghost rows follows the
+//     ghost rows of uOrb and vOrb.
+void sweep(Model& m, WaveWork& w, bool diagnostics) {
+    const StepRows rows(m, w);
+    const int32_t j0 = m.jyStart, j1 = m.jyEnd;
+    auto predict = [&](int32_t j) {
+        rows.predict(j);
+        setPredBoundaryRow(m, j);
+    };
+    auto finish = [&](int32_t j) {
+        rows.correct(j);
+        if (!diagnostics) return;
+        rows.stats(j);
+        surfaceGhostsRow(m, j);
+        rows.sediment(j);
+    };
+    if (j1 > j0) predict(j1);
+    for (int32_t j = j0; j <= j1; ++j) {
+        if (j < j1 || j1 == j0) predict(j);
+        if (j == j0) setPredBoundaryEdges(m);
+        if (j > j0) finish(j - 1);
+    }
+    finish(j1);
+    if (!diagnostics) return;
+    surfaceGhostsEdges(m);
+    rows.sediment(j0 - 1);
+    rows.sediment(j1 + 1);
+}
+
+}  // namespace
+
+void wavePhiStep(Model& m, WaveWork& w) { sweep(m, w, false); }
+
 void waveDiagnostics(Model& m) {
-    const int32_t n = m.ixEnd - m.ixStart + 1, i0 = m.ixStart;
-    const std::ptrdiff_t st = m.phiCur.stride();
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-        statsRow(n, st, m.phiCur.at(i0, j), m.phiOld.at(i0, j), m.phiNew.at(i0, j), m.cellFlag.at(i0, j),
-                 m.brkEx.at(i0, j), m.uOrb.at(i0, j), m.vOrb.at(i0, j), m.eta.at(i0, j), m.sumDiss.at(i0, j),
-                 m.sumEta.at(i0, j), m.etarms.at(i0, j), m.sumEtaU.at(i0, j), m.sumEtaV.at(i0, j), m.sumU.at(i0, j),
-                 m.sumU2.at(i0, j), m.sumV.at(i0, j), m.sumV2.at(i0, j), m.sumEtaT2.at(i0, j), m.sumEtaT.at(i0, j),
-                 m.sumUV.at(i0, j), m.dxW, m.dyW, m.waveDt, m.waveT0);
-    // The ghost values come from the interior only, so the three fields can be filled apart.
-    fillSurfaceGhosts(m, m.uOrb);
-    fillSurfaceGhosts(m, m.vOrb);
-    fillSurfaceGhosts(m, m.eta);
+    WaveWork none;
+    const StepRows rows(m, none);
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) rows.stats(j);
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) surfaceGhostsRow(m, j);
+    surfaceGhostsEdges(m);
+}
+
+void waveStep(Model& m, WaveWork& w) {
+    sweep(m, w, true);
+    setPhiBoundary(m);
 }
 
 }  // namespace littoral
