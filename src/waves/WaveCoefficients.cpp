@@ -33,8 +33,9 @@ void waveCoefficients(Model& m, float time) {
                 if (d.ok) {
                     L = d.L;
                     kh = d.kh;
-                    C = static_cast<float>(phaseSpeed(kh, h));
-                    const float Cg = static_cast<float>(groupSpeed(kh, h));
+                    const WaveSpeeds sp = waveSpeeds(kh, h);
+                    C = static_cast<float>(sp.C);
+                    const float Cg = static_cast<float>(sp.Cg);
                     n = static_cast<float>(static_cast<D>(Cg) / C);
                     k = static_cast<float>(static_cast<D>(kh) / h);
                 }

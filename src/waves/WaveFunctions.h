@@ -37,6 +37,26 @@ inline double groupSpeed(double kh, double h) {
     return (k * s + t) * 4.905 / omega;
 }
 
+// Phase and group speed together, from one pair of exponentials: the same numbers as
+// phaseSpeed and groupSpeed.
+struct WaveSpeeds { double C, Cg; };
+inline WaveSpeeds waveSpeeds(double kh, double h) {
+    const double k = kh / h;
+    if (kh > 100.0) return {std::sqrt(9.81 / k), 4.905 / std::sqrt(k * 9.81)};
+    const double ep = std::exp(kh), em = std::exp(-kh);
+    const double t = (ep - em) / (em + ep);
+    const double s = 4.0 * h / ((ep + em) * (em + ep));
+    const double omega = std::sqrt(k * 9.81 * t);
+    return {std::sqrt(9.81 / k * t), (k * s + t) * 4.905 / omega};
+}
+
+// sinhD and coshD together, from one pair of exponentials.
+struct SinhCosh { double sh, ch; };
+inline SinhCosh sinhCoshD(double x) {
+    const double ep = std::exp(x), em = std::exp(-x);
+    return {(ep - em) / 2.0, (ep + em) / 2.0};
+}
+
 struct Dispersion {
     bool ok;   // 0 < k < 370
     float L;   // wavelength, m (9999 when no wave number was found)

@@ -52,8 +52,9 @@ float divergence(const Model& m, const Grid& gx, const Grid& gy, int32_t i, int3
 void waveStress(Model& m, Grid& fx, Grid& fy) {
     const D N = m.nAcc;
     auto mean = [N](float& s) { s = static_cast<float>(static_cast<D>(s) / N); };
-    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+    // Every cell is independent in these passes: they run along the rows (i fastest in memory).
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
             mean(m.sumEta(i, j));
             mean(m.sumU(i, j));
             mean(m.sumV(i, j));
@@ -80,7 +81,8 @@ void waveStress(Model& m, Grid& fx, Grid& fy) {
                     if (kh > 100.0f) {
                         A = B = static_cast<float>(0.5 / k);
                     } else {
-                        const D sh = sinhD(kh), ch = coshD(kh);
+                        const SinhCosh e = sinhCoshD(kh);
+                        const D sh = e.sh, ch = e.ch;
                         A = static_cast<float>((sh * ch / (2.0 * k) + h / 2.0) / (ch * ch));
                         B = static_cast<float>((sh * ch / (2.0 * k) - h / 2.0) / (sh * sh));
                     }
@@ -101,10 +103,10 @@ void waveStress(Model& m, Grid& fx, Grid& fy) {
     fillStressGhosts(m, m.syy);
     fillStressGhosts(m, m.theta);
 
-    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);
-    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) fy(i, j) = divergence(m, m.sxy, m.syy, i, j);
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) fy(i, j) = divergence(m, m.sxy, m.syy, i, j);
     fillStressGhosts(m, fx);
     fillStressGhosts(m, fy);
 }

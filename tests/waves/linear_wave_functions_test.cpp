@@ -70,6 +70,18 @@ TEST(LinearWaves, SpeedsAndTheirLimits) {
     EXPECT_EQ(tanhD(150), 1.0);
     EXPECT_NEAR(tanhD(0.5), std::tanh(0.5), 1e-15);
     EXPECT_NEAR(sinhD(2) / coshD(2), std::tanh(2.0), 1e-15);
+    // The paired forms share their exponentials and must give the single forms bit for bit
+    // (the wave coefficients and the stresses use them), on both sides of the deep branch.
+    for (double x : {1e-6, 0.013, 0.5, 1.2, 3.7, 19.0, 99.9, 100.0, 100.5, 350.0}) {
+        for (double hh : {0.05, 1.0, 37.0}) {
+            const WaveSpeeds sp = waveSpeeds(x, hh);
+            EXPECT_EQ(sp.C, phaseSpeed(x, hh)) << x << " " << hh;
+            EXPECT_EQ(sp.Cg, groupSpeed(x, hh)) << x << " " << hh;
+        }
+        const SinhCosh e = sinhCoshD(x);
+        EXPECT_EQ(e.sh, sinhD(x)) << x;
+        EXPECT_EQ(e.ch, coshD(x)) << x;
+    }
 }
 
 TEST(LinearWaves, AngleOfEveryQuadrantAndTheMarker) {
