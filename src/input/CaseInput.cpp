@@ -292,6 +292,11 @@ void readBoundaryFile(Model& m) {
         const float d = m.dep(m.bndCellI(k), m.bndCellJ(k));
         if (d > 0) {
             const float kw = static_cast<float>(waveNumber(1.0 / m.waveT0, d));
+            if (!(kw > 0.0f) || !std::isfinite(kw))
+                throw StopError(m.bndFile + ": boundary cell " + cellText(m.bndCellI(k), m.bndCellJ(k)) +
+                                " has no wavelength for its open-boundary line: depth " + formatNum(d) + " m (in " +
+                                m.depFile + ") with the wave period " + formatNum(m.waveT0) + " s (in " + m.wavFile +
+                                "): expected a depth and period for which the dispersion relation has a solution");
             const float L = static_cast<float>(6.28318530717958 / kw);
             if (L > Lmax) Lmax = L;
         }

@@ -115,7 +115,12 @@ SteepnessPoint linearLimitPoint(float H0, float T, float theta0) {
     const float L0 = static_cast<float>(static_cast<double>(T) * 1.56 * T);
     auto f = [&](float x) {
         const float h = static_cast<float>(static_cast<double>(x) * L0);
-        const float L = static_cast<float>(waveLengthNoCurrent(T, h).L);
+        const WaveLength w = waveLengthNoCurrent(T, h);
+        if (!w.ok)
+            throw StopError("no wavelength for the period " + formatNum(T) + " s at the depth " + formatNum(h) +
+                            " m (relative depth " + formatNum(x) + " of the deep-water wavelength " + formatNum(L0) +
+                            " m): expected a positive, finite depth and period");
+        const float L = static_cast<float>(w.L);
         const float xh = static_cast<float>(static_cast<double>(h) / L0);
         return static_cast<float>(linearSteepness(h, L, H0, L0, theta0) - ursell50Steepness(xh));
     };

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace littoral {
 
@@ -92,22 +93,34 @@ inline Dispersion waveNumberCurrent(float T, float h, float U, float V, float di
 struct WaveLength {
     double L;
     double kh;
+    bool ok;  // false: no wavelength (depth or period not positive and finite, or no convergence)
 };
 
-// Wavelength without current by iteration on x = x0 coth x (double precision). The
-// iteration has no limit in the model's definition; it always converges for h, T > 0.
+// Wavelength without current by iteration on x = x0 coth x (double precision), x0 the
+// deep-water kh, with coth x = (e + 1)/(e - 1), e = exp(2x). Beyond x = 19, e exceeds 2^54
+// and coth x is exactly 1 in double; from about x = 350 on, x0 (e + 1) overflows (and e
+// itself beyond 354), which would give inf/inf. There l = x0 is taken. Where the product
+// is finite the expression is kept as it is: x0 e / e rounds to a neighbour of x0 about
+// once in ten, and the results must not move. For h, T > 0 the iteration converges in a
+// few steps; a depth or period that is not positive and finite, or an x0 so small that
+// e - 1 vanishes (no convergence in 1000 steps), gives ok = false.
 inline WaveLength waveLengthNoCurrent(double T, double h) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
     const double x0 = (3.141592 / T) * (3.141592 / T) * 4.0 * h / 9.81;
+    if (!(x0 > 0.0) || !std::isfinite(x0)) return {nan, nan, false};
     double x = x0;
-    for (;;) {
+    for (int n = 0; n < 1000; ++n) {
         const double e = std::exp(2.0 * x);
-        const double l = x0 * (e + 1.0) / (e - 1.0);
-        if (std::fabs(x / l - 1.0) < 0.0001) return {6.283184 * h / l, l};
+        const double num = x0 * (e + 1.0);
+        const double l = std::isfinite(num) ? num / (e - 1.0) : x0;
+        if (std::fabs(x / l - 1.0) < 0.0001) return {6.283184 * h / l, l, true};
         x = (x + l) / 2.0;
     }
+    return {nan, nan, false};
 }
 
-// Wave number k (1/m) for the frequency f (1/s) and depth h (m).
+// Wave number k (1/m) for the frequency f (1/s) and depth h (m); NaN where
+// waveLengthNoCurrent finds no wavelength.
 inline double waveNumber(double f, double h) { return waveLengthNoCurrent(1.0 / f, h).kh / h; }
 
 // Quadrant-correct direction of (x, y) in (-pi, pi]; -9 marks an undefined direction.

@@ -31,6 +31,21 @@ std::string stopMessage(Model& m) {
 
 }  // namespace
 
+TEST(CaseInput, DeepWaterAtTheBoundaryGivesTheDeepWaterLine) {
+    // kh of 4000 at the boundary cells (2 s in 2000 m): the line spacing comes from the
+    // deep-water wavelength g T^2 / 2 pi = 6.245 m; 10 m cells give a line of one step.
+    CaseDir dir("input-deep");
+    SmallCase c;
+    c.depthOff = 2000;
+    c.waveT = 2;
+    c.write(dir, "d");
+    Model m;
+    dir.prepare(m, "dcnt.txt");
+    readAll(m);
+    EXPECT_EQ(m.nLine, 1);
+    EXPECT_NEAR(2 * M_PI / waveNumber(1.0 / m.waveT0, 2000.0), 9.81 * 4 / (2 * M_PI), 1e-5);
+}
+
 TEST(CaseInput, ReadsTheSmallCaseAndDerivedConstants) {
     CaseDir dir("input-ok");
     SmallCase c;
@@ -232,6 +247,11 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
          "settling velocity"},
         {"phase point outside", [](SmallCase& c) { c.wave = "17,a\n1,b\n8,c\n180,d\n99,e\n1,f\n0,g\n0,h\n"; }, none,
          "the phase reference point (99, 1) lies outside the grid"},
+        // A depth at a boundary cell so small that the dispersion relation has no solution
+        // in double precision.
+        {"no wavelength at a boundary cell", [](SmallCase& c) { c.depthOff = 1e-30f; }, none,
+         "x/boundary.txt: boundary cell (1, 0) has no wavelength for its open-boundary line: depth 1e-30 m (in "
+         "x/depth.txt) with the wave period 6 s (in x/wave.txt)"},
         {"code too large", [&](SmallCase& c) { c.bnd = rows(3, "0,0,0,0,0,0,0,0,0,0\n") + "70000,0,0,0,0,0,0,0,0,0\n" + rows(8, "0,0,0,0,0,0,0,0,0,0\n"); },
          none, "expected a boundary code up to 32767, found 70000 at cell (3, 0)"},
     };

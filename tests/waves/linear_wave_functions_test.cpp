@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "waves/WaveFunctions.h"
 
@@ -25,6 +26,40 @@ TEST(LinearWaves, DispersionWithoutCurrentSolvesTheRelation) {
     // The tabulated value: 8 s in 10 m of water (h/L0 = 0.100) gives h/L = 0.1410, L = 70.9 m.
     EXPECT_NEAR(waveLengthNoCurrent(8, 10).L, 70.9, 0.1);
     EXPECT_NEAR(waveNumber(1.0 / 8.0, 10.0), 2 * M_PI / 70.9, 2e-4);
+}
+
+TEST(LinearWaves, DispersionWithoutCurrentInDeepWaterAndWithoutWater) {
+    // Deep water, kh far beyond the overflow of exp(2 kh) near 354: L = g T^2 / (2 pi). The
+    // model's own constants (pi as 3.141592, 2 pi as 6.283184) make it g T^2 / (2 x 3.141592)
+    // exactly; against the true pi that is 2e-7 relative, plus rounding: 1e-6.
+    for (double h : {1000.0, 5000.0, 1e6}) {
+        const double T = 2.0;
+        const WaveLength w = waveLengthNoCurrent(T, h);
+        ASSERT_TRUE(w.ok) << h;
+        EXPECT_NEAR(w.L, 9.81 * T * T / (2 * M_PI), 1e-6 * w.L) << h;
+        EXPECT_GT(w.kh, 354.0) << "the case the exponential cannot reach";
+        EXPECT_NEAR(waveNumber(1.0 / T, h), 4 * M_PI * M_PI / (9.81 * T * T), 1e-6 * waveNumber(1.0 / T, h));
+    }
+    // Across kh = 19 (coth kh = 1 in double) and 350 (where x0 (e + 1) overflows) the
+    // wavelength runs on smoothly to the deep-water value.
+    for (double kh0 : {18.5, 19.5, 349.0, 351.0, 353.0, 360.0}) {
+        const double T = 3.0, h = kh0 * 9.81 / ((3.141592 / T) * (3.141592 / T) * 4.0);
+        const WaveLength w = waveLengthNoCurrent(T, h);
+        ASSERT_TRUE(w.ok) << kh0;
+        EXPECT_NEAR(w.kh, kh0, 1e-12 * kh0) << kh0;
+        EXPECT_NEAR(w.L, 9.81 * T * T / (2 * 3.141592), 1e-12 * w.L) << kh0;
+    }
+    // No water, no period, or values that are not numbers: no wavelength, and no endless
+    // iteration (0/0 in coth 0 used to loop for ever). A depth so small that exp(2 kh) - 1
+    // is 0 in double does not converge either.
+    const double nan = std::nan(""), inf = INFINITY;
+    for (auto [T, h] : {std::pair{8.0, 0.0}, std::pair{0.0, 5.0}, std::pair{8.0, -2.0}, std::pair{8.0, nan},
+                        std::pair{nan, 5.0}, std::pair{8.0, inf}, std::pair{inf, 5.0}, std::pair{8.0, 1e-300}}) {
+        const WaveLength w = waveLengthNoCurrent(T, h);
+        EXPECT_FALSE(w.ok) << T << " s, " << h << " m";
+        EXPECT_TRUE(std::isnan(w.L));
+        EXPECT_TRUE(std::isnan(waveNumber(1.0 / T, h)));
+    }
 }
 
 TEST(LinearWaves, CurrentsAndTheUndefinedDirection) {

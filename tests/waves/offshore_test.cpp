@@ -249,4 +249,13 @@ TEST(OffshoreFaults, NumericalDeadEndsStopWithTheirCause) {
     EXPECT_THROW(refractionCoef(static_cast<float>(kPi / 2), 0.0f), StopError);
     EXPECT_THROW(refractionCoef(0.0f, static_cast<float>(0.75 * kPi)), StopError);
     EXPECT_TRUE(std::isfinite(refractionCoef(1.5f, 1.5f)));
+    // A period so short that the deep-water wavelength is 0 in single precision: the search
+    // for the linear limit has no depth to work with and stops instead of iterating for ever.
+    try {
+        linearLimitPoint(0.5f, 1e-25f, 0.0f);
+        ADD_FAILURE() << "no stop";
+    } catch (const StopError& e) {
+        EXPECT_NE(std::string(e.what()).find("no wavelength for the period 1e-25 s at the depth 0 m"), std::string::npos)
+            << e.what();
+    }
 }
