@@ -6,6 +6,7 @@
 // whole grid (ghost ring included): kd = kh, wlen = L, cc2 = C^2 (0 marks a cell without
 // waves), ccg = C Cg, omk = k^2 C^2 (1 - n); and the incident wave-number vector (kx0, ky0)
 // at the phase reference point with the input direction.
+#include <algorithm>
 #include <cmath>
 
 #include "core/Error.h"
@@ -24,27 +25,52 @@ std::string cellName(int32_t i, int32_t j) { return "(" + std::to_string(i) + ",
 
 void waveCoefficients(Model& m, float time) {
     const float T = static_cast<float>(1.0 / m.waveFreq);
+    // Cells are taken in blocks of a row whose dispersion iterations run side by side.
+    constexpr int32_t kLanes = 8;
+    const int32_t iLo = m.ixStart - 1, iHi = m.ixEnd + 1;
     for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
-        for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
-            const float h = static_cast<float>(static_cast<D>(m.setup(i, j)) + m.dep(i, j));
-            float C = 0, k = 0, n = 1, L = 0, kh = 0;
-            if (h > 0.000001f && m.cellFlag(i, j) != kLand) {
-                const Dispersion d = waveNumberCurrent(T, h, m.curU(i, j), m.curV(i, j), m.theta(i, j));
-                if (d.ok) {
-                    L = d.L;
-                    kh = d.kh;
-                    const WaveSpeeds sp = waveSpeeds(kh, h);
-                    C = static_cast<float>(sp.C);
-                    const float Cg = static_cast<float>(sp.Cg);
-                    n = static_cast<float>(static_cast<D>(Cg) / C);
-                    k = static_cast<float>(static_cast<D>(kh) / h);
-                }
+        for (int32_t ib = iLo; ib <= iHi; ib += kLanes) {
+            const int32_t nb = std::min<int32_t>(kLanes, iHi - ib + 1);
+            DispersionIteration it[kLanes];
+            bool wet[kLanes];
+            for (int32_t l = 0; l < nb; ++l) {
+                const int32_t i = ib + l;
+                const float h = static_cast<float>(static_cast<D>(m.setup(i, j)) + m.dep(i, j));
+                wet[l] = h > 0.000001f && m.cellFlag(i, j) != kLand;
+                it[l].h = h;
+                if (wet[l]) it[l].start(T, h, m.curU(i, j), m.curV(i, j), m.theta(i, j));
+                else it[l].done = true;
             }
-            m.kd(i, j) = kh;
-            m.wlen(i, j) = L;
-            m.cc2(i, j) = static_cast<float>(static_cast<D>(C) * C);
-            m.ccg(i, j) = static_cast<float>(static_cast<D>(C) * C * n);
-            m.omk(i, j) = static_cast<float>(static_cast<D>(k) * k * C * C * (1.0 - n));
+            for (bool running = true; running;) {
+                running = false;
+                for (int32_t l = 0; l < nb; ++l)
+                    if (!it[l].done) {
+                        it[l].step();
+                        running = running || !it[l].done;
+                    }
+            }
+            for (int32_t l = 0; l < nb; ++l) {
+                const int32_t i = ib + l;
+                const float h = it[l].h;
+                float C = 0, k = 0, n = 1, L = 0, kh = 0;
+                if (wet[l]) {
+                    const Dispersion d = it[l].result();
+                    if (d.ok) {
+                        L = d.L;
+                        kh = d.kh;
+                        const WaveSpeeds sp = waveSpeeds(kh, h);
+                        C = static_cast<float>(sp.C);
+                        const float Cg = static_cast<float>(sp.Cg);
+                        n = static_cast<float>(static_cast<D>(Cg) / C);
+                        k = static_cast<float>(static_cast<D>(kh) / h);
+                    }
+                }
+                m.kd(i, j) = kh;
+                m.wlen(i, j) = L;
+                m.cc2(i, j) = static_cast<float>(static_cast<D>(C) * C);
+                m.ccg(i, j) = static_cast<float>(static_cast<D>(C) * C * n);
+                m.omk(i, j) = static_cast<float>(static_cast<D>(k) * k * C * C * (1.0 - n));
+            }
         }
     }
     m.dxW = m.dx;

@@ -65,29 +65,50 @@ struct Dispersion {
 };
 
 // omega = k (Un + C(k)) with Un the current along the wave (the current speed when dir is
-// the marker -9), by fixed-point iteration on C from the shallow-water speed.
-inline Dispersion waveNumberCurrent(float T, float h, float U, float V, float dir) {
-    double un;
-    if (dir == -9.0f) un = std::sqrt(static_cast<double>(U) * U + static_cast<double>(V) * V);
-    else un = U * std::cos(static_cast<double>(dir)) + V * std::sin(static_cast<double>(dir));
-    const float Un = static_cast<float>(un);
-    float C = static_cast<float>(std::sqrt(9.81 * h));
-    const float omega = static_cast<float>(6.283184 / T);
-    float k = 0, kPrev = 0;
+// the marker -9), by fixed-point iteration on C from the shallow-water speed. The iteration
+// is written as a state with one step at a time, so that a caller can run the iterations of
+// several cells side by side (each is a chain of dependent divisions and exponentials; the
+// processor overlaps independent chains). Every cell takes exactly the same steps.
+struct DispersionIteration {
+    float h = 0, Un = 0, C = 0, omega = 0, k = 0, kPrev = 0;
     int n = 0;
-    for (;;) {
-        if (!(static_cast<float>(static_cast<double>(Un) + C) > 0.0f)) { k = 0; break; }
+    bool done = false;
+
+    void start(float T, float depth, float U, float V, float dir) {
+        double un;
+        if (dir == -9.0f) un = std::sqrt(static_cast<double>(U) * U + static_cast<double>(V) * V);
+        else un = U * std::cos(static_cast<double>(dir)) + V * std::sin(static_cast<double>(dir));
+        h = depth;
+        Un = static_cast<float>(un);
+        C = static_cast<float>(std::sqrt(9.81 * h));
+        omega = static_cast<float>(6.283184 / T);
+        k = kPrev = 0;
+        n = 0;
+        done = false;
+    }
+    // One pass of the iteration; sets done when k has settled or no wave number exists.
+    void step() {
+        if (!(static_cast<float>(static_cast<double>(Un) + C) > 0.0f)) { k = 0; done = true; return; }
         k = static_cast<float>(static_cast<double>(omega) / (static_cast<double>(Un) + C));
-        if (std::fabs(static_cast<float>(static_cast<double>(k) - kPrev)) < 0.00001f) break;
+        if (std::fabs(static_cast<float>(static_cast<double>(k) - kPrev)) < 0.00001f) { done = true; return; }
         C = static_cast<float>(phaseSpeed(static_cast<double>(k) * h, h));
-        if (++n > 1000) { k = 0; break; }
+        if (++n > 1000) { k = 0; done = true; return; }
         kPrev = k;
     }
-    Dispersion d;
-    d.L = k != 0.0f ? static_cast<float>(6.283184 / k) : 9999.0f;
-    d.kh = static_cast<float>(static_cast<double>(k) * h);
-    d.ok = k > 0.0f && k < 370.0f;
-    return d;
+    Dispersion result() const {
+        Dispersion d;
+        d.L = k != 0.0f ? static_cast<float>(6.283184 / k) : 9999.0f;
+        d.kh = static_cast<float>(static_cast<double>(k) * h);
+        d.ok = k > 0.0f && k < 370.0f;
+        return d;
+    }
+};
+
+inline Dispersion waveNumberCurrent(float T, float h, float U, float V, float dir) {
+    DispersionIteration it;
+    it.start(T, h, U, V, dir);
+    while (!it.done) it.step();
+    return it.result();
 }
 
 struct WaveLength {

@@ -43,6 +43,55 @@ TEST(WaveCoefficients, LandAndDryCellsCarryNoWave) {
     EXPECT_GT(m.cc2(2, 2), 0.0f);
 }
 
+TEST(WaveCoefficients, CellsInBlocksEqualTheSingleCellDispersion) {
+    // The dispersion iterations of neighbouring cells run side by side in blocks of a row;
+    // every cell must get exactly what its own iteration gives: varied depths, currents and
+    // directions (the marker -9 among them), land, dry cells, a current that blocks the wave,
+    // and a row whose length is no multiple of the block.
+    WaveCaseSpec s;
+    s.nx = 19;
+    s.ny = 4;
+    s.T = 3.0f;
+    Model m;
+    test::buildWaveCase(m, s, [](double x, double y) { return 0.3 + 0.4 * x + 0.1 * y * y; });
+    m.waveFreq = static_cast<float>(1.0 / s.T);
+    m.dirRad = 0;
+    allocWaveStats(m);
+    for (int32_t j = 0; j <= s.ny + 1; ++j)
+        for (int32_t i = 0; i <= s.nx + 1; ++i) {
+            m.curU(i, j) = static_cast<float>(0.8 * std::sin(0.9 * i + 0.4 * j));
+            m.curV(i, j) = static_cast<float>(0.5 * std::cos(1.7 * i - j));
+            m.theta(i, j) = (i + j) % 5 == 0 ? -9.0f : static_cast<float>(0.37 * i - 0.5 * j);
+        }
+    m.cellFlag(7, 2) = 15;
+    m.dep(11, 3) = -0.2f;
+    m.curU(4, 1) = -6.0f;  // against the wave: no wave number
+    m.theta(4, 1) = 0.0f;
+    m.curU(3, 2) = 0.0f;  // and one still cell
+    m.curV(3, 2) = 0.0f;
+    waveCoefficients(m, 0.0f);
+    int withWave = 0;
+    for (int32_t j = 0; j <= s.ny + 1; ++j)
+        for (int32_t i = 0; i <= s.nx + 1; ++i) {
+            const float h = static_cast<float>(static_cast<double>(m.setup(i, j)) + m.dep(i, j));
+            float kh = 0, L = 0;
+            if (h > 0.000001f && m.cellFlag(i, j) != 15) {
+                const Dispersion d = waveNumberCurrent(s.T, h, m.curU(i, j), m.curV(i, j), m.theta(i, j));
+                if (d.ok) {
+                    kh = d.kh;
+                    L = d.L;
+                    ++withWave;
+                    const float C = static_cast<float>(phaseSpeed(kh, h));
+                    EXPECT_EQ(m.cc2(i, j), static_cast<float>(static_cast<double>(C) * C)) << i << "," << j;
+                }
+            }
+            EXPECT_EQ(m.kd(i, j), kh) << i << "," << j;
+            EXPECT_EQ(m.wlen(i, j), L) << i << "," << j;
+        }
+    EXPECT_EQ(m.kd(4, 1), 0.0f) << "the blocking current";
+    EXPECT_GT(withWave, 100);
+}
+
 TEST(WaveCoefficients, DeepAndShallowLimits) {
     // T = 0.5 s in 10 m: kh = 161 > 100, n = 1/2 to single precision.
     Model d;
