@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Grid.h"
+#include "core/WaveWork.h"
 #include "waves/WaveFunctions.h"
 
 namespace littoral {
@@ -95,6 +96,9 @@ struct Model {
         const int32_t f = cellFlag(i, j);
         return f >= 0 ? f / 16 : -((-f + 15) / 16);
     }
+    // Work arrays of the wave step (WaveWork.h), sized by the first wave period.
+    WaveWork waveWork;
+
     // Allocates g over the grid with its ghost ring.
     template <class G>
     void allocGrid(G& g) const { g.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1); }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "core/Error.h"
 
@@ -26,21 +27,22 @@ inline std::string formatNum(double v) {
     return buf;
 }
 
-// Rounds half to even and checks the range of T; `what` names the quantity in the message.
+// Rounds half to even and checks the range of T; `what` names the quantity in the message
+// (a view, so that the check allocates nothing unless it stops).
 template <class T>
-T roundToInt(double v, const std::string& what) {
+T roundToInt(double v, std::string_view what) {
     const double r = std::nearbyint(v);
     if (!(r >= static_cast<double>(std::numeric_limits<T>::min()) &&
           r <= static_cast<double>(std::numeric_limits<T>::max())))
-        throw StopError(what + ": the value " + describeNumber(v) + " does not fit a " +
+        throw StopError(std::string(what) + ": the value " + describeNumber(v) + " does not fit a " +
                         std::to_string(8 * sizeof(T)) + "-bit integer (" +
                         std::to_string(std::numeric_limits<T>::min()) + " to " +
                         std::to_string(std::numeric_limits<T>::max()) + ")");
     return static_cast<T>(r);
 }
 
-inline int16_t toInt16(double v, const std::string& what) { return roundToInt<int16_t>(v, what); }
-inline int32_t toInt32(double v, const std::string& what) { return roundToInt<int32_t>(v, what); }
+inline int16_t toInt16(double v, std::string_view what) { return roundToInt<int16_t>(v, what); }
+inline int32_t toInt32(double v, std::string_view what) { return roundToInt<int32_t>(v, what); }
 
 // Int(x): the floor, as a 32-bit integer.
 inline int32_t intFloor(double v, const std::string& what) { return roundToInt<int32_t>(std::floor(v), what); }

@@ -11,10 +11,8 @@ void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v);
 
 // The same in pieces for the wave step, which adds each row while it is in cache. The bed
 // factors depend on the depth, the mean level and kh only, which stay fixed during a wave
-// period: they are formed once per period.
-struct SedimentCoefs {
-    double fric, cr, bedload, susp, grain, subWeight, sqrtSubWeight, fallVel, w;
-};
+// period: they are formed once per period. SedimentCoefs (core/WaveWork.h) holds the
+// constants of one step.
 SedimentCoefs sedimentCoefs(const Model& m, float dt);
 // Bed factor of every cell (ghost ring included): 1/cosh(kh) where the cell is wet, 0 where
 // it is wet and kh > 100, and -1 (negative: no stress, no transport) where it is dry.

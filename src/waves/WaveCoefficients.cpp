@@ -79,19 +79,20 @@ void waveCoefficients(Model& m, float time) {
     // The incident wave is phased from the reference point: it must be wet and carry a wave.
     const int32_t pi = m.phaseX, pj = m.phaseY;
     const float h = static_cast<float>(static_cast<D>(m.dep(pi, pj)) + m.setup(pi, pj));
-    const std::string where = "the phase reference point " + cellName(pi, pj) + " (in " + m.wavFile + ")";
-    const std::string when = " at model time " + formatNum(time) + " s";
+    // The texts of the stops below are built only when one is raised.
+    const auto where = [&] { return "the phase reference point " + cellName(pi, pj) + " (in " + m.wavFile + ")"; };
+    const auto when = [&] { return " at model time " + formatNum(time) + " s"; };
     if (m.cellFlag(pi, pj) == kLand)
-        throw StopError(where + " is a land cell (boundary code 15)" + when +
+        throw StopError(where() + " is a land cell (boundary code 15)" + when() +
                         ": expected a water cell where the incident wave is defined");
     if (!(h > 0.000001f))
-        throw StopError(where + " is dry: its water depth is " + formatNum(h) + " m" + when +
+        throw StopError(where() + " is dry: its water depth is " + formatNum(h) + " m" + when() +
                         ": expected a wet cell where the incident wave is defined");
     const Dispersion d = waveNumberCurrent(T, h, m.curU(pi, pj), m.curV(pi, pj), m.dirRad);
     if (!d.ok)
-        throw StopError(where + ": the dispersion relation has no wave number for the period " + formatNum(T) +
+        throw StopError(where() + ": the dispersion relation has no wave number for the period " + formatNum(T) +
                         " s in " + formatNum(h) + " m of water with the current (" + formatNum(m.curU(pi, pj)) +
-                        ", " + formatNum(m.curV(pi, pj)) + ") m/s" + when +
+                        ", " + formatNum(m.curV(pi, pj)) + ") m/s" + when() +
                         ": expected a cell where the incident wave can travel");
     const float k = static_cast<float>(static_cast<D>(d.kh) / h);
     m.kx0 = static_cast<float>(static_cast<D>(k) * std::cos(static_cast<D>(m.dirRad)));

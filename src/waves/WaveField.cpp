@@ -70,8 +70,10 @@ void waveTimeStep(Model& m, float hMax, float time) {
     if (m.nStep > kMaxStepsPerPeriod)
         throw StopError("the wave period of " + formatNum(m.waveT0) + " s would need " + std::to_string(m.nStep) +
                         " wave steps of " + formatNum(m.waveDt) + " s: expected at most 32767 steps per wave period");
-    m.stepOffset = toInt32(static_cast<D>(time) / m.waveDt,
-                           "the wave step number at model time " + formatNum(time) + " s");
+    const D offset = static_cast<D>(time) / m.waveDt;
+    if (!(std::nearbyint(offset) <= 2147483647.0 && std::nearbyint(offset) >= -2147483648.0))
+        toInt32(offset, "the wave step number at model time " + formatNum(time) + " s");  // stops
+    m.stepOffset = toInt32(offset, "the wave step number");
     if (static_cast<int64_t>(m.stepOffset) + m.nStep > 2147483647LL)
         throw StopError("the wave step number at model time " + formatNum(time) + " s goes beyond the 32-bit range");
 }
@@ -112,7 +114,7 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     waveCoefficients(m, time);
     clearWaveStats(m);
     m.nAcc = 0;
-    WaveWork work;
+    WaveWork& work = m.waveWork;
     prepareWaveWork(m, work);
 
     for (int16_t i = 0; i < m.nStep; ++i) {

@@ -24,37 +24,6 @@
 
 namespace littoral {
 
-// What the predictor of a row hands to the corrector of the same row, which runs one row
-// later: the shared part tc of the numerator, the divisor B and the five convection
-// coefficients pE, pS, pW, pN, pC, for three rows (the last row has its own slot, the
-// others alternate).
-class PhiRowShare {
-public:
-    void allocate(int32_t n) {
-        n_ = n;
-        tc_.assign(3 * static_cast<size_t>(n), 0.0);
-        f_.assign(18 * static_cast<size_t>(n), 0.0f);
-    }
-    double* tc(int32_t slot) { return tc_.data() + static_cast<size_t>(slot) * n_; }
-    // q = 0 B, 1 pE, 2 pS, 3 pW, 4 pN, 5 pC
-    float* f(int32_t slot, int32_t q) { return f_.data() + (static_cast<size_t>(slot) * 6 + q) * n_; }
-
-private:
-    std::vector<double> tc_;
-    std::vector<float> f_;
-    size_t n_ = 0;
-};
-
-// Per-period work arrays of the wave step, built once per wave period from the depth,
-// the direction and kh (which stay fixed while the period runs).
-struct WaveWork {
-    Grid hBrk;    // total depth where it is positive, 1 elsewhere (divisor of H/h)
-    Grid gamBrk;  // breaking limit of H/h; +infinity where the cell is dry (never breaks)
-    Grid bedFac;  // bed factor of the sediment transport (bedFactors), ghost ring included
-    SedimentCoefs sed{};  // sediment constants of one wave step
-    PhiRowShare share;    // predictor to corrector, row by row
-};
-
 // ---- driver pieces (WaveField.cpp) ----
 // Step and step counts of one wave period: sets waveDt, nStep, stepOffset. Stops with a
 // clear message when a period would need more than 32767 steps.
