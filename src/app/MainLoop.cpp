@@ -48,51 +48,6 @@ void initFlowState(Model& m, float hMax) {
     }
 }
 
-float flowTimeStep(const Model& m) {
-    const float md = m.minDepth;
-    float dtMin = 100.0f;
-    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
-            const float h = m.hTot(i, j);
-            // X direction: faces W = (i-1, i) and E = (i, i+1).
-            {
-                const float hW = m.hTot(i - 1, j), hE = m.hTot(i + 1, j);
-                const float uW = m.uS(i - 1, j), u = m.uS(i, j), uE = m.uS(i + 1, j);
-                const bool wDry = wetDryCode(hW, h, md) == 0, eDry = wetDryCode(h, hE, md) == 0;
-                float s;
-                if (!wDry && !eDry)
-                    s = static_cast<float>(static_cast<double>(roeSpeed(0, hW, h, uW, u, md)) -
-                                           roeSpeed(1, hW, h, uW, u, md));
-                else if (wDry)
-                    s = std::fabs(roeSpeed(1, h, hE, u, uE, md));
-                else
-                    s = std::fabs(roeSpeed(0, hW, h, uW, u, md));
-                if (s < 0.001f) s = 0.001f;
-                const float cand = static_cast<float>(static_cast<double>(m.dxS) / s);
-                if (dtMin > cand) dtMin = cand;
-            }
-            // Y direction: faces S = (j-1, j) and N = (j, j+1).
-            {
-                const float hS = m.hTot(i, j - 1), hN = m.hTot(i, j + 1);
-                const float vS_ = m.vS(i, j - 1), v = m.vS(i, j), vN = m.vS(i, j + 1);
-                const bool sDry = wetDryCode(hS, h, md) == 0, nDry = wetDryCode(h, hN, md) == 0;
-                float s;
-                if (!sDry && !nDry)
-                    s = static_cast<float>(static_cast<double>(roeSpeed(0, hS, h, vS_, v, md)) -
-                                           roeSpeed(1, h, hN, v, vN, md));
-                else if (sDry)
-                    s = std::fabs(roeSpeed(1, h, hN, v, vN, md));
-                else
-                    s = std::fabs(roeSpeed(0, hS, h, vS_, v, md));
-                if (s < 0.001f) s = 0.001f;
-                const float cand = static_cast<float>(static_cast<double>(m.dyS) / s);
-                if (dtMin > cand) dtMin = cand;
-            }
-        }
-    }
-    return dtMin;
-}
-
 namespace {
 
 // Finds the first non-finite value of g over the whole grid; false when all are finite.
