@@ -107,8 +107,10 @@ void faceY(Model& m, int32_t i, int32_t j, bool closed, float hL, float hR, floa
 }  // namespace
 
 void computeFluxes(Model& m, RunHost& host) {
-    for (int32_t i = m.ixStart - 1; i <= m.ixEnd; ++i) {
-        for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j) {
+    // Rows of faces along memory (i fastest); the faces are independent, so the order
+    // does not change the fluxes.
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j) {
+        for (int32_t i = m.ixStart - 1; i <= m.ixEnd; ++i) {
             const float hL = m.hTot(i, j), uL = m.uS(i, j), vL = m.vS(i, j), dL = depthRatio(m, i, j);
             const int32_t flagL = m.cellFlag(i, j);
             {  // X face towards (i+1, j)
