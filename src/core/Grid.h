@@ -86,6 +86,7 @@ public:
     }
     size_t size() const { return data_.size(); }
     float* data() { return data_.data(); }
+    const float* data() const { return data_.data(); }
 
 private:
     std::vector<float> data_;

@@ -15,115 +15,236 @@
 //       side gets zero;
 //   both wet: Roe flux with the upwinded bed term.
 // Only the current level is read, so the order of the faces does not matter.
+//
+// The faces run in blocks of a row, branch-free so that the compiler keeps the block in
+// vector registers: every face forms its flux with bed term and the wall fluxes of both
+// sides, each by every wet/dry case, and picks what its class and case call for. The
+// numbers are those of the face-by-face functions of RoeFlux.h, bit for bit: the same
+// operations on the same operands in the same order, only selected instead of branched.
+// Components are written as mass, normal momentum, tangential momentum and stored as
+// (mass, X momentum, Y momentum).
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
 #include "app/MainLoop.h"
+#include "core/RowClones.h"
 #include "flow/Flow.h"
-#include "flow/RoeFlux.h"
 
 namespace littoral {
 
 namespace {
 
-inline void zeroFace(FaceGrid& f, int32_t i, int32_t j) {
-    f(0, i, j) = 0.0f;
-    f(1, i, j) = 0.0f;
-    f(2, i, j) = 0.0f;
+using D = double;
+
+constexpr int32_t kBlock = 128;  // faces per block of a row
+
+[[gnu::always_inline]] inline float pick(bool c, float a, float b) {
+    const uint32_t mask = 0u - static_cast<uint32_t>(c);
+    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
+}
+
+[[gnu::always_inline]] inline double pickD(bool c, double a, double b) {
+    const uint64_t mask = 0u - static_cast<uint64_t>(c);
+    return std::bit_cast<double>((std::bit_cast<uint64_t>(a) & mask) | (std::bit_cast<uint64_t>(b) & ~mask));
+}
+
+struct Flux3N {
+    float m, n, t;  // mass, normal momentum, tangential momentum
+};
+
+// Roe flux of a face without bed term (sides L, R: depth h, normal velocity n, tangential
+// t), with the face's averages and waves for the bed term. The tangential momentum flux
+// h n t is formed as (h n) t on X faces and (h t) n on Y faces, as the physical fluxes of
+// the two directions are written.
+struct FaceRoe {
+    Flux3N F;
+    float c, tm, l1, l2, l3;
+};
+
+template <bool kY>
+[[gnu::always_inline]] inline FaceRoe roeFace(float hL, float hR, float nL, float nR, float tL, float tR, float md) {
+    const bool aw = hL >= md, bw = hR >= md, both = aw & bw, wet = aw | bw;
+    // Averages (faceAverages): code 3 both wet, 2 only L, 1 only R, 0 none.
+    const D p = static_cast<D>(hL) * hR;
+    const D sL = std::sqrt(static_cast<D>(hL)), sR = std::sqrt(static_cast<D>(hR));
+    const float c = pick(both, static_cast<float>(std::sqrt(std::sqrt(p))),
+                         pick(aw, static_cast<float>(sL), pick(bw, static_cast<float>(sR), 0.0f)));
+    const float hm = pick(both, static_cast<float>(std::sqrt(p)), pick(aw, hL, pick(bw, hR, 0.0f)));
+    const float nm = pick(both, static_cast<float>((sL * nL + sR * nR) / (sL + sR)), pick(aw, nL, pick(bw, nR, 0.0f)));
+    const float tm = pick(both, static_cast<float>((sL * tL + sR * tR) / (sL + sR)), pick(aw, tL, pick(bw, tR, 0.0f)));
+    // Waves (roeWavesOf): divisor 2 on a wet face; on a half-dry face the wave that runs
+    // onto the dry side moves at n~ -/+ 2 c~ and the divisor is 3.
+    const float dh = static_cast<float>(static_cast<D>(hR) - hL);
+    const float dn = static_cast<float>(static_cast<D>(nR) - nL);
+    const float dt = static_cast<float>(static_cast<D>(tR) - tL);
+    const D cd = c, hd = hm, n = nm;
+    const float a1 = pick(both, static_cast<float>((cd * dn + dh) / 2.0),
+                          pick(aw, static_cast<float>((cd * dn + dh) / 3.0), static_cast<float>((cd * dn + 2.0 * dh) / 3.0)));
+    const float a2 = pick(both, static_cast<float>((dh - cd * dn) / 2.0),
+                          pick(aw, static_cast<float>((2.0 * dh - cd * dn) / 3.0), static_cast<float>((dh - cd * dn) / 3.0)));
+    const float l1 = pick(both | bw, static_cast<float>(n + cd), static_cast<float>(n + 2.0 * cd));
+    const float l2 = pick(both | aw, static_cast<float>(n - cd), static_cast<float>(n - 2.0 * cd));
+    FaceRoe r;
+    const float w1 = pick(wet, a1, 0.0f), w2 = pick(wet, a2, 0.0f), w3 = pick(wet, static_cast<float>(hd * dt), 0.0f);
+    r.l1 = pick(wet, l1, 0.0f);
+    r.l2 = pick(wet, l2, 0.0f);
+    r.l3 = pick(wet, static_cast<float>(n), 0.0f);
+    r.c = c;
+    r.tm = tm;
+    // Physical fluxes of both sides.
+    const D hLd = hL, hRd = hR;
+    const float pmL = static_cast<float>(hLd * nL), pmR = static_cast<float>(hRd * nR);
+    const float pnL = static_cast<float>(hLd * nL * nL + hLd * hL / 2.0);
+    const float pnR = static_cast<float>(hRd * nR * nR + hRd * hR / 2.0);
+    const float ptL = kY ? static_cast<float>(hLd * tL * nL) : static_cast<float>(hLd * nL * tL);
+    const float ptR = kY ? static_cast<float>(hRd * tR * nR) : static_cast<float>(hRd * nR * tR);
+    // F = (P(L) + P(R)) / 2 - (|l2| a2 r2 + |l1| a1 r1 + |l3| a3 r3) / 2 with the rows
+    // (1, 1, 0), (l1, l2, 0), (t~, t~, 1).
+    const D g1 = std::fabs(static_cast<D>(r.l1)) * w1, g2 = std::fabs(static_cast<D>(r.l2)) * w2;
+    const D g3 = std::fabs(static_cast<D>(r.l3)) * w3;
+    auto combine = [&](float pl, float pr, float r1, float r2, float r3) {
+        const D diss = g2 * r2 + g1 * r1 + g3 * r3;
+        return static_cast<float>((static_cast<D>(pl) + pr) / 2.0 - diss / 2.0);
+    };
+    r.F.m = combine(pmL, pmR, 1.0f, 1.0f, 0.0f);
+    r.F.n = combine(pnL, pnR, r.l1, r.l2, 0.0f);
+    r.F.t = combine(ptL, ptR, tm, tm, 1.0f);
+    return r;
+}
+
+// Upwinded shares of the bed term: the R side takes the waves with l > 0, the L side
+// those with l < 0 (bedShareR, bedShareL).
+[[gnu::always_inline]] inline float shareR(float f, const FaceRoe& w, float b1, float b2, float b3, float r1, float r2, float r3) {
+    D s = f;
+    s = pickD(w.l1 > 0, s + static_cast<D>(b1) * r1, s);
+    s = pickD(w.l2 > 0, s + static_cast<D>(b2) * r2, s);
+    s = pickD(w.l3 > 0, s + static_cast<D>(b3) * r3, s);
+    return static_cast<float>(s);
+}
+[[gnu::always_inline]] inline float shareL(float f, const FaceRoe& w, float b1, float b2, float b3, float r1, float r2, float r3) {
+    D s = f;
+    s = pickD(w.l1 < 0, s - static_cast<D>(b1) * r1, s);
+    s = pickD(w.l2 < 0, s - static_cast<D>(b2) * r2, s);
+    s = pickD(w.l3 < 0, s - static_cast<D>(b3) * r3, s);
+    return static_cast<float>(s);
 }
 
 // Level of the wet side (h - d) above the dry side's bed (-d), both rounded to single precision.
-inline bool levelAboveBed(float hWet, float dWet, float dDry) {
-    return static_cast<float>(static_cast<double>(hWet) - dWet) > -dDry;
+[[gnu::always_inline]] inline bool levelAboveBed(float hWet, float dWet, float dDry) {
+    return static_cast<float>(static_cast<D>(hWet) - dWet) > -dDry;
 }
 
-void faceX(Model& m, int32_t i, int32_t j, bool closed, float hL, float hR, float dL, float dR, float uL,
-           float uR, float vL, float vR) {
-    const float md = m.minDepth;
-    if (closed) {
-        roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md);
-        roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md);
-        return;
-    }
-    switch (wetDryCode(hL, hR, md)) {
-        case 0:
-            zeroFace(m.fluxXW, i, j);
-            zeroFace(m.fluxXE, i, j);
-            break;
-        case 1:  // L dry, R wet
-            if (levelAboveBed(hR, dR, dL)) {
-                roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md);
-            } else {
-                roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md);
-                zeroFace(m.fluxXW, i, j);
-            }
-            break;
-        case 2:  // L wet, R dry
-            if (levelAboveBed(hL, dL, dR)) {
-                roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md);
-            } else {
-                roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md);
-                zeroFace(m.fluxXE, i, j);
-            }
-            break;
-        default:
-            roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md);
-            break;
+// n faces of a block. Inputs per face: the sides' depths, normal and tangential
+// velocities, still depths and whether the face is closed. Outputs: what the R side takes
+// (fR*) and what the L side takes (fL*), by component.
+template <bool kY>
+[[gnu::always_inline]] inline void faceBlock(int32_t n, const float* __restrict hL, const float* __restrict hR, const float* __restrict nL,
+                      const float* __restrict nR, const float* __restrict tL, const float* __restrict tR,
+                      const float* __restrict dL, const float* __restrict dR, const int32_t* __restrict closed,
+                      float md, float* __restrict fRm, float* __restrict fRn, float* __restrict fRt,
+                      float* __restrict fLm, float* __restrict fLn, float* __restrict fLt) {
+    for (int32_t k = 0; k < n; ++k) {
+        const float a = hL[k], b = hR[k];
+        const bool aw = a >= md, bw = b >= md;
+        // Flux with the bed term.
+        const FaceRoe w = roeFace<kY>(a, b, nL[k], nR[k], tL[k], tR[k], md);
+        const float hbar = static_cast<float>((static_cast<D>(a) + b) / 2.0);
+        const float bv = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR[k]) - dL[k]) / 2.0);
+        const bool noBed = w.c == 0.0f;
+        const float b1 = pick(noBed, 0.0f, bv), b2 = pick(noBed, 0.0f, -bv), b3 = 0.0f;
+        const float eM = shareR(w.F.m, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
+        const float eN = shareR(w.F.n, w, b1, b2, b3, w.l1, w.l2, 0.0f);
+        const float eT = shareR(w.F.t, w, b1, b2, b3, w.tm, w.tm, 1.0f);
+        const float lM = shareL(w.F.m, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
+        const float lN = shareL(w.F.n, w, b1, b2, b3, w.l1, w.l2, 0.0f);
+        const float lT = shareL(w.F.t, w, b1, b2, b3, w.tm, w.tm, 1.0f);
+        // Walls: each side against its own mirror image.
+        const Flux3N wl = roeFace<kY>(a, a, nL[k], -nL[k], tL[k], tL[k], md).F;
+        const Flux3N wr = roeFace<kY>(b, b, -nR[k], nR[k], tR[k], tR[k], md).F;
+        // Which applies: closed -> both walls; both dry -> nothing; half-dry -> the flux with
+        // bed term when the wet side's level stands above the dry bed, else the wet side's
+        // wall and nothing for the dry side; both wet -> the flux with bed term.
+        const bool isClosed = closed[k] != 0;
+        const bool full = (aw & bw) | (aw & !bw & levelAboveBed(a, dL[k], dR[k])) |
+                          (!aw & bw & levelAboveBed(b, dR[k], dL[k]));
+        const bool wallL = isClosed | (!full & aw & !bw), wallR = isClosed | (!full & bw & !aw);
+        const bool useFull = !isClosed & full;
+        fRm[k] = pick(useFull, eM, pick(wallR, wr.m, 0.0f));
+        fRn[k] = pick(useFull, eN, pick(wallR, wr.n, 0.0f));
+        fRt[k] = pick(useFull, eT, pick(wallR, wr.t, 0.0f));
+        fLm[k] = pick(useFull, lM, pick(wallL, wl.m, 0.0f));
+        fLn[k] = pick(useFull, lN, pick(wallL, wl.n, 0.0f));
+        fLt[k] = pick(useFull, lT, pick(wallL, wl.t, 0.0f));
     }
 }
 
-void faceY(Model& m, int32_t i, int32_t j, bool closed, float hL, float hR, float dL, float dR, float uL,
-           float uR, float vL, float vR) {
-    const float md = m.minDepth;
-    if (closed) {
-        roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md);
-        roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md);
-        return;
-    }
-    switch (wetDryCode(hL, hR, md)) {
-        case 0:
-            zeroFace(m.fluxYS, i, j);
-            zeroFace(m.fluxYN, i, j);
-            break;
-        case 1:  // L (south) dry, R (north) wet
-            if (levelAboveBed(hR, dR, dL)) {
-                roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md);
-            } else {
-                roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md);
-                zeroFace(m.fluxYS, i, j);
-            }
-            break;
-        case 2:  // L wet, R dry
-            if (levelAboveBed(hL, dL, dR)) {
-                roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md);
-            } else {
-                roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md);
-                zeroFace(m.fluxYN, i, j);
-            }
-            break;
-        default:
-            roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md);
-            break;
-    }
+LITTORAL_ROW_CLONES void faceBlockX(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
+                                    const float* tL, const float* tR, const float* dL, const float* dR,
+                                    const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
+                                    float* fLm, float* fLn, float* fLt) {
+    faceBlock<false>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt);
 }
+LITTORAL_ROW_CLONES void faceBlockY(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
+                                    const float* tL, const float* tR, const float* dL, const float* dR,
+                                    const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
+                                    float* fLm, float* fLn, float* fLt) {
+    faceBlock<true>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt);
+}
+
+// Block buffers: still depths of the row and of the next, closed marks, and the six flux
+// components of each direction.
+struct FluxBlock {
+    alignas(64) float d0[kBlock + 1], d1[kBlock];
+    alignas(64) int32_t cx[kBlock], cy[kBlock];
+    alignas(64) float f[12][kBlock];
+};
 
 }  // namespace
 
 void computeFluxes(Model& m, RunHost& host) {
-    // Rows of faces along memory (i fastest); the faces are independent, so the order
-    // does not change the fluxes.
+    const float md = m.minDepth;
+    const D len = m.lenScale;
+    FluxBlock b;
     for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j) {
-        for (int32_t i = m.ixStart - 1; i <= m.ixEnd; ++i) {
-            const float hL = m.hTot(i, j), uL = m.uS(i, j), vL = m.vS(i, j), dL = depthRatio(m, i, j);
-            const int32_t flagL = m.cellFlag(i, j);
-            {  // X face towards (i+1, j)
-                const float hR = m.hTot(i + 1, j), uR = m.uS(i + 1, j), vR = m.vS(i + 1, j);
-                const float dR = depthRatio(m, i + 1, j);
-                const bool closed = ((m.cellFlag(i + 1, j) & 4) | (flagL & 1)) != 0;
-                faceX(m, i, j, closed, hL, hR, dL, dR, uL, uR, vL, vR);
+        for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {
+            const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
+            const float* dep0 = m.dep.at(a, j);
+            const float* dep1 = m.dep.at(a, j + 1);
+            const int32_t* fl0 = m.cellFlag.at(a, j);
+            const int32_t* fl1 = m.cellFlag.at(a, j + 1);
+            for (int32_t k = 0; k <= n; ++k) b.d0[k] = static_cast<float>(static_cast<D>(dep0[k]) / len);
+            for (int32_t k = 0; k < n; ++k) {
+                b.d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
+                b.cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
+                b.cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
             }
-            {  // Y face towards (i, j+1)
-                const float hR = m.hTot(i, j + 1), uR = m.uS(i, j + 1), vR = m.vS(i, j + 1);
-                const float dR = depthRatio(m, i, j + 1);
-                const bool closed = ((m.cellFlag(i, j + 1) & 8) | (flagL & 2)) != 0;
-                faceY(m, i, j, closed, hL, hR, dL, dR, uL, uR, vL, vR);
+            const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
+            const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
+            // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
+            faceBlockX(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0], b.f[1], b.f[2],
+                       b.f[3], b.f[4], b.f[5]);
+            // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
+            faceBlockY(n, h0, h1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
+                       b.f[11]);
+            float* xe = &m.fluxXE(0, a, j);
+            float* xw = &m.fluxXW(0, a, j);
+            float* yn = &m.fluxYN(0, a, j);
+            float* ys = &m.fluxYS(0, a, j);
+            for (int32_t k = 0; k < n; ++k) {
+                xe[3 * k] = b.f[0][k];
+                xe[3 * k + 1] = b.f[1][k];
+                xe[3 * k + 2] = b.f[2][k];
+                xw[3 * k] = b.f[3][k];
+                xw[3 * k + 1] = b.f[4][k];
+                xw[3 * k + 2] = b.f[5][k];
+                yn[3 * k] = b.f[6][k];
+                yn[3 * k + 1] = b.f[8][k];  // X momentum = tangential on a Y face
+                yn[3 * k + 2] = b.f[7][k];
+                ys[3 * k] = b.f[9][k];
+                ys[3 * k + 1] = b.f[11][k];
+                ys[3 * k + 2] = b.f[10][k];
             }
         }
         host.pumpEvents();  // once per row: the inner loop stays free of calls out
