@@ -60,15 +60,7 @@ void buildFlowCase(Model& m, int32_t n) {
     initFlowState(m, m.hMax);
 }
 
-}  // namespace
-
-int runFlowBenchmark(int argc, char** argv) {
-    int32_t n = 400;
-    long steps = 200;
-    for (int a = 1; a < argc; ++a) {
-        if (!std::strcmp(argv[a], "--n") && a + 1 < argc) n = std::atoi(argv[++a]);
-        else if (!std::strcmp(argv[a], "--steps") && a + 1 < argc) steps = std::atol(argv[++a]);
-    }
+void benchFlow(int32_t n, long steps) {
     Model m;
     buildFlowCase(m, n);
     SilentHost host;
@@ -99,12 +91,34 @@ int runFlowBenchmark(int argc, char** argv) {
     const double total = since(t0);
     checkFinite(m, tSeconds);
     const double cellSteps = static_cast<double>(n) * n * steps;
-    std::printf("flow %d x %d, %ld steps (%.1f s of model time): %.3f s, %.3g cell-steps/s\n", n, n, steps, tSeconds,
-                total, cellSteps / total);
+    // One output interval is one wave period of waveT0 seconds of model time.
+    const double perInterval = m.waveT0 / (tSeconds / steps);
+    std::printf("flow %d x %d, %ld steps (%.1f s of model time): %.3f s, %.3g cell-steps/s, %.1f steps/s; "
+                "%.0f steps and %.2f s wall time per interval of %.0f s\n",
+                n, n, steps, tSeconds, total, cellSteps / total, steps / total, perInterval,
+                perInterval * total / steps, m.waveT0);
     std::printf("  share: time step %.0f %%, sources %.0f %%, fluxes %.0f %%, cell update %.0f %%, boundaries %.0f %%, "
                 "advance %.0f %%\n",
                 100 * tStep / total, 100 * tSrc / total, 100 * tFlux / total, 100 * tCell / total, 100 * tBnd / total,
                 100 * tAdv / total);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int runFlowBenchmark(int argc, char** argv) {
+    int32_t n = 0;
+    long steps = 0;
+    for (int a = 1; a < argc; ++a) {
+        if (!std::strcmp(argv[a], "--n") && a + 1 < argc) n = std::atoi(argv[++a]);
+        else if (!std::strcmp(argv[a], "--steps") && a + 1 < argc) steps = std::atol(argv[++a]);
+    }
+    if (n > 0) {
+        benchFlow(n, steps > 0 ? steps : 200);
+    } else {
+        benchFlow(400, steps > 0 ? steps : 200);
+        benchFlow(2000, steps > 0 ? steps : 20);
+    }
     return 0;
 }
 
