@@ -10,74 +10,141 @@
 // unit discharge q would be supercritical (h <= q^(2/3), gravity 1) the depth is raised to the
 // critical depth, which adds water but keeps the Froude number at 1; the level keeps the depth
 // before that raise.
+// The cells run in blocks of a row: a branch-free pass forms every cell's new state as a
+// wet, clearly subcritical cell (the common case) in vector registers, and a short pass
+// then redoes the cells near the critical-depth limit, which need the cube root, and
+// sets the dry and land cells. The numbers are those of the rule cell by cell.
 // advanceFlowState makes the new level current over the whole grid and publishes the mean
 // water level and the current in metres and metres per second.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "app/MainLoop.h"
+#include "core/RowClones.h"
 #include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 
 namespace littoral {
 
+namespace {
+
+using D = double;
+
+constexpr int32_t kBlock = 256;  // cells per block of a row
+
+inline float pick(bool c, float a, float b) {
+    const uint32_t mask = 0u - static_cast<uint32_t>(c);
+    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
+}
+
+struct CellConsts {
+    float md, etaDry;
+    double dtS, dtdx, dtdy, len;
+};
+
+// n cells of a row from the first cell: h the depths of the row (h[-1], h[n] the
+// neighbours beyond the ends), hS, hN the rows south and north; xw, xe, ys, yn the face
+// fluxes (three components each) of the cell's east face as its west side takes it, of
+// its west face as its east side takes it, and likewise for Y (yn of the south face);
+// src the sources. Writes the new state as for a wet, clearly subcritical cell, the new
+// unit discharges to qx, qy and 1 to redo where the cell is dry all round, land, or not
+// clearly subcritical.
+LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float* __restrict h,
+                                   const float* __restrict hS, const float* __restrict hN,
+                                   const float* __restrict u, const float* __restrict v,
+                                   const float* __restrict dep, const int32_t* __restrict flag,
+                                   const float* __restrict xw, const float* __restrict xe,
+                                   const float* __restrict ys, const float* __restrict yn,
+                                   const float* __restrict src, float* __restrict hOut,
+                                   float* __restrict uOut, float* __restrict vOut, float* __restrict celOut,
+                                   float* __restrict etaOut, float* __restrict qxOut, float* __restrict qyOut,
+                                   int32_t* __restrict redo) {
+    const CellConsts c = cc;
+    for (int32_t k = 0; k < n; ++k) {
+        const float h0 = h[k];
+        const bool dryAround = !(h0 >= c.md) & !(h[k - 1] >= c.md) & !(h[k + 1] >= c.md) & !(hS[k] >= c.md) &
+                               !(hN[k] >= c.md);
+        const float X0 = static_cast<float>((static_cast<D>(xw[3 * k]) - xe[3 * k - 3]) * c.dtdx);
+        const float X1 = static_cast<float>((static_cast<D>(xw[3 * k + 1]) - xe[3 * k - 2]) * c.dtdx);
+        const float X2 = static_cast<float>((static_cast<D>(xw[3 * k + 2]) - xe[3 * k - 1]) * c.dtdx);
+        const float Y0 = static_cast<float>((static_cast<D>(ys[3 * k]) - yn[3 * k]) * c.dtdy);
+        const float Y1 = static_cast<float>((static_cast<D>(ys[3 * k + 1]) - yn[3 * k + 1]) * c.dtdy);
+        const float Y2 = static_cast<float>((static_cast<D>(ys[3 * k + 2]) - yn[3 * k + 2]) * c.dtdy);
+        const float h1 = static_cast<float>(c.dtS * src[3 * k] + ((static_cast<D>(h0) - X0) - Y0));
+        const bool pos = h1 > 0;
+        const float hNew = pick(pos, h1, 0.0f);
+        const float d = static_cast<float>(static_cast<D>(dep[k]) / c.len);
+        celOut[k] = pick(pos, static_cast<float>(std::sqrt(static_cast<D>(h1))), 0.0f);
+        etaOut[k] = pick(pos, static_cast<float>(static_cast<D>(h1) - d), c.etaDry);
+        const float qx = static_cast<float>(static_cast<D>(h0) * u[k] - X1 - Y1 + c.dtS * src[3 * k + 1]);
+        const float qy = static_cast<float>(static_cast<D>(h0) * v[k] - X2 - Y2 + c.dtS * src[3 * k + 2]);
+        const D q2 = static_cast<D>(qx) * qx + static_cast<D>(qy) * qy;
+        const D h3 = static_cast<D>(hNew) * hNew * hNew;
+        const bool clearlySub = h3 > q2 * 1.0001;
+        qxOut[k] = qx;
+        qyOut[k] = qy;
+        uOut[k] = static_cast<float>(static_cast<D>(qx) / hNew);
+        vOut[k] = static_cast<float>(static_cast<D>(qy) / hNew);
+        hOut[k] = hNew;
+        redo[k] = dryAround | (flag[k] == 15) | !clearlySub;
+    }
+}
+
+}  // namespace
+
 void updateCells(Model& m, RunHost& host) {
-    const float md = m.minDepth;
-    const double dtS = m.dtS, dtdx = m.dtdx, dtdy = m.dtdy;
-    const float etaDry = static_cast<float>(static_cast<double>(m.tideLevel) / m.lenScale);
-    // Every cell depends only on the current level and the fluxes, so the cells are taken
-    // row by row along X, the order in which the arrays lie in memory (three times faster
-    // than along Y on large grids).
+    CellConsts c;
+    c.md = m.minDepth;
+    c.dtS = m.dtS;
+    c.dtdx = m.dtdx;
+    c.dtdy = m.dtdy;
+    c.len = m.lenScale;
+    c.etaDry = static_cast<float>(static_cast<D>(m.tideLevel) / m.lenScale);
+    alignas(64) float qx[kBlock], qy[kBlock];
+    alignas(64) int32_t redo[kBlock];
     for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
         host.pumpEvents();  // once per row: the inner loop stays free of calls out
-        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-            const float h0 = m.hTot(i, j);
-            const float hW = m.hTot(i - 1, j), hE = m.hTot(i + 1, j);
-            const float hS = m.hTot(i, j - 1), hN = m.hTot(i, j + 1);
-            const bool dryAround = wetDryCode(hW, h0, md) == 0 && wetDryCode(h0, hE, md) == 0 &&
-                                   wetDryCode(hS, h0, md) == 0 && wetDryCode(h0, hN, md) == 0;
-            if (dryAround || m.cellFlag(i, j) == 15) {
-                m.hTotNew(i, j) = 0.0f;
-                m.uSNew(i, j) = 0.0f;
-                m.vSNew(i, j) = 0.0f;
-                m.celSNew(i, j) = 0.0f;
-                m.etaSNew(i, j) = etaDry;
-                continue;
+        for (int32_t a = m.ixStart; a <= m.ixEnd; a += kBlock) {
+            const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
+            cellBlock(n, c, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), m.uS.at(a, j), m.vS.at(a, j),
+                      m.dep.at(a, j), m.cellFlag.at(a, j), &m.fluxXW(0, a, j), &m.fluxXE(0, a, j),
+                      &m.fluxYS(0, a, j), &m.fluxYN(0, a, j - 1), &m.srcS(0, a, j), m.hTotNew.at(a, j),
+                      m.uSNew.at(a, j), m.vSNew.at(a, j), m.celSNew.at(a, j), m.etaSNew.at(a, j), qx, qy, redo);
+            for (int32_t k = 0; k < n; ++k) {
+                if (!redo[k]) continue;
+                const int32_t i = a + k;
+                const float h0 = m.hTot(i, j);
+                const float hW = m.hTot(i - 1, j), hE = m.hTot(i + 1, j);
+                const float hS = m.hTot(i, j - 1), hN = m.hTot(i, j + 1);
+                const bool dryAround = wetDryCode(hW, h0, c.md) == 0 && wetDryCode(h0, hE, c.md) == 0 &&
+                                       wetDryCode(hS, h0, c.md) == 0 && wetDryCode(h0, hN, c.md) == 0;
+                if (dryAround || m.cellFlag(i, j) == 15) {
+                    m.hTotNew(i, j) = 0.0f;
+                    m.uSNew(i, j) = 0.0f;
+                    m.vSNew(i, j) = 0.0f;
+                    m.celSNew(i, j) = 0.0f;
+                    m.etaSNew(i, j) = c.etaDry;
+                    continue;
+                }
+                // Near the critical depth of the new unit discharge (gravity 1),
+                // hc = (q^2)^(1/3): a depth at or below it is raised to it (the level and
+                // the celerity keep the depth before the raise); a cell left without depth
+                // stands still.
+                float hNew = m.hTotNew(i, j);
+                const D q2 = static_cast<D>(qx[k]) * qx[k] + static_cast<D>(qy[k]) * qy[k];
+                const float hc = static_cast<float>(std::pow(q2, 1.0 / 3.0));
+                if (hNew > hc || hNew > 0) {
+                    if (!(hNew > hc)) hNew = hc;
+                    m.uSNew(i, j) = static_cast<float>(static_cast<D>(qx[k]) / hNew);
+                    m.vSNew(i, j) = static_cast<float>(static_cast<D>(qy[k]) / hNew);
+                } else {
+                    m.uSNew(i, j) = 0.0f;
+                    m.vSNew(i, j) = 0.0f;
+                }
+                m.hTotNew(i, j) = hNew;
             }
-            float X[3], Y[3];
-            for (int k = 0; k < 3; ++k) {
-                X[k] = static_cast<float>((static_cast<double>(m.fluxXW(k, i, j)) - m.fluxXE(k, i - 1, j)) * dtdx);
-                Y[k] = static_cast<float>((static_cast<double>(m.fluxYS(k, i, j)) - m.fluxYN(k, i, j - 1)) * dtdy);
-            }
-            // Mass.
-            float hNew = static_cast<float>(dtS * m.srcS(0, i, j) + ((static_cast<double>(h0) - X[0]) - Y[0]));
-            if (hNew > 0) {
-                m.celSNew(i, j) = static_cast<float>(std::sqrt(static_cast<double>(hNew)));
-                m.etaSNew(i, j) = static_cast<float>(static_cast<double>(hNew) - depthRatio(m, i, j));
-            } else {
-                hNew = 0.0f;
-                m.celSNew(i, j) = 0.0f;
-                m.etaSNew(i, j) = etaDry;
-            }
-            // Momentum, from the old depth and the current velocities.
-            const float qx = static_cast<float>(static_cast<double>(h0) * m.uS(i, j) - X[1] - Y[1] + dtS * m.srcS(1, i, j));
-            const float qy = static_cast<float>(static_cast<double>(h0) * m.vS(i, j) - X[2] - Y[2] + dtS * m.srcS(2, i, j));
-            // Critical depth of the new unit discharge (gravity 1), hc = (q^2)^(1/3). The power
-            // is needed only near the limit: where h^3 exceeds q^2 by far more than the
-            // rounding of hc, h > hc holds without it.
-            const double q2 = static_cast<double>(qx) * qx + static_cast<double>(qy) * qy;
-            const double h3 = static_cast<double>(hNew) * hNew * hNew;
-            const bool clearlySub = h3 > q2 * 1.0001;
-            const float hc = clearlySub ? 0.0f : static_cast<float>(std::pow(q2, 1.0 / 3.0));
-            if (clearlySub || hNew > hc || hNew > 0) {
-                if (!clearlySub && !(hNew > hc)) hNew = hc;
-                m.uSNew(i, j) = static_cast<float>(static_cast<double>(qx) / hNew);
-                m.vSNew(i, j) = static_cast<float>(static_cast<double>(qy) / hNew);
-            } else {
-                m.uSNew(i, j) = 0.0f;
-                m.vSNew(i, j) = 0.0f;
-            }
-            m.hTotNew(i, j) = hNew;
         }
     }
 }
