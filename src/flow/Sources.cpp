@@ -8,22 +8,17 @@
 // period (m^2/s^2). Computed over the whole grid, ghost ring included.
 #include <cmath>
 
+#include "core/RowClones.h"
 #include "flow/Flow.h"
 
 namespace littoral {
 
-void momentumSources(Model& m) {
-    // Element by element: every grid shares one layout and srcS holds three components per
-    // cell, so the flat arrays are walked directly.
-    const size_t n = m.hTot.size();
-    const float* h = m.hTot.data();
-    const float* u = m.uS.data();
-    const float* v = m.vS.data();
-    const float* fx = m.fx.data();
-    const float* fy = m.fy.data();
-    float* src = m.srcS.data();
-    const double f = m.coriolis, cf2 = static_cast<double>(m.fricCoef) / 2.0;
-    const double vv = static_cast<double>(m.velScale) * m.velScale;
+namespace {
+
+LITTORAL_ROW_CLONES void sourcesOf(size_t n, const float* __restrict h, const float* __restrict u,
+                                   const float* __restrict v, const float* __restrict fx,
+                                   const float* __restrict fy, float* __restrict src, double f, double cf2,
+                                   double vv) {
     for (size_t k = 0; k < n; ++k) {
         const double uk = u[k], vk = v[k], hk = h[k];
         const float speed = static_cast<float>(std::sqrt(uk * uk + vk * vk));
@@ -31,6 +26,17 @@ void momentumSources(Model& m) {
         src[3 * k + 1] = static_cast<float>(-hk * vk * f - cf2 * uk * speed + fx[k] / vv);
         src[3 * k + 2] = static_cast<float>(uk * hk * f - cf2 * vk * speed + fy[k] / vv);
     }
+}
+
+}  // namespace
+
+void momentumSources(Model& m) {
+    // Element by element: every grid shares one layout and srcS holds three components per
+    // cell, so the flat arrays are walked directly.
+    const double f = m.coriolis, cf2 = static_cast<double>(m.fricCoef) / 2.0;
+    const double vv = static_cast<double>(m.velScale) * m.velScale;
+    sourcesOf(m.hTot.size(), m.hTot.data(), m.uS.data(), m.vS.data(), m.fx.data(), m.fy.data(), m.srcS.data(), f, cf2,
+              vv);
 }
 
 }  // namespace littoral
