@@ -144,7 +144,8 @@ template <bool kY>
                       const float* __restrict nR, const float* __restrict tL, const float* __restrict tR,
                       const float* __restrict dL, const float* __restrict dR, const int32_t* __restrict closed,
                       float md, float* __restrict fRm, float* __restrict fRn, float* __restrict fRt,
-                      float* __restrict fLm, float* __restrict fLn, float* __restrict fLt) {
+                      float* __restrict fLm, float* __restrict fLn, float* __restrict fLt,
+                      int32_t* __restrict walls) {
     for (int32_t k = 0; k < n; ++k) {
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
@@ -160,44 +161,65 @@ template <bool kY>
         const float lM = shareL(w.F.m, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
         const float lN = shareL(w.F.n, w, b1, b2, b3, w.l1, w.l2, 0.0f);
         const float lT = shareL(w.F.t, w, b1, b2, b3, w.tm, w.tm, 1.0f);
-        // Walls: each side against its own mirror image.
-        const Flux3N wl = roeFace<kY>(a, a, nL[k], -nL[k], tL[k], tL[k], md).F;
-        const Flux3N wr = roeFace<kY>(b, b, -nR[k], nR[k], tR[k], tR[k], md).F;
         // Which applies: closed -> both walls; both dry -> nothing; half-dry -> the flux with
         // bed term when the wet side's level stands above the dry bed, else the wet side's
-        // wall and nothing for the dry side; both wet -> the flux with bed term.
+        // wall and nothing for the dry side; both wet -> the flux with bed term. The walls
+        // (each side against its own mirror image) are rare: they are marked here and formed
+        // by wallPass.
         const bool isClosed = closed[k] != 0;
         const bool full = (aw & bw) | (aw & !bw & levelAboveBed(a, dL[k], dR[k])) |
                           (!aw & bw & levelAboveBed(b, dR[k], dL[k]));
         const bool wallL = isClosed | (!full & aw & !bw), wallR = isClosed | (!full & bw & !aw);
         const bool useFull = !isClosed & full;
-        fRm[k] = pick(useFull, eM, pick(wallR, wr.m, 0.0f));
-        fRn[k] = pick(useFull, eN, pick(wallR, wr.n, 0.0f));
-        fRt[k] = pick(useFull, eT, pick(wallR, wr.t, 0.0f));
-        fLm[k] = pick(useFull, lM, pick(wallL, wl.m, 0.0f));
-        fLn[k] = pick(useFull, lN, pick(wallL, wl.n, 0.0f));
-        fLt[k] = pick(useFull, lT, pick(wallL, wl.t, 0.0f));
+        fRm[k] = pick(useFull, eM, 0.0f);
+        fRn[k] = pick(useFull, eN, 0.0f);
+        fRt[k] = pick(useFull, eT, 0.0f);
+        fLm[k] = pick(useFull, lM, 0.0f);
+        fLn[k] = pick(useFull, lN, 0.0f);
+        fLt[k] = pick(useFull, lT, 0.0f);
+        walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1);
+    }
+}
+
+// The wall fluxes of the faces faceBlock marked (bit 1: the L side, bit 2: the R side).
+template <bool kY>
+void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR, const float* tL,
+              const float* tR, const int32_t* walls, float md, float* fRm, float* fRn, float* fRt, float* fLm,
+              float* fLn, float* fLt) {
+    for (int32_t k = 0; k < n; ++k) {
+        if (walls[k] & 1) {
+            const Flux3N w = roeFace<kY>(hL[k], hL[k], nL[k], -nL[k], tL[k], tL[k], md).F;
+            fLm[k] = w.m;
+            fLn[k] = w.n;
+            fLt[k] = w.t;
+        }
+        if (walls[k] & 2) {
+            const Flux3N w = roeFace<kY>(hR[k], hR[k], -nR[k], nR[k], tR[k], tR[k], md).F;
+            fRm[k] = w.m;
+            fRn[k] = w.n;
+            fRt[k] = w.t;
+        }
     }
 }
 
 LITTORAL_ROW_CLONES void faceBlockX(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
                                     const float* tL, const float* tR, const float* dL, const float* dR,
                                     const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
-                                    float* fLm, float* fLn, float* fLt) {
-    faceBlock<false>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt);
+                                    float* fLm, float* fLn, float* fLt, int32_t* walls) {
+    faceBlock<false>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls);
 }
 LITTORAL_ROW_CLONES void faceBlockY(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
                                     const float* tL, const float* tR, const float* dL, const float* dR,
                                     const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
-                                    float* fLm, float* fLn, float* fLt) {
-    faceBlock<true>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt);
+                                    float* fLm, float* fLn, float* fLt, int32_t* walls) {
+    faceBlock<true>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls);
 }
 
 // Block buffers: still depths of the row and of the next, closed marks, and the six flux
 // components of each direction.
 struct FluxBlock {
     alignas(64) float d0[kBlock + 1], d1[kBlock];
-    alignas(64) int32_t cx[kBlock], cy[kBlock];
+    alignas(64) int32_t cx[kBlock], cy[kBlock], wx[kBlock], wy[kBlock];
     alignas(64) float f[12][kBlock];
 };
 
@@ -224,10 +246,13 @@ void computeFluxes(Model& m, RunHost& host) {
             const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
             // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
             faceBlockX(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0], b.f[1], b.f[2],
-                       b.f[3], b.f[4], b.f[5]);
+                       b.f[3], b.f[4], b.f[5], b.wx);
+            wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3], b.f[4],
+                            b.f[5]);
             // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
             faceBlockY(n, h0, h1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
-                       b.f[11]);
+                       b.f[11], b.wy);
+            wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10], b.f[11]);
             float* xe = &m.fluxXE(0, a, j);
             float* xw = &m.fluxXW(0, a, j);
             float* yn = &m.fluxYN(0, a, j);
