@@ -10,10 +10,12 @@
 // unit discharge q would be supercritical (h <= q^(2/3), gravity 1) the depth is raised to the
 // critical depth, which adds water but keeps the Froude number at 1; the level keeps the depth
 // before that raise.
+//
 // The cells run in blocks of a row: a branch-free pass forms every cell's new state as a
 // wet, clearly subcritical cell (the common case) in vector registers, and a short pass
 // then redoes the cells near the critical-depth limit, which need the cube root, and
 // sets the dry and land cells. The numbers are those of the rule cell by cell.
+//
 // advanceFlowState makes the new level current over the whole grid and publishes the mean
 // water level and the current in metres and metres per second.
 #include <algorithm>

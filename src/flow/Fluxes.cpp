@@ -17,9 +17,10 @@
 // Only the current level is read, so the order of the faces does not matter.
 //
 // The faces run in blocks of a row, branch-free so that the compiler keeps the block in
-// vector registers: every face forms its flux with bed term and the wall fluxes of both
-// sides, each by every wet/dry case, and picks what its class and case call for. The
-// numbers are those of the face-by-face functions of RoeFlux.h, bit for bit: the same
+// vector registers: every face forms its flux with bed term by every wet/dry case and
+// picks its case; the faces that need a wall flux instead (closed faces, half-dry faces
+// whose wet level stands at or below the dry bed) are marked and get it in a short pass
+// after the block. The numbers are those of the face-by-face functions of RoeFlux.h, bit for bit: the same
 // operations on the same operands in the same order, only selected instead of branched.
 // Components are written as mass, normal momentum, tangential momentum and stored as
 // (mass, X momentum, Y momentum).
