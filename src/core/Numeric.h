@@ -27,13 +27,19 @@ inline std::string formatNum(double v) {
     return buf;
 }
 
+// Whether v rounded half to even lies in the range of T.
+template <class T>
+bool fitsInt(double v) {
+    const double r = std::nearbyint(v);
+    return r >= static_cast<double>(std::numeric_limits<T>::min()) && r <= static_cast<double>(std::numeric_limits<T>::max());
+}
+
 // Rounds half to even and checks the range of T; `what` names the quantity in the message
 // (a view, so that the check allocates nothing unless it stops).
 template <class T>
 T roundToInt(double v, std::string_view what) {
     const double r = std::nearbyint(v);
-    if (!(r >= static_cast<double>(std::numeric_limits<T>::min()) &&
-          r <= static_cast<double>(std::numeric_limits<T>::max())))
+    if (!fitsInt<T>(v))
         throw StopError(std::string(what) + ": the value " + describeNumber(v) + " does not fit a " +
                         std::to_string(8 * sizeof(T)) + "-bit integer (" +
                         std::to_string(std::numeric_limits<T>::min()) + " to " +

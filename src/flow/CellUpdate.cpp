@@ -19,14 +19,12 @@
 // advanceFlowState makes the new level current over the whole grid and publishes the mean
 // water level and the current in metres and metres per second.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
 #include "app/MainLoop.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
-#include "flow/RoeAverages.h"
 
 namespace littoral {
 
@@ -35,11 +33,7 @@ namespace {
 using D = double;
 
 constexpr int32_t kBlock = 256;  // cells per block of a row
-
-inline float pick(bool c, float a, float b) {
-    const uint32_t mask = 0u - static_cast<uint32_t>(c);
-    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
-}
+constexpr int32_t kDry = 1, kNearCritical = 2;  // cells the second pass redoes
 
 struct CellConsts {
     float md, etaDry;
@@ -51,8 +45,8 @@ struct CellConsts {
 // fluxes (three components each) of the cell's east face as its west side takes it, of
 // its west face as its east side takes it, and likewise for Y (yn of the south face);
 // src the sources. Writes the new state as for a wet, clearly subcritical cell, the new
-// unit discharges to qx, qy and 1 to redo where the cell is dry all round, land, or not
-// clearly subcritical.
+// unit discharges to qx, qy, and to redo kDry where the cell is dry all round or land,
+// kNearCritical where it is not clearly subcritical.
 LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float* __restrict h,
                                    const float* __restrict hS, const float* __restrict hN,
                                    const float* __restrict u, const float* __restrict v,
@@ -90,7 +84,7 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
         uOut[k] = static_cast<float>(static_cast<D>(qx) / hNew);
         vOut[k] = static_cast<float>(static_cast<D>(qy) / hNew);
         hOut[k] = hNew;
-        redo[k] = dryAround | (flag[k] == 15) | !clearlySub;
+        redo[k] = (dryAround | (flag[k] == 15)) ? kDry : (!clearlySub ? kNearCritical : 0);
     }
 }
 
@@ -117,12 +111,7 @@ void updateCells(Model& m, RunHost& host) {
             for (int32_t k = 0; k < n; ++k) {
                 if (!redo[k]) continue;
                 const int32_t i = a + k;
-                const float h0 = m.hTot(i, j);
-                const float hW = m.hTot(i - 1, j), hE = m.hTot(i + 1, j);
-                const float hS = m.hTot(i, j - 1), hN = m.hTot(i, j + 1);
-                const bool dryAround = wetDryCode(hW, h0, c.md) == 0 && wetDryCode(h0, hE, c.md) == 0 &&
-                                       wetDryCode(hS, h0, c.md) == 0 && wetDryCode(h0, hN, c.md) == 0;
-                if (dryAround || m.cellFlag(i, j) == 15) {
+                if (redo[k] == kDry) {
                     m.hTotNew(i, j) = 0.0f;
                     m.uSNew(i, j) = 0.0f;
                     m.vSNew(i, j) = 0.0f;

@@ -25,7 +25,6 @@
 // Components are written as mass, normal momentum, tangential momentum and stored as
 // (mass, X momentum, Y momentum).
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -40,16 +39,6 @@ namespace {
 using D = double;
 
 constexpr int32_t kBlock = 128;  // faces per block of a row
-
-[[gnu::always_inline]] inline float pick(bool c, float a, float b) {
-    const uint32_t mask = 0u - static_cast<uint32_t>(c);
-    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
-}
-
-[[gnu::always_inline]] inline double pickD(bool c, double a, double b) {
-    const uint64_t mask = 0u - static_cast<uint64_t>(c);
-    return std::bit_cast<double>((std::bit_cast<uint64_t>(a) & mask) | (std::bit_cast<uint64_t>(b) & ~mask));
-}
 
 struct Flux3N {
     float m, n, t;  // mass, normal momentum, tangential momentum

@@ -11,7 +11,6 @@
 // same numbers as roeSpeed gives (RoeAverages.h): every wet/dry case is formed and the
 // face's case picked. The smallest value does not depend on the order of the cells.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -23,11 +22,6 @@ namespace littoral {
 namespace {
 
 constexpr int32_t kBlock = 256;  // cells per block of a row
-
-inline float pick(bool c, float a, float b) {
-    const uint32_t mask = 0u - static_cast<uint32_t>(c);
-    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
-}
 
 // n faces with sides L and R (depths h, normal velocities q): right-going n~ + c~ to s0,
 // left-going n~ - c~ to s1.

@@ -15,7 +15,6 @@
 #include "sediment/Sediment.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -30,13 +29,6 @@ namespace {
 // first (two exponentials per cell, not vectorisable), then the block's stress and
 // transport in the branch-free row loop.
 constexpr int32_t kBlock = 256;
-
-// c ? a : b as a bit mask, so that the compiler keeps the row loop free of branches
-// (a conditional store would stop it from vectorising).
-inline float pick(bool c, float a, float b) {
-    const uint32_t mask = 0u - static_cast<uint32_t>(c);
-    return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
-}
 
 // Bed factor of a cell of total depth h: the orbital velocity at the bed relative to the
 // surface; negative marks a dry cell. Only wet cells form the exponentials.

@@ -21,28 +21,14 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "core/Model.h"
+#include "core/RowClones.h"
 
 namespace littoral {
 
 // Closed-face bits of cellFlag (a boundary cell, 16 n, has none; 15 is land).
 constexpr int32_t kClosedE = 1, kClosedN = 2, kClosedW = 4, kClosedS = 8, kLand = 15;
-
-// c ? a : b on the bits of the values. The row loops select with this rather than with a
-// conditional so that the compiler cannot sink the arithmetic of one side into a branch
-// (which would stop vectorisation); the values chosen are the same.
-inline float pick(bool c, float a, float b) {
-    uint32_t ia, ib;
-    std::memcpy(&ia, &a, sizeof ia);
-    std::memcpy(&ib, &b, sizeof ib);
-    const uint32_t mask = 0u - static_cast<uint32_t>(c);
-    const uint32_t r = (ia & mask) | (ib & ~mask);
-    float out;
-    std::memcpy(&out, &r, sizeof out);
-    return out;
-}
 
 struct StencilCoefs { float aE, aS, aW, aN, b; };
 struct CurrentCoefs { float pE, pS, pW, pN, pC; };

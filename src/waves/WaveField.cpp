@@ -71,9 +71,10 @@ void waveTimeStep(Model& m, float hMax, float time) {
         throw StopError("the wave period of " + formatNum(m.waveT0) + " s would need " + std::to_string(m.nStep) +
                         " wave steps of " + formatNum(m.waveDt) + " s: expected at most 32767 steps per wave period");
     const D offset = static_cast<D>(time) / m.waveDt;
-    if (!(std::nearbyint(offset) <= 2147483647.0 && std::nearbyint(offset) >= -2147483648.0))
-        toInt32(offset, "the wave step number at model time " + formatNum(time) + " s");  // stops
-    m.stepOffset = toInt32(offset, "the wave step number");
+    // The message (with the time) is built only when the number does not fit.
+    m.stepOffset = fitsInt<int32_t>(offset)
+                       ? static_cast<int32_t>(std::nearbyint(offset))
+                       : toInt32(offset, "the wave step number at model time " + formatNum(time) + " s");
     if (static_cast<int64_t>(m.stepOffset) + m.nStep > 2147483647LL)
         throw StopError("the wave step number at model time " + formatNum(time) + " s goes beyond the 32-bit range");
 }

@@ -27,19 +27,9 @@ inline double phaseSpeed(double kh, double h) {
     return std::sqrt(9.81 / k * t);
 }
 
-// Cg = g/(2 omega) (tanh kh + kh / cosh^2 kh), deep-water branch g/(2 sqrt(g k)).
-inline double groupSpeed(double kh, double h) {
-    const double k = kh / h;
-    if (kh > 100.0) return 4.905 / std::sqrt(k * 9.81);
-    const double ep = std::exp(kh), em = std::exp(-kh);
-    const double t = (ep - em) / (em + ep);
-    const double s = 4.0 * h / ((ep + em) * (em + ep));
-    const double omega = std::sqrt(k * 9.81 * t);
-    return (k * s + t) * 4.905 / omega;
-}
-
-// Phase and group speed together, from one pair of exponentials: the same numbers as
-// phaseSpeed and groupSpeed.
+// Phase and group speed together, from one pair of exponentials (C the same number as
+// phaseSpeed): Cg = g/(2 omega) (tanh kh + kh / cosh^2 kh), deep-water branch
+// g/(2 sqrt(g k)) for kh > 100.
 struct WaveSpeeds { double C, Cg; };
 inline WaveSpeeds waveSpeeds(double kh, double h) {
     const double k = kh / h;
@@ -50,6 +40,8 @@ inline WaveSpeeds waveSpeeds(double kh, double h) {
     const double omega = std::sqrt(k * 9.81 * t);
     return {std::sqrt(9.81 / k * t), (k * s + t) * 4.905 / omega};
 }
+
+inline double groupSpeed(double kh, double h) { return waveSpeeds(kh, h).Cg; }
 
 // sinhD and coshD together, from one pair of exponentials.
 struct SinhCosh { double sh, ch; };

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "app/MainLoop.h"
 #include "flow/Flow.h"
 #include "flow/RoeFlux.h"
 #include "support/FlowSupport.h"
+#include "support/TestSupport.h"
 
 using namespace littoral;
 using namespace littoral::test;
@@ -19,9 +19,7 @@ using namespace littoral::test;
 namespace {
 
 inline void zeroFace(FaceGrid& f, int32_t i, int32_t j) {
-    f(0, i, j) = 0.0f;
-    f(1, i, j) = 0.0f;
-    f(2, i, j) = 0.0f;
+    for (int k = 0; k < 3; ++k) f(k, i, j) = 0.0f;
 }
 
 // Level of the wet side (h - d) above the dry side's bed (-d), both rounded to single precision.
@@ -29,93 +27,66 @@ inline bool levelAboveBed(float hWet, float dWet, float dDry) {
     return static_cast<float>(static_cast<double>(hWet) - dWet) > -dDry;
 }
 
-void faceX(Model& m, int32_t i, int32_t j, bool closed, float hL, float hR, float dL, float dR, float uL,
-           float uR, float vL, float vR) {
-    const float md = m.minDepth;
+// The classification of one face, the same for X and Y: wallL and wallR write the wall flux
+// of a side, bed the flux with bed term of both sides, fL and fR what the sides take.
+template <class WallL, class WallR, class Bed>
+void referenceFace(bool closed, float hL, float hR, float dL, float dR, float md, FaceGrid& fL, FaceGrid& fR,
+                   int32_t i, int32_t j, WallL wallL, WallR wallR, Bed bed) {
     if (closed) {
-        roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md);
-        roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md);
+        wallL();
+        wallR();
         return;
     }
     switch (wetDryCode(hL, hR, md)) {
         case 0:
-            zeroFace(m.fluxXW, i, j);
-            zeroFace(m.fluxXE, i, j);
+            zeroFace(fL, i, j);
+            zeroFace(fR, i, j);
             break;
         case 1:  // L dry, R wet
             if (levelAboveBed(hR, dR, dL)) {
-                roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md);
+                bed();
             } else {
-                roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md);
-                zeroFace(m.fluxXW, i, j);
+                wallR();
+                zeroFace(fL, i, j);
             }
             break;
         case 2:  // L wet, R dry
             if (levelAboveBed(hL, dL, dR)) {
-                roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md);
+                bed();
             } else {
-                roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md);
-                zeroFace(m.fluxXE, i, j);
+                wallL();
+                zeroFace(fR, i, j);
             }
             break;
         default:
-            roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md);
-            break;
-    }
-}
-
-void faceY(Model& m, int32_t i, int32_t j, bool closed, float hL, float hR, float dL, float dR, float uL,
-           float uR, float vL, float vR) {
-    const float md = m.minDepth;
-    if (closed) {
-        roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md);
-        roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md);
-        return;
-    }
-    switch (wetDryCode(hL, hR, md)) {
-        case 0:
-            zeroFace(m.fluxYS, i, j);
-            zeroFace(m.fluxYN, i, j);
-            break;
-        case 1:  // L (south) dry, R (north) wet
-            if (levelAboveBed(hR, dR, dL)) {
-                roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md);
-            } else {
-                roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md);
-                zeroFace(m.fluxYS, i, j);
-            }
-            break;
-        case 2:  // L wet, R dry
-            if (levelAboveBed(hL, dL, dR)) {
-                roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md);
-            } else {
-                roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md);
-                zeroFace(m.fluxYN, i, j);
-            }
-            break;
-        default:
-            roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md);
+            bed();
             break;
     }
 }
 
 void referenceFluxes(Model& m) {
+    const float md = m.minDepth;
     for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j)
         for (int32_t i = m.ixStart - 1; i <= m.ixEnd; ++i) {
             const float hL = m.hTot(i, j), uL = m.uS(i, j), vL = m.vS(i, j), dL = depthRatio(m, i, j);
             const int32_t flagL = m.cellFlag(i, j);
-            faceX(m, i, j, ((m.cellFlag(i + 1, j) & 4) | (flagL & 1)) != 0, hL, m.hTot(i + 1, j), dL,
-                  depthRatio(m, i + 1, j), uL, m.uS(i + 1, j), vL, m.vS(i + 1, j));
-            faceY(m, i, j, ((m.cellFlag(i, j + 1) & 8) | (flagL & 2)) != 0, hL, m.hTot(i, j + 1), dL,
-                  depthRatio(m, i, j + 1), uL, m.uS(i, j + 1), vL, m.vS(i, j + 1));
+            {  // X face: u mirrored at walls
+                const float hR = m.hTot(i + 1, j), uR = m.uS(i + 1, j), vR = m.vS(i + 1, j);
+                const float dR = depthRatio(m, i + 1, j);
+                referenceFace(((m.cellFlag(i + 1, j) & 4) | (flagL & 1)) != 0, hL, hR, dL, dR, md, m.fluxXW, m.fluxXE,
+                              i, j, [&] { roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md); },
+                              [&] { roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md); },
+                              [&] { roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md); });
+            }
+            {  // Y face: v mirrored at walls
+                const float hR = m.hTot(i, j + 1), uR = m.uS(i, j + 1), vR = m.vS(i, j + 1);
+                const float dR = depthRatio(m, i, j + 1);
+                referenceFace(((m.cellFlag(i, j + 1) & 8) | (flagL & 2)) != 0, hL, hR, dL, dR, md, m.fluxYS, m.fluxYN,
+                              i, j, [&] { roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md); },
+                              [&] { roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md); },
+                              [&] { roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md); });
+            }
         }
-}
-
-// First differing value of two face grids, bit for bit; -1 when equal.
-long firstDifference(const FaceGrid& a, const FaceGrid& b) {
-    for (size_t k = 0; k < a.size(); ++k)
-        if (std::memcmp(a.data() + k, b.data() + k, sizeof(float)) != 0) return static_cast<long>(k);
-    return -1;
 }
 
 }  // namespace
@@ -163,10 +134,10 @@ TEST(ComputeFluxes, BlockedRowsEqualTheFaceByFaceFluxes) {
             SilentHost host;
             computeFluxes(m, host);
             referenceFluxes(ref);
-            EXPECT_EQ(firstDifference(m.fluxXE, ref.fluxXE), -1) << "fluxXE, nx " << nx << ", trial " << trial;
-            EXPECT_EQ(firstDifference(m.fluxXW, ref.fluxXW), -1) << "fluxXW, nx " << nx << ", trial " << trial;
-            EXPECT_EQ(firstDifference(m.fluxYN, ref.fluxYN), -1) << "fluxYN, nx " << nx << ", trial " << trial;
-            EXPECT_EQ(firstDifference(m.fluxYS, ref.fluxYS), -1) << "fluxYS, nx " << nx << ", trial " << trial;
+            EXPECT_EQ(firstBitDifference(m.fluxXE.data(), ref.fluxXE.data(), m.fluxXE.size()), -1) << "fluxXE, nx " << nx << ", trial " << trial;
+            EXPECT_EQ(firstBitDifference(m.fluxXW.data(), ref.fluxXW.data(), m.fluxXW.size()), -1) << "fluxXW, nx " << nx << ", trial " << trial;
+            EXPECT_EQ(firstBitDifference(m.fluxYN.data(), ref.fluxYN.data(), m.fluxYN.size()), -1) << "fluxYN, nx " << nx << ", trial " << trial;
+            EXPECT_EQ(firstBitDifference(m.fluxYS.data(), ref.fluxYS.data(), m.fluxYS.size()), -1) << "fluxYS, nx " << nx << ", trial " << trial;
         }
     }
 }

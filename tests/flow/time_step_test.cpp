@@ -29,19 +29,17 @@ float referenceStep(const Model& m) {
             const float hW = m.hTot(i - 1, j), hE = m.hTot(i + 1, j), hS = m.hTot(i, j - 1), hN = m.hTot(i, j + 1);
             const float uW = m.uS(i - 1, j), u = m.uS(i, j), uE = m.uS(i + 1, j);
             const float vS = m.vS(i, j - 1), v = m.vS(i, j), vN = m.vS(i, j + 1);
-            float sx, sy;
-            if (!dryPair(hW, h) && !dryPair(h, hE))
-                sx = static_cast<float>(static_cast<double>(roeSpeed(0, hW, h, uW, u, md)) - roeSpeed(1, hW, h, uW, u, md));
-            else if (dryPair(hW, h))
-                sx = std::fabs(roeSpeed(1, h, hE, u, uE, md));
-            else
-                sx = std::fabs(roeSpeed(0, hW, h, uW, u, md));
-            if (!dryPair(hS, h) && !dryPair(h, hN))
-                sy = static_cast<float>(static_cast<double>(roeSpeed(0, hS, h, vS, v, md)) - roeSpeed(1, h, hN, v, vN, md));
-            else if (dryPair(hS, h))
-                sy = std::fabs(roeSpeed(1, h, hN, v, vN, md));
-            else
-                sy = std::fabs(roeSpeed(0, hS, h, vS, v, md));
+            // Spread along one direction: faces low (L = lo, R = cell) and high (L = cell,
+            // R = hi); `both` is the value where neither pair is dry.
+            auto spread = [&](float hLo, float hHi, float nLo, float n, float nHi, double both) {
+                if (!dryPair(hLo, h) && !dryPair(h, hHi)) return static_cast<float>(both);
+                if (dryPair(hLo, h)) return std::fabs(roeSpeed(1, h, hHi, n, nHi, md));
+                return std::fabs(roeSpeed(0, hLo, h, nLo, n, md));
+            };
+            float sx = spread(hW, hE, uW, u, uE,
+                              static_cast<double>(roeSpeed(0, hW, h, uW, u, md)) - roeSpeed(1, hW, h, uW, u, md));
+            float sy = spread(hS, hN, vS, v, vN,
+                              static_cast<double>(roeSpeed(0, hS, h, vS, v, md)) - roeSpeed(1, h, hN, v, vN, md));
             sx = std::max(sx, 0.001f);
             sy = std::max(sy, 0.001f);
             dtMin = std::min(dtMin, static_cast<float>(static_cast<double>(m.dxS) / sx));

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <fstream>
 #include <random>
@@ -48,6 +50,12 @@ std::string readFile(const fs::path& p) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+long firstBitDifference(const float* a, const float* b, size_t n) {
+    for (size_t k = 0; k < n; ++k)
+        if (std::memcmp(a + k, b + k, sizeof(float)) != 0) return static_cast<long>(k);
+    return -1;
 }
 
 long countLines(const fs::path& p) {

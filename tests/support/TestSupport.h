@@ -28,6 +28,9 @@ std::string readFile(const std::filesystem::path& p);
 // Number of lines (LF-terminated) of a file.
 long countLines(const std::filesystem::path& p);
 
+// Index of the first of n values whose bits differ (zero signs and NaNs count); -1 if none.
+long firstBitDifference(const float* a, const float* b, size_t n);
+
 // The text of a coefficient file with the given grid and times; other values typical.
 struct CoefSpec {
     int ixStart = 1, ixEnd = 10, jyStart = 1, jyEnd = 8;
