@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "app/MainLoop.h"
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 #include "flow/Flow.h"
 #include "input/CaseInput.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 #include "input/CaseInput.h"
 #include "waves/WaveField.h"

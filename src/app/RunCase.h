@@ -1,7 +1,7 @@
 // runCase: one case, from its control file m.cntPath to its last result file.
 #pragma once
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral {

@@ -9,7 +9,7 @@
 #include <QScreen>
 
 #include "app/RunCase.h"
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Error.h"
 #include "core/Model.h"
 #include "input/FreeField.h"

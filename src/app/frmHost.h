@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 
 namespace littoral {
 

@@ -3,10 +3,17 @@
 // applyBoundaryConditions(t), advanceFlowState.
 #pragma once
 
-#include "app/RunHost.h"
 #include "core/Model.h"
+#include "core/RunHost.h"
 
 namespace littoral {
+
+// Still-water depth over the length scale.
+inline float depthRatio(const Model& m, int32_t i, int32_t j) {
+    return static_cast<float>(static_cast<double>(m.dep(i, j)) / m.lenScale);
+}
+// The stable non-dimensional flow step of the present state.
+float flowTimeStep(const Model& m);
 
 void momentumSources(Model& m);
 void computeFluxes(Model& m, RunHost& host);

@@ -16,7 +16,6 @@
 #include <cmath>
 #include <string>
 
-#include "app/MainLoop.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
 #include "flow/Flow.h"

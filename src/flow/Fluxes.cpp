@@ -28,7 +28,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/MainLoop.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
 

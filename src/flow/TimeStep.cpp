@@ -14,7 +14,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/MainLoop.h"
+#include "flow/Flow.h"
 #include "core/RowClones.h"
 
 namespace littoral {

@@ -2,7 +2,7 @@
 // period on the present depth, mean level and current.
 #pragma once
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral {

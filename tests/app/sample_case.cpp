@@ -28,3 +28,25 @@ TEST(SampleCases, BothRunToTheEndInTheBatchProgram) {
         EXPECT_EQ(countLines(dir.output / name / "surfer0.csv"), name == std::string("beach") ? 1 + 80 * 50 : 1 + 64 * 80);
     }
 }
+
+// Both samples' echo and result files, byte for byte, against the checksums committed in
+// tests/data/samples/checksums.txt (made only by scripts/update-sample-checksums.sh).
+TEST(SampleCases, FilesMatchTheCommittedChecksums) {
+    CaseDir dir("checksums");
+    fs::copy(fs::path(LITTORAL_SOURCE_DIR) / "data", dir.data, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const std::string log = (dir.root / "log.txt").string();
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + (dir.data / "beachcnt.txt").string() + " " +
+                            (dir.data / "breakwatercnt.txt").string() + " > " + log + " 2>&1";
+    const int st = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << readFile(log);
+    const fs::path sums = fs::path(LITTORAL_TEST_DATA) / "samples" / "checksums.txt";
+    ASSERT_TRUE(fs::exists(sums));
+    const fs::path now = dir.root / "checksums.txt";
+    const std::string list = fs::path(LITTORAL_SOURCE_DIR).string() + "/scripts/sample-checksums.sh " +
+                             dir.output.string() + " " + dir.data.string() + " > " + now.string();
+    ASSERT_EQ(std::system(list.c_str()), 0);
+    const std::string diff = "diff " + sums.string() + " " + now.string() + " > " + (dir.root / "diff.txt").string();
+    const int cs = std::system(diff.c_str());
+    EXPECT_TRUE(WIFEXITED(cs) && WEXITSTATUS(cs) == 0)
+        << "sample files differ from the committed checksums (< committed, > now):\n" << readFile(dir.root / "diff.txt");
+}

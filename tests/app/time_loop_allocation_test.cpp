@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "support/FlowSupport.h"
 #include "support/WaveSupport.h"
 

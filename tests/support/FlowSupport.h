@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral::test {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral::test {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/RunHost.h"
+#include "core/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral::test {
