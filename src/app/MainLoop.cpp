@@ -11,7 +11,7 @@
 #include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 #include "input/CaseInput.h"
-#include "output/ResultFields.h"
+#include "output/ResultFiles.h"
 #include "sediment/Sediment.h"
 #include "waves/WaveField.h"
 
@@ -90,6 +90,7 @@ void checkFinite(const Model& m, float timeSeconds) {
 }
 
 void mainLoop(Model& m, RunHost& host, float& hMax) {
+    ResultFiles results(m);  // before the flow scaling: the netCDF file records the case as read
     allocateFlowArrays(m);
     initFlowState(m, hMax);
     if (!(m.periodS > 0) || !std::isfinite(m.periodS))
@@ -141,7 +142,7 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         }
         checkFinite(m, tSeconds);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
-        writeResultFields(m, n, "surfer");
+        results.write(m, n, tSeconds);
         host.graphUVEta(m, m.uS, m.vS, m.velScale, m.etaS, m.lenScale, -0.01f, 0.01f);
     }
     host.runFinished(m);

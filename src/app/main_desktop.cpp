@@ -9,6 +9,7 @@
 #include "app/frmHost.h"
 #include "core/Error.h"
 #include "core/Model.h"
+#include "output/ResultFiles.h"
 
 using namespace littoral;
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     Model m;
     DesktopHost host(window);
     try {
+        resultFormatsFromEnvironment(m);  // LITTORAL_NETCDF=1: results.nc beside the result files
         window.runSelectedCases(m, host);
     } catch (const RunAborted&) {
         return 0;

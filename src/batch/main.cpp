@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/AppPaths.h"
 #include "app/RunCase.h"
 #include "core/Error.h"
 #include "core/Model.h"
+#include "output/ResultFiles.h"
 #ifdef LITTORAL_PICTURES
 #include "plots/frmRender.h"
 #endif
@@ -99,25 +101,45 @@ private:
 };
 
 void usage() {
-    std::cout << "usage: littoral-batch CONTROL_FILE...\n"
+    std::cout << "usage: littoral-batch [--netcdf] [--no-csv] CONTROL_FILE...\n"
                  "  Runs each case control file (a name ending in cnt.txt) headless, one after another.\n"
                  "  A path is taken as given; a bare name is looked up in the data folder beside the program.\n"
                  "  Input files are read from the control file's folder; results are written below the\n"
-                 "  folder \"output\" beside that folder. The exit status is 0 only when every case ran.\n";
+                 "  folder \"output\" beside that folder. The exit status is 0 only when every case ran.\n"
+                 "  --netcdf   also write the case's results as one netCDF file, results.nc\n"
+                 "  --no-csv   leave out the result field files surferN.csv (the echo files stay)\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    Model m;  // one model for the whole run: the random sequence continues across cases
+    std::vector<std::string> cases;
+    for (int a = 1; a < argc; ++a) {
+        const std::string arg = argv[a];
+        if (arg == "--netcdf") m.netcdfResults = true;
+        else if (arg == "--no-csv") m.csvResults = false;
+        else if (arg.rfind("--", 0) == 0) {
+            std::cerr << arg << ": unknown option\n";
+            usage();
+            return 2;
+        } else cases.push_back(arg);
+    }
+    if (m.netcdfResults && !netcdfAvailable()) {
+        std::cerr << netcdfUnavailableMessage("--netcdf") << std::endl;
+        return 2;
+    }
+    if (!m.csvResults && !m.netcdfResults) {
+        std::cerr << "--no-csv leaves the run without result files: give --netcdf too" << std::endl;
+        return 2;
+    }
+    if (cases.empty()) {
         usage();
         return 2;
     }
     const bool tty = isatty(fileno(stderr));
-    Model m;  // one model for the whole run: the random sequence continues across cases
     int failed = 0;
-    for (int a = 1; a < argc; ++a) {
-        const std::string arg = argv[a];
+    for (const std::string& arg : cases) {
         try {
             std::error_code ec;
             fs::path cnt(arg);

@@ -23,6 +23,9 @@ struct Model {
     std::string outBase;   // "output" folder beside the program, with a trailing separator
     std::string outDir;    // outBase + output name + separator
     std::string coefFile, depFile, bndFile, wavFile, tideFile;
+    // Result files of every interval: the field files surferN.csv and one netCDF file
+    // results.nc per case (set by the programs' options; the field files by default).
+    bool csvResults = true, netcdfResults = false;
 
     // ---- grid extents (coefficient file) ----
     int32_t ixStart = 0, ixEnd = 0, jyStart = 0, jyEnd = 0;

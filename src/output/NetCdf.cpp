@@ -1,0 +1,369 @@
+#include "output/NetCdf.h"
+
+#include <netcdf.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "core/Error.h"
+
+#ifndef LITTORAL_VERSION
+#define LITTORAL_VERSION "unknown"
+#endif
+
+namespace littoral {
+
+namespace {
+
+// One result field: the variable's name, the field file's column, units, long name,
+// CF standard name (empty where none fits), the grid and whether it is written negated.
+struct FieldInfo {
+    const char* name;
+    const char* column;
+    const char* units;
+    const char* longName;
+    const char* standardName;
+    Grid Model::*grid;
+    bool negated;
+};
+
+// In the order of the columns of the result field files.
+const FieldInfo kFields[] = {
+    {"bed_level", "_dep", "m", "bed level above the datum (negated still-water depth) used by the interval", "",
+     &Model::dep, true},
+    {"wavH", "wavH", "m", "wave height of the last wave period", "", &Model::wavH, false},
+    {"setup", "setup", "m", "mean water level (set-up, tide and long-period motion) at the end of the interval", "",
+     &Model::setup, false},
+    {"lfu", "lfu", "m s-1", "depth-averaged current in X at the end of the interval",
+     "barotropic_sea_water_x_velocity", &Model::curU, false},
+    {"lfv", "lfv", "m s-1", "depth-averaged current in Y at the end of the interval",
+     "barotropic_sea_water_y_velocity", &Model::curV, false},
+    {"sxx", "sxx", "m3 s-2", "radiation stress XX divided by water density", "", &Model::sxx, false},
+    {"sxy", "sxy", "m3 s-2", "radiation stress XY divided by water density", "", &Model::sxy, false},
+    {"syy", "syy", "m3 s-2", "radiation stress YY divided by water density", "", &Model::syy, false},
+    {"fx", "fx", "m2 s-2", "wave force per unit area in X divided by water density", "", &Model::fx, false},
+    {"fy", "fy", "m2 s-2", "wave force per unit area in Y divided by water density", "", &Model::fy, false},
+    {"tau", "tau", "Pa", "period-mean bed shear stress", "", &Model::tau, false},
+    {"maxtau", "maxtau", "Pa", "largest bed shear stress of the wave period", "", &Model::maxtau, false},
+    {"qbx", "qbx", "m2 s-1", "period-mean bedload transport rate in X", "", &Model::qbx, false},
+    {"qby", "qby", "m2 s-1", "period-mean bedload transport rate in Y", "", &Model::qby, false},
+    {"qsx", "qsx", "m2 s-1", "period-mean suspended-load transport rate in X", "", &Model::qsx, false},
+    {"qsy", "qsy", "m2 s-1", "period-mean suspended-load transport rate in Y", "", &Model::qsy, false},
+    {"bed_change", "_dh", "m",
+     "bed-level change over the wave period (positive = deposition), applied at the start of the next interval", "",
+     &Model::dh, true},
+    {"theta", "theta", "rad", "wave direction, anticlockwise from the X axis (-9 where undefined)", "",
+     &Model::theta, false},
+    {"vptwb", "vptwb", "m2", "breaking dissipation accumulated over the wave period", "", &Model::sumDiss, false},
+    {"eta", "eta", "m", "surface elevation at the end of the wave computation", "", &Model::etaOut, false},
+    {"kd", "kd", "1", "wave number times depth", "", &Model::kd, false},
+};
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::string utcNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char b[32];
+    std::strftime(b, sizeof b, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return b;
+}
+
+}  // namespace
+
+void NetCdfResults::check(int status, const char* what) const {
+    if (status != NC_NOERR)
+        throw StopError(path_ + ": the netCDF result file could not be written (" + what + "): " + nc_strerror(status));
+}
+
+NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
+    nx_ = static_cast<size_t>(m.ixEnd - m.ixStart + 1);
+    ny_ = static_cast<size_t>(m.jyEnd - m.jyStart + 1);
+    // A temporary name no other run can take: made exclusively, then opened by the library.
+    std::string tmpl = path_ + ".XXXXXX.part";
+    const int fd = mkstemps(tmpl.data(), 5);
+    if (fd < 0)
+        throw StopError(path_ + ": the netCDF result file could not be created in the output folder " + m.outDir);
+    ::close(fd);
+    tmp_ = tmpl;
+    int status = nc_create(tmp_.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_);
+    if (status != NC_NOERR) {
+        std::remove(tmp_.c_str());
+        ncid_ = -1;
+        check(status, "create");
+    }
+    try {
+        int old = 0;
+        check(nc_set_fill(ncid_, NC_NOFILL, &old), "fill mode");
+        auto text = [&](int var, const char* name, const std::string& v) {
+            check(nc_put_att_text(ncid_, var, name, v.size(), v.c_str()), name);
+        };
+        auto describe = [&](int var, const char* units, const std::string& longName) {
+            if (units) text(var, "units", units);
+            text(var, "long_name", longName);
+        };
+
+        // ---- global attributes ----
+        text(NC_GLOBAL, "Conventions", "CF-1.8");
+        text(NC_GLOBAL, "title", "Littoral results of the case " + m.cntPath);
+        text(NC_GLOBAL, "program", "Littoral");
+        text(NC_GLOBAL, "version", LITTORAL_VERSION);
+        text(NC_GLOBAL, "source", std::string("Littoral ") + LITTORAL_VERSION +
+                                      ": time-dependent mild-slope waves, shallow-water flow, sediment transport");
+        text(NC_GLOBAL, "history", utcNow() + " written by Littoral " + LITTORAL_VERSION);
+        text(NC_GLOBAL, "control_file", m.cntPath);
+        text(NC_GLOBAL, "control_file_text", readWholeFile(m.cntPath));
+        text(NC_GLOBAL, "coefficient_file", m.dataDir + m.coefFile);
+        text(NC_GLOBAL, "depth_file", m.dataDir + m.depFile);
+        text(NC_GLOBAL, "boundary_file", m.dataDir + m.bndFile);
+        text(NC_GLOBAL, "wave_file", m.dataDir + m.wavFile);
+        text(NC_GLOBAL, "tide_file", m.dataDir + m.tideFile);
+        text(NC_GLOBAL, "comment",
+             "One time step per output interval of one wave period; the fields are the single-precision values of "
+             "the model, the same as the columns of the result field files surfer<output_number>.csv (which round "
+             "them to 7 digits). x and y are the cell positions (i - 1) dx and (j - 1) dy of those files.");
+
+        // ---- dimensions and coordinates ----
+        int dTime = 0, dY = 0, dX = 0, dYr = 0, dXr = 0;
+        check(nc_def_dim(ncid_, "time", NC_UNLIMITED, &dTime), "dimension time");
+        check(nc_def_dim(ncid_, "y", ny_, &dY), "dimension y");
+        check(nc_def_dim(ncid_, "x", nx_, &dX), "dimension x");
+        check(nc_def_dim(ncid_, "y_ring", ny_ + 2, &dYr), "dimension y_ring");
+        check(nc_def_dim(ncid_, "x_ring", nx_ + 2, &dXr), "dimension x_ring");
+        auto axis = [&](const char* name, int dim, const char* ax, const std::string& longName, bool coordinate) {
+            int v = 0;
+            check(nc_def_var(ncid_, name, NC_DOUBLE, 1, &dim, &v), name);
+            describe(v, "m", longName);
+            if (coordinate) {
+                text(v, "axis", ax);
+                text(v, "standard_name", std::string("projection_") + (ax[0] == 'X' ? "x" : "y") + "_coordinate");
+            }
+            return v;
+        };
+        const int vx = axis("x", dX, "X", "X position of the cell (cell 1 at 0)", true);
+        const int vy = axis("y", dY, "Y", "Y position of the cell (cell 1 at 0)", true);
+        const int vxr = axis("x_ring", dXr, "X", "X position of the cell, ghost ring included", false);
+        const int vyr = axis("y_ring", dYr, "Y", "Y position of the cell, ghost ring included", false);
+        check(nc_def_var(ncid_, "time", NC_DOUBLE, 1, &dTime, &timeVar_), "time");
+        describe(timeVar_, "s", "model time at the end of the output interval");
+        text(timeVar_, "axis", "T");
+        check(nc_def_var(ncid_, "output_number", NC_INT, 1, &dTime, &numberVar_), "output_number");
+        describe(numberVar_, nullptr, "output number of the interval (result field file surfer<n>.csv)");
+
+        // ---- the result fields, one chunk per time step (rows split on very large grids) ----
+        const int dims3[3] = {dTime, dY, dX};
+        const size_t rowsPerChunk = std::max<size_t>(1, std::min(ny_, static_cast<size_t>(4u << 20) / nx_));
+        const size_t chunks[3] = {1, rowsPerChunk, nx_};
+        for (const FieldInfo& f : kFields) {
+            int v = 0;
+            check(nc_def_var(ncid_, f.name, NC_FLOAT, 3, dims3, &v), f.name);
+            check(nc_def_var_chunking(ncid_, v, NC_CHUNKED, chunks), "chunking");
+            check(nc_def_var_deflate(ncid_, v, 1, 1, 4), "compression");
+            describe(v, f.units, f.longName);
+            if (*f.standardName) text(v, "standard_name", f.standardName);
+            if (f.column[0] == '_') text(v, "csv_column", f.column);
+            fieldVars_.push_back(v);
+        }
+
+        // ---- input grids ----
+        const int dims2[2] = {dY, dX};
+        int vBed = 0, vFlag = 0, vCode = 0;
+        check(nc_def_var(ncid_, "initial_bed_level", NC_FLOAT, 2, dims2, &vBed), "initial_bed_level");
+        describe(vBed, "m", "bed level above the datum as read from the depth file (negated still-water depth)");
+        check(nc_def_var_deflate(ncid_, vBed, 1, 1, 4), "compression");
+        check(nc_def_var(ncid_, "cell_flag", NC_INT, 2, dims2, &vFlag), "cell_flag");
+        describe(vFlag, nullptr,
+                 "cell flag: sum of the closed faces 1 east, 2 north, 4 west, 8 south (15 land), or 16 n for the "
+                 "n-th listed boundary cell");
+        check(nc_def_var_deflate(ncid_, vFlag, 1, 1, 4), "compression");
+        const int dimsR[2] = {dYr, dXr};
+        check(nc_def_var(ncid_, "boundary_code", NC_INT, 2, dimsR, &vCode), "boundary_code");
+        describe(vCode, nullptr,
+                 "boundary codes, ghost ring included: the cell flag of an interior cell, the code of a ghost cell "
+                 "(0 plain edge, 16 periodic, 17 and up rows of the boundary-condition table)");
+        text(vCode, "coordinates", "y_ring x_ring");
+        check(nc_def_var_deflate(ncid_, vCode, 1, 1, 4), "compression");
+
+        // ---- boundary-condition table rows 17 ... nBndApprox ----
+        const int rows = m.nBndApprox >= 17 ? m.nBndApprox - 16 : 0;
+        int vRow = -1, vType = -1, vVal1 = -1, vVal2 = -1;
+        if (rows > 0) {
+            int dRow = 0;
+            check(nc_def_dim(ncid_, "bc_row", static_cast<size_t>(rows), &dRow), "dimension bc_row");
+            check(nc_def_var(ncid_, "bc_row", NC_INT, 1, &dRow, &vRow), "bc_row");
+            describe(vRow, nullptr, "row number of the flow boundary-condition table");
+            check(nc_def_var(ncid_, "bndType", NC_SHORT, 1, &dRow, &vType), "bndType");
+            describe(vType, nullptr, "boundary-condition type of the row");
+            check(nc_def_var(ncid_, "bndVal1", NC_FLOAT, 1, &dRow, &vVal1), "bndVal1");
+            describe(vVal1, nullptr, "first value of the row");
+            check(nc_def_var(ncid_, "bndVal2", NC_FLOAT, 1, &dRow, &vVal2), "bndVal2");
+            describe(vVal2, nullptr, "second value of the row");
+        }
+
+        // ---- coefficients, wave and tide values as scalar variables ----
+        struct Scalar { const char* name; nc_type type; double value; const char* units; const char* longName; };
+        const Scalar scalars[] = {
+            {"ixStart", NC_INT, double(m.ixStart), nullptr, "first computed cell in X"},
+            {"ixEnd", NC_INT, double(m.ixEnd), nullptr, "last computed cell in X"},
+            {"dx", NC_FLOAT, m.dx, "m", "cell width in X"},
+            {"jyStart", NC_INT, double(m.jyStart), nullptr, "first computed cell in Y"},
+            {"jyEnd", NC_INT, double(m.jyEnd), nullptr, "last computed cell in Y"},
+            {"dy", NC_FLOAT, m.dy, "m", "cell width in Y"},
+            {"nBndApprox", NC_SHORT, double(m.nBndApprox), nullptr, "highest row of the boundary-condition table"},
+            {"latitude", NC_FLOAT, m.latitude, "degree", "latitude of the site (for the Coriolis force)"},
+            {"fricCoef", NC_FLOAT, m.fricCoef, "1", "bottom friction coefficient"},
+            {"brkRatio", NC_FLOAT, m.brkRatio, "1", "breaking wave height to depth ratio"},
+            {"minDepth", NC_FLOAT, m.minDepth, "m", "minimum computational depth"},
+            {"spareParam", NC_FLOAT, m.spareParam, nullptr, "spare value of the coefficient file"},
+            {"tStart", NC_FLOAT, m.tStart, "s", "start time"},
+            {"tEnd", NC_FLOAT, m.tEnd, "s", "end time"},
+            {"shieldsCr", NC_FLOAT, m.shieldsCr, "1", "critical Shields number"},
+            {"grainSize", NC_FLOAT, m.grainSize, "m", "grain diameter"},
+            {"sedDensity", NC_FLOAT, m.sedDensity, "kg m-3", "sediment density"},
+            {"viscosity", NC_FLOAT, m.viscosity, "m2 s-1", "kinematic viscosity"},
+            {"bedloadCoef", NC_FLOAT, m.bedloadCoef, "1", "bedload coefficient"},
+            {"suspCoef", NC_FLOAT, m.suspCoef, "1", "suspended load coefficient"},
+            {"bndWave", NC_SHORT, double(m.bndWave), nullptr, "boundary code of the wave input cells"},
+            {"waveH0", NC_FLOAT, m.waveH0, "m", "incident wave height at the phase reference point"},
+            {"waveT0", NC_FLOAT, m.waveT0, "s", "wave period (the length of one output interval)"},
+            {"waveDir0", NC_FLOAT, m.waveDir0, "degree", "incident wave direction at the phase reference point"},
+            {"phaseX", NC_INT, double(m.phaseX), nullptr, "phase reference point, cell index in X"},
+            {"phaseY", NC_INT, double(m.phaseY), nullptr, "phase reference point, cell index in Y"},
+            {"nGroup", NC_FLOAT, m.nGroup, "1", "number of wave groups"},
+            {"groupAmp", NC_FLOAT, m.groupAmp, "1", "wave group amplitude"},
+            {"hmaxIrr", NC_FLOAT, m.hmaxIrr, "1", "cap factor of the irregular wave heights (0: wave groups)"},
+            {"tideLevel", NC_FLOAT, m.tideLevel, "m", "tide level"},
+            {"nBndCond", NC_SHORT, double(m.nBndCond), nullptr, "rows of the boundary-condition table in the tide file"},
+            {"hMax", NC_FLOAT, m.hMax, "m", "largest still-water depth plus tide over the grid"},
+        };
+        std::vector<int> scalarVars;
+        for (const Scalar& s : scalars) {
+            int v = 0;
+            check(nc_def_var(ncid_, s.name, s.type, 0, nullptr, &v), s.name);
+            describe(v, s.units, s.longName);
+            scalarVars.push_back(v);
+        }
+        check(nc_enddef(ncid_), "header");
+
+        // ---- values that do not change with time ----
+        std::vector<double> pos(std::max(nx_, ny_) + 2);
+        for (size_t k = 0; k < nx_ + 2; ++k) pos[k] = (m.ixStart - 2 + static_cast<int32_t>(k)) * static_cast<double>(m.dx);
+        check(nc_put_var_double(ncid_, vxr, pos.data()), "x_ring");
+        check(nc_put_var_double(ncid_, vx, pos.data() + 1), "x");
+        for (size_t k = 0; k < ny_ + 2; ++k) pos[k] = (m.jyStart - 2 + static_cast<int32_t>(k)) * static_cast<double>(m.dy);
+        check(nc_put_var_double(ncid_, vyr, pos.data()), "y_ring");
+        check(nc_put_var_double(ncid_, vy, pos.data() + 1), "y");
+
+        buf_.resize(nx_ * ny_);
+        std::vector<int> ints(nx_ * ny_);
+        for (size_t r = 0; r < ny_; ++r) {
+            const int32_t j = m.jyStart + static_cast<int32_t>(r);
+            for (size_t c = 0; c < nx_; ++c) {
+                const int32_t i = m.ixStart + static_cast<int32_t>(c);
+                buf_[r * nx_ + c] = -m.dep(i, j);
+                ints[r * nx_ + c] = m.cellFlag(i, j);
+            }
+        }
+        check(nc_put_var_float(ncid_, vBed, buf_.data()), "initial_bed_level");
+        check(nc_put_var_int(ncid_, vFlag, ints.data()), "cell_flag");
+        ints.assign((nx_ + 2) * (ny_ + 2), 0);
+        for (size_t r = 0; r < ny_ + 2; ++r) {
+            const int32_t j = m.jyStart - 1 + static_cast<int32_t>(r);
+            for (size_t c = 0; c < nx_ + 2; ++c) {
+                const int32_t i = m.ixStart - 1 + static_cast<int32_t>(c);
+                const bool ghost = i < m.ixStart || i > m.ixEnd || j < m.jyStart || j > m.jyEnd;
+                if (!ghost) {
+                    ints[r * (nx_ + 2) + c] = m.cellFlag(i, j);
+                } else {
+                    const int32_t p = m.bndPointNo(i, j);
+                    ints[r * (nx_ + 2) + c] = p >= 0 && p <= m.nBndCell ? m.bndCode(p) : 0;
+                }
+            }
+        }
+        check(nc_put_var_int(ncid_, vCode, ints.data()), "boundary_code");
+        if (rows > 0) {
+            std::vector<int> rowNo(rows);
+            std::vector<short> type(rows);
+            std::vector<float> v1(rows), v2(rows);
+            for (int k = 0; k < rows; ++k) {
+                rowNo[k] = 17 + k;
+                type[k] = m.bndType(17 + k);
+                v1[k] = m.bndVal1(17 + k);
+                v2[k] = m.bndVal2(17 + k);
+            }
+            check(nc_put_var_int(ncid_, vRow, rowNo.data()), "bc_row");
+            check(nc_put_var_short(ncid_, vType, type.data()), "bndType");
+            check(nc_put_var_float(ncid_, vVal1, v1.data()), "bndVal1");
+            check(nc_put_var_float(ncid_, vVal2, v2.data()), "bndVal2");
+        }
+        for (size_t k = 0; k < scalarVars.size(); ++k) {
+            const Scalar& s = scalars[k];
+            if (s.type == NC_FLOAT) {
+                const float f = static_cast<float>(s.value);
+                check(nc_put_var_float(ncid_, scalarVars[k], &f), s.name);
+            } else if (s.type == NC_SHORT) {
+                const short v = static_cast<short>(s.value);
+                check(nc_put_var_short(ncid_, scalarVars[k], &v), s.name);
+            } else {
+                const int v = static_cast<int>(s.value);
+                check(nc_put_var_int(ncid_, scalarVars[k], &v), s.name);
+            }
+        }
+        check(nc_sync(ncid_), "sync");
+    } catch (...) {
+        nc_close(ncid_);
+        ncid_ = -1;
+        std::remove(tmp_.c_str());
+        throw;
+    }
+}
+
+NetCdfResults::~NetCdfResults() {
+    if (ncid_ >= 0) nc_close(ncid_);
+    if (written_ == 0 && !tmp_.empty()) std::remove(tmp_.c_str());
+}
+
+void NetCdfResults::writeInterval(const Model& m, int16_t n, float timeSeconds) {
+    const size_t t = written_;
+    const size_t start[3] = {t, 0, 0};
+    const size_t count[3] = {1, ny_, nx_};
+    for (size_t f = 0; f < fieldVars_.size(); ++f) {
+        const Grid& g = m.*kFields[f].grid;
+        const bool neg = kFields[f].negated;
+        for (size_t r = 0; r < ny_; ++r) {
+            const float* row = g.at(m.ixStart, m.jyStart + static_cast<int32_t>(r));
+            float* out = buf_.data() + r * nx_;
+            if (neg) for (size_t c = 0; c < nx_; ++c) out[c] = -row[c];
+            else for (size_t c = 0; c < nx_; ++c) out[c] = row[c];
+        }
+        check(nc_put_vara_float(ncid_, fieldVars_[f], start, count, buf_.data()), kFields[f].name);
+    }
+    const double time = timeSeconds;
+    const int number = n;
+    check(nc_put_var1_double(ncid_, timeVar_, &t, &time), "time");
+    check(nc_put_var1_int(ncid_, numberVar_, &t, &number), "output_number");
+    check(nc_sync(ncid_), "sync");
+    // The first complete interval gives the file its name (replacing a file of an earlier run).
+    if (written_ == 0 && std::rename(tmp_.c_str(), path_.c_str()) != 0)
+        throw StopError(path_ + ": the netCDF result file could not be given its name (from " + tmp_ + ")");
+    ++written_;
+}
+
+void NetCdfResults::close() {
+    if (ncid_ < 0) return;
+    const int status = nc_close(ncid_);
+    ncid_ = -1;
+    check(status, "close");
+}
+
+}  // namespace littoral

@@ -1,0 +1,51 @@
+// The results of a case as one netCDF-4 file, results.nc in the output folder, following
+// the CF conventions 1.8: dimensions time (unlimited), y and x; the 21 fields of the result
+// field files as single-precision variables over (time, y, x), one time step per output
+// interval, chunked by time step and compressed; the input grids, coefficients, wave and
+// tide values beside them. Built only when the netCDF library is present.
+//
+// The file is written under a temporary name of its own, takes its final name once the
+// first interval is in it, and is synced after every interval: a run that is stopped or
+// killed leaves a readable file that holds every completed interval, and a file of that
+// name always belongs to one run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Model.h"
+
+namespace littoral {
+
+class NetCdfResults {
+public:
+    // Creates the file and writes everything that does not change with time; call before
+    // the flow scaling (minDepth is recorded in metres).
+    explicit NetCdfResults(const Model& m);
+    // Closes the file; a file that never received an interval is removed.
+    ~NetCdfResults();
+    NetCdfResults(const NetCdfResults&) = delete;
+    NetCdfResults& operator=(const NetCdfResults&) = delete;
+
+    // Appends the fields of the interval that ends at timeSeconds (output number n) and
+    // syncs the file to disk.
+    void writeInterval(const Model& m, int16_t n, float timeSeconds);
+    // Closes the file, reporting a failure.
+    void close();
+
+    // The final name: outDir + "results.nc".
+    const std::string& path() const { return path_; }
+
+private:
+    void check(int status, const char* what) const;
+
+    std::string path_, tmp_;
+    int ncid_ = -1;
+    int timeVar_ = -1, numberVar_ = -1;
+    std::vector<int> fieldVars_;
+    size_t nx_ = 0, ny_ = 0, written_ = 0;
+    std::vector<float> buf_;  // one field of one interval, y outer and x inner
+};
+
+}  // namespace littoral

@@ -1,0 +1,66 @@
+#include "output/ResultFiles.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "core/Error.h"
+#include "output/ResultFields.h"
+#ifdef LITTORAL_NETCDF
+#include "output/NetCdf.h"
+#endif
+
+namespace littoral {
+
+#ifndef LITTORAL_NETCDF
+// Complete type for the unique_ptr of a build without netCDF; never made.
+class NetCdfResults {
+public:
+    void writeInterval(const Model&, int16_t, float) {}
+};
+#endif
+
+bool netcdfAvailable() {
+#ifdef LITTORAL_NETCDF
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::string netcdfUnavailableMessage(const std::string& option) {
+    return option + ": this build has no netCDF output (the netCDF library, Debian package libnetcdf-dev, "
+                    "was not found when it was built); install it with scripts/setup.sh and build again";
+}
+
+void resultFormatsFromEnvironment(Model& m) {
+    const char* v = std::getenv("LITTORAL_NETCDF");
+    const std::string s = v ? v : "";
+    if (s.empty() || s == "0") {
+        m.netcdfResults = false;
+    } else if (s == "1") {
+        if (!netcdfAvailable()) throw StopError(netcdfUnavailableMessage("LITTORAL_NETCDF=1"));
+        m.netcdfResults = true;
+    } else {
+        throw StopError("the environment variable LITTORAL_NETCDF is \"" + s +
+                        "\": expected 1 (write results.nc beside the result files) or 0");
+    }
+}
+
+ResultFiles::ResultFiles(const Model& m) {
+    if (m.netcdfResults) {
+#ifdef LITTORAL_NETCDF
+        nc_ = std::make_unique<NetCdfResults>(m);
+#else
+        throw StopError(netcdfUnavailableMessage("the netCDF result file"));
+#endif
+    }
+}
+
+ResultFiles::~ResultFiles() = default;
+
+void ResultFiles::write(const Model& m, int16_t n, float timeSeconds) {
+    if (m.csvResults) writeResultFields(m, n, "surfer");
+    if (nc_) nc_->writeInterval(m, n, timeSeconds);
+}
+
+}  // namespace littoral
