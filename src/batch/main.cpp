@@ -101,11 +101,12 @@ private:
 };
 
 void usage() {
-    std::cout << "usage: littoral-batch [--netcdf] [--no-csv] CONTROL_FILE...\n"
+    std::cout << "usage: littoral-batch CONTROL_FILE...\n"
                  "  Runs each case control file (a name ending in cnt.txt) headless, one after another.\n"
                  "  A path is taken as given; a bare name is looked up in the data folder beside the program.\n"
                  "  Input files are read from the control file's folder; results are written below the\n"
                  "  folder \"output\" beside that folder. The exit status is 0 only when every case ran.\n"
+                 "Options (before or between the control files, for every case):\n"
                  "  --netcdf   also write the case's results as one netCDF file, results.nc\n"
                  "  --no-csv   leave out the result field files surferN.csv (the echo files stay)\n";
 }
