@@ -19,6 +19,10 @@ namespace littoral {
 
 namespace {
 
+// Deflate level of every variable (with the shuffle filter): level 1 gives nearly all the
+// compression of the higher levels on single-precision fields at a fraction of the time.
+constexpr int kDeflateLevel = 1;
+
 // One result field: the variable's name, the field file's column, units, long name,
 // CF standard name (empty where none fits), the grid and whether it is written negated.
 struct FieldInfo {
@@ -89,17 +93,16 @@ void NetCdfResults::check(int status, const char* what) const {
 NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
     nx_ = static_cast<size_t>(m.ixEnd - m.ixStart + 1);
     ny_ = static_cast<size_t>(m.jyEnd - m.jyStart + 1);
-    // A temporary name no other run can take: made exclusively, then opened by the library.
-    std::string tmpl = path_ + ".XXXXXX.part";
-    const int fd = mkstemps(tmpl.data(), 5);
-    if (fd < 0)
-        throw StopError(path_ + ": the netCDF result file could not be created in the output folder " + m.outDir);
-    ::close(fd);
-    tmp_ = tmpl;
-    int status = nc_create(tmp_.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_);
+    // A temporary name no other run can take: the library creates it only when it does not
+    // exist yet (with the permissions of any new file), another name is tried otherwise.
+    int status = NC_EEXIST;
+    for (unsigned k = 0; k < 100 && status == NC_EEXIST; ++k) {
+        tmp_ = path_ + "." + std::to_string(getpid()) + "-" + std::to_string(k) + ".part";
+        status = nc_create(tmp_.c_str(), NC_NETCDF4 | NC_NOCLOBBER, &ncid_);
+    }
     if (status != NC_NOERR) {
-        std::remove(tmp_.c_str());
         ncid_ = -1;
+        tmp_.clear();
         check(status, "create");
     }
     try {
@@ -168,7 +171,7 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
             int v = 0;
             check(nc_def_var(ncid_, f.name, NC_FLOAT, 3, dims3, &v), f.name);
             check(nc_def_var_chunking(ncid_, v, NC_CHUNKED, chunks), "chunking");
-            check(nc_def_var_deflate(ncid_, v, 1, 1, 4), "compression");
+            check(nc_def_var_deflate(ncid_, v, 1, 1, kDeflateLevel), "compression");
             describe(v, f.units, f.longName);
             if (*f.standardName) text(v, "standard_name", f.standardName);
             if (f.column[0] == '_') text(v, "csv_column", f.column);
@@ -180,19 +183,19 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         int vBed = 0, vFlag = 0, vCode = 0;
         check(nc_def_var(ncid_, "initial_bed_level", NC_FLOAT, 2, dims2, &vBed), "initial_bed_level");
         describe(vBed, "m", "bed level above the datum as read from the depth file (negated still-water depth)");
-        check(nc_def_var_deflate(ncid_, vBed, 1, 1, 4), "compression");
+        check(nc_def_var_deflate(ncid_, vBed, 1, 1, kDeflateLevel), "compression");
         check(nc_def_var(ncid_, "cell_flag", NC_INT, 2, dims2, &vFlag), "cell_flag");
         describe(vFlag, nullptr,
                  "cell flag: sum of the closed faces 1 east, 2 north, 4 west, 8 south (15 land), or 16 n for the "
                  "n-th listed boundary cell");
-        check(nc_def_var_deflate(ncid_, vFlag, 1, 1, 4), "compression");
+        check(nc_def_var_deflate(ncid_, vFlag, 1, 1, kDeflateLevel), "compression");
         const int dimsR[2] = {dYr, dXr};
         check(nc_def_var(ncid_, "boundary_code", NC_INT, 2, dimsR, &vCode), "boundary_code");
         describe(vCode, nullptr,
                  "boundary codes, ghost ring included: the cell flag of an interior cell, the code of a ghost cell "
                  "(0 plain edge, 16 periodic, 17 and up rows of the boundary-condition table)");
         text(vCode, "coordinates", "y_ring x_ring");
-        check(nc_def_var_deflate(ncid_, vCode, 1, 1, 4), "compression");
+        check(nc_def_var_deflate(ncid_, vCode, 1, 1, kDeflateLevel), "compression");
 
         // ---- boundary-condition table rows 17 ... nBndApprox ----
         const int rows = m.nBndApprox >= 17 ? m.nBndApprox - 16 : 0;

@@ -225,7 +225,9 @@ TEST(NetCdfResults, EveryValueEqualsTheModelBitForBitAndTheCsvFilesWithinTheirRo
         }
     }
     for (int f : {1, 2, 3, 5, 8, 10, 12, 17, 19, 20}) EXPECT_TRUE(anyNonZero[f]) << kExpected[f].var << " all zero";
-    // Nothing left under a temporary name.
+    // Made with the permissions of any new file, like the field files; nothing left under a
+    // temporary name.
+    EXPECT_EQ(fs::status(out / "results.nc").permissions(), fs::status(out / "surfer0.csv").permissions());
     for (const auto& name : dir.outputFiles("small")) EXPECT_EQ(name.find(".part"), std::string::npos) << name;
 }
 
