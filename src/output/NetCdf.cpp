@@ -3,7 +3,9 @@
 #include <netcdf.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -86,8 +88,10 @@ std::string utcNow() {
 }  // namespace
 
 void NetCdfResults::check(int status, const char* what) const {
-    if (status != NC_NOERR)
-        throw StopError(path_ + ": the netCDF result file could not be written (" + what + "): " + nc_strerror(status));
+    if (status == NC_NOERR) return;
+    const int err = errno;  // the system's reason, when the library stopped on one
+    throw StopError(path_ + ": the netCDF result file could not be written (" + what + "): " + nc_strerror(status) +
+                    (err ? std::string(" (") + std::strerror(err) + ")" : std::string()));
 }
 
 NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
@@ -162,6 +166,12 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         text(timeVar_, "axis", "T");
         check(nc_def_var(ncid_, "output_number", NC_INT, 1, &dTime, &numberVar_), "output_number");
         describe(numberVar_, nullptr, "output number of the interval (result field file surfer<n>.csv)");
+        // Written after the interval's fields are on disk: an interval cut off while its
+        // fields were written keeps the fill value here and shows as missing.
+        const double timeFill = NC_FILL_DOUBLE;
+        const int numberFill = NC_FILL_INT;
+        check(nc_def_var_fill(ncid_, timeVar_, 0, &timeFill), "time fill value");
+        check(nc_def_var_fill(ncid_, numberVar_, 0, &numberFill), "output_number fill value");
 
         // ---- the result fields, one chunk per time step (rows split on very large grids) ----
         const int dims3[3] = {dTime, dY, dX};
@@ -332,11 +342,14 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
 }
 
 NetCdfResults::~NetCdfResults() {
-    if (ncid_ >= 0) nc_close(ncid_);
+    // After a failed write only what the last sync left on disk is kept.
+    if (ncid_ >= 0) failed_ ? nc_abort(ncid_) : nc_close(ncid_);
     if (written_ == 0 && !tmp_.empty()) std::remove(tmp_.c_str());
 }
 
 void NetCdfResults::writeInterval(const Model& m, int16_t n, float timeSeconds) {
+    failed_ = true;  // until the interval is synced
+    errno = 0;
     const size_t t = written_;
     const size_t start[3] = {t, 0, 0};
     const size_t count[3] = {1, ny_, nx_};
@@ -353,9 +366,13 @@ void NetCdfResults::writeInterval(const Model& m, int16_t n, float timeSeconds) 
     }
     const double time = timeSeconds;
     const int number = n;
-    check(nc_put_var1_double(ncid_, timeVar_, &t, &time), "time");
-    check(nc_put_var1_int(ncid_, numberVar_, &t, &number), "output_number");
+    // The fields reach the disk first; the time and number, which mark the interval as
+    // complete, only after them.
     check(nc_sync(ncid_), "sync");
+    check(nc_put_var1_int(ncid_, numberVar_, &t, &number), "output_number");
+    check(nc_put_var1_double(ncid_, timeVar_, &t, &time), "time");
+    check(nc_sync(ncid_), "sync");
+    failed_ = false;
     // The first complete interval gives the file its name (replacing a file of an earlier run).
     if (written_ == 0 && std::rename(tmp_.c_str(), path_.c_str()) != 0)
         throw StopError(path_ + ": the netCDF result file could not be given its name (from " + tmp_ + ")");

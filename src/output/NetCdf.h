@@ -45,6 +45,7 @@ private:
     int timeVar_ = -1, numberVar_ = -1;
     std::vector<int> fieldVars_;
     size_t nx_ = 0, ny_ = 0, written_ = 0;
+    bool failed_ = false;  // an interval's write stopped before its sync
     std::vector<float> buf_;  // one field of one interval, y outer and x inner
 };
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -347,6 +348,69 @@ TEST(NetCdfResults, TheDesktopVariableIsCheckedByValue) {
     unsetenv("LITTORAL_NETCDF");
     resultFormatsFromEnvironment(m);
     EXPECT_FALSE(m.netcdfResults);
+}
+
+TEST(NetCdfResults, ADiskFullInTheMiddleOfAnIntervalKeepsTheIntervalsBefore) {
+    // A grid whose interval spans many pages, written without the field files.
+    CaseDir dir("netcdf-full-disk");
+    SmallCase c = sampleSmallCase();
+    c.coef.ixEnd = 120;
+    c.coef.jyEnd = 90;
+    c.coef.dx = c.coef.dy = 1;
+    c.slope = 0.02f;
+    const std::string exe = std::string(LITTORAL_BATCH_EXE) + " --netcdf --no-csv ";
+    auto run = [&](const std::string& name) {
+        const std::string log = (dir.root / "log.txt").string();
+        const int st = std::system((exe + (dir.data / (name + "cnt.txt")).string() + " > " + log + " 2>&1").c_str());
+        return std::pair{WIFEXITED(st) ? WEXITSTATUS(st) : -1, readFile(log)};
+    };
+    c.coef.tEnd = 30;  // six intervals
+    c.write(dir, "ref");
+    ASSERT_EQ(run("ref").first, 0);
+    const uintmax_t six = fs::file_size(dir.output / "ref" / "results.nc");
+    c.coef.tEnd = 6;  // two intervals
+    c.write(dir, "ref2");
+    ASSERT_EQ(run("ref2").first, 0);
+    const uintmax_t two = fs::file_size(dir.output / "ref2" / "results.nc");
+    ASSERT_GT(six - two, 4u * 65536) << "an interval must span pages";
+
+    // Room for the echo files and about four intervals.
+    uintmax_t echo = 0;
+    for (const auto& n : dir.outputFiles("ref")) echo += fs::file_size(dir.output / "ref" / n) + 4096;
+    echo -= six;
+    c.coef.tEnd = 30;
+    c.write(dir, "full");
+    fs::create_directories(dir.output / "full");
+    const uintmax_t size = echo + two + (six - two) / 2 + 8 * 4096;
+    if (mount("littoral-test", (dir.output / "full").c_str(), "tmpfs", 0, ("size=" + std::to_string(size)).c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    const auto [status, log] = run("full");
+    struct Unmount { fs::path at; ~Unmount() { umount2(at.c_str(), MNT_DETACH); } } unmount{dir.output / "full"};
+    EXPECT_EQ(status, 1) << log;
+    EXPECT_NE(log.find((dir.output / "full" / "results.nc").string() + ": the netCDF result file could not be written"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("No space left on device"), std::string::npos) << log;
+
+    // Readable; every interval with a time holds the complete run's values; an interval cut
+    // off while written can only be the last, and has no time.
+    NcReader cut(dir.output / "full" / "results.nc"), ref(dir.output / "ref" / "results.nc");
+    const size_t nt = cut.dim("time"), nx = 120, ny = 90;
+    ASSERT_GE(nt, 3u);
+    ASSERT_LT(nt, 6u);
+    const auto time = cut.all<double>("time", nt, nc_get_var_double);
+    size_t complete = 0;
+    for (size_t t = 0; t < nt; ++t) {
+        if (time[t] == NC_FILL_DOUBLE) {
+            EXPECT_EQ(t, nt - 1) << "only the last interval may be cut off";
+            continue;
+        }
+        ++complete;
+        for (int f = 0; f < kFields; ++f) {
+            const auto a = cut.slab(kExpected[f].var, t, ny, nx), b = ref.slab(kExpected[f].var, t, ny, nx);
+            EXPECT_EQ(firstBitDifference(a.data(), b.data(), nx * ny), -1) << kExpected[f].var << " of interval " << t;
+        }
+    }
+    EXPECT_GE(complete, 3u);
 }
 
 #endif  // LITTORAL_NETCDF
