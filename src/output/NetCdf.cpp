@@ -62,7 +62,7 @@ const FieldInfo kFields[] = {
     {"bed_change", "_dh", "m",
      "bed-level change over the wave period (positive = deposition), applied at the start of the next interval", "",
      &Model::dh, true},
-    {"theta", "theta", "rad", "wave direction, anticlockwise from the X axis (-9 where undefined)", "",
+    {"theta", "theta", "rad", "wave direction, measured from the X axis towards the Y axis (-9 where undefined)", "",
      &Model::theta, false},
     {"vptwb", "vptwb", "m2", "breaking dissipation accumulated over the wave period", "", &Model::sumDiss, false},
     {"eta", "eta", "m", "surface elevation at the end of the wave computation", "", &Model::etaOut, false},
