@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <cmath>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 
 #include "app/RunCase.h"
@@ -27,6 +29,38 @@ double dpiY() {
 }
 }  // namespace
 
+void FileListBox::keyPressEvent(QKeyEvent* e) {
+    if (frozen_) {  // no key moves or toggles an entry during the runs
+        e->accept();
+        return;
+    }
+    const QListWidgetItem* before = currentItem();
+    const bool selectedBefore = before && before->isSelected();
+    QListWidget::keyPressEvent(e);
+    const QListWidgetItem* after = currentItem();
+    if (after && (after != before || after->isSelected() != selectedBefore) && keyboardClick) keyboardClick();
+}
+
+void FileListBox::mousePressEvent(QMouseEvent* e) {
+    if (frozen_) e->accept();
+    else QListWidget::mousePressEvent(e);
+}
+
+void FileListBox::mouseMoveEvent(QMouseEvent* e) {
+    if (frozen_) e->accept();
+    else QListWidget::mouseMoveEvent(e);
+}
+
+void FileListBox::mouseReleaseEvent(QMouseEvent* e) {
+    if (frozen_) e->accept();
+    else QListWidget::mouseReleaseEvent(e);
+}
+
+void FileListBox::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (frozen_) e->accept();
+    else QListWidget::mouseDoubleClickEvent(e);
+}
+
 int frmCnt::twipsX(int tw) { return static_cast<int>(std::lround(tw * dpiX() / 1440.0)); }
 int frmCnt::twipsY(int tw) { return static_cast<int>(std::lround(tw * dpiY() / 1440.0)); }
 
@@ -36,7 +70,7 @@ frmCnt::frmCnt(const QString& appDir, QWidget* parent) : QWidget(parent), appDir
     auto place = [](QWidget* w, int l, int t, int wd, int ht) {
         w->setGeometry(twipsX(l), twipsY(t), twipsX(wd), twipsY(ht));
     };
-    FlCnt = new QListWidget(this);
+    FlCnt = new FileListBox(this);
     FlCnt->setObjectName("FlCnt");
     FlCnt->setSelectionMode(QAbstractItemView::MultiSelection);
     place(FlCnt, 120, 120, 3495, 1530);
@@ -51,6 +85,7 @@ frmCnt::frmCnt(const QString& appDir, QWidget* parent) : QWidget(parent), appDir
     place(LstInpfile, 3720, 120, 5775, 4560);
 
     connect(FlCnt, &QListWidget::itemClicked, this, [this] { FlCnt_Click(); });
+    FlCnt->keyboardClick = [this] { FlCnt_Click(); };
     connect(LstCntFile, &QListWidget::itemClicked, this, [this] { LstCntFile_Click(); });
     connect(CmdGo, &QPushButton::clicked, this, [this] { CmdGo_Click(); });
     Form_Load();
@@ -113,6 +148,11 @@ void frmCnt::CmdGo_Click() {
     if (CmdGo->text() != "run") return;
     CmdGo->setText("running");
     LstCntFile->clear();
+    // The batch is what is selected now: later clicks change neither it nor the list.
+    FlCnt->freeze();
+    casesToRun_.clear();
+    for (int k = 0; k < FlCnt->count(); ++k)
+        if (FlCnt->item(k)->isSelected()) casesToRun_ << FlCnt->item(k)->text();
     runRequested_ = true;
     // The cases run outside the window system's dispatch (see main), so that closing the
     // window or a failed case can end the program at once.
@@ -120,13 +160,10 @@ void frmCnt::CmdGo_Click() {
 }
 
 void frmCnt::runSelectedCases(Model& m, RunHost& host) {
-    const int count = FlCnt->count();
-    for (int k = 0; k < count; ++k) {
-        QListWidgetItem* item = FlCnt->item(k);
-        if (!item->isSelected()) continue;
-        cntPath = (folder_ + "/" + item->text()).toStdString();
+    for (const QString& name : casesToRun_) {
+        cntPath = (folder_ + "/" + name).toStdString();
         LstInpfile->clear();
-        LstInpfile->addItem(item->text());
+        LstInpfile->addItem(name);
         m.cntPath = cntPath;
         m.dataDir = (folder_ + "/").toStdString();
         m.outBase = outBase;

@@ -15,6 +15,28 @@ namespace littoral {
 struct Model;
 struct RunHost;
 
+// The file list box FlCnt: several entries selectable at once. Selecting with the keyboard
+// (the arrows move to an entry, space toggles it) reports itself as a click does. Once
+// frozen, clicks and keys leave the selection and the current entry as they are.
+class FileListBox : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+    // Called after a key has moved the current entry or toggled its selection.
+    std::function<void()> keyboardClick;
+    void freeze() { frozen_ = true; }
+    bool frozen() const { return frozen_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    bool frozen_ = false;
+};
+
 class frmCnt : public QWidget {
     Q_OBJECT
 public:
@@ -22,7 +44,7 @@ public:
     explicit frmCnt(const QString& appDir, QWidget* parent = nullptr);
 
     // Controls, by their names in the program.
-    QListWidget* FlCnt;
+    FileListBox* FlCnt;
     QPushButton* CmdGo;
     QListWidget* LstCntFile;
     QListWidget* LstInpfile;
@@ -41,8 +63,11 @@ public:
     bool runRequested() const { return runRequested_; }
     // True once the user has closed the window.
     bool closed() const { return closed_; }
-    // Runs every selected entry of FlCnt in list order (runCase for each).
+    // Runs the entries of FlCnt that were selected when CmdGo was pressed, in list order
+    // (runCase for each). The selection is frozen from that press on.
     void runSelectedCases(Model& m, RunHost& host);
+    // The file names of those entries.
+    const QStringList& casesToRun() const { return casesToRun_; }
 
     // Appends a line to LstInpfile and keeps it in view.
     void appendProgress(const QString& line);
@@ -58,6 +83,7 @@ private:
     void fillWithFields(QListWidget* list, const QString& path);
     QString folder_;
     QString appDir_;
+    QStringList casesToRun_;
     bool runRequested_ = false;
     bool closed_ = false;
 };

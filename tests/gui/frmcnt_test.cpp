@@ -157,6 +157,69 @@ private slots:
         QVERIFY(!w.closed());
     }
 
+    void theKeyboardSelectsAsAClickDoes() {
+        CaseDir dir("gui-cnt-keys");
+        writeCases(dir);
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.FlCnt->setFocus();
+        w.FlCnt->setCurrentRow(rowOf(w.FlCnt, "acnt.txt"), QItemSelectionModel::NoUpdate);
+        // An arrow moves to the next file and shows its fields, as a click does.
+        QTest::keyClick(w.FlCnt, Qt::Key_Down);
+        QCOMPARE(w.FlCnt->currentItem()->text(), QString("bcnt.txt"));
+        QVERIFY(w.CmdGo->isEnabled());
+        QCOMPARE(w.LstCntFile->count(), 10);
+        QVERIFY(QString::fromStdString(w.cntPath).endsWith("/data/bcnt.txt"));
+        // Space selects it; a second space deselects it, a third selects it again.
+        QTest::keyClick(w.FlCnt, Qt::Key_Space);
+        QVERIFY(w.FlCnt->currentItem()->isSelected());
+        QTest::keyClick(w.FlCnt, Qt::Key_Space);
+        QVERIFY(!w.FlCnt->currentItem()->isSelected());
+        w.LstCntFile->clear();
+        QTest::keyClick(w.FlCnt, Qt::Key_Space);
+        QVERIFY(w.FlCnt->currentItem()->isSelected());
+        QCOMPARE(w.LstCntFile->count(), 10);  // shown again, as after a click
+        QTest::keyClick(w.FlCnt, Qt::Key_Return, Qt::NoModifier);  // no file moved: nothing
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QCOMPARE(w.casesToRun(), QStringList{"bcnt.txt"});
+    }
+
+    void clicksAndKeysDuringTheRunLeaveTheSelectionAndTheBatchAlone() {
+        CaseDir dir("gui-cnt-frozen");
+        writeCases(dir);
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "emptycnt.txt"));
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        QCOMPARE(w.CmdGo->text(), QString("running"));
+        const QStringList batch{"acnt.txt", "emptycnt.txt"};
+        QCOMPARE(w.casesToRun(), batch);
+        auto selected = [&] {
+            QStringList r;
+            for (int k = 0; k < w.FlCnt->count(); ++k)
+                if (w.FlCnt->item(k)->isSelected()) r << w.FlCnt->item(k)->text();
+            return r;
+        };
+        // Clicks that would add and drop entries, a double click, keys that would move,
+        // toggle and select all.
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
+        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        QTest::mouseDClick(w.FlCnt->viewport(), Qt::LeftButton, {},
+                           w.FlCnt->visualItemRect(w.FlCnt->item(rowOf(w.FlCnt, "gonecnt.txt"))).center());
+        w.FlCnt->setFocus();
+        const QListWidgetItem* current = w.FlCnt->currentItem();
+        for (int key : {int(Qt::Key_Down), int(Qt::Key_Space), int(Qt::Key_Up), int(Qt::Key_Space)})
+            QTest::keyClick(w.FlCnt, Qt::Key(key));
+        QTest::keyClick(w.FlCnt, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w.FlCnt->currentItem(), current);
+        QCOMPARE(selected(), batch);
+        QCOMPARE(w.casesToRun(), batch);
+        QCOMPARE(w.LstCntFile->count(), 0);
+    }
+
     void aPressWithEveryEntryDeselectedRunsNothing() {
         CaseDir dir("gui-cnt-none");
         SmallCase a;
