@@ -20,9 +20,14 @@ void frmIgwPicture::graphUVEta(const Model& m, const Grid&, const Grid&, float, 
                                float mininp, float maxinp) {
     // Caption and picture come from the same range; the window shows both at the next
     // event pump.
-    const std::string caption = drawSetupPicture(Picture1->picture(), m, eta, aaa, mininp, maxinp);
-    setWindowTitle(QString::fromStdString(caption));
-    Picture1->update();
+    PlotReading& r = Picture1->reading();
+    const std::string caption = drawSetupPicture(Picture1->picture(), m, eta, aaa, mininp, maxinp, &r.field);
+    r.scale = setupPictureScale(m);
+    r.dx = m.dx;
+    r.dy = m.dy;
+    r.quantity = "water level above the tide level";
+    r.valid = true;
+    showDrawing(caption);
 }
 
 }  // namespace littoral

@@ -20,9 +20,14 @@ void frmOvalin::PictureSize(int32_t xtop, int32_t ytop, int32_t xlength, int32_t
 
 void frmOvalin::plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
                        float maxinp) {
-    const std::string caption = drawEtaPicture(Picture1->picture(), m, outfile, dataxy, aaa, mininp, maxinp);
-    setWindowTitle(QString::fromStdString(caption));
-    Picture1->update();
+    PlotReading& r = Picture1->reading();
+    const std::string caption = drawEtaPicture(Picture1->picture(), m, outfile, dataxy, aaa, mininp, maxinp, &r.field);
+    r.scale = etaPictureScale(m);
+    r.dx = m.dx;
+    r.dy = m.dy;
+    r.quantity = QString::fromStdString(outfile);
+    r.valid = true;
+    showDrawing(caption);
 }
 
 }  // namespace littoral

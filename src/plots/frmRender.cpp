@@ -85,6 +85,26 @@ void requireImage(const QImage& img, const std::string& what) {
         throw StopError(what + ": the picture must hold 32-bit RGB pixels");
 }
 
+// Starts the record of a drawing over i0..i1 x j0..j1.
+void startDrawn(DrawnField* d, const ScaleRange& range, int32_t i0, int32_t i1, int32_t j0, int32_t j1) {
+    if (!d) return;
+    d->range = range;
+    d->i0 = i0;
+    d->i1 = i1;
+    d->j0 = j0;
+    d->j1 = j1;
+    const size_t n = static_cast<size_t>(i1 - i0 + 1) * static_cast<size_t>(j1 - j0 + 1);
+    d->values.resize(n);
+    d->land.resize(n);
+}
+
+void keepDrawn(DrawnField* d, int32_t i, int32_t j, float v, bool land) {
+    if (!d) return;
+    const size_t k = d->index(i, j);
+    d->values[k] = v;
+    d->land[k] = land;
+}
+
 QImage blankPicture(const Model& m, double dpi) {
     int w = 0, h = 0;
     pictureSizeFor(m, dpi, dpi, w, h);
@@ -123,7 +143,7 @@ PictureScale setupPictureScale(const Model& m) {
 }
 
 std::string drawEtaPicture(QImage& img, const Model& m, const std::string& outfile, const Grid& dataxy, float aaa,
-                           float mininp, float maxinp) {
+                           float mininp, float maxinp, DrawnField* drawn) {
     const int32_t i0 = m.ixStart - 1, i1 = m.ixEnd + 1, j0 = m.jyStart - 1, j1 = m.jyEnd + 1;
     requireCovers(dataxy, i0, i1, j0, j1, "the grid plot of " + outfile);
     requireFlags(m, i0, i1, j0, j1, "the grid plot of " + outfile);
@@ -137,15 +157,19 @@ std::string drawEtaPicture(QImage& img, const Model& m, const std::string& outfi
     PixelCanvas canvas(img, etaPictureScale(m));
     constexpr int pen = 3;
     canvas.box(i0, j0, i1, j1, pen, argb(kBlack));
+    startDrawn(drawn, range, i0, i1, j0, j1);
     for (int32_t i = i0; i <= i1; ++i)
         for (int32_t j = j0; j <= j1; ++j) {
             const float v = static_cast<float>(static_cast<double>(dataxy(i, j)) * aaa);
-            canvas.point(i, j, pen, argb(range.colour(v, m.cellFlag(i, j) == kLandFlag)));
+            const bool land = m.cellFlag(i, j) == kLandFlag;
+            canvas.point(i, j, pen, argb(range.colour(v, land)));
+            keepDrawn(drawn, i, j, v, land);
         }
     return outfile + "    " + captionNumber(range.lo) + "_" + captionNumber(range.hi);
 }
 
-std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float aaa, float mininp, float maxinp) {
+std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float aaa, float mininp, float maxinp,
+                             DrawnField* drawn) {
     const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
     requireCovers(eta, i0, i1, j0, j1, "the graph of the water level");
     requireFlags(m, i0, i1, j0, j1, "the graph of the water level");
@@ -162,9 +186,14 @@ std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float
     img.fill(Qt::white);
     PixelCanvas canvas(img, setupPictureScale(m));
     constexpr int pen = 3;
+    startDrawn(drawn, range, i0, i1, j0, j1);
     for (int32_t i = i0; i <= i1; ++i)
-        for (int32_t j = j0; j <= j1; ++j)
-            canvas.point(i, j, pen, argb(range.colour(level(i, j), m.cellFlag(i, j) == kLandFlag)));
+        for (int32_t j = j0; j <= j1; ++j) {
+            const float v = level(i, j);
+            const bool land = m.cellFlag(i, j) == kLandFlag;
+            canvas.point(i, j, pen, argb(range.colour(v, land)));
+            keepDrawn(drawn, i, j, v, land);
+        }
     return "lfuvw  " + captionNumber(range.lo) + "_" + captionNumber(range.hi);
 }
 

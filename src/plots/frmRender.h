@@ -43,13 +43,29 @@ void pictureSizeFor(const Model& m, double dpiX, double dpiY, int& width, int& h
 PictureScale etaPictureScale(const Model& m);
 PictureScale setupPictureScale(const Model& m);
 
+// What one drawing showed, for reading its cells back: the range of the colour scale and
+// the values drawn over the cells i0..i1 x j0..j1 (i outer, j inner), with their land
+// flags. Its storage is reused from drawing to drawing of the same grid.
+struct DrawnField {
+    ScaleRange range;
+    int32_t i0 = 0, i1 = -1, j0 = 0, j1 = -1;
+    std::vector<float> values;
+    std::vector<uint8_t> land;
+    bool holds(int32_t i, int32_t j) const { return i >= i0 && i <= i1 && j >= j0 && j <= j1; }
+    size_t index(int32_t i, int32_t j) const {
+        return static_cast<size_t>(i - i0) * static_cast<size_t>(j1 - j0 + 1) + static_cast<size_t>(j - j0);
+    }
+};
+
 // Draws the grid plot onto img (not erased) and returns the caption,
-// outfile + four blanks + lo + "_" + hi. img must be of Format_RGB32.
+// outfile + four blanks + lo + "_" + hi. img must be of Format_RGB32. With `drawn`, also
+// keeps the range and the values drawn.
 std::string drawEtaPicture(QImage& img, const Model& m, const std::string& outfile, const Grid& dataxy, float aaa,
-                           float mininp, float maxinp);
+                           float mininp, float maxinp, DrawnField* drawn = nullptr);
 // Erases img to white, draws the graph of eta·aaa - tideLevel and returns the caption,
-// "lfuvw  " + lo + "_" + hi. img must be of Format_RGB32.
-std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float aaa, float mininp, float maxinp);
+// "lfuvw  " + lo + "_" + hi. img must be of Format_RGB32. With `drawn`, as above.
+std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float aaa, float mininp, float maxinp,
+                             DrawnField* drawn = nullptr);
 
 // The same on a fresh picture of the window's size at `dpi` (white background).
 QImage renderEtaPicture(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,

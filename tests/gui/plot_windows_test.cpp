@@ -2,6 +2,7 @@
 // captions, the colours on the picture, land grey, the ghost ring in the grid plot only,
 // and their reuse by the desktop host from case to case.
 #include <QScreen>
+#include <QWindow>
 #include <QtTest>
 
 #include "GuiSupport.h"
@@ -28,6 +29,12 @@ bool hasColour(const QImage& img, QRgb c) {
         for (int x = 0; x < img.width(); ++x)
             if (img.pixel(x, y) == c) return true;
     return false;
+}
+
+// Waits until a window manager, where there is one, has put its frame round w.
+bool framed(const QWidget& w) {
+    if (QGuiApplication::platformName() != "xcb") return true;
+    return QTest::qWaitFor([&] { return w.windowHandle()->frameMargins().top() > 0; }, 5000);
 }
 
 }  // namespace
@@ -74,6 +81,100 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.frameGeometry().topLeft(), QPoint(0, px(1870, true)));
         QCOMPARE(w.Picture1->geometry(), QRect(0, 0, px(620), px(420, true)));
+    }
+
+    void theOuterSizeIncludesTheFrameOfTheWindowManager() {
+        // On a desktop with a window manager (the X server of the xvfb run of this test)
+        // the frame and title bar come after the window is shown; on the offscreen
+        // platform they are empty. Either way the outer sizes and places are those given.
+        Model m;
+        makeGrid(m, 1, 30, 1, 20);
+        frmOvalin ov(m);
+        frmIgwPicture gr(m);
+        ov.show();
+        gr.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&ov));
+        QVERIFY(QTest::qWaitForWindowExposed(&gr));
+        QVERIFY(framed(ov) && framed(gr));
+        auto outer = [](const QWidget& w) { return w.windowHandle()->frameGeometry(); };
+        QTRY_COMPARE(outer(ov), QRect(0, px(1000, true), px(620 + 160), px(420 + 420, true)));
+        QTRY_COMPARE(outer(gr), QRect(0, px(1870, true), px(620 + 160), px(420 + 420, true)));
+        // The graph window starts below the grid plot window's frame: no overlap.
+        QVERIFY2(outer(gr).top() > outer(ov).bottom(),
+                 qPrintable(QString("grid plot ends at %1, graph starts at %2")
+                                .arg(outer(ov).bottom())
+                                .arg(outer(gr).top())));
+        const QMargins f = ov.windowHandle()->frameMargins();
+        QCOMPARE(ov.size(), QSize(px(780) - f.left() - f.right(), px(840, true) - f.top() - f.bottom()));
+        QCOMPARE(ov.Picture1->geometry(), QRect(0, 0, px(620), px(420, true)));
+        QVERIFY(!ov.legend->isVisible());
+    }
+
+    void anEnlargedWindowScalesItsPictureAndShowsALegend() {
+        Model m;
+        makeGrid(m, 1, 30, 1, 20);
+        m.dx = 2.5f;
+        m.dy = 4;
+        for (int i = 0; i <= 31; ++i)
+            for (int j = 0; j <= 21; ++j) m.eta(i, j) = 0.01f * static_cast<float>(i - 10);
+        m.cellFlag(25, 15) = 15;
+        frmOvalin w(m);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(framed(w));
+        w.plotxy(m, "eta", m.eta, 1.0f, 1, 1);
+        QTRY_COMPARE(w.size(), w.formClientSize());
+        const QImage drawn = w.Picture1->picture();
+        const QSize natural = w.size();
+        QCOMPARE(w.Picture1->size(), drawn.size());
+
+        // The small window: the hover text gives the colour range even off the cells.
+        QVERIFY2(w.Picture1->hoverText(QPoint(-5, -5)) == "colours: -0.1 m red, 0 white, 0.21 m blue",
+                 qPrintable(w.Picture1->hoverText(QPoint(-5, -5))));
+
+        // Four times the picture with room for the legend below it.
+        w.resize(drawn.width() * 4, drawn.height() * 4 + frmPlotLegend::kHeight);
+        QTRY_VERIFY(w.legend->isVisible());
+        const QSize big = w.Picture1->size();
+        QCOMPARE(big, drawn.size() * 4);
+        QVERIFY(w.legend->geometry().top() >= w.Picture1->geometry().bottom());
+        // Same proportions, same picture: the drawing is not redone, only shown larger.
+        QVERIFY(std::abs(double(big.width()) / big.height() - double(drawn.width()) / drawn.height()) < 0.05);
+        QCOMPARE(w.Picture1->picture(), drawn);
+        QTest::qWait(20);
+        const QImage shown = w.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), big);
+        // A cell in the enlarged picture: the colour the cell was drawn in, and the hover
+        // text names the cell, its position (cell 1 at 0) and value.
+        const PictureScale s = etaPictureScale(m);
+        const QPoint inImage = pixelAt(drawn, s, 20, 7);
+        const QPoint onScreen(static_cast<int>((inImage.x() + 0.5) * big.width() / drawn.width()),
+                              static_cast<int>((inImage.y() + 0.5) * big.height() / drawn.height()));
+        QCOMPARE(rgbAt(shown, onScreen), rgbAt(drawn, inImage));
+        int32_t i = 0, j = 0;
+        QVERIFY(w.Picture1->cellAt(onScreen, i, j));
+        QCOMPARE(i, 20);
+        QCOMPARE(j, 7);
+        const QString text = w.Picture1->hoverText(onScreen);
+        QVERIFY2(text.startsWith("cell i = 20, j = 7\nx = 47.5 m, y = 24 m\neta = 0.1 m\n"), qPrintable(text));
+        QVERIFY(text.endsWith("colours: -0.1 m red, 0 white, 0.21 m blue"));
+        // A land cell says so.
+        const QPoint land = pixelAt(drawn, s, 25, 15);
+        QVERIFY(w.Picture1->hoverText(QPoint(static_cast<int>((land.x() + 0.5) * big.width() / drawn.width()),
+                                             static_cast<int>((land.y() + 0.5) * big.height() / drawn.height())))
+                    .contains("(land: grey)"));
+        // The legend runs from red at the low end through white to blue at the high end.
+        const QImage legend = w.legend->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int y = 10, left = 8, right = legend.width() - 9;  // the ends of the colour bar
+        QCOMPARE(rgbAt(legend, QPoint(left, y)), (Rgb{255, 0, 0}));
+        QCOMPARE(rgbAt(legend, QPoint(right, y)), (Rgb{0, 0, 255}));
+        const Rgb zero = rgbAt(legend, QPoint(left + (right - left) * 10 / 31, y));  // 0 of -0.1..0.21
+        QVERIFY(zero.r > 235 && zero.g > 235 && zero.b > 235);
+
+        // Back to the size given: pixel for pixel again, no legend.
+        w.resize(natural);
+        QTRY_VERIFY(!w.legend->isVisible());
+        QCOMPARE(w.Picture1->size(), drawn.size());
     }
 
     void gridPlotCaptionColoursAndGhostRing() {
