@@ -4,12 +4,17 @@
 //
 // With LITTORAL_GRAB_DIR set, windowGrabs also runs a bundled sample case
 // (LITTORAL_GRAB_CASE, default beachcnt.txt) and saves pictures of the three windows
-// half-way through the run: frmCnt.png, frmOvalin.png, frmIgwPicture.png, each with its
-// caption drawn above it. QT_SCALE_FACTOR enlarges them.
+// half-way through the run: frmCnt.png, frmOvalin.png, frmIgwPicture.png at the size
+// they open at, and frmOvalinEnlarged.png, the grid plot window enlarged by the user with
+// its legend. On an X server with a window manager (tests/gui/with-xvfb.sh) the pictures
+// are taken from the screen, frame and title bar included; elsewhere the caption is drawn
+// above the window's client area.
 #include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 #include <QtTest>
 #include <chrono>
 #include <cstdlib>
@@ -79,6 +84,17 @@ QImage withCaption(QWidget* w) {
     p.setFont(f);
     p.drawText(QRect(pad, 0, width - pad, bar), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
     return img;
+}
+
+// A window as the screen shows it, with its frame, where a window manager frames it;
+// else its client area under its caption.
+QImage asShown(QWidget* w) {
+    if (QGuiApplication::platformName() == "xcb" && w->windowHandle()) {
+        const QRect f = w->windowHandle()->frameGeometry();
+        const QImage shot = w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height()).toImage();
+        if (!shot.isNull()) return shot;
+    }
+    return withCaption(w);
 }
 
 // Runs the batch program on data/<cnt> of a case folder; true when it exits with 0.
@@ -261,10 +277,19 @@ private slots:
             if (n != grabAt) return;
             host.pumpNow();  // let the windows paint their pictures
             const fs::path o(out.toStdString());
-            QVERIFY(withCaption(&w).save(QString::fromStdString((o / "frmCnt.png").string())));
-            QVERIFY(withCaption(host.ovalinWindow()).save(QString::fromStdString((o / "frmOvalin.png").string())));
-            QVERIFY(withCaption(host.igwPictureWindow())
-                        .save(QString::fromStdString((o / "frmIgwPicture.png").string())));
+            QVERIFY(asShown(&w).save(QString::fromStdString((o / "frmCnt.png").string())));
+            QVERIFY(asShown(host.ovalinWindow()).save(QString::fromStdString((o / "frmOvalin.png").string())));
+            QVERIFY(asShown(host.igwPictureWindow()).save(QString::fromStdString((o / "frmIgwPicture.png").string())));
+            // The grid plot window enlarged six times, with the legend below the picture.
+            frmOvalin* ov = host.ovalinWindow();
+            const QSize normal = ov->size(), pic = ov->Picture1->picture().size();
+            ov->resize(pic.width() * 6, pic.height() * 6 + frmPlotLegend::kHeight);
+            QTest::qWait(300);  // the window manager's frame follows
+            host.pumpNow();
+            QVERIFY(ov->legend->isVisible());
+            QVERIFY(asShown(ov).save(QString::fromStdString((o / "frmOvalinEnlarged.png").string())));
+            ov->resize(normal);
+            host.pumpNow();
             qInfo("saved the windows after %ld wave periods into %s", n, out.constData());
             grabbed = true;
         };
