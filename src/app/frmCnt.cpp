@@ -7,7 +7,6 @@
 #include <cmath>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QScreen>
 
 #include "app/RunCase.h"
@@ -41,24 +40,21 @@ void FileListBox::keyPressEvent(QKeyEvent* e) {
     if (after && (after != before || after->isSelected() != selectedBefore) && keyboardClick) keyboardClick();
 }
 
-void FileListBox::mousePressEvent(QMouseEvent* e) {
-    if (frozen_) e->accept();
-    else QListWidget::mousePressEvent(e);
-}
-
-void FileListBox::mouseMoveEvent(QMouseEvent* e) {
-    if (frozen_) e->accept();
-    else QListWidget::mouseMoveEvent(e);
-}
-
-void FileListBox::mouseReleaseEvent(QMouseEvent* e) {
-    if (frozen_) e->accept();
-    else QListWidget::mouseReleaseEvent(e);
-}
-
-void FileListBox::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (frozen_) e->accept();
-    else QListWidget::mouseDoubleClickEvent(e);
+bool FileListBox::viewportEvent(QEvent* e) {
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            if (frozen_) {  // no click selects or deselects an entry during the runs
+                e->accept();
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QListWidget::viewportEvent(e);
 }
 
 int frmCnt::twipsX(int tw) { return static_cast<int>(std::lround(tw * dpiX() / 1440.0)); }

@@ -28,10 +28,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     bool frozen_ = false;
