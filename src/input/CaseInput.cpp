@@ -6,6 +6,7 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "input/CaseChecks.h"
 #include "input/FreeField.h"
 #include "waves/WaveField.h"
 #include "waves/WaveFunctions.h"
@@ -141,6 +142,7 @@ void readCoefFile(Model& m) {
                         formatNum(m.sedDensity) + " kg/m3 and viscosity " + formatNum(m.viscosity) +
                         " m2/s give no settling velocity (the viscous term " + formatNum(F) +
                         " exceeds the single-precision range): expected a viscosity near that of water");
+    checkCoefficients(m);
 }
 
 void allocateCaseArrays(Model& m) {
@@ -200,6 +202,7 @@ void readWaveFile(Model& m) {
         m.nGroup = 0;
     }
     m.theta.fill(-9.0f);
+    checkStartTime(m);
 }
 
 void readTideFile(Model& m) {
@@ -311,6 +314,7 @@ void readBoundaryFile(Model& m) {
     m.lineNew.allocate(0, n, m.nLine);
     m.line.allocate(1, n, m.nLine);
     m.lineOld.allocate(1, n, m.nLine);
+    checkWaveInput(m);
 }
 
 }  // namespace littoral

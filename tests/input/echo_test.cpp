@@ -93,6 +93,7 @@ TEST(Echo, GridWithoutLandGivesHeaderOnly) {
     c.coef.nBndApprox = 16;
     c.tide = "0, t\n0\n";
     c.bnd = "";
+    c.wave = "16,a\n0.5,b\n6,c\n180,d\n10,e\n1,f\n0,g\n0,h\n";  // waves enter at the periodic cells
     c.write(dir, "f");
     // Codes 16 only: every boundary cell is periodic.
     std::string b;
