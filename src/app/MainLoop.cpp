@@ -35,7 +35,8 @@ void initFlowState(Model& m, float hMax) {
             const float eta = static_cast<float>(static_cast<double>(m.setup(i, j)) / m.lenScale);
             m.etaS(i, j) = eta;
             m.etaSNew(i, j) = eta;
-            const float h = static_cast<float>(static_cast<double>(depthRatio(m, i, j)) + eta);
+            // A closed ghost starts as the mirror of its neighbour, on the neighbour's bed.
+            const float h = static_cast<float>(static_cast<double>(flowStillDepth(m, i, j)) + eta);
             const float hh = h > 0 ? h : 0.0f;
             m.hTot(i, j) = hh;
             m.hTotNew(i, j) = hh;
@@ -92,6 +93,7 @@ void checkFinite(const Model& m, float timeSeconds) {
 void mainLoop(Model& m, RunHost& host, float& hMax) {
     ResultFiles results(m);  // before the flow scaling: the netCDF file records the case as read
     allocateFlowArrays(m);
+    periodicGhostDepths(m);
     initFlowState(m, hMax);
     if (!(m.periodS > 0) || !std::isfinite(m.periodS))
         throw StopError(m.coefFile + ": the output interval (one wave period of " + formatNum(m.waveT0) +

@@ -110,9 +110,39 @@ void ghostSouth(Model& m) {
         ghostCell(m, {i, j}, {i, m.jyStart}, {i, m.jyEnd}, m.vS, m.vSNew, m.dtdy, false);
 }
 
+// The interior neighbour I and the periodic partner P of ghost cell (i, j); false for a
+// cell that is not on a side of the ghost ring (interior cells and the corners).
+bool ghostSides(const Model& m, int32_t i, int32_t j, Cell& I, Cell& P) {
+    const bool inX = i >= m.ixStart && i <= m.ixEnd, inY = j >= m.jyStart && j <= m.jyEnd;
+    if (inY && i == m.ixStart - 1) { I = {m.ixStart, j}; P = {m.ixEnd, j}; return true; }
+    if (inY && i == m.ixEnd + 1) { I = {m.ixEnd, j}; P = {m.ixStart, j}; return true; }
+    if (inX && j == m.jyStart - 1) { I = {i, m.jyStart}; P = {i, m.jyEnd}; return true; }
+    if (inX && j == m.jyEnd + 1) { I = {i, m.jyEnd}; P = {i, m.jyStart}; return true; }
+    return false;
+}
+
 std::string cellName(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " + std::to_string(j) + ")"; }
 
 }  // namespace
+
+float flowStillDepth(const Model& m, int32_t i, int32_t j) {
+    Cell I{}, P{};
+    if (ghostSides(m, i, j, I, P) && m.bndCode(m.bndPointNo(i, j)) == 0) return depthRatio(m, I.i, I.j);
+    return depthRatio(m, i, j);
+}
+
+void periodicGhostDepths(Model& m) {
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i)
+        for (int32_t j : {m.jyStart - 1, m.jyEnd + 1}) {
+            Cell I{}, P{};
+            if (ghostSides(m, i, j, I, P) && m.bndCode(m.bndPointNo(i, j)) == 16) m.dep(i, j) = m.dep(P.i, P.j);
+        }
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i : {m.ixStart - 1, m.ixEnd + 1}) {
+            Cell I{}, P{};
+            if (ghostSides(m, i, j, I, P) && m.bndCode(m.bndPointNo(i, j)) == 16) m.dep(i, j) = m.dep(P.i, P.j);
+        }
+}
 
 void setBoundaryGhosts(Model& m) {
     ghostNorth(m);

@@ -14,7 +14,9 @@
 //       carries the full flux with bed term, otherwise the wet side sees a wall and the dry
 //       side gets zero;
 //   both wet: Roe flux with the upwinded bed term.
-// Only the current level is read, so the order of the faces does not matter.
+// Only the current level is read, so the order of the faces does not matter. A closed ghost
+// cell stands on the bed of the interior cell it mirrors (flowStillDepth), so no bed-slope
+// term crosses a closed wall.
 //
 // The faces run in blocks of a row, branch-free so that the compiler keeps the block in
 // vector registers: every face forms its flux with bed term by every wet/dry case and
@@ -230,6 +232,18 @@ void computeFluxes(Model& m, RunHost& host) {
                 b.d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
                 b.cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
                 b.cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
+            }
+            // Closed ghosts stand on the bed of the cell whose water they mirror.
+            if (j == m.jyStart - 1) {
+                for (int32_t k = 0; k <= n; ++k) b.d0[k] = flowStillDepth(m, a + k, j);
+            } else {
+                if (a == m.ixStart - 1) b.d0[0] = flowStillDepth(m, a, j);
+                if (a + n == m.ixEnd + 1) b.d0[n] = flowStillDepth(m, a + n, j);
+            }
+            if (j == m.jyEnd) {
+                for (int32_t k = 0; k < n; ++k) b.d1[k] = flowStillDepth(m, a + k, j + 1);
+            } else if (a == m.ixStart - 1) {
+                b.d1[0] = flowStillDepth(m, a, j + 1);
             }
             const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
             const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);

@@ -64,15 +64,16 @@ void referenceFace(bool closed, float hL, float hR, float dL, float dR, float md
     }
 }
 
+// Face by face; a closed ghost stands on its neighbour's bed (flowStillDepth).
 void referenceFluxes(Model& m) {
     const float md = m.minDepth;
     for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j)
         for (int32_t i = m.ixStart - 1; i <= m.ixEnd; ++i) {
-            const float hL = m.hTot(i, j), uL = m.uS(i, j), vL = m.vS(i, j), dL = depthRatio(m, i, j);
+            const float hL = m.hTot(i, j), uL = m.uS(i, j), vL = m.vS(i, j), dL = flowStillDepth(m, i, j);
             const int32_t flagL = m.cellFlag(i, j);
             {  // X face: u mirrored at walls
                 const float hR = m.hTot(i + 1, j), uR = m.uS(i + 1, j), vR = m.vS(i + 1, j);
-                const float dR = depthRatio(m, i + 1, j);
+                const float dR = flowStillDepth(m, i + 1, j);
                 referenceFace(((m.cellFlag(i + 1, j) & 4) | (flagL & 1)) != 0, hL, hR, dL, dR, md, m.fluxXW, m.fluxXE,
                               i, j, [&] { roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md); },
                               [&] { roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md); },
@@ -80,7 +81,7 @@ void referenceFluxes(Model& m) {
             }
             {  // Y face: v mirrored at walls
                 const float hR = m.hTot(i, j + 1), uR = m.uS(i, j + 1), vR = m.vS(i, j + 1);
-                const float dR = depthRatio(m, i, j + 1);
+                const float dR = flowStillDepth(m, i, j + 1);
                 referenceFace(((m.cellFlag(i, j + 1) & 8) | (flagL & 2)) != 0, hL, hR, dL, dR, md, m.fluxYS, m.fluxYN,
                               i, j, [&] { roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md); },
                               [&] { roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md); },
