@@ -5,13 +5,15 @@
 //   x > x50        linear shoaling and refraction:  s = Ks Kr H0 / L0
 //   xb < x <= x50  Shuto's nonlinear shoaling from the point (s50, x50) where gHT^2/h^2 = 50
 //   x <= xb        surf zone, Goda's breaker index on a flat bed: s = 0.17 (1 - exp(-1.5 pi x))
-// x50 and xb are found by bisection on x in 0.001 .. 1. The local direction is the one
+// x50 and xb are found by bisection on x in 0.001 .. 1; where a search finds no crossing
+// there, the wave stays in the regime it is in. The local direction is the one
 // refracted by Snell's law in every regime; waveT0 is unchanged.
 //
 // Precision: every stored quantity (h, L, L0, x, s, angles, coefficients, the bisection
 // bounds and function values) is single; expressions are formed in double.
 #include "waves/Offshore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -31,11 +33,13 @@ std::string cell(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " +
 
 // Bisection on the relative depth x in 0.001 .. 1 for a sign change of f; only the sign of
 // f(x_mid) f(x_low) steers. Stops when the bracket is narrower than 0.001 x_mid or f(x_mid)
-// f(x_low) is exactly 0; without a sign change the bracket closes in on x = 1.
+// f(x_low) is exactly 0; without a sign change the bracket closes in on x = 1, and the
+// result says that none was found (the upper end never moved).
 template <class F>
-float bisectRelativeDepth(F f, const char* what) {
+SteepnessPoint bisectRelativeDepth(F f, const char* what) {
     float xLow = 0.001f, xHigh = 1.0f, xMid = 0.0f;
     float fLow = f(xLow);
+    bool found = false;
     for (;;) {
         xMid = static_cast<float>((static_cast<double>(xHigh) + xLow) / 2.0);
         if (static_cast<float>(0.001 * xMid) > static_cast<float>(std::fabs(static_cast<double>(xHigh) - xLow))) break;
@@ -46,7 +50,9 @@ float bisectRelativeDepth(F f, const char* what) {
             fLow = fMid;
         } else if (p < 0) {
             xHigh = xMid;
+            found = true;
         } else if (p == 0) {
+            found = true;
             break;
         } else {
             // A value that is not a number would leave the bracket unchanged for ever.
@@ -54,7 +60,7 @@ float bisectRelativeDepth(F f, const char* what) {
                             formatNum(xMid) + " (depth / deep-water wavelength)");
         }
     }
-    return xMid;
+    return {0.0, xMid, found};
 }
 
 }  // namespace
@@ -70,8 +76,23 @@ double directionDegrees(float theta) {
 }
 
 double refractAngle(float L, float L0, float theta0) {
-    const double r = static_cast<double>(L) / L0 * std::sin(static_cast<double>(theta0));
-    if (r > -1.0 && r < 1.0) return std::atan(r / std::sqrt(1.0 - r * r));
+    const double q = static_cast<double>(L) / L0, s0 = std::sin(static_cast<double>(theta0));
+    const double r = q * s0;
+    const auto snell = [](double rr) { return std::atan(rr / std::sqrt(1.0 - rr * rr)); };  // arcsine
+    // In deep water the dispersion iteration's tolerance and rounded constants put L up to
+    // about 1e-3 above L0, although the local wavelength never exceeds the deep-water one.
+    // Taken as it is, L/L0 > 1 pushes sin theta towards 1 in the last few degrees before
+    // grazing incidence (an unbounded refraction coefficient) and beyond 1, where the old
+    // rule gave normal incidence. There the angle is moved over to the unrefracted angle of
+    // L = L0 as |r| goes from 0.999 to 1, so height and direction stay continuous; every
+    // other angle is Snell's law as it stands.
+    constexpr double rBlend = 0.999;
+    if (q > 1.0 && std::fabs(r) > rBlend && std::fabs(s0) < 1.0) {
+        const double thetaAsIs = std::fabs(r) < 1.0 ? snell(r) : std::copysign(1.5707963267948966, r);
+        const double w = std::min(1.0, (std::fabs(r) - rBlend) / (1.0 - rBlend));
+        return thetaAsIs + w * (snell(s0) - thetaAsIs);
+    }
+    if (r > -1.0 && r < 1.0) return snell(r);
     return 0.0;
 }
 
@@ -124,8 +145,9 @@ SteepnessPoint linearLimitPoint(float H0, float T, float theta0) {
         const float xh = static_cast<float>(static_cast<double>(h) / L0);
         return static_cast<float>(linearSteepness(h, L, H0, L0, theta0) - ursell50Steepness(xh));
     };
-    const float x50 = bisectRelativeDepth(f, "the limit of linear shoaling");
-    return {ursell50Steepness(x50), x50};
+    const SteepnessPoint b = bisectRelativeDepth(f, "the limit of linear shoaling");
+    const float x50 = static_cast<float>(b.x);
+    return {ursell50Steepness(x50), x50, b.bracketed};
 }
 
 double ursellRoot(float s, float x) {
@@ -158,8 +180,9 @@ double breakerSteepness(float x, float slope) {
 
 SteepnessPoint breakingPoint(float sRef, float xRef, float slope) {
     auto g = [&](float x) { return static_cast<float>(breakerSteepness(x, slope) - nonlinearSteepness(sRef, xRef, x)); };
-    const float xb = bisectRelativeDepth(g, "the breaking point");
-    return {breakerSteepness(xb, slope), xb};
+    const SteepnessPoint b = bisectRelativeDepth(g, "the breaking point");
+    const float xb = static_cast<float>(b.x);
+    return {breakerSteepness(xb, slope), xb, b.bracketed};
 }
 
 void transformIncidentWave(Model& m) {
@@ -199,13 +222,23 @@ void transformIncidentWave(Model& m) {
         const float theta = static_cast<float>(refractAngle(L, L0, theta0));
         float s = 0.0f;  // no offshore wave, no wave at the reference point
         if (m.waveH0 > 0.0f) {
+            // Where a search finds no crossing in 0.001 .. 1 the wave does not leave the regime
+            // it is in: a wave that never reaches the limit of linear shoaling shoals linearly,
+            // one whose nonlinear shoaling never meets the breaker index keeps shoaling
+            // nonlinearly. No regime gives more than the breaker height of the point (a steep
+            // wave can meet the breaker index before the limit of linear shoaling).
+            const double sBreak = breakerSteepness(x, 0.0f);
             const SteepnessPoint lim = linearLimitPoint(m.waveH0, T, theta0);
             const float s50 = static_cast<float>(lim.s), x50 = static_cast<float>(lim.x);
-            const SteepnessPoint brk = breakingPoint(s50, x50, 0.0f);
-            const float xb = static_cast<float>(brk.x);
-            if (x > x50) s = static_cast<float>(linearSteepness(h, L, m.waveH0, L0, theta0));
-            else if (x > xb) s = static_cast<float>(nonlinearSteepness(s50, x50, x));
-            else s = static_cast<float>(breakerSteepness(x, 0.0f));
+            double sRegime = 0.0;
+            if (!lim.bracketed || x > x50) {
+                sRegime = linearSteepness(h, L, m.waveH0, L0, theta0);
+            } else {
+                const SteepnessPoint brk = breakingPoint(s50, x50, 0.0f);
+                const float xb = static_cast<float>(brk.x);
+                sRegime = (!brk.bracketed || x > xb) ? nonlinearSteepness(s50, x50, x) : sBreak;
+            }
+            s = static_cast<float>(std::min(sRegime, sBreak));
         }
         m.waveDir0 = static_cast<float>(directionDegrees(theta));
         m.waveH0 = static_cast<float>(static_cast<double>(s) * L0);

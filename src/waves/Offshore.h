@@ -20,13 +20,18 @@ void transformIncidentWave(Model& m);
 struct SteepnessPoint {
     double s;
     double x;
+    // false when the search found no sign change in 0.001 .. 1: x is then the end of a
+    // bracket that closed in on 1, not a crossing.
+    bool bracketed = true;
 };
 
 // Offshore angle of approach (rad) of a wave-file direction (degrees), and back.
 double offshoreAngle(float waveDirDeg);
 double directionDegrees(float theta);
 
-// Snell's law over parallel contours: sin theta = L/L0 sin theta0 (0 when |L/L0 sin theta0| >= 1).
+// Snell's law over parallel contours: sin theta = L/L0 sin theta0 (0 when |L/L0 sin theta0|
+// >= 1); where L/L0 > 1 (deep water, by the dispersion iteration's tolerance) and
+// |L/L0 sin theta0| > 0.999, the angle moves over to theta0 as that product reaches 1.
 double refractAngle(float L, float L0, float theta0);
 // Kr = sqrt(cos theta0 / cos theta).
 double refractionCoef(float theta, float theta0);
