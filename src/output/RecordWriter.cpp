@@ -1,9 +1,14 @@
 #include "output/RecordWriter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "core/Error.h"
@@ -146,18 +151,82 @@ std::string formatDouble(double v) {
     return std::string(b, appendDouble(b, v));
 }
 
-RecordWriter::RecordWriter(const std::string& path) : path_(path), tmp_(path + ".part") {
-    f_ = std::fopen(tmp_.c_str(), "wb");
-    if (!f_) throw StopError(path + ": the file cannot be created (" + std::strerror(errno) + ")");
-    buf_.reserve(1 << 20);
+namespace {
+// Serial of the temporaries of this process: with the process id, a name no other writer
+// uses at the same time.
+std::atomic<unsigned long> temporarySerial{0};
+}  // namespace
+
+ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
+    const std::string stem = path + "." + std::to_string(static_cast<long>(::getpid())) + "-";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        tmp_ = stem + std::to_string(temporarySerial.fetch_add(1)) + ".part";
+        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) return;
+        if (errno != EEXIST) break;  // a leftover of an earlier process with the same id: next serial
+    }
+    const int err = errno;
+    throw StopError(path + ": the file cannot be created (" + std::strerror(err) + ")");
 }
 
-RecordWriter::~RecordWriter() {
-    if (f_) {
-        std::fclose(f_);
-        std::remove(tmp_.c_str());
+ReplacingFile::~ReplacingFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(tmp_.c_str());
     }
 }
+
+void ReplacingFile::fail(const char* what, int err) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    ::unlink(tmp_.c_str());
+    throw StopError(path_ + ": " + what + " (" + std::strerror(err) + "); nothing was left under this name");
+}
+
+void ReplacingFile::write(const char* data, size_t size) {
+    if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("writing failed", errno);
+        }
+        if (n == 0) fail("writing failed", ENOSPC);
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+void ReplacingFile::commit() {
+    if (fd_ < 0) throw StopError(path_ + ": closed twice");
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tmp_.c_str());
+        throw StopError(path_ + ": writing failed at closing (" + std::strerror(err) + "); nothing was left under this name");
+    }
+    if (std::rename(tmp_.c_str(), path_.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmp_.c_str());
+        throw StopError(path_ + ": the file cannot be replaced (" + std::strerror(err) + ")");
+    }
+}
+
+void writeFileReplacing(const std::string& path, const char* data, size_t size) {
+    ReplacingFile f(path);
+    f.write(data, size);
+    f.commit();
+}
+
+bool isWriterTemporary(std::string_view fileName) {
+    constexpr std::string_view suffix = ".part";
+    return fileName.size() > suffix.size() && fileName.substr(fileName.size() - suffix.size()) == suffix;
+}
+
+RecordWriter::RecordWriter(const std::string& path) : file_(path) { buf_.reserve(1 << 20); }
+
+RecordWriter::~RecordWriter() = default;
 
 void RecordWriter::sep() {
     if (lineStarted_) buf_.push_back(',');
@@ -202,24 +271,16 @@ void RecordWriter::endLine() {
 
 void RecordWriter::flushIfFull() {
     if (buf_.size() < (1u << 20) - 4096) return;
-    if (std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size())
-        throw StopError(path_ + ": writing failed (" + std::strerror(errno) + ")");
+    file_.write(buf_.data(), buf_.size());
     buf_.clear();
 }
 
 void RecordWriter::close() {
-    if (!f_) return;
-    const bool ok = std::fwrite(buf_.data(), 1, buf_.size(), f_) == buf_.size();
-    const bool closed = std::fclose(f_) == 0;
-    f_ = nullptr;
-    if (!ok || !closed) {
-        std::remove(tmp_.c_str());
-        throw StopError(path_ + ": writing failed (" + std::strerror(errno) + ")");
-    }
-    if (std::rename(tmp_.c_str(), path_.c_str()) != 0) {
-        std::remove(tmp_.c_str());
-        throw StopError(path_ + ": the file cannot be replaced (" + std::strerror(errno) + ")");
-    }
+    if (!open_) return;
+    open_ = false;
+    file_.write(buf_.data(), buf_.size());
+    buf_.clear();
+    file_.commit();
 }
 
 }  // namespace littoral

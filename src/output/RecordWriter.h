@@ -5,10 +5,14 @@
 // A file is written under a temporary name and renamed into place by close(), so a file of
 // the given name is always complete; a writer destroyed without close() (an exception
 // unwound through it) removes its temporary file.
+//
+// The temporary name is unique to the process and the file (name + "." + process id + "-"
+// + serial + ".part") and created exclusively, so two processes never write into the same
+// temporary; every write and the close are checked (a full disk is an error, never a short
+// file under the final name).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -23,6 +27,35 @@ size_t appendDouble(char* out, double v);
 // The same texts by the general conversion (slower; the reference for the fast forms).
 size_t appendFloatGeneral(char* out, float v);
 size_t appendDoubleGeneral(char* out, double v);
+
+// A file written under an exclusive temporary name and renamed into place by commit().
+// Destroyed without commit(), it removes its temporary. Failures throw StopError naming
+// the file and the system's reason.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::string& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void write(const char* data, size_t size);
+    // Closes the temporary (checked) and renames it to the final name.
+    void commit();
+    const std::string& path() const { return path_; }
+    const std::string& temporaryPath() const { return tmp_; }
+
+private:
+    [[noreturn]] void fail(const char* what, int err);
+    std::string path_, tmp_;
+    int fd_ = -1;
+};
+
+// Writes size bytes as the whole file path, through a temporary (see ReplacingFile).
+void writeFileReplacing(const std::string& path, const char* data, size_t size);
+
+// True for the name of a temporary that a writer of this program leaves only when its
+// process is killed: a name ending in ".part".
+bool isWriterTemporary(std::string_view fileName);
 
 class RecordWriter {
 public:
@@ -42,8 +75,8 @@ public:
 private:
     void sep();
     void flushIfFull();
-    std::string path_, tmp_;
-    std::FILE* f_ = nullptr;
+    ReplacingFile file_;
+    bool open_ = true;
     std::string buf_;
     bool lineStarted_ = false;
 };

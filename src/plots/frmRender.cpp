@@ -1,5 +1,7 @@
 #include "plots/frmRender.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include "core/Error.h"
 #include "core/Model.h"
 #include "core/Numeric.h"
+#include "output/RecordWriter.h"
 
 namespace littoral {
 
@@ -109,6 +112,9 @@ QImage blankPicture(const Model& m, double dpi) {
     int w = 0, h = 0;
     pictureSizeFor(m, dpi, dpi, w, h);
     QImage img(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
+    if (img.isNull())
+        throw StopError("a picture of " + std::to_string(w) + " x " + std::to_string(h) +
+                        " pixels cannot be allocated (the memory ran out)");
     img.fill(Qt::white);
     return img;
 }
@@ -243,10 +249,17 @@ std::vector<std::string> CasePictures::write(const Model& m, int zoom) {
     auto save = [&](QImage img, const std::string& caption, const std::string& name) {
         const int z = zoom > 0 ? zoom : pictureZoom(img.width(), img.height());
         if (z > 1) img = img.scaled(img.width() * z, img.height() * z, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (img.isNull())
+            throw StopError(m.outDir + name + ": the picture of " + std::to_string(z) + " times the grid's size cannot "
+                            "be allocated (the memory ran out)");
         img.setText("Title", QString::fromStdString(caption));
         const std::string path = (std::filesystem::path(m.outDir) / name).string();
-        if (!img.save(QString::fromStdString(path), "PNG"))
-            throw StopError(path + ": the picture could not be written: expected a writable output folder");
+        // Encoded in memory, then written as every result file is: a temporary, checked, renamed.
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !img.save(&buffer, "PNG"))
+            throw StopError(path + ": the picture could not be encoded as PNG");
+        writeFileReplacing(path, png.constData(), static_cast<size_t>(png.size()));
         written.push_back(path);
     };
     if (hasEta_) {

@@ -1,0 +1,132 @@
+// Runs that share an output folder: two batch programs started together into one output
+// name, and a run killed in the middle followed by the next. Every file left must be whole
+// and from one run, byte for byte the file that run leaves when it runs alone.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "output/OutputLock.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    fs::path log;
+};
+
+// Starts the batch program on one control file, its output going to `log`.
+Child startBatch(const fs::path& cnt, const fs::path& log) {
+    Child c{-1, log};
+    c.pid = fork();
+    if (c.pid == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        execl(LITTORAL_BATCH_EXE, LITTORAL_BATCH_EXE, cnt.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return c;
+}
+
+int waitFor(const Child& c) {
+    int st = 0;
+    waitpid(c.pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// A case named `name` writing into the output folder `out`.
+void writeCase(const CaseDir& dir, const std::string& name, const std::string& out, float waveH) {
+    SmallCase c;
+    c.coef.ixEnd = 40;
+    c.coef.jyEnd = 30;
+    c.coef.tEnd = 600;  // about a second of computing
+    c.depthOff = 6;
+    c.slope = 0.01f;
+    c.waveH = waveH;
+    c.write(dir, name);
+    dir.write(name + "cnt.txt", name + "\\coef.txt\n" + name + "\\depth.txt\n" + name + "\\boundary.txt\n" + name +
+                                    "\\wave.txt\n" + name + "\\tide.txt\n" + out + "\n'endcnt\n");
+}
+
+// Every file of output/<got> equals the file of output/<want> byte for byte.
+void expectSameFolder(const CaseDir& dir, const std::string& got, const std::string& want) {
+    const auto names = dir.outputFiles(want);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(dir.outputFiles(got), names);
+    for (const std::string& n : names) {
+        std::string expected = readFile(dir.output / want / n);
+        if (n == "0const.txt") {  // names its own output folder
+            const std::string from = "/" + want + "/", to = "/" + got + "/";
+            expected.replace(expected.find(from), from.size(), to);
+        }
+        EXPECT_TRUE(readFile(dir.output / got / n) == expected) << n << " differs from " << want;
+    }
+}
+
+}  // namespace
+
+TEST(SharedOutput, TwoRunsStartedTogetherIntoOneFolder) {
+    CaseDir dir("shared-out");
+    // Alone first: what each run leaves.
+    writeCase(dir, "a", "refA", 0.5f);
+    writeCase(dir, "b", "refB", 1.0f);
+    ASSERT_EQ(waitFor(startBatch(dir.data / "acnt.txt", dir.root / "a.log")), 0) << readFile(dir.root / "a.log");
+    ASSERT_EQ(waitFor(startBatch(dir.data / "bcnt.txt", dir.root / "b.log")), 0) << readFile(dir.root / "b.log");
+
+    writeCase(dir, "a", "shared", 0.5f);
+    writeCase(dir, "b", "shared", 1.0f);
+    const Child a = startBatch(dir.data / "acnt.txt", dir.root / "a.log");
+    const Child b = startBatch(dir.data / "bcnt.txt", dir.root / "b.log");
+    const int sa = waitFor(a), sb = waitFor(b);
+    const std::string la = readFile(a.log), lb = readFile(b.log);
+    // One ran, the other was refused at once, naming the folder and the run holding it.
+    ASSERT_EQ(sa + sb, 1) << la << lb;
+    const bool aWon = sa == 0;
+    const std::string& refused = aWon ? lb : la;
+    const Child& winner = aWon ? a : b;
+    EXPECT_NE(refused.find("the output folder " + (dir.output / "shared").string() +
+                           "/ is in use by another run (process " + std::to_string(winner.pid)),
+              std::string::npos)
+        << refused;
+    expectSameFolder(dir, "shared", aWon ? "refA" : "refB");
+}
+
+TEST(SharedOutput, RunKilledMidwayThenTheNextRunOfTheFolder) {
+    CaseDir dir("killed-run");
+    writeCase(dir, "a", "ref", 0.5f);
+    ASSERT_EQ(waitFor(startBatch(dir.data / "acnt.txt", dir.root / "a.log")), 0);
+    writeCase(dir, "a", "out", 0.5f);
+    const Child a = startBatch(dir.data / "acnt.txt", dir.root / "a.log");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(dir.output / "out" / "surfer10.csv") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(a.pid, SIGKILL);
+    EXPECT_EQ(waitFor(a), -1);
+    EXPECT_TRUE(fs::exists(dir.output / "out" / OutputLock::kFileName));
+    // Whatever the kill left, every file under a final name is whole.
+    for (const std::string& n : dir.outputFiles("out")) {
+        if (n.size() > 4 && n.substr(n.size() - 4) == ".csv" && n.find("surfer") == 0 && n != "surferdep.csv" &&
+            n != "surferbnd.csv") {
+            EXPECT_EQ(readFile(dir.output / "out" / n), readFile(dir.output / "ref" / n)) << n;
+        }
+    }
+    std::ofstream(dir.output / "out" / "surfer30.csv.4242-7.part") << "half a line";
+
+    const Child next = startBatch(dir.data / "acnt.txt", dir.root / "next.log");
+    ASSERT_EQ(waitFor(next), 0) << readFile(next.log);
+    expectSameFolder(dir, "out", "ref");  // no temporary and no lock left
+}
