@@ -1,0 +1,130 @@
+// A disk that fills up while the batch program writes the pictures of a case: the run must
+// fail with a clear message and leave no partial picture under its final name, while the
+// result files written before stay whole. The disk is a small memory file system mounted
+// on the case's output folder (needs the right to mount, as root on a test machine has).
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/TestSupport.h"
+
+using namespace littoral::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uintmax_t kPage = 4096;
+
+struct BatchRun {
+    int status;
+    std::string out;
+};
+BatchRun runBatch(const fs::path& cnt) {
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + cnt.string() + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = pclose(p);
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
+}
+
+uintmax_t pages(uintmax_t bytes) { return (bytes + kPage - 1) / kPage; }
+
+uintmax_t freePages(const fs::path& p) {
+    struct statvfs s {};
+    statvfs(p.c_str(), &s);
+    return static_cast<uintmax_t>(s.f_bavail) * s.f_frsize / kPage;
+}
+
+struct Mounted {
+    fs::path at;
+    bool ok = false;
+    Mounted(const fs::path& p, const std::string& opts) : at(p) {
+        ok = mount("littoral-test", p.c_str(), "tmpfs", 0, opts.c_str()) == 0;
+    }
+    ~Mounted() {
+        if (ok) umount2(at.c_str(), MNT_DETACH);
+    }
+};
+
+void writeCase(const CaseDir& dir, const std::string& out) {
+    SmallCase c;
+    c.coef.ixEnd = 160;
+    c.coef.jyEnd = 120;
+    c.coef.tEnd = 12;
+    // A rough bed gives a ragged wave surface: a picture that compresses poorly, so that it
+    // spans several pages of the disk.
+    std::string depth;
+    uint32_t r = 12345;
+    for (int i = 0; i <= c.coef.ixEnd + 1; ++i) {
+        for (int j = 0; j <= c.coef.jyEnd + 1; ++j) {
+            r = r * 1664525u + 1013904223u;
+            depth += (j ? "," : "") + std::to_string(1 + (r >> 24) % 8);
+        }
+        depth += "\n";
+    }
+    c.depth = depth;
+    c.write(dir, "a");
+    dir.write("acnt.txt", "a\\coef.txt\na\\depth.txt\na\\boundary.txt\na\\wave.txt\na\\tide.txt\n" + out + "\n'endcnt\n");
+}
+
+}  // namespace
+
+TEST(FullDisk, PicturesThatDoNotFitFailTheRunAndLeaveNoPartialFile) {
+    CaseDir dir("full-disk");
+    writeCase(dir, "ref");
+    const BatchRun ref = runBatch(dir.data / "acnt.txt");
+    ASSERT_EQ(ref.status, 0) << ref.out;
+    if (!fs::exists(dir.output / "ref" / "eta.png")) GTEST_SKIP() << "the batch program is built without pictures";
+    // Pages that everything but the pictures takes, and the pictures' own.
+    uintmax_t before = 1;  // the lock file
+    for (const std::string& n : dir.outputFiles("ref"))
+        if (n != "eta.png" && n != "setup.png") before += pages(fs::file_size(dir.output / "ref" / n));
+    const uintmax_t eta = pages(fs::file_size(dir.output / "ref" / "eta.png"));
+    ASSERT_GE(eta, 2u) << "the picture must span pages for the disk to fill in the middle of it";
+
+    // The output folder is a small disk, filled so that the picture runs out of room
+    // halfway through.
+    const fs::path full = dir.output / "full";
+    fs::create_directory(full);
+    Mounted disk(full, "size=" + std::to_string((before + eta + 64) * kPage));
+    if (!disk.ok) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    const uintmax_t filler = freePages(full) - (before + eta - 1);
+    {
+        std::ofstream f(full / "filler", std::ios::binary);
+        const std::string page(kPage, 'x');
+        for (uintmax_t k = 0; k < filler; ++k) f << page;
+    }
+    ASSERT_EQ(freePages(full), before + eta - 1);
+
+    writeCase(dir, "full");
+    const BatchRun r = runBatch(dir.data / "acnt.txt");
+    EXPECT_EQ(r.status, 1) << r.out;
+    const std::string etaPath = (full / "eta.png").string();
+    EXPECT_NE(r.out.find("FAILED " + (dir.data / "acnt.txt").string() + ": " + etaPath +
+                         ": writing failed (No space left on device); nothing was left under this name"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("ok "), std::string::npos) << r.out;
+    // No picture, no temporary, no lock; the result files are whole and as the run alone leaves them.
+    std::vector<std::string> expected{"filler"};
+    for (const std::string& n : dir.outputFiles("ref"))
+        if (n != "eta.png" && n != "setup.png") expected.push_back(n);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.outputFiles("full"), expected);
+    for (const std::string& n : expected) {
+        if (n.rfind("surfer", 0) == 0) {
+            EXPECT_TRUE(readFile(full / n) == readFile(dir.output / "ref" / n)) << n;
+        }
+    }
+}
