@@ -86,12 +86,16 @@ QImage withCaption(QWidget* w) {
     return img;
 }
 
-// A window as the screen shows it, with its frame, where a window manager frames it;
-// else its client area under its caption.
-QImage asShown(QWidget* w) {
+// A window as the screen shows it, with its frame, where a window manager frames it (the
+// windows that overlap it hidden meanwhile); else its client area under its caption.
+QImage asShown(QWidget* w, std::initializer_list<QWidget*> others) {
     if (QGuiApplication::platformName() == "xcb" && w->windowHandle()) {
+        for (QWidget* o : others) o->hide();
+        QTest::qWait(300);
         const QRect f = w->windowHandle()->frameGeometry();
         const QImage shot = w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height()).toImage();
+        for (QWidget* o : others) o->show();
+        QTest::qWait(300);
         if (!shot.isNull()) return shot;
     }
     return withCaption(w);
@@ -277,17 +281,18 @@ private slots:
             if (n != grabAt) return;
             host.pumpNow();  // let the windows paint their pictures
             const fs::path o(out.toStdString());
-            QVERIFY(asShown(&w).save(QString::fromStdString((o / "frmCnt.png").string())));
-            QVERIFY(asShown(host.ovalinWindow()).save(QString::fromStdString((o / "frmOvalin.png").string())));
-            QVERIFY(asShown(host.igwPictureWindow()).save(QString::fromStdString((o / "frmIgwPicture.png").string())));
-            // The grid plot window enlarged six times, with the legend below the picture.
             frmOvalin* ov = host.ovalinWindow();
+            frmIgwPicture* gr = host.igwPictureWindow();
+            QVERIFY(asShown(&w, {ov, gr}).save(QString::fromStdString((o / "frmCnt.png").string())));
+            QVERIFY(asShown(ov, {}).save(QString::fromStdString((o / "frmOvalin.png").string())));
+            QVERIFY(asShown(gr, {}).save(QString::fromStdString((o / "frmIgwPicture.png").string())));
+            // The grid plot window enlarged six times, with the legend below the picture.
             const QSize normal = ov->size(), pic = ov->Picture1->picture().size();
             ov->resize(pic.width() * 6, pic.height() * 6 + frmPlotLegend::kHeight);
             QTest::qWait(300);  // the window manager's frame follows
             host.pumpNow();
             QVERIFY(ov->legend->isVisible());
-            QVERIFY(asShown(ov).save(QString::fromStdString((o / "frmOvalinEnlarged.png").string())));
+            QVERIFY(asShown(ov, {gr}).save(QString::fromStdString((o / "frmOvalinEnlarged.png").string())));
             ov->resize(normal);
             host.pumpNow();
             qInfo("saved the windows after %ld wave periods into %s", n, out.constData());
