@@ -132,6 +132,32 @@ void runSmall(const CaseDir& dir, Model& m, RunHost& host) {
     runCase(m, host);
 }
 
+// Runs the small case of dir with netCDF output in a child process that kills itself
+// with SIGKILL in the given wave period (1 = the first interval's); true when it died so.
+bool runKilledInPeriod(const CaseDir& dir, int period) {
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        struct KillingHost : SilentHost {
+            int periods = 0, at = 0;
+            void progressLine(const std::string&) override {
+                if (++periods == at) raise(SIGKILL);
+            }
+        } host;
+        host.at = period;
+        try {
+            Model m;
+            m.netcdfResults = true;
+            runSmall(dir, m, host);
+        } catch (...) {
+        }
+        _exit(3);  // not reached when the kill came
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
 }  // namespace
 
 TEST(NetCdfResults, EveryValueEqualsTheModelBitForBitAndTheCsvFilesWithinTheirRounding) {
@@ -245,26 +271,7 @@ TEST(NetCdfResults, ARunKilledMidWayLeavesAReadableFileWithItsCompletedIntervals
     // The same case in a child process, killed while the fourth interval computes.
     CaseDir dir("netcdf-killed");
     sampleSmallCase().write(dir, "small");
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        struct KillingHost : SilentHost {
-            int periods = 0;
-            void progressLine(const std::string&) override {
-                if (++periods == 4) raise(SIGKILL);
-            }
-        } host;
-        try {
-            Model m;
-            m.netcdfResults = true;
-            runSmall(dir, m, host);
-        } catch (...) {
-        }
-        _exit(3);  // not reached when the kill came
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+    ASSERT_TRUE(runKilledInPeriod(dir, 4));
 
     const size_t nx = 12, ny = 7;
     NcReader nc(dir.output / "small" / "results.nc");
@@ -279,6 +286,25 @@ TEST(NetCdfResults, ARunKilledMidWayLeavesAReadableFileWithItsCompletedIntervals
         }
     EXPECT_TRUE(fs::exists(dir.output / "small" / "surfer2.csv"));
     EXPECT_FALSE(fs::exists(dir.output / "small" / "surfer3.csv"));
+}
+
+TEST(NetCdfResults, ARunKilledInItsFirstIntervalLeavesNoResultsFileAndTheNextRunClearsItsTemporary) {
+    CaseDir dir("netcdf-killed-first");
+    sampleSmallCase().write(dir, "small");
+    ASSERT_TRUE(runKilledInPeriod(dir, 1));
+    const fs::path out = dir.output / "small";
+    EXPECT_FALSE(fs::exists(out / "results.nc"));
+    int parts = 0;
+    for (const auto& n : dir.outputFiles("small")) parts += n.rfind("results.nc.", 0) == 0 && n.size() > 5 &&
+                                                             n.substr(n.size() - 5) == ".part";
+    EXPECT_EQ(parts, 1) << "the killed run's temporary";
+    Model m;
+    m.netcdfResults = true;
+    SilentHost host;
+    runSmall(dir, m, host);
+    for (const auto& n : dir.outputFiles("small")) EXPECT_EQ(n.find(".part"), std::string::npos) << n;
+    NcReader nc(out / "results.nc");
+    EXPECT_EQ(nc.dim("time"), 6u);
 }
 
 TEST(NetCdfResults, ASecondRunReplacesTheFileWhole) {
