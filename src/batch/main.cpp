@@ -51,7 +51,7 @@ public:
     }
     void progressLine(const std::string& line) override {
         ++done_;
-        // "endwav  <time>  <periods>"
+        // "endwav  <time> <periods>"
         double time = 0;
         std::sscanf(line.c_str(), "endwav %lf", &time);
         const double el = std::chrono::duration<double>(Clock::now() - start_).count();

@@ -27,6 +27,27 @@ inline std::string formatNum(double v) {
     return buf;
 }
 
+// The number-to-text form of the progress line: a blank before a number that is not
+// negative, then the number in plain decimal notation with at most 15 significant digits
+// and no trailing zeros (" 3600", " 12.5", " 10000000.1", "-3"); never an exponent.
+inline std::string numberText(double v) {
+    if (!std::isfinite(v)) return v > 0 ? " inf" : (v < 0 ? "-inf" : " nan");
+    const double a = std::fabs(v);
+    char buf[400];
+    // Digits before the decimal point; the rest of the 15 go after it.
+    int intDigits = 0;
+    if (a >= 1.0) intDigits = std::snprintf(buf, sizeof buf, "%.0f", std::floor(a));
+    const int decimals = intDigits >= 15 ? 0 : 15 - intDigits;
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
+    std::string s = buf;
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    const bool zero = s == "0";
+    return (v < 0 && !zero ? "-" : " ") + s;
+}
+
 // Whether v rounded half to even lies in the range of T.
 template <class T>
 bool fitsInt(double v) {

@@ -91,18 +91,10 @@ void incidentHeight(Model& m) {
     m.hPlotNeg = -m.hPlot;
 }
 
-std::string numberText(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.7g", v);
-    std::string s = buf;
-    if (s == "-0") s = "0";
-    return v >= 0.0 || s == "0" ? " " + s : s;
-}
-
 std::string endwavLine(float time, float waveT0) {
     const D tenths = std::floor(static_cast<D>(time) * 10.0 + 0.5) / 10.0;
     const D periods = std::floor(static_cast<D>(time) / waveT0 + 0.5);
-    return "endwav " + numberText(tenths) + " " + numberText(periods);
+    return "endwav " + numberText(tenths) + numberText(periods);
 }
 
 void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid& fy) {

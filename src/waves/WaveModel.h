@@ -33,10 +33,8 @@ void incidentHeight(Model& m);
 void allocWaveStats(Model& m);
 void clearWaveStats(Model& m);
 void shiftPhiLevels(Model& m);
-// The text of a number with a leading blank when it is not negative, shortest form of at
-// most 7 significant digits (" 3600", " 12.5", "-3").
-std::string numberText(double v);
-// "endwav " + time to 0.1 s + a blank + elapsed wave periods, e.g. "endwav  3600  360".
+// "endwav " + the number texts of the time to 0.1 s and of the elapsed wave periods, each
+// with its leading blank: "endwav  3600 360" (core/Numeric.h, numberText).
 std::string endwavLine(float time, float waveT0);
 
 // ---- local coefficients (WaveCoefficients.cpp) ----

@@ -163,8 +163,8 @@ private slots:
         QVERIFY(!l.isEmpty());
         QCOMPARE(l.front(), QString("bcnt.txt"));
         QCOMPARE(l.size(), 1 + 2);  // intervals at 0 and 6 s
-        QCOMPARE(l[1], QString("endwav  0  0"));
-        QCOMPARE(l[2], QString("endwav  6  1"));
+        QCOMPARE(l[1], QString("endwav  0 0"));
+        QCOMPARE(l[2], QString("endwav  6 1"));
         QCOMPARE(host.periods, 3 + 2);
         QVERIFY(captions.front().startsWith("eta    -"));
         QVERIFY(host.ovalinWindow()->isVisible() && host.igwPictureWindow()->isVisible());

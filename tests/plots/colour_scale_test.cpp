@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/Numeric.h"
 #include "plots/ColourScale.h"
 #include "waves/WaveModel.h"
 
@@ -120,9 +121,11 @@ TEST(NumberText, BlankBeforeNonNegativeShortestSevenDigits) {
     EXPECT_EQ(captionNumber(3600.0), " 3600");
 }
 
-TEST(NumberText, CaptionsAndProgressLinesShareOneForm) {
-    for (double v : {0.0, -0.0, 0.01, -0.01, 0.5, -0.5, 999.0, -999.0, 3600.0, 360.0, 1e-7, 12345678.0})
+TEST(NumberText, CaptionsAndProgressLinesAgreeUpToSevenDigits) {
+    for (double v : {0.0, -0.0, 0.01, -0.01, 0.5, -0.5, 999.0, -999.0, 3600.0, 360.0, 1234567.0})
         EXPECT_EQ(captionNumber(v), numberText(v)) << v;
+    // Beyond seven digits the progress line keeps every digit of its time, in plain decimal.
+    EXPECT_EQ(numberText(12345678.0), " 12345678");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/Error.h"
+#include "core/Numeric.h"
 #include "support/TestSupport.h"
 #include "support/WaveSupport.h"
 #include "waves/WaveField.h"
@@ -70,12 +71,25 @@ TEST(WaveIncidentHeight, RegularAndCappedIrregularHeights) {
     EXPECT_NEAR(sum / 4000, 0.97, 0.04);
 }
 
-TEST(WaveProgressLine, NumberTextPutsABlankBeforeNonNegativeNumbers) {
-    EXPECT_EQ(endwavLine(3600.0f, 10.0f), "endwav  3600  360");
-    EXPECT_EQ(endwavLine(12.54f, 2.5f), "endwav  12.5  5");
-    EXPECT_EQ(endwavLine(0.0f, 8.0f), "endwav  0  0");
+TEST(WaveProgressLine, OneBlankBetweenTheNumbersAndTheTenthKeptAtLargeTimes) {
+    // Each number text brings its own leading blank: one blank between the numbers.
+    EXPECT_EQ(endwavLine(3600.0f, 10.0f), "endwav  3600 360");
+    EXPECT_EQ(endwavLine(12.54f, 2.5f), "endwav  12.5 5");
+    EXPECT_EQ(endwavLine(0.0f, 8.0f), "endwav  0 0");
+    // Beyond 1e6 s the tenth of a second stays, and no exponent appears.
+    EXPECT_EQ(endwavLine(1000000.125f, 10.0f), "endwav  1000000.1 100000");
+    EXPECT_EQ(endwavLine(2.5e7f, 10.0f), "endwav  25000000 2500000");
+    EXPECT_EQ(endwavLine(3.0e9f, 6.0f), "endwav  3000000000 500000000");
+}
+
+TEST(WaveProgressLine, NumberTextIsPlainDecimal) {
     EXPECT_EQ(numberText(-3), "-3");
+    EXPECT_EQ(numberText(-0.0), " 0");
     EXPECT_EQ(numberText(1234567.0), " 1234567");
+    EXPECT_EQ(numberText(12345678.9), " 12345678.9");
+    EXPECT_EQ(numberText(-0.25), "-0.25");
+    EXPECT_EQ(numberText(1e20), " 100000000000000000000");
+    EXPECT_EQ(numberText(0.1 + 0.2), " 0.3");  // at most 15 significant digits
 }
 
 namespace {
@@ -99,12 +113,12 @@ TEST(WaveField, OnePeriodPumpsOncePerStepAndReportsTheProgressLine) {
     EXPECT_EQ(m.nAcc, m.nStep);
     EXPECT_EQ(host.plots, 1);
     ASSERT_EQ(host.lines.size(), 1u);
-    EXPECT_EQ(host.lines[0], "endwav  0  0");
+    EXPECT_EQ(host.lines[0], "endwav  0 0");
     // Between calls phiNew equals phiCur (the levels were rotated after the last step).
     for (int32_t i = 0; i <= m.ixEnd + 1; ++i)
         for (int32_t j = 0; j <= m.jyEnd + 1; ++j) ASSERT_EQ(m.phiNew(i, j), m.phiCur(i, j));
     waveField(m, host, m.hMax, m.waveT0, m.fx, m.fy);
-    EXPECT_EQ(host.lines[1], "endwav  2  1");
+    EXPECT_EQ(host.lines[1], "endwav  2 1");
     // wavH = 2 sqrt(2) etarms everywhere, etaOut = eta.
     for (int32_t i = 1; i <= m.ixEnd; ++i) {
         EXPECT_FLOAT_EQ(m.wavH(i, 2), static_cast<float>(2.0 * m.etarms(i, 2) * std::sqrt(2.0)));
