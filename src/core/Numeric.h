@@ -3,6 +3,7 @@
 // A value outside the target width is an overflow, reported with what it was.
 #pragma once
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -33,19 +34,21 @@ inline std::string formatNum(double v) {
 inline std::string numberText(double v) {
     if (!std::isfinite(v)) return v > 0 ? " inf" : (v < 0 ? "-inf" : " nan");
     const double a = std::fabs(v);
-    char buf[400];
     // Digits before the decimal point; the rest of the 15 go after it.
+    char buf[400];
     int intDigits = 0;
-    if (a >= 1.0) intDigits = std::snprintf(buf, sizeof buf, "%.0f", std::floor(a));
+    if (a >= 1.0) intDigits = static_cast<int>(std::to_chars(buf, buf + sizeof buf, std::floor(a),
+                                                             std::chars_format::fixed, 0).ptr - buf);
     const int decimals = intDigits >= 15 ? 0 : 15 - intDigits;
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
-    std::string s = buf;
-    if (s.find('.') != std::string::npos) {
-        while (s.back() == '0') s.pop_back();
-        if (s.back() == '.') s.pop_back();
+    char* end = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals).ptr;
+    if (decimals > 0) {
+        while (end[-1] == '0') --end;
+        if (end[-1] == '.') --end;
     }
-    const bool zero = s == "0";
-    return (v < 0 && !zero ? "-" : " ") + s;
+    const bool zero = end - buf == 1 && buf[0] == '0';
+    std::string s(1, v < 0 && !zero ? '-' : ' ');
+    s.append(buf, end);
+    return s;
 }
 
 // Whether v rounded half to even lies in the range of T.

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slashes(std::string s) {
+// The name with the platform's separator: a name may use '\\' between folders.
+std::string platformSeparators(std::string s) {
     for (char& c : s)
         if (c == '\\') c = '/';
     return s;
@@ -27,31 +28,63 @@ std::string cellText(int32_t i, int32_t j) {
     return "(" + std::to_string(i) + ", " + std::to_string(j) + ")";
 }
 
+// A name read from the control file: control bytes (a NUL would cut the name short when
+// the file is opened, a CR betrays a file with foreign line ends) are refused.
+std::string nameField(FieldReader& r, const char* what) {
+    std::string name = r.text(what);
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            throw StopError(r.where() + "expected " + what + ", found a name with a control byte: \"" +
+                            printable(name) + "\"");
+    return name;
+}
+
+// Whether an output name stays inside the output folder: not absolute, no drive, no "..".
+bool leavesOutputFolder(const std::string& name) {
+    const std::string p = platformSeparators(name);
+    if (!p.empty() && p.front() == '/') return true;
+    if (p.size() >= 2 && p[1] == ':') return true;
+    size_t start = 0;
+    while (start <= p.size()) {
+        size_t end = p.find('/', start);
+        if (end == std::string::npos) end = p.size();
+        if (p.compare(start, end - start, "..") == 0 && end - start == 2) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 // Opens one of the case's input files, naming it by its name in the control file.
 FieldReader openInput(const Model& m, const std::string& name, const char* role) {
-    const std::string path = inputPath(m, name);
     if (name.empty())
         throw StopError(m.cntPath + ": the " + std::string(role) + " file has an empty name");
-    return FieldReader(path, name);
+    return FieldReader(inputPath(m, name), name);
 }
 
 }  // namespace
 
-std::string inputPath(const Model& m, const std::string& name) { return m.dataDir + slashes(name); }
+std::string inputPath(const Model& m, const std::string& name) { return m.dataDir + platformSeparators(name); }
 
 void readControlFile(Model& m) {
     FieldReader r(m.cntPath, fs::path(m.cntPath).filename().string());
-    m.coefFile = slashes(r.text("the name of the coefficient file"));
-    m.depFile = slashes(r.text("the name of the depth file"));
-    m.bndFile = slashes(r.text("the name of the boundary file"));
-    m.wavFile = slashes(r.text("the name of the wave file"));
-    m.tideFile = slashes(r.text("the name of the tide file"));
-    const std::string outName = slashes(r.text("the name of the output folder"));
+    // The names stay as written (echoes and messages show them so); only opening a file
+    // turns their separators into the platform's.
+    m.coefFile = nameField(r, "the name of the coefficient file");
+    m.depFile = nameField(r, "the name of the depth file");
+    m.bndFile = nameField(r, "the name of the boundary file");
+    m.wavFile = nameField(r, "the name of the wave file");
+    m.tideFile = nameField(r, "the name of the tide file");
+    const std::string outName = nameField(r, "the name of the output folder");
+    const std::string outWhere = r.where();
     r.expectTerminator("'endcnt");
+    if (leavesOutputFolder(outName))
+        throw StopError(outWhere + "the output name \"" + printable(outName, 200) +
+                        "\" leaves the output folder: expected a folder name inside " + m.outBase +
+                        " (no \"..\", not an absolute path)");
 
     // An empty output name leaves a second separator after outBase: the case then writes
     // straight into the output folder, and the echo shows the path as formed.
-    m.outDir = m.outBase + outName + "/";
+    m.outDir = m.outBase + platformSeparators(outName) + "/";
     std::error_code ec;
     if (!fs::is_directory(m.outBase, ec))
         throw StopError("the output folder " + m.outBase + " does not exist");

@@ -21,7 +21,7 @@ void readBoundaryFile(Model& m);
 void allocateCaseArrays(Model& m);
 void allocateFlowArrays(Model& m);
 
-// dataDir + name, with '\' taken as a folder separator.
+// dataDir + name, with '\' taken as a folder separator (only to open the file).
 std::string inputPath(const Model& m, const std::string& name);
 
 }  // namespace littoral

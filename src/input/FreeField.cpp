@@ -1,9 +1,9 @@
 #include "input/FreeField.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -11,20 +11,18 @@
 namespace littoral {
 
 namespace {
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr size_t blockBytes = 65536;
+
+bool isBlank(int c) { return c == ' ' || c == '\t'; }
+// A number may be followed by blanks (and a carriage return left at the end of the file).
+bool isTrailing(int c) { return isBlank(c) || c == '\r'; }
 
 std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isTrailing(s.back())) s.remove_suffix(1);
     return s;
 }
 
-std::string quoteFound(std::string_view s) {
-    std::string r = "\"";
-    r.append(s.substr(0, 60));
-    if (s.size() > 60) r += "...";
-    r += "\"";
-    return r;
-}
+std::string quoteFound(std::string_view s) { return "\"" + printable(s) + "\""; }
 
 template <class T>
 bool parseNum(std::string_view s, T& out) {
@@ -43,32 +41,137 @@ bool parseNum(std::string_view s, T& out) {
     }
     return ec == std::errc() && p == last && std::isfinite(static_cast<double>(out));
 }
+
+void appendHex(std::string& r, unsigned char b) {
+    static const char digits[] = "0123456789ABCDEF";
+    r += "\\x";
+    r += digits[b >> 4];
+    r += digits[b & 15];
+}
+
+// Length of the valid UTF-8 sequence at s[i] (2 to 4) and its code point; 0 if none.
+size_t utf8Sequence(std::string_view s, size_t i, uint32_t& cp) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    size_t n = 0;
+    if (b >= 0xC2 && b <= 0xDF) { n = 2; cp = b & 0x1F; }
+    else if (b >= 0xE0 && b <= 0xEF) { n = 3; cp = b & 0x0F; }
+    else if (b >= 0xF0 && b <= 0xF4) { n = 4; cp = b & 0x07; }
+    else return 0;
+    if (i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const unsigned char c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    // Overlong forms, surrogates and code points beyond U+10FFFF are not UTF-8.
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
 }  // namespace
+
+std::string printable(std::string_view s, size_t maxChars) {
+    std::string r;
+    size_t chars = 0, i = 0;
+    while (i < s.size()) {
+        if (chars == maxChars) {
+            r += "...";
+            break;
+        }
+        ++chars;
+        const unsigned char b = static_cast<unsigned char>(s[i]);
+        if (b >= 0x20 && b < 0x7F) {
+            r += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        switch (b) {
+            case 0: r += "\\0"; ++i; continue;
+            case '\t': r += "\\t"; ++i; continue;
+            case '\r': r += "\\r"; ++i; continue;
+            case '\n': r += "\\n"; ++i; continue;
+            default: break;
+        }
+        uint32_t cp = 0;
+        const size_t n = b >= 0x80 ? utf8Sequence(s, i, cp) : 0;
+        if (n == 0) {
+            appendHex(r, b);
+            ++i;
+        } else if (cp == 0xFEFF || (cp >= 0x80 && cp < 0xA0) || cp == 0x2028 || cp == 0x2029) {
+            // Byte order marks, C1 controls and line separators are invisible or move text.
+            char u[16];
+            std::snprintf(u, sizeof u, "\\u%04X", static_cast<unsigned>(cp));
+            r += u;
+            i += n;
+        } else {
+            r.append(s.substr(i, n));
+            i += n;
+        }
+    }
+    return r;
+}
 
 bool parseReal(std::string_view s, float& out) { return parseNum(s, out); }
 bool parseDouble(std::string_view s, double& out) { return parseNum(s, out); }
 
-FieldReader::FieldReader(const std::string& path, const std::string& shownName) : name_(shownName) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw StopError(shownName + ": the file cannot be opened (looked for " + path + ")");
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    buf_ = std::move(ss).str();
+FieldReader::FieldReader(const std::string& path, const std::string& shownName) : name_(printable(shownName, 200)) {
+    if (path.find('\0') != std::string::npos)
+        throw StopError(name_ + ": the name holds a NUL byte: expected a file name");
+    file_.reset(std::fopen(path.c_str(), "rb"));
+    if (!file_) throw StopError(name_ + ": the file cannot be opened (looked for " + printable(path, 400) + ")");
     skipByteOrderMark();
-}
-
-void FieldReader::skipByteOrderMark() {
-    if (buf_.size() >= 3 && static_cast<unsigned char>(buf_[0]) == 0xEF &&
-        static_cast<unsigned char>(buf_[1]) == 0xBB && static_cast<unsigned char>(buf_[2]) == 0xBF)
-        pos_ = 3;
 }
 
 FieldReader FieldReader::fromText(std::string text, const std::string& shownName) {
     FieldReader r;
     r.buf_ = std::move(text);
-    r.name_ = shownName;
+    r.eof_ = true;
+    r.name_ = printable(shownName, 200);
     r.skipByteOrderMark();
     return r;
+}
+
+bool FieldReader::fill(size_t need) {
+    while (buf_.size() - pos_ < need && !eof_) {
+        if (!file_) {
+            eof_ = true;
+            break;
+        }
+        // Drop what was read; keep the unread bytes that a look-ahead holds.
+        if (pos_ > 0) {
+            buf_.erase(0, pos_);
+            pos_ = 0;
+        }
+        const size_t old = buf_.size();
+        buf_.resize(old + blockBytes);
+        const size_t got = std::fread(buf_.data() + old, 1, blockBytes, file_.get());
+        buf_.resize(old + got);
+        if (got < blockBytes) {
+            if (std::ferror(file_.get()))
+                throw StopError(name_ + ": the file cannot be read (" + std::strerror(errno) + ")");
+            eof_ = true;
+        }
+    }
+    return buf_.size() - pos_ >= need;
+}
+
+int FieldReader::peek(size_t k) {
+    if (pos_ + k < buf_.size() || fill(k + 1)) return static_cast<unsigned char>(buf_[pos_ + k]);
+    return -1;
+}
+
+void FieldReader::skipByteOrderMark() {
+    if (peek(0) == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) advance(3);
+}
+
+bool FieldReader::atLineEnd() {
+    const int c = peek();
+    return c == '\n' || (c == '\r' && peek(1) == '\n');
+}
+
+void FieldReader::consumeLineEnd() {
+    advance(peek() == '\r' ? 2 : 1);
+    ++line_;
 }
 
 std::string FieldReader::where() const {
@@ -79,69 +182,71 @@ void FieldReader::fail(std::string_view what, std::string_view found) const {
     throw StopError(where() + "expected " + std::string(what) + ", found " + std::string(found));
 }
 
-void FieldReader::skipBlanksAndEmptyLines() {
-    const size_t n = buf_.size();
-    while (pos_ < n) {
-        const char c = buf_[pos_];
-        if (isBlank(c) || c == '\r') { ++pos_; continue; }
-        if (c == '\n') { ++pos_; ++line_; continue; }
-        break;
-    }
-}
-
-bool FieldReader::atEnd() {
-    skipBlanksAndEmptyLines();
-    return pos_ >= buf_.size();
-}
-
 std::string_view FieldReader::nextField(std::string_view what) {
-    const size_t n = buf_.size();
-    const char* b = buf_.data();
-    // Blanks before the field; a blank line holds no field.
-    skipBlanksAndEmptyLines();
     ++fieldNo_;
+    field_.clear();
+    size_t used = 0;
+    auto tooLong = [&]() {
+        fieldLine_ = line_;
+        fail(what, "more than " + std::to_string(maxFieldBytes) + " bytes without a comma or line end" +
+                       (field_.empty() ? std::string() : ", starting " + quoteFound(field_)));
+    };
+    // Blanks before the field.
+    while (isBlank(peek())) {
+        advance();
+        if (++used > maxFieldBytes) tooLong();
+    }
     fieldLine_ = line_;
-    if (pos_ >= n) fail(what, "the end of the file");
-    std::string_view field;
-    if (b[pos_] == '"') {
-        const size_t start = ++pos_;
-        while (pos_ < n && b[pos_] != '"' && b[pos_] != '\n') ++pos_;
-        field = std::string_view(b + start, pos_ - start);
-        if (pos_ < n && b[pos_] == '"') ++pos_;
+    int c = peek();
+    if (c < 0) {
+        // A comma right before the end of the file leaves one empty field.
+        if (!afterComma_) fail(what, "the end of the file");
+        afterComma_ = false;
+        return field_;
+    }
+    if (c == '"') {
+        advance();
+        while ((c = peek()) >= 0 && c != '"' && !atLineEnd()) {
+            field_ += static_cast<char>(c);
+            advance();
+            if (++used > maxFieldBytes) tooLong();
+        }
+        if (c == '"') advance();
         // Anything between the closing quote and the separator is dropped.
-        while (pos_ < n && b[pos_] != ',' && b[pos_] != '\n') ++pos_;
+        while ((c = peek()) >= 0 && c != ',' && !atLineEnd()) {
+            advance();
+            if (++used > maxFieldBytes) tooLong();
+        }
     } else {
-        const size_t start = pos_;
-        while (pos_ < n && b[pos_] != ',' && b[pos_] != '\n') ++pos_;
-        size_t end = pos_;
-        if (end > start && b[end - 1] == '\r') --end;
-        field = trimRight(std::string_view(b + start, end - start));
+        while ((c = peek()) >= 0 && c != ',' && !atLineEnd()) {
+            field_ += static_cast<char>(c);
+            advance();
+            if (++used > maxFieldBytes) tooLong();
+        }
     }
-    // The separator: a comma (with a line end right after it, the pair is one separator),
-    // or a line end.
-    if (pos_ < n && b[pos_] == ',') {
-        ++pos_;
-        size_t p = pos_;
-        while (p < n && (isBlank(b[p]) || b[p] == '\r')) ++p;
-        if (p < n && b[p] == '\n') { pos_ = p + 1; ++line_; }
-    } else if (pos_ < n && b[pos_] == '\n') {
-        ++pos_;
-        ++line_;
-    }
-    return field;
+    afterComma_ = c == ',';
+    if (afterComma_) advance();
+    else if (c >= 0) consumeLineEnd();
+    return field_;
+}
+
+std::string_view FieldReader::numberField(std::string_view what) {
+    const std::string_view f = nextField(what);
+    if (trimRight(f).empty()) fail(what, "an empty field");
+    return f;
 }
 
 std::string FieldReader::text(std::string_view what) { return std::string(nextField(what)); }
 
 double FieldReader::number(std::string_view what) {
-    const std::string_view f = nextField(what);
+    const std::string_view f = numberField(what);
     double v = 0;
     if (!parseDouble(f, v)) fail(what, quoteFound(f));
     return v;
 }
 
 float FieldReader::real(std::string_view what) {
-    const std::string_view f = nextField(what);
+    const std::string_view f = numberField(what);
     float v = 0;
     if (!parseReal(f, v)) fail(what, quoteFound(f));
     return v;
@@ -163,14 +268,40 @@ int32_t FieldReader::int32(std::string_view what) {
     return static_cast<int32_t>(r);
 }
 
+bool FieldReader::onlyBlanksAhead(size_t& n, long& lines) {
+    n = 0;
+    lines = 0;
+    for (;;) {
+        const int c = peek(n);
+        if (c < 0) return true;
+        if (c == '\n') ++lines;
+        else if (!isBlank(c) && c != '\r') return false;
+        if (++n > maxTrailingBytes) return false;
+    }
+}
+
+bool FieldReader::atEnd() {
+    size_t n = 0;
+    long lines = 0;
+    return onlyBlanksAhead(n, lines);
+}
+
 void FieldReader::expectEnd(std::string_view after) {
-    if (atEnd()) return;
-    const size_t start = pos_;
-    size_t e = start;
-    while (e < buf_.size() && buf_[e] != '\n' && buf_[e] != ',') ++e;
-    std::string_view found(buf_.data() + start, e - start);
-    throw StopError(name_ + ": line " + std::to_string(line_) + ": expected the end of the file after " +
-                    std::string(after) + ", found more data: " + quoteFound(trimRight(found)));
+    size_t n = 0;
+    long lines = 0;
+    if (onlyBlanksAhead(n, lines)) return;
+    const std::string head = name_ + ": line " + std::to_string(line_ + lines) +
+                             ": expected the end of the file after " + std::string(after) + ", found ";
+    if (n > maxTrailingBytes)
+        throw StopError(head + "more than " + std::to_string(maxTrailingBytes) + " blanks and line ends");
+    // The data found, up to its separator, as a short excerpt.
+    std::string found;
+    for (size_t k = n; found.size() < 200; ++k) {
+        const int c = peek(k);
+        if (c < 0 || c == '\n' || c == ',') break;
+        found += static_cast<char>(c);
+    }
+    throw StopError(head + "more data: " + quoteFound(trimRight(found)));
 }
 
 void FieldReader::expectTerminator(std::string_view terminator) {

@@ -1,16 +1,25 @@
 // Free-field text input, the syntax of every case file.
 //
-// A file is a sequence of fields. A field ends at a comma or at a line end (LF or CRLF);
-// blanks before a field are skipped; a field in double quotes loses its quotes and may
-// hold commas. A comma directly followed by a line end is one separator, and blank lines
-// hold no field, so spreadsheet exports with trailing commas read alike. A UTF-8 byte
-// order mark at the start is skipped. Numbers use a period as decimal separator.
+// A file is a sequence of fields. A field ends at a comma or at a line end (LF or CRLF):
+// a comma right before a line end leaves an empty field between them, and an empty line
+// is an empty field. Blanks before a field are skipped; the blanks at the end of an
+// unquoted field belong to it (a number may still carry them). A field in double quotes
+// loses its quotes and may hold commas. A UTF-8 byte order mark at the start is skipped.
+// Numbers use a period as decimal separator.
+//
+// The file is read as a stream, a block at a time: a reader holds one field and one
+// block, never the whole file, and a field longer than `maxFieldBytes` is refused, so a
+// file without separators (a device, a binary file) stops quickly. After the last field
+// a file needs, `atEnd` and `expectEnd` look ahead only until they meet data.
 //
 // Every failed read throws StopError naming the file, the field number, its line, what
-// was expected and what was found.
+// was expected and what was found; quoted file content has its control bytes escaped
+// and is cut to a short excerpt.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,9 +27,14 @@ namespace littoral {
 
 class FieldReader {
 public:
-    // Reads the whole file; `shownName` is the name used in messages.
+    // Longest field, blanks before it included.
+    static constexpr size_t maxFieldBytes = 65536;
+    // Longest run of blanks and line ends after the last field that still counts as the end.
+    static constexpr size_t maxTrailingBytes = 1 << 20;
+
+    // Opens `path`; `shownName` is the name used in messages.
     FieldReader(const std::string& path, const std::string& shownName);
-    // Reads text already in memory (tests, benchmarks).
+    // Reads text already in memory (tests, benchmarks, fuzzing).
     static FieldReader fromText(std::string text, const std::string& shownName);
 
     // The next field as text; `what` says what the field should hold.
@@ -32,7 +46,7 @@ public:
     double number(std::string_view what);  // general number, double precision
     // Reads and throws away a label field.
     void label(std::string_view what) { (void)nextField(what); }
-    // True when only blanks and line ends remain.
+    // True when only blanks and line ends remain (reads nothing that a later field needs).
     bool atEnd();
     // Throws unless only blanks and line ends remain; `after` says what was read last.
     void expectEnd(std::string_view after);
@@ -41,6 +55,7 @@ public:
 
     long fieldNo() const { return fieldNo_; }
     long lineNo() const { return line_; }
+    // The name for messages (control bytes escaped).
     const std::string& name() const { return name_; }
 
     // "name: field N (line L): " for messages.
@@ -49,20 +64,42 @@ public:
 private:
     FieldReader() = default;
     std::string_view nextField(std::string_view what);
+    std::string_view numberField(std::string_view what);
     [[noreturn]] void fail(std::string_view what, std::string_view found) const;
-    void skipBlanksAndEmptyLines();
     void skipByteOrderMark();
+    // The byte k places after the read position, or -1 at the end of the file; reads
+    // further blocks as needed, keeping the unread ones.
+    int peek(size_t k = 0);
+    void advance(size_t k = 1) { pos_ += k; }
+    bool fill(size_t need);
+    void consumeLineEnd();  // at '\n' or "\r\n"
+    bool atLineEnd();
+    // Blanks and line ends from the read position: how many bytes, and whether the end
+    // of the file follows them (false also when there are more than maxTrailingBytes).
+    bool onlyBlanksAhead(size_t& n, long& lines);
 
-    std::string buf_;
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::string buf_;    // the unread block(s)
+    size_t pos_ = 0;     // read position in buf_
+    bool eof_ = false;   // nothing more to read from the file
+    std::string field_;  // the last field read
     std::string name_;
-    size_t pos_ = 0;
+    bool afterComma_ = false;  // the last field ended at a comma
     long fieldNo_ = 0;   // number of the last field read, from 1
-    long line_ = 1;      // line of the last field read (or of the read position)
-    long fieldLine_ = 1;
+    long line_ = 1;      // line of the read position
+    long fieldLine_ = 1; // line of the last field read
 };
 
-// Parses a whole trimmed field as a number; false if it is not one.
+// Parses a whole field as a number (blanks after it allowed); false if it is not one.
 bool parseReal(std::string_view s, float& out);
 bool parseDouble(std::string_view s, double& out);
+
+// File content or a name for a message: control bytes, byte order marks and bytes that
+// are not UTF-8 written as escapes (\r, \0, \x1B, \uFEFF), cut after `maxChars`
+// characters with "..." added.
+std::string printable(std::string_view s, size_t maxChars = 40);
 
 }  // namespace littoral

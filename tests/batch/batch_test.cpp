@@ -44,7 +44,7 @@ TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
                            (dir.data / "missingcnt.txt").string());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("FAILED " + (dir.data / "badcnt.txt").string() +
-                         ": bad/coef.txt: field 3 (line 2): expected the last computed cell in X, found the end of the file"),
+                         ": bad\\coef.txt: field 3 (line 2): expected the last computed cell in X, found the end of the file"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("ok     " + (dir.data / "goodcnt.txt").string()), std::string::npos) << r.out;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "app/RunCase.h"
@@ -56,7 +57,7 @@ TEST(CaseInput, ReadsTheSmallCaseAndDerivedConstants) {
     Model m;
     dir.prepare(m, "acnt.txt");
     readAll(m);
-    EXPECT_EQ(m.coefFile, "a/coef.txt");  // '\' taken as a folder separator
+    EXPECT_EQ(m.coefFile, "a\\coef.txt");  // as written; only opening the file turns the backslash into /
     EXPECT_EQ(m.outDir, dir.output.string() + "/a/");
     EXPECT_EQ(m.nBndCell, 168);
     EXPECT_NEAR(m.coriolis, -8.3627e-5, 1e-8);
@@ -217,23 +218,23 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
              t.replace(t.find("'endconst"), 9, "0.5");
              d.write("x/coef.txt", t);
          },
-         "x/coef.txt: field 41 (line 21): expected the terminator 'endconst, found \"0.5\""},
+         "x\\coef.txt: field 41 (line 21): expected the terminator 'endconst, found \"0.5\""},
         {"missing file", keep, [](CaseDir& d) { std::filesystem::remove(d.data / "x/tide.txt"); },
-         "x/tide.txt: the file cannot be opened"},
+         "x\\tide.txt: the file cannot be opened"},
         {"row outside table", [](SmallCase& c) { c.tide = "0, t\n1\n21, 1, 0.5, 0\n"; }, none,
-         "x/tide.txt: field 4 (line 3): expected a table row number from 0 to 20"},
+         "x\\tide.txt: field 4 (line 3): expected a table row number from 0 to 20"},
         {"extra depth", [&](SmallCase& c) { c.depth = rows(12, "5,5,5,5,5,5,5,5,5,5\n") + "5\n"; }, none,
-         "x/depth.txt: line 13: expected the end of the file after 120 depths"},
+         "x\\depth.txt: line 13: expected the end of the file after 120 depths"},
         {"short depth", [&](SmallCase& c) { c.depth = rows(11, "5,5,5,5,5,5,5,5,5,5\n"); }, none,
-         "x/depth.txt: field 111 (line 12): expected a depth (m), found the end of the file"},
+         "x\\depth.txt: field 111 (line 12): expected a depth (m), found the end of the file"},
         {"wave extra", [&](SmallCase& c) { c.wave = wave + "5\n"; }, none,
-         "x/wave.txt: line 9: expected the end of the file after the eight values"},
+         "x\\wave.txt: line 9: expected the end of the file after the eight values"},
         {"non-numeric", [](SmallCase& c) { c.wave = "17,a\n1,b\neight,c\n180,d\n10,e\n1,f\n0,g\n0,h\n"; }, none,
-         "x/wave.txt: field 5 (line 3): expected the wave period (s), found \"eight\""},
+         "x\\wave.txt: field 5 (line 3): expected the wave period (s), found \"eight\""},
         {"code names no row", [](SmallCase& c) { c.coef.nBndApprox = 16; c.tide = "0, t\n0\n"; }, none,
          "names no row of the boundary-condition table"},
         {"no boundary cell", [&](SmallCase& c) { c.bnd = rows(12, "0,0,0,0,0,0,0,0,0,0\n"); }, none,
-         "x/boundary.txt: no boundary cell"},
+         "x\\boundary.txt: no boundary cell"},
         {"too many boundary cells", [&](SmallCase& c) { c.bnd = rows(12, "17,17,17,17,17,17,17,17,17,17\n"); }, none,
          "expected at most 44 boundary cells (2 x (nx + ny + 4) for this grid)"},
         {"empty grid", [](SmallCase& c) { c.coef.ixEnd = 0; }, none, "holds no cell"},
@@ -241,17 +242,17 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
          "put cell (0, 0) outside the grid"},
         // Cells -5 .. -3 with their ghost ring end at -2: cell (0, 0) is not on the grid.
         {"origin beyond the last cell", [](SmallCase& c) { c.coef.ixStart = -5; c.coef.ixEnd = -3; }, none,
-         "x/coef.txt: the last computed cells (-3, 8) put cell (0, 0) outside the grid: expected them to be -1 or more"},
+         "x\\coef.txt: the last computed cells (-3, 8) put cell (0, 0) outside the grid: expected them to be -1 or more"},
         {"viscosity without a settling velocity", [](SmallCase& c) { c.coef.viscosity = 1e30f; }, none,
-         "x/coef.txt: grain diameter 0.0002 m, sediment density 2650 kg/m3 and viscosity 1e+30 m2/s give no "
+         "x\\coef.txt: grain diameter 0.0002 m, sediment density 2650 kg/m3 and viscosity 1e+30 m2/s give no "
          "settling velocity"},
         {"phase point outside", [](SmallCase& c) { c.wave = "17,a\n1,b\n8,c\n180,d\n99,e\n1,f\n0,g\n0,h\n"; }, none,
          "the phase reference point (99, 1) lies outside the grid"},
         // A depth at a boundary cell so small that the dispersion relation has no solution
         // in double precision.
         {"no wavelength at a boundary cell", [](SmallCase& c) { c.depthOff = 1e-30f; }, none,
-         "x/boundary.txt: boundary cell (1, 0) has no wavelength for its open-boundary line: depth 1e-30 m (in "
-         "x/depth.txt) with the wave period 6 s (in x/wave.txt)"},
+         "x\\boundary.txt: boundary cell (1, 0) has no wavelength for its open-boundary line: depth 1e-30 m (in "
+         "x\\depth.txt) with the wave period 6 s (in x\\wave.txt)"},
         {"code too large", [&](SmallCase& c) { c.bnd = rows(3, "0,0,0,0,0,0,0,0,0,0\n") + "70000,0,0,0,0,0,0,0,0,0\n" + rows(8, "0,0,0,0,0,0,0,0,0,0\n"); },
          none, "expected a boundary code up to 32767, found 70000 at cell (3, 0)"},
     };
@@ -268,4 +269,100 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
         EXPECT_NE(msg.find(b.expected), std::string::npos) << msg;
         EXPECT_TRUE(dir.outputFiles("x").empty());
     }
+}
+
+// The names of the control file stay as written in the model, the echo and the messages;
+// only opening a file turns '\' into the platform's separator.
+TEST(CaseInput, NamesStayAsWritten) {
+    CaseDir dir("input-names");
+    SmallCase c;  // its control file names b\coef.txt and so on
+    c.write(dir, "b");
+    Model m;
+    dir.prepare(m, "bcnt.txt");
+    readAll(m);
+    EXPECT_EQ(m.coefFile, "b\\coef.txt");
+    EXPECT_EQ(m.tideFile, "b\\tide.txt");
+    EXPECT_EQ(inputPath(m, m.depFile), m.dataDir + "b/depth.txt");
+    writeConstEcho(m);
+    const std::string echo = readFile(dir.output / "b" / "0const.txt");
+    EXPECT_NE(echo.find("\"係数ファイル\",\"b\\coef.txt\"\n"), std::string::npos) << echo;
+    EXPECT_NE(echo.find("\"" + m.dataDir + "b\\coef.txt\"\n"), std::string::npos) << echo;
+    dir.write("b/tide.txt", "0, tide\n1\n17, 0, 0\n");
+    EXPECT_EQ(stopMessage(m), "b\\tide.txt: field 7 (line 4): expected the second value of row 1, found the end of the file");
+}
+
+// An empty sixth line is an empty output name: the case writes into the output folder.
+TEST(CaseInput, EmptySixthLineIsAnEmptyOutputName) {
+    CaseDir dir("input-emptyline");
+    SmallCase c;
+    c.write(dir, "c");
+    dir.write("ecnt.txt", "c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n\n'endcnt\n");
+    Model m;
+    dir.prepare(m, "ecnt.txt");
+    readAll(m);
+    EXPECT_EQ(m.outDir, dir.output.string() + "//");
+}
+
+// An output name that leaves the output folder is refused before any folder is made; an
+// input name may point anywhere.
+TEST(CaseInput, OutputNameMustStayInsideTheOutputFolder) {
+    for (const char* name : {"..", "../../x", "..\\x", "a/../../x", "/tmp/x", "\\tmp\\x", "C:\\x", "a/.."}) {
+        SCOPED_TRACE(name);
+        CaseDir dir("input-outname");
+        SmallCase c;
+        c.write(dir, "c");
+        dir.write("ocnt.txt", std::string("c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n") + name +
+                                  "\n'endcnt\n");
+        Model m;
+        dir.prepare(m, "ocnt.txt");
+        const std::string msg = stopMessage(m);
+        EXPECT_EQ(msg, "ocnt.txt: field 6 (line 6): the output name \"" + std::string(name) +
+                           "\" leaves the output folder: expected a folder name inside " + m.outBase +
+                           " (no \"..\", not an absolute path)");
+        EXPECT_TRUE(std::filesystem::is_empty(dir.output));
+        EXPECT_FALSE(std::filesystem::exists(dir.root / "x"));
+    }
+    // A sub-folder of an existing folder, "." and names with dots stay inside.
+    CaseDir dir("input-outname-ok");
+    SmallCase c;
+    c.write(dir, "c");
+    std::filesystem::create_directories(dir.output / "runs");
+    for (const char* name : {"runs\\c", ".", "c..d", "..c"}) {
+        dir.write("ocnt.txt", std::string("../data/c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n") +
+                                  name + "\n'endcnt\n");
+        Model m;
+        dir.prepare(m, "ocnt.txt");
+        EXPECT_EQ(stopMessage(m), "") << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.output / "runs" / "c"));
+}
+
+// /dev/zero as a depth file (no separator ever) is refused at the first field, quickly.
+TEST(CaseInput, EndlessInputFileIsRefusedQuickly) {
+    CaseDir dir("input-devzero");
+    SmallCase c;
+    c.write(dir, "z");
+    // Enough ".." to reach the root from any data folder.
+    std::string up;
+    for (const auto& part : dir.data) up += part == "/" ? "" : "../";
+    const std::string zero = up + "dev/zero";
+    dir.write("zcnt.txt", "z/coef.txt\n" + zero + "\nz/boundary.txt\nz/wave.txt\nz/tide.txt\nz\n'endcnt\n");
+    Model m;
+    dir.prepare(m, "zcnt.txt");
+    const auto start = std::chrono::steady_clock::now();
+    const std::string msg = stopMessage(m);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(msg.rfind(zero + ": field 1 (line 1): expected a depth (m), found more than 65536 bytes", 0), 0u) << msg;
+}
+
+// Names with control bytes are refused with the byte escaped.
+TEST(CaseInput, ControlBytesInANameAreRefused) {
+    CaseDir dir("input-ctlname");
+    SmallCase c;
+    c.write(dir, "c");
+    dir.write("ncnt.txt", std::string("c/coef.txt\r\rc/depth.txt\n", 24) + "c/boundary.txt\nc/wave.txt\nc/tide.txt\nc\n'endcnt\n");
+    Model m;
+    dir.prepare(m, "ncnt.txt");
+    EXPECT_EQ(stopMessage(m), "ncnt.txt: field 1 (line 1): expected the name of the coefficient file, found a name "
+                              "with a control byte: \"c/coef.txt\\r\\rc/depth.txt\"");
 }

@@ -54,7 +54,7 @@ TEST(Echo, FilesLinesAndValues) {
 
     const auto cst = linesOf(out / "0const.txt");
     ASSERT_EQ(cst.size(), 29u);
-    EXPECT_EQ(cst[1], "\"係数ファイル\",\"e/coef.txt\"");
+    EXPECT_EQ(cst[1], "\"係数ファイル\",\"e\\coef.txt\"");
     EXPECT_EQ(cst[7], "");
     EXPECT_EQ(cst[9], "\"セル番号X始め\",1");
     EXPECT_EQ(cst[11], "\"セル幅X（ｍ）\",10");
@@ -69,7 +69,7 @@ TEST(Echo, FilesLinesAndValues) {
 
     const auto db = linesOf(out / "0depbnd.txt");
     ASSERT_EQ(db.size(), static_cast<size_t>(2 * (10 + 2) + 3));
-    EXPECT_EQ(db[0], "\"" + m.dataDir + "e/depth.txt\",1,10,1,8,10,10");
+    EXPECT_EQ(db[0], "\"" + m.dataDir + "e\\depth.txt\",1,10,1,8,10,10");
     EXPECT_EQ(db[13], "");
     // Second grid: ghost cell (0, 4) read as 15 is written 0; interior (5, 5) keeps 15;
     // ghost (11, 1) is a listed cell and shows its code 17.

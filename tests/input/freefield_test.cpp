@@ -18,16 +18,34 @@ std::string errorOf(const std::function<void()>& f) {
 
 TEST(FreeField, FieldSyntax) {
     // Blanks before a field are skipped, quotes keep commas, CRLF and LF both end fields,
-    // a comma right before a line end is one separator, blank lines hold no field.
-    auto r = FieldReader::fromText("  a, \"b, c\" ,d\r\n\"e\"\n\n  f,\r\ng,,h", "t.txt");
+    // a comma right before a line end leaves an empty field, an empty line is an empty
+    // field, and an unquoted field keeps its trailing blanks.
+    auto r = FieldReader::fromText("  a, \"b, c\" ,d \r\n\"e\"\n\n  f,\r\ng,,h", "t.txt");
+    for (const char* want : {"a", "b, c", "d ", "e", "", "f", "", "g", "", "h"}) EXPECT_EQ(r.text("x"), want);
+    EXPECT_TRUE(r.atEnd());
+    // A label line "1," ends with an empty label; the reader counts lines through it.
+    auto l = FieldReader::fromText("1,\n2,x\n", "l.txt");
+    EXPECT_EQ(l.int32("v"), 1);
+    EXPECT_EQ(l.text("label"), "");
+    EXPECT_EQ(l.int32("v"), 2);
+    EXPECT_EQ(l.lineNo(), 2);
+    EXPECT_EQ(l.text("label"), "x");
+    EXPECT_TRUE(l.atEnd());
+    // A comma before the end of the file leaves one empty field.
+    auto e = FieldReader::fromText("1,", "e.txt");
+    EXPECT_EQ(e.text("x"), "1");
+    EXPECT_EQ(e.text("x"), "");
+    EXPECT_TRUE(e.atEnd());
+}
+
+TEST(FreeField, AtEndLooksAheadWithoutReading) {
+    // atEnd between fields reads nothing that the next field needs.
+    auto r = FieldReader::fromText("a\n\n  \nb\n", "t.txt");
     EXPECT_EQ(r.text("x"), "a");
-    EXPECT_EQ(r.text("x"), "b, c");
-    EXPECT_EQ(r.text("x"), "d");
-    EXPECT_EQ(r.text("x"), "e");
-    EXPECT_EQ(r.text("x"), "f");
-    EXPECT_EQ(r.text("x"), "g");
-    EXPECT_EQ(r.text("x"), "");  // two commas: an empty field
-    EXPECT_EQ(r.text("x"), "h");
+    EXPECT_FALSE(r.atEnd());
+    EXPECT_EQ(r.text("x"), "");
+    EXPECT_EQ(r.text("x"), "");
+    EXPECT_EQ(r.text("x"), "b");
     EXPECT_TRUE(r.atEnd());
 }
 
@@ -90,10 +108,74 @@ TEST(FreeField, ClearErrors) {
                   r.expectEnd("1 depth");
               }),
               "");
-    // A number must be the whole field.
+    // A number must be the whole field; blanks after it belong to the field but are allowed.
     EXPECT_NE(errorOf([] { FieldReader::fromText("1.5m\n", "x").real("a"); }), "");
     EXPECT_NE(errorOf([] { FieldReader::fromText("nan\n", "x").real("a"); }), "");
-    EXPECT_NE(errorOf([] { FieldReader::fromText(",\n", "x").real("a"); }), "");
+    EXPECT_EQ(errorOf([] { FieldReader::fromText("1.5  \n", "x").real("a"); }), "");
+    // An empty field where a number is expected names the file, the field and its line.
+    EXPECT_EQ(errorOf([] { FieldReader::fromText(",\n", "x").real("the wave height (m)"); }),
+              "x: field 1 (line 1): expected the wave height (m), found an empty field");
+    EXPECT_EQ(errorOf([] {
+                  auto r = FieldReader::fromText("1, a\n\n2, b\n", "coef.txt");
+                  r.int32("x"); r.label("l"); r.int32("the last computed cell in X");
+              }),
+              "coef.txt: field 3 (line 2): expected the last computed cell in X, found an empty field");
+    EXPECT_EQ(errorOf([] {
+                  auto r = FieldReader::fromText("1, a,\n2, b\n", "coef.txt");
+                  r.int32("x"); r.label("l"); r.int32("the cell width");
+              }),
+              "coef.txt: field 3 (line 1): expected the cell width, found an empty field");
+}
+
+TEST(FreeField, TerminatorWithTrailingBlankIsNotTheTerminator) {
+    EXPECT_EQ(errorOf([] { FieldReader::fromText("'endcnt \n", "c.txt").expectTerminator("'endcnt"); }),
+              "c.txt: field 1 (line 1): expected the terminator 'endcnt, found \"'endcnt \"");
+    EXPECT_EQ(errorOf([] { FieldReader::fromText("  'endcnt\r\n", "c.txt").expectTerminator("'endcnt"); }), "");
+}
+
+// Quoted file content has its control bytes escaped and is cut to a short excerpt.
+TEST(FreeField, MessagesEscapeControlBytesAndQuoteAnExcerpt) {
+    EXPECT_EQ(errorOf([] { FieldReader::fromText(std::string("1\r2\0\x1b", 5) + "\n", "d.txt").real("a depth"); }),
+              "d.txt: field 1 (line 1): expected a depth, found \"1\\r2\\0\\x1B\"");
+    // A byte order mark after the start is no longer skipped: it shows as an escape.
+    EXPECT_EQ(errorOf([] {
+                  auto r = FieldReader::fromText("1\n\xEF\xBB\xBF" "2\n", "d.txt");
+                  r.real("a");
+                  r.expectEnd("1 depth");
+              }),
+              "d.txt: line 2: expected the end of the file after 1 depth, found more data: \"\\uFEFF2\"");
+    const std::string longField(500, '7');
+    const std::string msg = errorOf([&] { FieldReader::fromText(longField + "x\n", "d.txt").real("a depth"); });
+    EXPECT_EQ(msg, "d.txt: field 1 (line 1): expected a depth, found \"" + std::string(40, '7') + "...\"");
+    // Japanese text stays readable; bytes that are not UTF-8 are escaped.
+    EXPECT_EQ(printable("水深\xff"), "水深\\xFF");
+    EXPECT_EQ(printable("beach\\coef.txt"), "beach\\coef.txt");
+}
+
+// A file without separators (a device, a binary file) stops at the first field that grows
+// beyond the limit, and the end of a file is looked for only as far as data begins.
+TEST(FreeField, ReadsAStreamWithoutBound) {
+    const std::string msg = errorOf([] { FieldReader("/dev/zero", "zero.txt").real("a depth (m)"); });
+    EXPECT_EQ(msg, "zero.txt: field 1 (line 1): expected a depth (m), found more than 65536 bytes without a "
+                   "comma or line end, starting \"\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0"
+                   "\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0...\"");
+    // Fields over many blocks: each field is read as it comes.
+    std::string text;
+    for (int k = 0; k < 200000; ++k) text += std::to_string(k % 97) + (k % 10 == 9 ? "\n" : ",");
+    auto r = FieldReader::fromText(text, "big.txt");
+    for (int k = 0; k < 200000; ++k) ASSERT_EQ(r.int32("v"), k % 97) << k;
+    EXPECT_EQ(r.lineNo(), 20001);
+    EXPECT_TRUE(r.atEnd());
+    // Endless blank lines after the last field count as more data.
+    auto b = FieldReader::fromText("1\n" + std::string(FieldReader::maxTrailingBytes + 10, '\n'), "b.txt");
+    b.real("a");
+    EXPECT_NE(errorOf([&] { b.expectEnd("1 depth"); }).find("more than 1048576 blanks and line ends"), std::string::npos);
+}
+
+TEST(FreeField, DirectoryOrNulInTheNameIsAClearError) {
+    EXPECT_EQ(errorOf([] { FieldReader("/tmp", "tmp").real("a"); }).rfind("tmp: the file cannot be read (", 0), 0u);
+    EXPECT_EQ(errorOf([] { FieldReader(std::string("/etc/hosts\0x", 12), "h").real("a"); }),
+              "h: the name holds a NUL byte: expected a file name");
 }
 
 TEST(FreeField, MissingFileNamesThePath) {
