@@ -40,17 +40,17 @@ TEST(CaseChecks, CoefficientsWithoutMeaningAreRefused) {
     };
     const Bad cases[] = {
         {"minimum depth 0", [](CoefSpec& c) { c.minDepth = 0; },
-         "x/coef.txt: the minimum computational depth (11th value) is 0: expected a positive depth in metres"},
+         "x\\coef.txt: the minimum computational depth (11th value) is 0: expected a positive depth in metres"},
         {"minimum depth negative", [](CoefSpec& c) { c.minDepth = -0.01f; },
          "the minimum computational depth (11th value) is -0.01"},
         {"negative friction", [](CoefSpec& c) { c.fricCoef = -1; },
-         "x/coef.txt: the bottom friction coefficient (9th value) is -1: expected 0 or more"},
+         "x\\coef.txt: the bottom friction coefficient (9th value) is -1: expected 0 or more"},
         {"breaking ratio 0", [](CoefSpec& c) { c.brkRatio = 0; },
-         "x/coef.txt: the breaking wave height to depth ratio (10th value) is 0: expected a positive ratio"},
+         "x\\coef.txt: the breaking wave height to depth ratio (10th value) is 0: expected a positive ratio"},
         {"negative Shields number", [](CoefSpec& c) { c.shieldsCr = -0.05f; },
-         "x/coef.txt: the critical Shields number (15th value) is -0.05: expected 0 or more"},
+         "x\\coef.txt: the critical Shields number (15th value) is -0.05: expected 0 or more"},
         {"start long before 0", [](CoefSpec& c) { c.tStart = -6.5f; },
-         "x/coef.txt: the start time (13th value) is -6.5 s, more than one wave period (6 s in x/wave.txt) before 0: "
+         "x\\coef.txt: the start time (13th value) is -6.5 s, more than one wave period (6 s in x\\wave.txt) before 0: "
          "expected a start time of -6 s or later"},
     };
     for (const Bad& b : cases) {
@@ -75,8 +75,8 @@ TEST(CaseChecks, WaveInputCodeMustMatchABoundaryCell) {
         SmallCase c;
         c.wave = waveFile(code);
         const std::string msg = readMessage(c);
-        EXPECT_NE(msg.find(std::string("x/wave.txt: the wave input boundary code ") + code +
-                           " is the code of no boundary cell in x/boundary.txt, which holds the boundary codes 16, 17"),
+        EXPECT_NE(msg.find(std::string("x\\wave.txt: the wave input boundary code ") + code +
+                           " is the code of no boundary cell in x\\boundary.txt, which holds the boundary codes 16, 17"),
                   std::string::npos)
             << msg;
     }
@@ -92,7 +92,7 @@ TEST(CaseChecks, WaveInputCodeMustMatchABoundaryCell) {
     }
     land.bnd = bnd;
     const std::string msg = readMessage(land);
-    EXPECT_NE(msg.find("the wave input boundary code 17 is the code of no boundary cell in x/boundary.txt, which holds "
+    EXPECT_NE(msg.find("the wave input boundary code 17 is the code of no boundary cell in x\\boundary.txt, which holds "
                        "the boundary codes 16:"),
               std::string::npos)
         << msg;
