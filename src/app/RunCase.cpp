@@ -1,27 +1,46 @@
 #include "app/RunCase.h"
 
 #include "app/MainLoop.h"
+#include "core/Allocation.h"
+#include "core/Error.h"
 #include "input/CaseInput.h"
 #include "input/Echo.h"
+#include "input/MemoryBudget.h"
 #include "output/OutputLock.h"
 #include "waves/Offshore.h"
 
 namespace littoral {
 
 void runCase(Model& m, RunHost& host) {
-    host.caseStarted(m.cntPath);
-    readControlFile(m);
-    // The case holds its output folder until it ends, however it ends.
-    const OutputLock folderLock(m.outDir, m.cntPath);
-    readDepthFile(m);
-    readBoundaryFile(m);
-    transformIncidentWave(m);
-    writeConstEcho(m);
-    writeWavTideEcho(m);
-    writeDepBndEcho(m);
-    writeSurferGrids(m);
-    host.showPlotWindows(m);
-    mainLoop(m, host, m.hMax);
+    // What the case is doing, for the message should the memory run out.
+    const char* doing = "reading its control file";
+    try {
+        host.caseStarted(m.cntPath);
+        doing = "reading the control, coefficient, wave and tide files and allocating the case's grids";
+        readControlFile(m);
+        // The case holds its output folder until it ends, however it ends.
+        const OutputLock folderLock(m.outDir, m.cntPath);
+        doing = "reading the depth and boundary files and allocating the open-boundary lines";
+        readDepthFile(m);
+        readBoundaryFile(m);
+        doing = "writing the echo files";
+        transformIncidentWave(m);
+        writeConstEcho(m);
+        writeWavTideEcho(m);
+        writeDepBndEcho(m);
+        writeSurferGrids(m);
+        doing = "running (flow arrays, wave statistics and work arrays, result files, pictures)";
+        host.showPlotWindows(m);
+        mainLoop(m, host, m.hMax);
+    } catch (const std::bad_alloc& e) {
+        const std::string what =
+            dynamic_cast<const AllocationError*>(&e) ? std::string(" (") + e.what() + " could not be allocated)" : "";
+        std::string source;
+        const uint64_t avail = availableMemoryBytes(&source);
+        throw StopError(m.cntPath + ": the memory ran out while " + doing + what + "; the case's arrays need about " +
+                        formatBytes(static_cast<double>(caseMemoryBytes(m))) + " in all, " +
+                        formatBytes(static_cast<double>(avail)) + " is available (" + source + ")");
+    }
 }
 
 }  // namespace littoral

@@ -34,6 +34,9 @@ int main(int argc, char** argv) {
         window.runSelectedCases(m, host);
     } catch (const RunAborted&) {
         return 0;
+    } catch (const std::bad_alloc&) {
+        QMessageBox::critical(&window, "Littoral", "the memory ran out");
+        return 1;
     } catch (const std::exception& e) {
         QMessageBox::critical(&window, "Littoral", QString::fromStdString(e.what()));
         return 1;

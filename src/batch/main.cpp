@@ -164,6 +164,9 @@ int main(int argc, char** argv) {
             const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
             std::cout << "ok     " << arg << ": " << host.intervals() << " intervals, results in " << m.outDir << " ("
                       << clockText(wall) << " wall time)" << std::endl;
+        } catch (const std::bad_alloc&) {
+            ++failed;
+            std::cerr << (tty ? "\n" : "") << "FAILED " << arg << ": the memory ran out" << std::endl;
         } catch (const std::exception& e) {
             ++failed;
             std::cout << std::flush;

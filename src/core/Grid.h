@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/Allocation.h"
+
 namespace littoral {
 
 template <class T>
@@ -31,7 +33,7 @@ public:
         i0_ = i0; i1_ = i1; j0_ = j0; j1_ = j1;
         ni_ = static_cast<std::ptrdiff_t>(i1) - i0 + 1;
         nj_ = static_cast<std::ptrdiff_t>(j1) - j0 + 1;
-        data_.assign(static_cast<size_t>(ni_ * nj_), T{});
+        assignZeros(data_, ni_ * nj_, "a grid", "cells", ni_, nj_);
         origin_ = -(static_cast<std::ptrdiff_t>(i0) + static_cast<std::ptrdiff_t>(j0) * ni_);
     }
     T& operator()(int32_t i, int32_t j) {
@@ -73,7 +75,7 @@ public:
         i0_ = i0; i1_ = i1; j0_ = j0; j1_ = j1;
         ni_ = static_cast<std::ptrdiff_t>(i1) - i0 + 1;
         const std::ptrdiff_t nj = static_cast<std::ptrdiff_t>(j1) - j0 + 1;
-        data_.assign(static_cast<size_t>(3 * ni_ * nj), 0.0f);
+        assignZeros(data_, 3 * ni_ * nj, "a face grid", "cells of 3 values", ni_, nj);
         origin_ = -(static_cast<std::ptrdiff_t>(i0) + static_cast<std::ptrdiff_t>(j0) * ni_);
     }
     float& operator()(int k, int32_t i, int32_t j) {
@@ -99,7 +101,7 @@ class ListT {
 public:
     void allocate(int32_t lo, int32_t hi) {
         lo_ = lo; hi_ = hi;
-        data_.assign(static_cast<size_t>(static_cast<std::ptrdiff_t>(hi) - lo + 1), T{});
+        assignZeros(data_, static_cast<std::ptrdiff_t>(hi) - lo + 1, "a list", "entries", static_cast<std::ptrdiff_t>(hi) - lo + 1);
     }
     T& operator()(int32_t n) { assert(n >= lo_ && n <= hi_); return data_[static_cast<size_t>(n - lo_)]; }
     const T& operator()(int32_t n) const { assert(n >= lo_ && n <= hi_); return data_[static_cast<size_t>(n - lo_)]; }
@@ -117,7 +119,8 @@ class LineArray {
 public:
     void allocate(int32_t s0, int32_t s1, int32_t kMax) {
         s0_ = s0; s1_ = s1; nk_ = kMax + 1;
-        data_.assign(static_cast<size_t>((static_cast<std::ptrdiff_t>(s1) - s0 + 1) * nk_), 0.0f);
+        assignZeros(data_, (static_cast<std::ptrdiff_t>(s1) - s0 + 1) * nk_, "a line array", "points",
+                    static_cast<std::ptrdiff_t>(s1) - s0 + 1, nk_);
     }
     float& operator()(int32_t s, int32_t k) {
         assert(s >= s0_ && s <= s1_ && k >= 0 && k < nk_);

@@ -8,6 +8,7 @@
 #include "core/Numeric.h"
 #include "input/CaseChecks.h"
 #include "input/FreeField.h"
+#include "input/MemoryBudget.h"
 #include "waves/WaveField.h"
 #include "waves/WaveFunctions.h"
 
@@ -179,6 +180,7 @@ void readCoefFile(Model& m) {
 }
 
 void allocateCaseArrays(Model& m) {
+    requireMemoryFor(m);
     for (Grid* g : {&m.dep, &m.dh, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) m.allocGrid(*g);
     m.allocGrid(m.cellFlag);
     for (Grid* g : {&m.setup, &m.curU, &m.curV, &m.wavH, &m.etaOut}) m.allocGrid(*g);
@@ -344,6 +346,7 @@ void readBoundaryFile(Model& m) {
                         " m over cells of " + formatNum(m.dx) + " x " + formatNum(m.dy) +
                         " m): expected at most 32767");
     m.nLine = static_cast<int16_t>(steps);
+    requireMemoryFor(m, boundaryLineBytes(n, m.nLine));
     m.lineNew.allocate(0, n, m.nLine);
     m.line.allocate(1, n, m.nLine);
     m.lineOld.allocate(1, n, m.nLine);

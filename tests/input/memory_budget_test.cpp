@@ -1,0 +1,151 @@
+// The memory a case needs, worked out before it allocates: the estimate against what a
+// whole case really holds, the refusal of a case that cannot fit, and an allocation
+// failure turned into a message naming the case and the array.
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <new>
+#include <string>
+
+#include "app/RunCase.h"
+#include "core/Allocation.h"
+#include "core/Error.h"
+#include "input/MemoryBudget.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t heapInUse() {
+    const struct mallinfo2 mi = mallinfo2();
+    return mi.uordblks + mi.hblkhd;
+}
+
+// Runs f in a child process limited to `limit` bytes of address space; its exit status.
+int inLimitedChild(uint64_t limit, const std::function<int()>& f) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit lim{limit, limit};
+        if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(90);
+        _exit(f());
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+Model hugeCase() {
+    Model m;
+    m.coefFile = "big/coef.txt";
+    m.ixStart = m.jyStart = 1;
+    m.ixEnd = m.jyEnd = 20000;
+    m.nBndApprox = 20;
+    m.nBndCell = 2 * (20000 + 20000 + 4);
+    return m;
+}
+
+struct ThrowingHost : RecordingHost {
+    void showPlotWindows(const Model&) override { throw std::bad_alloc(); }
+};
+
+}  // namespace
+
+TEST(MemoryBudget, EstimateMatchesWhatAWholeCaseHolds) {
+    CaseDir dir("memory");
+    SmallCase c;
+    c.coef.ixEnd = 90;
+    c.coef.jyEnd = 70;
+    c.coef.tEnd = 6;  // one interval: every array of the case is allocated
+    c.slope = 0.02f;
+    c.write(dir, "a");
+    {
+        Model warm;  // first-use allocations of the library stay out of the measurement
+        dir.prepare(warm, "acnt.txt");
+        RecordingHost host;
+        runCase(warm, host);
+    }
+    const size_t before = heapInUse();
+    Model m;
+    dir.prepare(m, "acnt.txt");
+    RecordingHost host;
+    runCase(m, host);
+    const double held = static_cast<double>(heapInUse() - before);
+    const double estimate = static_cast<double>(caseMemoryBytes(m) + boundaryLineBytes(m.nBndListed, m.nLine));
+    // Every array counted: the estimate within 2 % of what the case holds (the rest is
+    // the allocator's bookkeeping and the model's texts).
+    EXPECT_NEAR(held / estimate, 1.0, 0.02) << "held " << held << " bytes, estimated " << estimate;
+}
+
+TEST(MemoryBudget, CaseLargerThanTheMachineIsRefusedWithTheFigures) {
+    const Model m = hugeCase();
+    const uint64_t need = caseMemoryBytes(m);
+    EXPECT_GT(need, uint64_t(kGridsPerCase) * 20002 * 20002 * 4);
+    std::string source;
+    if (availableMemoryBytes(&source) >= need) GTEST_SKIP() << "this machine has more than " << formatBytes(double(need));
+    try {
+        requireMemoryFor(m);
+        FAIL() << "a case of " << formatBytes(double(need)) << " was accepted";
+    } catch (const StopError& e) {
+        const std::string msg = e.what();
+        EXPECT_EQ(msg.find("big/coef.txt: the grid of 20000 x 20000 cells needs about " + formatBytes(double(need)) +
+                           " of memory (73 arrays of 20002 x 20002 cells"),
+                  0u)
+            << msg;
+        EXPECT_NE(msg.find("is available (" + source + "): expected a grid that fits in memory"), std::string::npos)
+            << msg;
+    }
+    // A limit of the process counts as the memory available.
+    const int rc = inLimitedChild(uint64_t(2) << 30, [] {
+        Model small;
+        small.ixStart = small.jyStart = 1;
+        small.ixEnd = small.jyEnd = 3000;  // 2.4 GiB
+        try {
+            requireMemoryFor(small);
+        } catch (const StopError& e) {
+            return std::string(e.what()).find("2.0 GiB is available (the address-space limit of this process") !=
+                           std::string::npos
+                       ? 0
+                       : 1;
+        }
+        return 2;
+    });
+    EXPECT_EQ(rc, 0);
+}
+
+TEST(MemoryBudget, AllocationFailureNamesTheArrayAndTheCase) {
+    // A grid beyond the process's limit: the failure names its shape and size.
+    const int rc = inLimitedChild(uint64_t(1) << 30, [] {
+        Grid g;
+        try {
+            g.allocate(0, 20000, 0, 20000);
+        } catch (const AllocationError& e) {
+            return std::string(e.what()) == "a grid of 20001 x 20001 cells (1.5 GiB)" ? 0 : 1;
+        }
+        return 2;
+    });
+    EXPECT_EQ(rc, 0);
+
+    // Any allocation failure within a case becomes a message naming the case.
+    CaseDir dir("memory-fail");
+    SmallCase c;
+    c.write(dir, "a");
+    Model m;
+    dir.prepare(m, "acnt.txt");
+    ThrowingHost host;
+    try {
+        runCase(m, host);
+        FAIL() << "no error";
+    } catch (const StopError& e) {
+        EXPECT_EQ(std::string(e.what()).find(m.cntPath + ": the memory ran out while running ("), 0u) << e.what();
+        EXPECT_NE(std::string(e.what()).find("is available"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.output / "a" / ".littoral.lock"));
+}
