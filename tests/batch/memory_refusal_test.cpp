@@ -55,7 +55,7 @@ TEST(BatchMemory, GridLargerThanTheMachineIsRefusedWithinASecond) {
     ASSERT_TRUE(WIFEXITED(st));
     EXPECT_EQ(WEXITSTATUS(st), 1);
     EXPECT_NE(out.find("FAILED " + (dir.data / "bigcnt.txt").string() +
-                       ": big/coef.txt: the grid of 20000 x 20000 cells needs about " + formatBytes(double(need)) +
+                       ": big\\coef.txt: the grid of 20000 x 20000 cells needs about " + formatBytes(double(need)) +
                        " of memory"),
               std::string::npos)
         << out;
