@@ -1,29 +1,10 @@
 // The batch program as a user meets it: usage, a failed case, the exit status.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
-
 #include "support/TestSupport.h"
 
 using namespace littoral::test;
 
-namespace {
-struct BatchRun {
-    int status;
-    std::string out;
-};
-BatchRun runBatch(const std::string& args) {
-    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
-}
-}  // namespace
 
 TEST(Batch, UsageWithoutArguments) {
     const BatchRun r = runBatch("");

@@ -6,7 +6,6 @@
 
 #include <sys/mount.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,21 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uintmax_t kPage = 4096;
-
-struct BatchRun {
-    int status;
-    std::string out;
-};
-BatchRun runBatch(const fs::path& cnt) {
-    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + cnt.string() + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
-}
 
 uintmax_t pages(uintmax_t bytes) { return (bytes + kPage - 1) / kPage; }
 
@@ -83,7 +67,7 @@ void writeCase(const CaseDir& dir, const std::string& out) {
 TEST(FullDisk, PicturesThatDoNotFitFailTheRunAndLeaveNoPartialFile) {
     CaseDir dir("full-disk");
     writeCase(dir, "ref");
-    const BatchRun ref = runBatch(dir.data / "acnt.txt");
+    const BatchRun ref = runBatch((dir.data / "acnt.txt").string());
     ASSERT_EQ(ref.status, 0) << ref.out;
     if (!fs::exists(dir.output / "ref" / "eta.png")) GTEST_SKIP() << "the batch program is built without pictures";
     // Pages that everything but the pictures takes, and the pictures' own.
@@ -108,7 +92,7 @@ TEST(FullDisk, PicturesThatDoNotFitFailTheRunAndLeaveNoPartialFile) {
     ASSERT_EQ(freePages(full), before + eta - 1);
 
     writeCase(dir, "full");
-    const BatchRun r = runBatch(dir.data / "acnt.txt");
+    const BatchRun r = runBatch((dir.data / "acnt.txt").string());
     EXPECT_EQ(r.status, 1) << r.out;
     const std::string etaPath = (full / "eta.png").string();
     EXPECT_NE(r.out.find("FAILED " + (dir.data / "acnt.txt").string() + ": " + etaPath +

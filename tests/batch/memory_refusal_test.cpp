@@ -2,10 +2,8 @@
 // refuses it at once, with the figures, before it allocates the grids or opens the depth file.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -38,15 +36,7 @@ TEST(BatchMemory, GridLargerThanTheMachineIsRefusedWithinASecond) {
 
     const fs::path log = dir.root / "big.log";
     const auto t0 = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, 1);
-        dup2(fd, 2);
-        const std::string cnt = (dir.data / "bigcnt.txt").string();
-        execl(LITTORAL_BATCH_EXE, LITTORAL_BATCH_EXE, cnt.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = startBatch(dir.data / "bigcnt.txt", log);
     int st = 0;
     rusage use{};
     wait4(pid, &st, 0, &use);

@@ -3,7 +3,6 @@
 // and from one run, byte for byte the file that run leaves when it runs alone.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,19 +27,7 @@ struct Child {
     fs::path log;
 };
 
-// Starts the batch program on one control file, its output going to `log`.
-Child startBatch(const fs::path& cnt, const fs::path& log) {
-    Child c{-1, log};
-    c.pid = fork();
-    if (c.pid == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, 1);
-        dup2(fd, 2);
-        execl(LITTORAL_BATCH_EXE, LITTORAL_BATCH_EXE, cnt.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return c;
-}
+Child start(const fs::path& cnt, const fs::path& log) { return {startBatch(cnt, log), log}; }
 
 int waitFor(const Child& c) {
     int st = 0;
@@ -84,13 +71,13 @@ TEST(SharedOutput, TwoRunsStartedTogetherIntoOneFolder) {
     // Alone first: what each run leaves.
     writeCase(dir, "a", "refA", 0.5f);
     writeCase(dir, "b", "refB", 1.0f);
-    ASSERT_EQ(waitFor(startBatch(dir.data / "acnt.txt", dir.root / "a.log")), 0) << readFile(dir.root / "a.log");
-    ASSERT_EQ(waitFor(startBatch(dir.data / "bcnt.txt", dir.root / "b.log")), 0) << readFile(dir.root / "b.log");
+    ASSERT_EQ(waitFor(start(dir.data / "acnt.txt", dir.root / "a.log")), 0) << readFile(dir.root / "a.log");
+    ASSERT_EQ(waitFor(start(dir.data / "bcnt.txt", dir.root / "b.log")), 0) << readFile(dir.root / "b.log");
 
     writeCase(dir, "a", "shared", 0.5f);
     writeCase(dir, "b", "shared", 1.0f);
-    const Child a = startBatch(dir.data / "acnt.txt", dir.root / "a.log");
-    const Child b = startBatch(dir.data / "bcnt.txt", dir.root / "b.log");
+    const Child a = start(dir.data / "acnt.txt", dir.root / "a.log");
+    const Child b = start(dir.data / "bcnt.txt", dir.root / "b.log");
     const int sa = waitFor(a), sb = waitFor(b);
     const std::string la = readFile(a.log), lb = readFile(b.log);
     // One ran, the other was refused at once, naming the folder and the run holding it.
@@ -108,9 +95,9 @@ TEST(SharedOutput, TwoRunsStartedTogetherIntoOneFolder) {
 TEST(SharedOutput, RunKilledMidwayThenTheNextRunOfTheFolder) {
     CaseDir dir("killed-run");
     writeCase(dir, "a", "ref", 0.5f);
-    ASSERT_EQ(waitFor(startBatch(dir.data / "acnt.txt", dir.root / "a.log")), 0);
+    ASSERT_EQ(waitFor(start(dir.data / "acnt.txt", dir.root / "a.log")), 0);
     writeCase(dir, "a", "out", 0.5f);
-    const Child a = startBatch(dir.data / "acnt.txt", dir.root / "a.log");
+    const Child a = start(dir.data / "acnt.txt", dir.root / "a.log");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!fs::exists(dir.output / "out" / "surfer10.csv") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -126,7 +113,7 @@ TEST(SharedOutput, RunKilledMidwayThenTheNextRunOfTheFolder) {
     }
     std::ofstream(dir.output / "out" / "surfer30.csv.4242-7.part") << "half a line";
 
-    const Child next = startBatch(dir.data / "acnt.txt", dir.root / "next.log");
+    const Child next = start(dir.data / "acnt.txt", dir.root / "next.log");
     ASSERT_EQ(waitFor(next), 0) << readFile(next.log);
     expectSameFolder(dir, "out", "ref");  // no temporary and no lock left
 }

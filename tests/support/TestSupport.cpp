@@ -1,5 +1,10 @@
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include <algorithm>
@@ -43,6 +48,29 @@ std::vector<std::string> CaseDir::outputFiles(const std::string& sub) const {
     for (const auto& e : fs::directory_iterator(output / sub, ec)) r.push_back(e.path().filename().string());
     std::sort(r.begin(), r.end());
     return r;
+}
+
+BatchRun runBatch(const std::string& args) {
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = pclose(p);
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
+}
+
+int startBatch(const fs::path& cnt, const fs::path& log) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        execl(LITTORAL_BATCH_EXE, LITTORAL_BATCH_EXE, cnt.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
 }
 
 std::string readFile(const fs::path& p) {

@@ -23,6 +23,17 @@ struct CaseDir {
     std::vector<std::string> outputFiles(const std::string& sub) const;
 };
 
+// The batch program run to its end with the given arguments (a shell command line):
+// its exit status (-1 if it did not exit) and everything it printed.
+struct BatchRun {
+    int status;
+    std::string out;
+};
+BatchRun runBatch(const std::string& args);
+// The batch program started on one control file, its output going to `log`; returns the
+// child's process id.
+int startBatch(const std::filesystem::path& cnt, const std::filesystem::path& log);
+
 // Reads a whole file as text.
 std::string readFile(const std::filesystem::path& p);
 // Number of lines (LF-terminated) of a file.
