@@ -49,45 +49,22 @@ void initFlowState(Model& m, float hMax) {
     }
 }
 
-namespace {
-
-// Finds the first non-finite value of g over the whole grid; false when all are finite.
-bool firstNonFinite(const Grid& g, int32_t& fi, int32_t& fj) {
-    if (g.empty()) return false;
-    for (int32_t j = g.jLo(); j <= g.jHi(); ++j) {
-        const float* row = g.at(g.iLo(), j);
-        const int32_t n = g.iHi() - g.iLo() + 1;
-        bool bad = false;
-        for (int32_t k = 0; k < n; ++k) bad |= !std::isfinite(row[k]);
-        if (bad) {
-            for (int32_t k = 0; k < n; ++k)
-                if (!std::isfinite(row[k])) { fi = g.iLo() + k; fj = j; return true; }
-        }
+int32_t lastOutputNumber(const Model& m) {
+    int32_t last = -1;
+    for (float t = m.tStartS; t <= m.tEndS; t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
+        if (static_cast<float>(static_cast<double>(t) + m.periodS) == t)
+            throw StopError(m.coefFile + ": the model time " + formatNum(static_cast<double>(t) * m.timeScale) +
+                            " s is too large to advance by one wave period in single precision: expected an end time "
+                            "(" + formatNum(m.tEnd) + " s) the interval counter can reach");
+        const double n = std::floor(static_cast<double>(t) / m.periodS + 0.5);
+        if (n > 32767.0 || n < -32768.0)
+            throw StopError(m.coefFile + ": the run from " + formatNum(m.tStart) + " s to " + formatNum(m.tEnd) +
+                            " s would give the interval starting at " + formatNum(static_cast<double>(t) * m.timeScale) +
+                            " s the output number " + formatNum(n) +
+                            ": expected output numbers of at most 32767 (result files surfer0.csv to surfer32767.csv)");
+        last = static_cast<int32_t>(n);
     }
-    return false;
-}
-
-}  // namespace
-
-void checkFinite(const Model& m, float timeSeconds) {
-    struct Named { const Grid* g; const char* name; };
-    const Named grids[] = {
-        {&m.phiNew, "the wave potential (phiNew)"}, {&m.phiCur, "the wave potential (phiCur)"},
-        {&m.wavH, "the wave height (wavH)"}, {&m.etaOut, "the wave surface elevation (eta)"},
-        {&m.fx, "the wave force in X (fx)"}, {&m.fy, "the wave force in Y (fy)"},
-        {&m.hTot, "the total water depth of the flow"}, {&m.etaS, "the mean water level of the flow"},
-        {&m.uS, "the flow velocity in X"}, {&m.vS, "the flow velocity in Y"},
-        {&m.dep, "the depth (dep)"}, {&m.dh, "the bed change (dh)"},
-        {&m.qbx, "the bedload transport in X (qbx)"}, {&m.qby, "the bedload transport in Y (qby)"},
-        {&m.qsx, "the suspended load transport in X (qsx)"}, {&m.qsy, "the suspended load transport in Y (qsy)"},
-    };
-    for (const Named& n : grids) {
-        int32_t i = 0, j = 0;
-        if (firstNonFinite(*n.g, i, j))
-            throw StopError("the computation broke down: " + std::string(n.name) + " is not a finite number at cell (" +
-                            std::to_string(i) + ", " + std::to_string(j) + ") at model time " +
-                            formatNum(timeSeconds) + " s; the result files of the finished intervals are complete");
-    }
+    return last;
 }
 
 void mainLoop(Model& m, RunHost& host, float& hMax) {
@@ -99,22 +76,14 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         throw StopError(m.coefFile + ": the output interval (one wave period of " + formatNum(m.waveT0) +
                         " s) cannot be scaled with the largest depth " + formatNum(hMax) +
                         " m: expected a positive largest depth");
-    // The output numbers are 16-bit: refuse a time span whose last number would not fit
-    // before anything is computed.
-    if (m.tEnd >= m.tStart) {
-        const double last = std::floor(static_cast<double>(m.tEndS) / m.periodS + 0.5);
-        if (last > 32767.0 || std::floor(static_cast<double>(m.tStartS) / m.periodS + 0.5) < -32768.0)
-            throw StopError(m.coefFile + ": the run from " + formatNum(m.tStart) + " s to " + formatNum(m.tEnd) +
-                            " s would number its result files up to " + formatNum(last) +
-                            ": expected at most 32767 output intervals of one wave period");
-    }
+    // The output numbers are 16-bit: the interval counter is stepped through once, as the
+    // loop will step it, before anything is computed.
+    lastOutputNumber(m);
+    Watchdog watchdog(m);
     host.runStarted(m);
 
     float tau = 0.0f;  // the flow clock starts at 0 whatever the start time is
     for (float t = m.tStartS; t <= m.tEndS; t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
-        if (static_cast<float>(static_cast<double>(t) + m.periodS) == t)
-            throw StopError("the model time " + formatNum(static_cast<double>(t) * m.timeScale) +
-                            " s is too large to advance by one wave period in single precision");
         clearTransport(m);
         applyBedChange(m);
         waveField(m, host, hMax, static_cast<float>(static_cast<double>(m.timeScale) * t), m.fx, m.fy);
@@ -122,6 +91,8 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         const float tInt = static_cast<float>(static_cast<double>(m.periodS) + t);
         const float tSeconds = static_cast<float>(static_cast<double>(m.timeScale) * tInt);
 
+        const float tau0 = tau;
+        watchdog.startInterval(tau);
         while (tau != tInt) {
             host.pumpEvents();
             m.dtS = flowTimeStep(m);
@@ -141,8 +112,10 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
             setBoundaryGhosts(m);
             applyBoundaryConditions(m, tSeconds);
             advanceFlowState(m);
+            watchdog.step(m, m.dtS, tSeconds);
+            host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
         }
-        checkFinite(m, tSeconds);
+        watchdog.endInterval(m, host, tau, tSeconds);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
         results.write(m, n, tSeconds);
         host.graphUVEta(m, m.uS, m.vS, m.velScale, m.etaS, m.lenScale, -0.01f, 0.01f);

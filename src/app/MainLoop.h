@@ -3,14 +3,16 @@
 
 #include "core/Model.h"
 #include "core/RunHost.h"
+#include "app/Watchdog.h"
 #include "flow/Flow.h"
 
 namespace littoral {
 
 void mainLoop(Model& m, RunHost& host, float& hMax);
 void initFlowState(Model& m, float hMax);
-// Stops the run when a grid of the wave or flow state holds a non-finite value, naming
-// the quantity, the cell and the model time.
-void checkFinite(const Model& m, float timeSeconds);
+// The output number of the last interval the run would write, from the single-precision
+// interval counter stepped as the main loop steps it. Throws StopError naming the coefficient
+// file when a number would pass 32767 or the counter could not advance.
+int32_t lastOutputNumber(const Model& m);
 
 }  // namespace littoral

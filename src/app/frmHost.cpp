@@ -33,6 +33,11 @@ void DesktopHost::progressLine(const std::string& line) {
     cnt_.appendProgress(QString::fromStdString(line));
 }
 
+// Warnings go into the progress list, where the user follows the run.
+void DesktopHost::warning(const std::string& text) {
+    cnt_.appendProgress(QString::fromStdString(text));
+}
+
 frmOvalin& DesktopHost::ovalin(const Model& m) {
     if (!ovalin_) ovalin_ = std::make_unique<frmOvalin>(m);
     return *ovalin_;

@@ -22,6 +22,7 @@ public:
     // Throws RunAborted once the start-up window has been closed.
     void pumpEvents() override;
     void progressLine(const std::string& line) override;
+    void warning(const std::string& text) override;
     void caseStarted(const std::string&) override {}
     // Shows the grid plot window, then the graph window, both modeless.
     void showPlotWindows(const Model& m) override;

@@ -43,6 +43,8 @@ public:
     explicit BatchHost(bool tty) : tty_(tty) {}
     void runStarted(const Model& m) override {
         start_ = Clock::now();
+        nextDraw_ = start_;
+        time_ = 0;
         done_ = 0;
         total_ = 0;
         if (m.tEnd >= m.tStart && m.periodS > 0)
@@ -52,20 +54,23 @@ public:
     void progressLine(const std::string& line) override {
         ++done_;
         // "endwav  <time> <periods>"
-        double time = 0;
-        std::sscanf(line.c_str(), "endwav %lf", &time);
-        const double el = std::chrono::duration<double>(Clock::now() - start_).count();
+        std::sscanf(line.c_str(), "endwav %lf", &time_);
         const double frac = total_ > 0 ? std::min(1.0, double(done_) / double(total_)) : 0.0;
-        const double rem = done_ > 0 && total_ > 0 ? el / done_ * (total_ - done_) : -1;
         const int pct = static_cast<int>(frac * 100);
         if (!tty_ && pct / 10 == lastShown_ / 10 && done_ != total_) return;
         lastShown_ = pct;
-        const int width = 30, fill = static_cast<int>(frac * width + 0.5);
-        std::string bar(fill, '#');
-        bar.append(width - fill, '.');
-        std::fprintf(stderr, "%s  [%s] %ld/%ld intervals  t = %.1f s  elapsed %s  remaining %s%s", tty_ ? "\r" : "",
-                     bar.c_str(), done_, total_, time, clockText(el).c_str(), clockText(rem).c_str(),
-                     tty_ ? "   " : "\n");
+        draw(frac);
+    }
+    // Inside a long interval the bar moves too (on a terminal, at most four times a second).
+    void intervalProgress(double fraction) override {
+        if (!tty_ || total_ <= 0) return;
+        const Clock::time_point now = Clock::now();
+        if (now < nextDraw_) return;
+        nextDraw_ = now + std::chrono::milliseconds(250);
+        draw(std::min(1.0, (double(done_) + fraction) / double(total_)));
+    }
+    void warning(const std::string& text) override {
+        std::fprintf(stderr, "%s%s\n", tty_ && done_ > 0 ? "\n" : "", text.c_str());
         std::fflush(stderr);
     }
     void runFinished(const Model& m) override {
@@ -91,8 +96,21 @@ public:
     long intervals() const { return done_; }
 
 private:
+    void draw(double frac) {
+        const double el = std::chrono::duration<double>(Clock::now() - start_).count();
+        const double rem = frac > 0 ? el / frac * (1.0 - frac) : -1;
+        const int width = 30, fill = static_cast<int>(frac * width + 0.5);
+        std::string bar(fill, '#');
+        bar.append(width - fill, '.');
+        std::fprintf(stderr, "%s  [%s] %ld/%ld intervals  t = %.1f s  elapsed %s  remaining %s%s", tty_ ? "\r" : "",
+                     bar.c_str(), done_, total_, time_, clockText(el).c_str(), clockText(rem).c_str(),
+                     tty_ ? "   " : "\n");
+        std::fflush(stderr);
+    }
+
     bool tty_;
-    Clock::time_point start_{};
+    Clock::time_point start_{}, nextDraw_{};
+    double time_ = 0;
     long done_ = 0, total_ = 0;
     int lastShown_ = -1;
 #ifdef LITTORAL_PICTURES

@@ -31,6 +31,11 @@ struct RunHost {
                             const Grid& eta, float aaa, float mininp, float maxinp) = 0;
     // The main loop has finished the case.
     virtual void runFinished(const Model& m) = 0;
+    // A warning for the user that does not stop the run (one line of text).
+    virtual void warning(const std::string& text) { (void)text; }
+    // Progress of the flow part of the present interval, 0 to 1; called after every flow
+    // step, so it must cost next to nothing.
+    virtual void intervalProgress(double fraction) { (void)fraction; }
     virtual ~RunHost() = default;
 };
 

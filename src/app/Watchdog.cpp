@@ -1,0 +1,276 @@
+#include "app/Watchdog.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "core/Error.h"
+#include "core/Numeric.h"
+
+namespace littoral {
+
+namespace {
+
+constexpr double kG = 9.81;
+
+std::string cellText(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " + std::to_string(j) + ")"; }
+
+// The first cell, row by row along memory, whose value lies outside [lo, hi] (a value that is
+// not a number included) and is not exactly `alsoOk`. Over the interior cells, or the whole
+// grid with its ghost ring; with wetOnly, only cells whose total depth reaches minDepth count.
+// A plain row loop: the cells of a row are tested without a branch, the row searched again
+// only when it holds a bad value.
+bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float alsoOk, bool whole, bool wetOnly,
+                  int32_t& fi, int32_t& fj) {
+    if (g.empty()) return false;
+    const int32_t i0 = whole ? g.iLo() : m.ixStart, i1 = whole ? g.iHi() : m.ixEnd;
+    const int32_t j0 = whole ? g.jLo() : m.jyStart, j1 = whole ? g.jHi() : m.jyEnd;
+    const int32_t n = i1 - i0 + 1;
+    const float md = m.minDepth;
+    auto outside = [&](const float* row, const float* h, int32_t k) {
+        const double v = row[k];
+        const bool in = (v >= lo && v <= hi) || row[k] == alsoOk;
+        return !in && (!wetOnly || h[k] >= md);
+    };
+    for (int32_t j = j0; j <= j1; ++j) {
+        const float* row = g.at(i0, j);
+        const float* h = wetOnly ? m.hTot.at(i0, j) : row;
+        bool bad = false;
+        for (int32_t k = 0; k < n; ++k) bad |= outside(row, h, k);
+        if (!bad) continue;
+        for (int32_t k = 0; k < n; ++k)
+            if (outside(row, h, k)) {
+                fi = i0 + k;
+                fj = j;
+                return true;
+            }
+    }
+    return false;
+}
+
+constexpr float kNone = std::numeric_limits<float>::quiet_NaN();  // never equal to a value
+
+}  // namespace
+
+void checkFinite(const Model& m, float timeSeconds) {
+    struct Named { const Grid* g; const char* name; };
+    const Named grids[] = {
+        {&m.phiNew, "the wave potential (phiNew)"}, {&m.phiCur, "the wave potential (phiCur)"},
+        {&m.wavH, "the wave height (wavH)"}, {&m.etaOut, "the wave surface elevation (eta)"},
+        {&m.fx, "the wave force in X (fx)"}, {&m.fy, "the wave force in Y (fy)"},
+        {&m.hTot, "the total water depth of the flow"}, {&m.etaS, "the mean water level of the flow"},
+        {&m.uS, "the flow velocity in X"}, {&m.vS, "the flow velocity in Y"},
+        {&m.dep, "the depth (dep)"}, {&m.dh, "the bed change (dh)"},
+        {&m.qbx, "the bedload transport in X (qbx)"}, {&m.qby, "the bedload transport in Y (qby)"},
+        {&m.qsx, "the suspended load transport in X (qsx)"}, {&m.qsy, "the suspended load transport in Y (qsy)"},
+        {&m.sxx, "the radiation stress (sxx)"}, {&m.sxy, "the radiation stress (sxy)"},
+        {&m.syy, "the radiation stress (syy)"}, {&m.tau, "the bottom shear stress (tau)"},
+        {&m.maxtau, "the largest bottom shear stress (maxtau)"}, {&m.theta, "the wave direction (theta)"},
+        {&m.sumDiss, "the wave breaking dissipation (vptwb)"}, {&m.kd, "the relative depth (kd)"},
+    };
+    for (const Named& n : grids) {
+        int32_t i = 0, j = 0;
+        if (firstOutside(m, *n.g, -FLT_MAX, FLT_MAX, kNone, true, false, i, j))
+            throw StopError("the computation broke down: " + std::string(n.name) + " is not a finite number at cell (" +
+                            std::to_string(i) + ", " + std::to_string(j) + ") at model time " +
+                            formatNum(timeSeconds) + " s; the result files of the finished intervals are complete");
+    }
+}
+
+Watchdog::Watchdog(const Model& m) {
+    const double tide = m.tideLevel;
+    // The largest incident wave: regular, with groups, or the cap of the irregular heights.
+    double hin = m.waveH0;
+    if (m.nGroup > 0) hin *= 1.0 + std::fabs(static_cast<double>(m.groupAmp));
+    if (m.hmaxIrr > 1) hin = static_cast<double>(m.waveH0) * m.hmaxIrr;
+    hin = std::fabs(hin);
+
+    // Deepest interior water, wet area and the first bed.
+    double dInt = 0, wetCells = 0, depLo = DBL_MAX, depHi = -DBL_MAX;
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+            const double d = m.dep(i, j);
+            dInt = std::max(dInt, d + tide);
+            wetCells += d + tide > 0;
+            depLo = std::min(depLo, d);
+            depHi = std::max(depHi, d);
+        }
+    const double wetArea = std::max(wetCells, 1.0) * m.dx * m.dy;
+
+    // What the listed boundary cells impose: levels, prescribed speeds, inflow.
+    double lo = tide, hi = tide, up = 0, levelAmp = 0;
+    for (int32_t n = 1; n <= m.nBndListed; ++n) {
+        const int32_t e = m.bndCode(n);
+        if (e > 16 && e <= m.nBndApprox && m.bndType(e) == 1) levelAmp = std::max(levelAmp, std::fabs(double(m.bndVal1(e))));
+    }
+    lo = std::min(lo, -levelAmp);
+    hi = std::max(hi, levelAmp);
+    double inflow = 0;  // m3/s if every prescribing cell let water in
+    for (int32_t n = 1; n <= m.nBndListed; ++n) {
+        const int32_t e = m.bndCode(n);
+        if (e <= 16 || e > m.nBndApprox) continue;
+        const double q = std::hypot(static_cast<double>(m.bndVal1(e)), static_cast<double>(m.bndVal2(e)));
+        if (m.bndType(e) == 2) {
+            up = std::max(up, q);
+            inflow += q * std::max(m.dx, m.dy) * (dInt + hi - lo);
+        } else if (m.bndType(e) == 3) {
+            const double hc = std::cbrt(q * q / m.dx / m.dy / kG);
+            up = std::max(up, std::sqrt(kG * hc));
+            inflow += q;
+        }
+    }
+    const double span = std::max(0.0, static_cast<double>(m.tEnd) - m.tStart) + m.waveT0;
+    const double rise = inflow * span / wetArea;
+    const double margin = 2.0 * hin + rise + 1.0;
+    levelLo_ = lo - margin;
+    levelHi_ = hi + margin;
+    speed_ = 2.0 * std::sqrt(kG * (levelHi_ - levelLo_)) + 2.0 * up;
+    wave_ = 4.0 * hin + 0.01;
+    bedStep_ = dInt + (levelHi_ - levelLo_);
+    bedLo_ = depLo - bedStep_;
+    bedHi_ = depHi + bedStep_;
+    // Flow steps one interval needs: the step is the cell width over the fastest signal,
+    // |u| + c, counted on both faces of a cell, with c and |u| of the deepest still water
+    // raised by the waves. Boundary rows are left out on purpose: a level or discharge
+    // beyond all reason is what makes a run crawl. 20 times that allows water 400 times as
+    // deep.
+    const double c = std::sqrt(kG * (dInt + margin - rise));
+    const double expected = m.waveT0 * 2.0 * (2.0 * c) / std::min(m.dx, m.dy);
+    stepLimit_ = static_cast<long>(std::min(20.0 * expected + 1000.0, 1e12));
+    cause_ = likelyCause(m);  // from the input as read, before the bed moves
+}
+
+void Watchdog::stalled(const Model& m, float tSeconds) const {
+    // The cell with the fastest signal |u| + c over the whole grid limits the step.
+    double best = -1;
+    int32_t bi = m.ixStart, bj = m.jyStart;
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+        for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+            const double s = std::max(std::fabs(double(m.uS(i, j))), std::fabs(double(m.vS(i, j)))) +
+                             std::sqrt(std::max(0.0, double(m.hTot(i, j))));
+            if (s > best) { best = s; bi = i; bj = j; }
+        }
+    const double len = m.lenScale, vel = m.velScale;
+    throw StopError("the run looks hung: the interval ending at " + formatNum(tSeconds) + " s has taken more than " +
+                    std::to_string(stepLimit_) + " flow steps, 20 times what the deepest still water explains, and "
+                    "would take hours; the step is limited at cell " +
+                    cellText(bi, bj) + ", water depth " + formatNum(m.hTot(bi, bj) * len) + " m over a still depth of " +
+                    formatNum(m.dep(bi, bj)) + " m, velocity (" + formatNum(m.uS(bi, bj) * vel) + ", " +
+                    formatNum(m.vS(bi, bj) * vel) + ") m/s; most likely cause: " + cause_ +
+                    "; the result files of the finished intervals are complete");
+}
+
+void Watchdog::endInterval(const Model& m, RunHost& host, float tau, float tSeconds) {
+    const double advance = static_cast<double>(tau) - tau0_;
+    if (!warned_ && advance > 0) {
+        const double off = std::fabs(sumDt_ - advance) / advance;
+        if (off > 0.01) {
+            warned_ = true;
+            host.warning("warning: in the interval ending at " + formatNum(tSeconds) + " s the flow steps add up to " +
+                         formatNum(100.0 * sumDt_ / advance) + " % of the flow clock's advance: the single-precision "
+                         "clock, now at " + formatNum(tau) + " time units, rounds every step, so from here on the "
+                         "flow integrates a span of time that differs from the interval by more than 1 % "
+                         "(currents and set-up then lag or lead the waves by that share)");
+        }
+    }
+    checkFinite(m, tSeconds);
+    checkBounds(m, tSeconds);
+}
+
+void Watchdog::checkBounds(const Model& m, float tSeconds) const {
+    struct Check {
+        const Grid* g;
+        const char* name;
+        const char* unit;
+        double lo, hi;
+        float alsoOk;
+        bool wetOnly;
+        const char* why;
+    };
+    const double big = FLT_MAX;
+    const Check checks[] = {
+        {&m.dep, "the depth (dep)", " m", bedLo_, bedHi_, kNone, false,
+         "the first depths widened by the deepest water column the case can hold"},
+        {&m.wavH, "the wave height (wavH)", " m", 0.0, wave_, kNone, false,
+         "4 times the largest incident wave height plus 1 cm: shoaling and focusing stay well below"},
+        {&m.setup, "the mean water level (setup) of a wet cell", " m", levelLo_, levelHi_, kNone, true,
+         "the tide and boundary levels widened by twice the incident wave height, the rise all boundary inflow "
+         "could give, and 1 m"},
+        {&m.curU, "the current in X (lfu)", " m/s", -speed_, speed_, kNone, false,
+         "the front speed of a dam break over the largest level difference, plus twice any prescribed speed"},
+        {&m.curV, "the current in Y (lfv)", " m/s", -speed_, speed_, kNone, false,
+         "the front speed of a dam break over the largest level difference, plus twice any prescribed speed"},
+        {&m.tau, "the bottom shear stress (tau)", " Pa", 0.0, big, kNone, false, "a stress is not negative"},
+        {&m.maxtau, "the largest bottom shear stress (maxtau)", " Pa", 0.0, big, kNone, false, "a stress is not negative"},
+        {&m.dh, "the bed change (dh)", " m", -bedStep_, bedStep_, kNone, false,
+         "the deepest water column the case can hold, in one interval"},
+        {&m.theta, "the wave direction (theta)", " rad", -3.1416, 3.1416, -9.0f, false,
+         "a direction in radians, or -9 where there is none"},
+        {&m.etaOut, "the wave surface elevation (eta)", " m", -wave_, wave_, kNone, false,
+         "4 times the largest incident wave height plus 1 cm"},
+        {&m.kd, "the relative depth (kd)", "", 0.0, big, kNone, false, "a product of wave number and depth"},
+    };
+    for (const Check& c : checks) {
+        int32_t i = 0, j = 0;
+        if (!firstOutside(m, *c.g, c.lo, c.hi, c.alsoOk, false, c.wetOnly, i, j)) continue;
+        const std::string range = c.hi == big ? "0 or more" : formatNum(c.lo) + " to " + formatNum(c.hi) + c.unit;
+        throw StopError("the run was stopped before writing the results of the interval ending at " +
+                        formatNum(tSeconds) + " s: " + c.name + " is " + formatNum((*c.g)(i, j)) + c.unit +
+                        " at cell " + cellText(i, j) + ", where no sound case of this input goes beyond " + range +
+                        " (" + c.why + "); most likely cause: " + cause_ +
+                        "; the result files of the finished intervals are complete");
+    }
+}
+
+std::string likelyCause(const Model& m) {
+    double dInt = 0;
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) dInt = std::max(dInt, double(m.dep(i, j)) + m.tideLevel);
+    const double cDeep = std::sqrt(kG * std::max(dInt, 0.01));
+    // A boundary row that imposes more than the grid's water can carry.
+    for (int32_t n = 1; n <= m.nBndListed; ++n) {
+        const int32_t e = m.bndCode(n);
+        if (e <= 16 || e > m.nBndApprox) continue;
+        const double v1 = m.bndVal1(e), v2 = m.bndVal2(e), q = std::hypot(v1, v2);
+        const std::string row = "row " + std::to_string(e) + " of " + m.tideFile + " (used by boundary cell " +
+                                cellText(m.bndCellI(n), m.bndCellJ(n)) + ")";
+        if (m.bndType(e) == 1 && std::fabs(v1) > dInt)
+            return row + " sets the water level " + formatNum(v1) + " m, more than the deepest water of the grid (" +
+                   formatNum(dInt) + " m)";
+        if (m.bndType(e) == 2 && q > cDeep)
+            return row + " sets a velocity of " + formatNum(q) + " m/s, faster than long waves in the deepest water (" +
+                   formatNum(cDeep) + " m/s)";
+        if (m.bndType(e) == 3 && std::cbrt(q * q / m.dx / m.dy / kG) > dInt)
+            return row + " sets a discharge of " + formatNum(q) + " m3/s, whose critical depth exceeds the deepest "
+                   "water of the grid (" + formatNum(dInt) + " m)";
+    }
+    // A cell far deeper than all its neighbours (ghost ring included).
+    double worst = 0;
+    int32_t wi = 0, wj = 0;
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+        for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+            const double d = m.dep(i, j);
+            if (!(d > 1.0)) continue;
+            double around = 0.1;
+            for (int32_t a = std::max(i - 1, m.ixStart - 1); a <= std::min(i + 1, m.ixEnd + 1); ++a)
+                for (int32_t b = std::max(j - 1, m.jyStart - 1); b <= std::min(j + 1, m.jyEnd + 1); ++b)
+                    if (a != i || b != j) around = std::max(around, double(m.dep(a, b)));
+            if (d / around > worst) { worst = d / around; wi = i; wj = j; }
+        }
+    if (worst > 5.0)
+        return "the depth " + formatNum(m.dep(wi, wj)) + " m of cell " + cellText(wi, wj) + " in " + m.depFile + ", " +
+               formatNum(worst) + " times the deepest of its neighbours";
+    if (m.brkRatio > 2.0f)
+        return "the breaking wave height to depth ratio " + formatNum(m.brkRatio) + " in " + m.coefFile +
+               " (waves break at about 0.8 of the depth)";
+    for (int32_t n = 1; n <= m.nBndListed; ++n) {
+        const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
+        if (m.bndCode(n) == m.bndWave && !(double(m.dep(i, j)) + m.tideLevel > 0))
+            return "the wave input cell " + cellText(i, j) + " is dry (still depth " + formatNum(m.dep(i, j)) + " m in " +
+                   m.depFile + " with the tide " + formatNum(m.tideLevel) + " m): waves are put into a cell without water";
+    }
+    return "no single input stands out; look at the depths, boundary codes and coefficients around that cell";
+}
+
+}  // namespace littoral

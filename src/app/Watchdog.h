@@ -1,0 +1,81 @@
+// Checks that keep a run from writing results that no sound case can reach, from looking
+// hung, and from integrating a different time than it says, at next to no cost: a few
+// counters per flow step and one pass over the result quantities per output interval.
+//
+// Bounds (dimensional), fixed once per case from its input:
+//   levels   the set-up of wet cells stays within [lowest, highest] level the case imposes
+//            (tide, boundary water levels) widened by 2 Hin + rise + 1 m, where Hin is the
+//            largest incident wave height (groups and irregular caps included) and rise the
+//            level that all boundary inflow of the run would give spread over the wet area;
+//   speeds   |u|, |v| at most 2 sqrt(g D) + 2 Up: the front speed of a dam break over the
+//            largest level difference D the case can hold, plus twice the fastest speed a
+//            boundary row prescribes;
+//   waves    wave height and surface elevation within 4 Hin + 0.01 m;
+//   bed      the depth within the first depths' range widened by the deepest water column,
+//            and one interval's bed change within that column;
+//   steps    one interval takes at most 20 times the flow steps that the deepest interior
+//            still water (with 2 Hin + 1 m on it) explains, plus 1000;
+//   finite   every quantity of the result file and of the wave and flow state is a number;
+//            stresses, kd and wave heights are not negative; directions lie in [-pi, pi] or
+//            are -9.
+#pragma once
+
+#include <string>
+
+#include "core/Model.h"
+#include "core/RunHost.h"
+
+namespace littoral {
+
+// Stops the run when a grid of the wave or flow state, or a quantity of the result file,
+// holds a value that is not a finite number, naming the quantity, the cell and the model time.
+void checkFinite(const Model& m, float timeSeconds);
+
+class Watchdog {
+public:
+    // Bounds of the case, and the input most likely to break them; call once the flow state
+    // is set up (allocates the text of that cause, outside the time loops).
+    explicit Watchdog(const Model& m);
+
+    // The flow part of an interval begins at flow clock tau.
+    void startInterval(float tau) {
+        tau0_ = tau;
+        steps_ = 0;
+        sumDt_ = 0.0;
+    }
+    // Counts one flow step of size dtS; stops a run that needs far more steps than the
+    // case explains (one interval would take hours).
+    void step(const Model& m, float dtS, float tSeconds) {
+        ++steps_;
+        sumDt_ += dtS;
+        if (steps_ > stepLimit_) stalled(m, tSeconds);
+    }
+    // At the interval's end (flow clock tau), before its results are written: warns once
+    // when the clock's rounding has moved the steps' sum from its advance by more than 1 %,
+    // then checks every result quantity against the bounds.
+    void endInterval(const Model& m, RunHost& host, float tau, float tSeconds);
+
+    double levelLow() const { return levelLo_; }
+    double levelHigh() const { return levelHi_; }
+    double speedBound() const { return speed_; }
+    double waveBound() const { return wave_; }
+    long stepLimit() const { return stepLimit_; }
+
+private:
+    [[noreturn]] void stalled(const Model& m, float tSeconds) const;
+    void checkBounds(const Model& m, float tSeconds) const;
+
+    double levelLo_ = 0, levelHi_ = 0, speed_ = 0, wave_ = 0, bedLo_ = 0, bedHi_ = 0, bedStep_ = 0;
+    long stepLimit_ = 0;
+    float tau0_ = 0;
+    long steps_ = 0;
+    double sumDt_ = 0;
+    bool warned_ = false;
+    std::string cause_;  // likelyCause of the input as read
+};
+
+// The input that most likely made a run leave the bounds: a boundary row, a cell far deeper
+// than its neighbours, a breaking ratio far above 1, a dry wave input cell; text for people.
+std::string likelyCause(const Model& m);
+
+}  // namespace littoral

@@ -1,0 +1,161 @@
+// Runaway and hung runs stop with a message that names the quantity, the cell, the model
+// time and the input behind it, before the interval's results are written; sound cases run
+// through untouched. Each case here used to run on: a 1e4 m cell gave a set-up of thousands
+// of metres in surfer0.csv, a 50 m boundary level currents of 10,000 m/s, a discharge of
+// 1e10 m3/s or an open ghost 1e6 m deep a step a million times too small (hours per interval
+// with nothing printed).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/RunCase.h"
+#include "core/Error.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+
+struct WatchHost : RecordingHost {
+    std::vector<std::string> warnings;
+    long progressCalls = 0;
+    bool fractionsInRange = true;
+    double lastFraction = 0;
+    void warning(const std::string& t) override { warnings.push_back(t); }
+    void intervalProgress(double f) override {
+        ++progressCalls;
+        fractionsInRange = fractionsInRange && f > 0 && f <= 1;
+        lastFraction = f;
+    }
+};
+
+struct Outcome {
+    std::string error;
+    int results = 0;  // result files written
+    WatchHost host;
+};
+
+Outcome run(const SmallCase& c) {
+    CaseDir dir("watchdog");
+    c.write(dir, "x");
+    Outcome o;
+    Model m;
+    dir.prepare(m, "xcnt.txt");
+    try {
+        runCase(m, o.host);
+    } catch (const StopError& e) {
+        o.error = e.what();
+    }
+    for (const auto& f : dir.outputFiles("x")) o.results += f.rfind("surfer", 0) == 0 && f.find("dep") == std::string::npos &&
+                                                          f.find("bnd") == std::string::npos;
+    return o;
+}
+
+// The generated case's depth file (12 x 10 values, i outer) with one cell changed.
+std::string depthWith(int32_t ci, int32_t cj, float value, float depth = 5.0f) {
+    std::string t;
+    for (int32_t i = 0; i <= 11; ++i) {
+        for (int32_t j = 0; j <= 9; ++j) t += (j ? "," : "") + std::to_string(i == ci && j == cj ? value : depth);
+        t += "\n";
+    }
+    return t;
+}
+
+void expectIn(const std::string& text, const std::string& part) {
+    EXPECT_NE(text.find(part), std::string::npos) << "expected \"" << part << "\" in: " << text;
+}
+
+}  // namespace
+
+TEST(Watchdog, SoundCaseRunsThroughWithProgressInsideIntervals) {
+    SmallCase c;
+    c.coef.tEnd = 30;
+    const Outcome o = run(c);
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.results, 6);
+    EXPECT_TRUE(o.host.warnings.empty());
+    EXPECT_GT(o.host.progressCalls, 6);
+    EXPECT_TRUE(o.host.fractionsInRange);
+    EXPECT_EQ(o.host.lastFraction, 1.0);
+}
+
+TEST(Watchdog, OneCellTenKilometresDeepStopsBeforeItsResults) {
+    SmallCase c;
+    c.depth = depthWith(5, 4, 1e4f);
+    c.coef.tEnd = 60;
+    const Outcome o = run(c);
+    expectIn(o.error, "the run was stopped before writing the results of the interval ending at");
+    expectIn(o.error, "most likely cause: the depth 10000 m of cell (5, 4) in x/depth.txt");
+    EXPECT_LT(o.results, 2);
+}
+
+TEST(Watchdog, BoundaryLevelAboveAllWaterStops) {
+    SmallCase c;
+    c.tide = "0, tide\n1\n17, 1, 50, 0\n";
+    c.coef.tEnd = 60;
+    const Outcome o = run(c);
+    expectIn(o.error, "the run was stopped before writing the results of the interval ending at 6 s");
+    expectIn(o.error, "most likely cause: row 17 of x/tide.txt (used by boundary cell (11, 1)) sets the water level 50 m");
+    EXPECT_EQ(o.results, 0);
+}
+
+TEST(Watchdog, HugeDischargeLooksHungAndStops) {
+    SmallCase c;
+    c.tide = "0, tide\n1\n17, 3, 1e10, 0\n";
+    const Outcome o = run(c);
+    expectIn(o.error, "the run looks hung: the interval ending at 6 s has taken more than");
+    expectIn(o.error, "most likely cause: row 17 of x/tide.txt (used by boundary cell (11, 1)) sets a discharge of 1e+10");
+    EXPECT_EQ(o.results, 0);
+}
+
+TEST(Watchdog, OpenGhostAThousandKilometresDeepLooksHungAndStops) {
+    SmallCase c;
+    c.depth = depthWith(11, 4, 1e6f);
+    const Outcome o = run(c);
+    expectIn(o.error, "the run looks hung");
+    expectIn(o.error, "the step is limited at cell (11, 4)");
+    expectIn(o.error, "most likely cause: the depth 1000000 m of cell (11, 4) in x/depth.txt");
+}
+
+TEST(Watchdog, BreakingRatioWithoutMeaningStops) {
+    SmallCase c;
+    c.coef.brkRatio = 3e38f;
+    c.coef.tEnd = 600;
+    c.depthOff = 4;
+    c.slope = 0.03f;  // a beach, where the waves should break
+    const Outcome o = run(c);
+    expectIn(o.error, "the run was stopped before writing the results");
+    expectIn(o.error, "most likely cause: the breaking wave height to depth ratio 3e+38 in x/coef.txt");
+}
+
+// The beach sample with one dry cell on its wave input column: the waves put in there drive
+// the bed there and beside it away (12 m of erosion in 5 minutes) until the bounds stop it,
+// naming the dry cell as read. Before, the run went on to a set-up of hundreds of metres.
+TEST(Watchdog, DryWaveInputCellStops) {
+    CaseDir dir("watchdog-dry");
+    std::filesystem::copy(std::filesystem::path(LITTORAL_SOURCE_DIR) / "data", dir.data,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::string depth = readFile(dir.data / "beach" / "depth.txt");
+    // The last line is the east ghost column (i = 81), j = 0 .. 51: make j = 24 dry.
+    size_t line = depth.rfind('\n', depth.size() - 2) + 1;
+    for (int k = 0; k < 24; ++k) line = depth.find(',', line) + 1;
+    depth.replace(line, depth.find(',', line) - line, "-1");
+    dir.write("beach/depth.txt", depth);
+    std::string coef = readFile(dir.data / "beach" / "coef.txt");
+    coef.replace(coef.find("480,"), 4, "600,");
+    dir.write("beach/coef.txt", coef);
+    Model m;
+    dir.prepare(m, "beachcnt.txt");
+    WatchHost host;
+    std::string error;
+    try {
+        runCase(m, host);
+    } catch (const StopError& e) {
+        error = e.what();
+    }
+    expectIn(error, "the run was stopped before writing the results of the interval ending at 336");
+    expectIn(error, "most likely cause: the wave input cell (81, 24) is dry (still depth -1 m in beach");
+}

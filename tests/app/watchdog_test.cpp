@@ -1,0 +1,80 @@
+// The single-precision flow clock: from a clock of about 6e4 time units a step of 0.0125
+// advances it by a different amount than the step (the clock's spacing there is 0.0039), so
+// the flow integrates a different time than the interval; the watchdog says so once.
+#include <gtest/gtest.h>
+
+#include "app/MainLoop.h"
+#include "input/CaseInput.h"
+#include "support/TestSupport.h"
+
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+
+struct WarnHost : RecordingHost {
+    std::vector<std::string> warnings;
+    void warning(const std::string& t) override { warnings.push_back(t); }
+};
+
+Model still(float depth) {
+    Model m;
+    m.ixStart = 1; m.ixEnd = 4; m.jyStart = 1; m.jyEnd = 3;
+    m.dx = m.dy = 5;
+    m.minDepth = 0.01f;
+    m.waveT0 = 10;
+    m.waveH0 = 1;
+    m.tEnd = 100;
+    allocateCaseArrays(m);
+    allocateFlowArrays(m);
+    m.dep.fill(depth);
+    initFlowState(m, depth);
+    return m;
+}
+
+// Steps of 0.0125 over one interval from the clock tau0; returns the relative difference
+// between the steps' sum and the clock's advance.
+double interval(Watchdog& w, const Model& m, WarnHost& host, float tau0, int steps) {
+    w.startInterval(tau0);
+    float tau = tau0;
+    double sum = 0;
+    for (int k = 0; k < steps; ++k) {
+        tau = static_cast<float>(static_cast<double>(tau) + 0.0125f);
+        sum += 0.0125f;
+        w.step(m, 0.0125f, 10.0f);
+    }
+    w.endInterval(m, host, tau, 10.0f);
+    return std::fabs(sum - (static_cast<double>(tau) - tau0)) / (static_cast<double>(tau) - tau0);
+}
+
+}  // namespace
+
+TEST(Watchdog, ClockDriftWarnsOnceBeyondOnePercent) {
+    const Model m = still(5.0f);
+    WarnHost host;
+    Watchdog w(m);
+    // Near 0 the clock takes every step exactly enough.
+    EXPECT_LT(interval(w, m, host, 10.0f, 800), 1e-4);
+    EXPECT_TRUE(host.warnings.empty());
+    // At 6e4 every step moves the clock by 0.0117 or 0.0156 instead of 0.0125: 6 % apart.
+    const double off = interval(w, m, host, 6e4f, 800);
+    EXPECT_GT(off, 0.05);
+    ASSERT_EQ(host.warnings.size(), 1u);
+    EXPECT_NE(host.warnings[0].find("in the interval ending at 10 s the flow steps add up to"), std::string::npos)
+        << host.warnings[0];
+    EXPECT_NE(host.warnings[0].find("differs from the interval by more than 1 %"), std::string::npos) << host.warnings[0];
+    interval(w, m, host, 6e4f, 800);
+    EXPECT_EQ(host.warnings.size(), 1u);  // once per run
+}
+
+// The bounds of a plain case: a 5 m basin, tide 0, 1 m waves, nothing prescribed.
+TEST(Watchdog, BoundsFollowThePhysics) {
+    const Model m = still(5.0f);
+    const Watchdog w(m);
+    EXPECT_DOUBLE_EQ(w.levelLow(), -3.0);   // 2 Hin + 1 m below the tide
+    EXPECT_DOUBLE_EQ(w.levelHigh(), 3.0);
+    EXPECT_NEAR(w.speedBound(), 2 * std::sqrt(9.81 * 6.0), 1e-9);  // dam break over 6 m
+    EXPECT_NEAR(w.waveBound(), 4.01, 1e-9);
+    // 10 s of 5 m cells with c = sqrt(g (5 + 3)): 71 steps expected, 20 times that plus 1000.
+    EXPECT_EQ(w.stepLimit(), static_cast<long>(20 * 10 * 4 * std::sqrt(9.81 * 8.0) / 5 + 1000));
+}
