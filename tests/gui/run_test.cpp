@@ -174,6 +174,17 @@ private slots:
         QVERIFY(fs::exists(dir.output / "b" / "surfer1.csv"));
     }
 
+    // A warning of the run (the flow clock's drift) shows in the progress list.
+    void warningsAppearInTheProgressList() {
+        CaseDir dir("gui-run-warning");
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        DesktopHost host(w);
+        host.warning("warning: in the interval ending at 60000 s the flow steps add up to 94 %");
+        const QStringList l = lines(w.LstInpfile);
+        QVERIFY(!l.isEmpty());
+        QCOMPARE(l.back(), QString("warning: in the interval ending at 60000 s the flow steps add up to 94 %"));
+    }
+
     void closingTheStartUpWindowEndsTheRunMidCase() {
         CaseDir dir("gui-run-close");
         SmallCase a;
