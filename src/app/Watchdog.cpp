@@ -86,12 +86,25 @@ Watchdog::Watchdog(const Model& m) {
     if (m.hmaxIrr > 1) hin = static_cast<double>(m.waveH0) * m.hmaxIrr;
     hin = std::fabs(hin);
 
-    // Deepest interior water, wet area and the first bed.
-    double dInt = 0, wetCells = 0, depLo = DBL_MAX, depHi = -DBL_MAX;
+    // The bed as the flow feels it: a cell counts no deeper than its deepest neighbour, so a
+    // single cell far off its surroundings (an input error) does not widen the bounds.
+    auto felt = [&](int32_t i, int32_t j) {
+        double around = -DBL_MAX;
+        if (i > m.ixStart - 1) around = std::max(around, double(m.dep(i - 1, j)));
+        if (i < m.ixEnd + 1) around = std::max(around, double(m.dep(i + 1, j)));
+        if (j > m.jyStart - 1) around = std::max(around, double(m.dep(i, j - 1)));
+        if (j < m.jyEnd + 1) around = std::max(around, double(m.dep(i, j + 1)));
+        return std::min(double(m.dep(i, j)), around);
+    };
+    // Deepest interior water, the largest bed step between neighbours (over steps the
+    // scheme's own drift moves water), wet area and the first bed.
+    double dInt = 0, relief = 0, wetCells = 0, depLo = DBL_MAX, depHi = -DBL_MAX;
     for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-            const double d = m.dep(i, j);
-            dInt = std::max(dInt, d + tide);
+            const double d = m.dep(i, j), f = felt(i, j);
+            dInt = std::max(dInt, f + tide);
+            if (i < m.ixEnd) relief = std::max(relief, std::fabs(felt(i + 1, j) - f));
+            if (j < m.jyEnd) relief = std::max(relief, std::fabs(felt(i, j + 1) - f));
             wetCells += d + tide > 0;
             depLo = std::min(depLo, d);
             depHi = std::max(depHi, d);
@@ -122,11 +135,11 @@ Watchdog::Watchdog(const Model& m) {
     }
     const double span = std::max(0.0, static_cast<double>(m.tEnd) - m.tStart) + m.waveT0;
     const double rise = inflow * span / wetArea;
-    const double margin = 2.0 * hin + rise + 1.0;
+    const double margin = 2.0 * hin + relief + rise + 1.0;
     levelLo_ = lo - margin;
     levelHi_ = hi + margin;
     speed_ = 2.0 * std::sqrt(kG * (levelHi_ - levelLo_)) + 2.0 * up;
-    wave_ = 4.0 * hin + 0.01;
+    wave_ = 8.0 * hin + 0.01;
     bedStep_ = dInt + (levelHi_ - levelLo_);
     bedLo_ = depLo - bedStep_;
     bedHi_ = depHi + bedStep_;
@@ -135,7 +148,7 @@ Watchdog::Watchdog(const Model& m) {
     // raised by the waves. Boundary rows are left out on purpose: a level or discharge
     // beyond all reason is what makes a run crawl. 20 times that allows water 400 times as
     // deep.
-    const double c = std::sqrt(kG * (dInt + margin - rise));
+    const double c = std::sqrt(kG * (dInt + 2.0 * hin + 1.0));
     const double expected = m.waveT0 * 2.0 * (2.0 * c) / std::min(m.dx, m.dy);
     stepLimit_ = static_cast<long>(std::min(20.0 * expected + 1000.0, 1e12));
     cause_ = likelyCause(m);  // from the input as read, before the bed moves
@@ -193,10 +206,10 @@ void Watchdog::checkBounds(const Model& m, float tSeconds) const {
         {&m.dep, "the depth (dep)", " m", bedLo_, bedHi_, kNone, false,
          "the first depths widened by the deepest water column the case can hold"},
         {&m.wavH, "the wave height (wavH)", " m", 0.0, wave_, kNone, false,
-         "4 times the largest incident wave height plus 1 cm: shoaling and focusing stay well below"},
+         "8 times the largest incident wave height plus 1 cm: shoaling, focusing and reflection stay below"},
         {&m.setup, "the mean water level (setup) of a wet cell", " m", levelLo_, levelHi_, kNone, true,
-         "the tide and boundary levels widened by twice the incident wave height, the rise all boundary inflow "
-         "could give, and 1 m"},
+         "the tide and boundary levels widened by twice the incident wave height, the largest bed step, the rise "
+         "all boundary inflow could give, and 1 m"},
         {&m.curU, "the current in X (lfu)", " m/s", -speed_, speed_, kNone, false,
          "the front speed of a dam break over the largest level difference, plus twice any prescribed speed"},
         {&m.curV, "the current in Y (lfv)", " m/s", -speed_, speed_, kNone, false,
@@ -208,7 +221,7 @@ void Watchdog::checkBounds(const Model& m, float tSeconds) const {
         {&m.theta, "the wave direction (theta)", " rad", -3.1416, 3.1416, -9.0f, false,
          "a direction in radians, or -9 where there is none"},
         {&m.etaOut, "the wave surface elevation (eta)", " m", -wave_, wave_, kNone, false,
-         "4 times the largest incident wave height plus 1 cm"},
+         "8 times the largest incident wave height plus 1 cm"},
         {&m.kd, "the relative depth (kd)", "", 0.0, big, kNone, false, "a product of wave number and depth"},
     };
     for (const Check& c : checks) {

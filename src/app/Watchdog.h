@@ -2,15 +2,18 @@
 // hung, and from integrating a different time than it says, at next to no cost: a few
 // counters per flow step and one pass over the result quantities per output interval.
 //
-// Bounds (dimensional), fixed once per case from its input:
+// Bounds (dimensional), fixed once per case from its input. Depths are taken as the flow
+// feels them: a cell no deeper than its deepest neighbour, so that one cell far off its
+// surroundings (an input error) does not widen the bounds.
 //   levels   the set-up of wet cells stays within [lowest, highest] level the case imposes
-//            (tide, boundary water levels) widened by 2 Hin + rise + 1 m, where Hin is the
-//            largest incident wave height (groups and irregular caps included) and rise the
-//            level that all boundary inflow of the run would give spread over the wet area;
-//   speeds   |u|, |v| at most 2 sqrt(g D) + 2 Up: the front speed of a dam break over the
-//            largest level difference D the case can hold, plus twice the fastest speed a
-//            boundary row prescribes;
-//   waves    wave height and surface elevation within 4 Hin + 0.01 m;
+//            (tide, boundary water levels) widened by 2 Hin + the largest bed step between
+//            neighbours + rise + 1 m, where Hin is the largest incident wave height (groups
+//            and irregular caps included) and rise the level that all boundary inflow of the
+//            run would give spread over the wet area;
+//   speeds   |u|, |v| at most 2 sqrt(g D) + 2 Up: the front speed of a dam break over that
+//            level range D, plus twice the fastest speed a boundary row prescribes;
+//   waves    wave height and surface elevation within 8 Hin + 0.01 m (shoaling, focusing and
+//            full reflection together stay below);
 //   bed      the depth within the first depths' range widened by the deepest water column,
 //            and one interval's bed change within that column;
 //   steps    one interval takes at most 20 times the flow steps that the deepest interior

@@ -74,7 +74,7 @@ TEST(Watchdog, BoundsFollowThePhysics) {
     EXPECT_DOUBLE_EQ(w.levelLow(), -3.0);   // 2 Hin + 1 m below the tide
     EXPECT_DOUBLE_EQ(w.levelHigh(), 3.0);
     EXPECT_NEAR(w.speedBound(), 2 * std::sqrt(9.81 * 6.0), 1e-9);  // dam break over 6 m
-    EXPECT_NEAR(w.waveBound(), 4.01, 1e-9);
+    EXPECT_NEAR(w.waveBound(), 8.01, 1e-9);
     // 10 s of 5 m cells with c = sqrt(g (5 + 3)): 71 steps expected, 20 times that plus 1000.
     EXPECT_EQ(w.stepLimit(), static_cast<long>(20 * 10 * 4 * std::sqrt(9.81 * 8.0) / 5 + 1000));
 }
