@@ -90,7 +90,7 @@ TEST(MainLoop, TooManyIntervalsAreRefusedBeforeComputing) {
         mainLoop(m, host, m.hMax);
         FAIL() << "expected a stop";
     } catch (const StopError& e) {
-        EXPECT_NE(std::string(e.what()).find("m/coef.txt: the run from 0 s to 240000 s would give the interval starting "
+        EXPECT_NE(std::string(e.what()).find("m\\coef.txt: the run from 0 s to 240000 s would give the interval starting "
                                              "at 196607.6 s the output number 32768: expected output numbers of at "
                                              "most 32767"),
                   std::string::npos)

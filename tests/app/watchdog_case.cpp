@@ -88,7 +88,7 @@ TEST(Watchdog, OneCellTenKilometresDeepStopsBeforeItsResults) {
     c.coef.tEnd = 60;
     const Outcome o = run(c);
     expectIn(o.error, "the run was stopped before writing the results of the interval ending at");
-    expectIn(o.error, "most likely cause: the depth 10000 m of cell (5, 4) in x/depth.txt");
+    expectIn(o.error, "most likely cause: the depth 10000 m of cell (5, 4) in x\\depth.txt");
     EXPECT_LT(o.results, 2);
 }
 
@@ -98,7 +98,7 @@ TEST(Watchdog, BoundaryLevelAboveAllWaterStops) {
     c.coef.tEnd = 60;
     const Outcome o = run(c);
     expectIn(o.error, "the run was stopped before writing the results of the interval ending at 6 s");
-    expectIn(o.error, "most likely cause: row 17 of x/tide.txt (used by boundary cell (11, 1)) sets the water level 50 m");
+    expectIn(o.error, "most likely cause: row 17 of x\\tide.txt (used by boundary cell (11, 1)) sets the water level 50 m");
     EXPECT_EQ(o.results, 0);
 }
 
@@ -107,7 +107,7 @@ TEST(Watchdog, HugeDischargeLooksHungAndStops) {
     c.tide = "0, tide\n1\n17, 3, 1e10, 0\n";
     const Outcome o = run(c);
     expectIn(o.error, "the run looks hung: the interval ending at 6 s has taken more than");
-    expectIn(o.error, "most likely cause: row 17 of x/tide.txt (used by boundary cell (11, 1)) sets a discharge of 1e+10");
+    expectIn(o.error, "most likely cause: row 17 of x\\tide.txt (used by boundary cell (11, 1)) sets a discharge of 1e+10");
     EXPECT_EQ(o.results, 0);
 }
 
@@ -117,7 +117,7 @@ TEST(Watchdog, OpenGhostAThousandKilometresDeepLooksHungAndStops) {
     const Outcome o = run(c);
     expectIn(o.error, "the run looks hung");
     expectIn(o.error, "the step is limited at cell (11, 4)");
-    expectIn(o.error, "most likely cause: the depth 1000000 m of cell (11, 4) in x/depth.txt");
+    expectIn(o.error, "most likely cause: the depth 1000000 m of cell (11, 4) in x\\depth.txt");
 }
 
 TEST(Watchdog, BreakingRatioWithoutMeaningStops) {
@@ -128,7 +128,7 @@ TEST(Watchdog, BreakingRatioWithoutMeaningStops) {
     c.slope = 0.03f;  // a beach, where the waves should break
     const Outcome o = run(c);
     expectIn(o.error, "the run was stopped before writing the results");
-    expectIn(o.error, "most likely cause: the breaking wave height to depth ratio 3e+38 in x/coef.txt");
+    expectIn(o.error, "most likely cause: the breaking wave height to depth ratio 3e+38 in x\\coef.txt");
 }
 
 // The beach sample with one dry cell on its wave input column: the waves put in there drive
