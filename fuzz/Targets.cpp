@@ -134,36 +134,23 @@ int coefFile(const uint8_t* data, size_t size) {
     return run([&] { readCoefFile(m); });
 }
 
-int waveFile(const uint8_t* data, size_t size) {
+namespace {
+// Reads the input as the small case's file `field` with `reader`, then names the case's
+// own file again.
+int asCaseFile(std::string Model::*field, void (*reader)(Model&), const uint8_t* data, size_t size) {
     Case& c = theCase();
-    const std::string keep = c.m.wavFile;
-    run([&] { readWaveFile(c.with(c.m.wavFile, data, size)); });
-    c.m.wavFile = keep;
+    const std::string keep = c.m.*field;
+    run([&] { reader(c.with(c.m.*field, data, size)); });
+    c.m.*field = keep;
     return 0;
 }
+}  // namespace
 
-int tideFile(const uint8_t* data, size_t size) {
-    Case& c = theCase();
-    const std::string keep = c.m.tideFile;
-    run([&] { readTideFile(c.with(c.m.tideFile, data, size)); });
-    c.m.tideFile = keep;
-    return 0;
-}
-
-int depthFile(const uint8_t* data, size_t size) {
-    Case& c = theCase();
-    const std::string keep = c.m.depFile;
-    run([&] { readDepthFile(c.with(c.m.depFile, data, size)); });
-    c.m.depFile = keep;
-    return 0;
-}
-
+int waveFile(const uint8_t* data, size_t size) { return asCaseFile(&Model::wavFile, readWaveFile, data, size); }
+int tideFile(const uint8_t* data, size_t size) { return asCaseFile(&Model::tideFile, readTideFile, data, size); }
+int depthFile(const uint8_t* data, size_t size) { return asCaseFile(&Model::depFile, readDepthFile, data, size); }
 int boundaryFile(const uint8_t* data, size_t size) {
-    Case& c = theCase();
-    const std::string keep = c.m.bndFile;
-    run([&] { readBoundaryFile(c.with(c.m.bndFile, data, size)); });
-    c.m.bndFile = keep;
-    return 0;
+    return asCaseFile(&Model::bndFile, readBoundaryFile, data, size);
 }
 
 // The free-field reader itself: the input's first byte seeds the choice of how each field is read
