@@ -1,12 +1,15 @@
 #include "flow_bench.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/MainLoop.h"
+#include "core/Parallel.h"
 #include "core/RunHost.h"
 #include "core/Model.h"
 #include "flow/Flow.h"
@@ -60,7 +63,43 @@ void buildFlowCase(Model& m, int32_t n) {
     initFlowState(m, m.hMax);
 }
 
-void benchFlow(int32_t n, long steps) {
+// Bytes one flow step moves per interior cell, as the passes go through memory: the time
+// step reads 3 grids; the sources read 5 and write 3 components; the fluxes read 3 grids,
+// the still depth and the flags of two rows and write 12 components; the cell update reads
+// 12 face components, 3 sources, 6 grids and writes 5; the advance copies 5 and scales 3.
+constexpr double kBytesPerCellStep = 4.0 * (3 + 8 + 17 + 26 + 16);
+
+// out = a + s b over arrays of n floats in passes with arrays of their own until the loop
+// has moved bytesPerCell per cell, each thread its own part; cells per second.
+double streamingRate(size_t n, double bytesPerCell, int threads) {
+    const int passes = static_cast<int>(std::lround(bytesPerCell / 12.0));
+    std::vector<std::vector<float>> a(static_cast<size_t>(passes)), b(a.size()), c(a.size());
+    for (size_t q = 0; q < a.size(); ++q) {
+        a[q].assign(n, 1.0f);
+        b[q].assign(n, 2.0f);
+        c[q].assign(n, 0.0f);
+    }
+    double best = 0;
+    for (int r = 0; r < 3; ++r) {
+        const auto t0 = Clock::now();
+        for (int p = 0; p < passes; ++p) {
+            const float s = 0.5f + 1e-7f * p;
+            float* __restrict out = c[static_cast<size_t>(p)].data();
+            const float* __restrict x = a[static_cast<size_t>(p)].data();
+            const float* __restrict y = b[static_cast<size_t>(p)].data();
+            onThreads(threads, [&](int t, int nt) {
+                const size_t lo = n * t / nt, hi = n * (t + 1) / nt;
+                for (size_t k = lo; k < hi; ++k) out[k] = x[k] + s * y[k];
+            });
+        }
+        best = std::max(best, static_cast<double>(n) / std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    return best;
+}
+
+// Rate of the flow step in cell-steps per second with `threads` threads.
+double benchFlow(int32_t n, long steps, int threads, double oneThreadRate) {
+    ThreadCountScope scope(threads);
     Model m;
     buildFlowCase(m, n);
     SilentHost host;
@@ -93,15 +132,21 @@ void benchFlow(int32_t n, long steps) {
     const double cellSteps = static_cast<double>(n) * n * steps;
     // One output interval is one wave period of waveT0 seconds of model time.
     const double perInterval = m.waveT0 / (tSeconds / steps);
-    std::printf("flow %d x %d, %ld steps (%.1f s of model time): %.3f s, %.3g cell-steps/s, %.1f steps/s; "
-                "%.0f steps and %.2f s wall time per interval of %.0f s\n",
-                n, n, steps, tSeconds, total, cellSteps / total, steps / total, perInterval,
+    const double rate = cellSteps / total;
+    std::printf("flow %d x %d, %d thread%s, %ld steps (%.1f s of model time): %.3f s, %.2f Mcell-steps/s, "
+                "speed-up %.2f, %.1f steps/s; %.0f steps and %.2f s wall time per interval of %.0f s\n",
+                n, n, threads, threads == 1 ? "" : "s", steps, tSeconds, total, rate / 1e6,
+                oneThreadRate > 0 ? rate / oneThreadRate : 1.0, steps / total, perInterval,
                 perInterval * total / steps, m.waveT0);
     std::printf("  share: time step %.0f %%, sources %.0f %%, fluxes %.0f %%, cell update %.0f %%, boundaries %.0f %%, "
                 "advance %.0f %%\n",
                 100 * tStep / total, 100 * tSrc / total, 100 * tFlux / total, 100 * tCell / total, 100 * tBnd / total,
                 100 * tAdv / total);
+    const double stream = streamingRate(static_cast<size_t>((n + 2.0) * (n + 2.0)), kBytesPerCellStep, threads);
+    std::printf("  streaming, same footprint (%.0f bytes per cell), %d thread%s: %.2f Mcell/s, roofline ratio %.2f\n",
+                kBytesPerCellStep, threads, threads == 1 ? "" : "s", stream / 1e6, rate / stream);
     std::fflush(stdout);
+    return rate;
 }
 
 }  // namespace
@@ -109,15 +154,24 @@ void benchFlow(int32_t n, long steps) {
 int runFlowBenchmark(int argc, char** argv) {
     int32_t n = 0;
     long steps = 0;
+    int threads = 0;
     for (int a = 1; a < argc; ++a) {
         if (!std::strcmp(argv[a], "--n") && a + 1 < argc) n = std::atoi(argv[++a]);
         else if (!std::strcmp(argv[a], "--steps") && a + 1 < argc) steps = std::atol(argv[++a]);
+        else if (!std::strcmp(argv[a], "--threads") && a + 1 < argc) threads = std::atoi(argv[++a]);
     }
-    if (n > 0) {
-        benchFlow(n, steps > 0 ? steps : 200);
-    } else {
-        benchFlow(400, steps > 0 ? steps : 200);
-        benchFlow(2000, steps > 0 ? steps : 20);
+    std::vector<int> counts{1, 2};
+    if (coreCount() > 2) counts.push_back(coreCount());
+    if (threads > 0) counts = {threads};
+    std::printf("flow step: %d cores\n", coreCount());
+    for (int32_t size : {400, 2000}) {
+        if (n > 0 && size != 400) break;
+        const int32_t nn = n > 0 ? n : size;
+        double one = 0;
+        for (int t : counts) {
+            const double r = benchFlow(nn, steps > 0 ? steps : (nn > 1000 ? 20 : 200), t, one);
+            if (t == 1) one = r;
+        }
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Parallel.h"
 #include "core/RunHost.h"
 #include "core/Model.h"
 #include "input/CaseInput.h"
@@ -77,7 +79,7 @@ constexpr double kBytesPerCellStep = 4.0 * (11 + 2 * 19 + 5);
 // over the same three arrays (which then stay in the cache once they fit it); without,
 // every pass has arrays of its own, so the loop moves its bytes through the same
 // footprint as a wave step does.
-double streamingRate(size_t n, double bytesPerCell, int reps, bool reuse) {
+double streamingRate(size_t n, double bytesPerCell, int reps, bool reuse, int threads) {
     const int passes = static_cast<int>(std::lround(bytesPerCell / 12.0));
     const int sets = reuse ? 1 : passes;
     std::vector<std::vector<float>> a(static_cast<size_t>(sets)), b(a.size()), c(a.size());
@@ -95,7 +97,11 @@ double streamingRate(size_t n, double bytesPerCell, int reps, bool reuse) {
             float* __restrict out = c[q].data();
             const float* __restrict x = a[q].data();
             const float* __restrict y = b[q].data();
-            for (size_t k = 0; k < n; ++k) out[k] = x[k] + s * y[k];
+            // Each thread streams its own part, as the slabs of rows of a step do.
+            onThreads(threads, [&](int t, int nt) {
+                const size_t a = n * t / nt, e = n * (t + 1) / nt;
+                for (size_t k = a; k < e; ++k) out[k] = x[k] + s * y[k];
+            });
             std::swap(a[q], c[q]);
         }
         const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -112,12 +118,28 @@ double peakMemoryMiB() {
     return u.ru_maxrss / 1024.0;
 }
 
-void benchCase(int32_t nx, int32_t ny, int periods) {
+// A host that measures the longest time between two event pumps (the desktop program's
+// windows wait that long at most for their events).
+struct PumpGapHost : SilentHost {
+    Clock::time_point last = Clock::now();
+    double longest = 0;
+    void pumpEvents() override {
+        const auto now = Clock::now();
+        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+        last = now;
+    }
+};
+
+// Rate of the wave model in cell-steps per second with `threads` threads.
+double benchCase(int32_t nx, int32_t ny, int periods, int threads, double oneThreadRate) {
+    ThreadCountScope scope(threads);
     Model m;
     buildBenchCase(m, nx, ny);
-    SilentHost host;
+    PumpGapHost host;
     // One period to warm up (ramp, caches), then the timed periods.
     waveField(m, host, m.hMax, 0.0f, m.fx, m.fy);
+    host.longest = 0;
+    host.last = Clock::now();
     const auto t0 = Clock::now();
     for (int p = 1; p <= periods; ++p)
         waveField(m, host, m.hMax, static_cast<float>(m.waveT0 * p), m.fx, m.fy);
@@ -126,29 +148,47 @@ void benchCase(int32_t nx, int32_t ny, int periods) {
     const double rate = cells * m.nStep * periods / sec;
     const double peak = peakMemoryMiB();  // before the streaming loops add their arrays
     const size_t n = static_cast<size_t>((nx + 2.0) * (ny + 2.0));
-    const double stream = streamingRate(n, kBytesPerCellStep, 3, false);
-    const double cached = streamingRate(n, kBytesPerCellStep, 3, true);
-    std::printf("wave %5d x %-5d  steps/period %4d  %8.3f s per period  %8.2f Mcell-steps/s  peak memory %.0f MiB  "
-                "wavH(20, mid) %.3f m\n"
-                "    streaming, same footprint  %8.2f Mcell/s  roofline ratio %.2f\n"
-                "    streaming, 3 arrays reused %8.2f Mcell/s  ratio %.2f\n",
-                nx, ny, m.nStep, sec / periods, rate / 1e6, peak, m.wavH(20, ny / 2), stream / 1e6,
-                rate / stream, cached / 1e6, rate / cached);
+    const double stream = streamingRate(n, kBytesPerCellStep, 3, false, threads);
+    const double cached = streamingRate(n, kBytesPerCellStep, 3, true, threads);
+    std::printf("wave %5d x %-5d  %d thread%s  steps/period %4d  %8.3f s per period  %8.2f Mcell-steps/s  "
+                "speed-up %.2f  peak memory %.0f MiB  longest pump gap %.0f ms  wavH(20, mid) %.3f m\n"
+                "    streaming, same footprint, %d thread%s  %8.2f Mcell/s  roofline ratio %.2f\n"
+                "    streaming, 3 arrays reused         %8.2f Mcell/s  ratio %.2f\n",
+                nx, ny, threads, threads == 1 ? " " : "s", m.nStep, sec / periods, rate / 1e6,
+                oneThreadRate > 0 ? rate / oneThreadRate : 1.0, peak, host.longest * 1e3, m.wavH(20, ny / 2),
+                threads, threads == 1 ? " " : "s", stream / 1e6, rate / stream, cached / 1e6, rate / cached);
     std::fflush(stdout);
+    return rate;
+}
+
+// The thread counts measured: 1, 2 and all cores where there are more.
+std::vector<int> benchThreadCounts(int only) {
+    if (only > 0) return {only};
+    std::vector<int> r{1, 2};
+    if (coreCount() > 2) r.push_back(coreCount());
+    return r;
 }
 
 }  // namespace
 
 int runWaveBenchmark(int argc, char** argv) {
     bool smallOnly = false;
-    int periods = 2;
+    int periods = 2, threads = 0;
     for (int k = 1; k < argc; ++k) {
         if (std::strcmp(argv[k], "--small-only") == 0) smallOnly = true;
         else if (std::strcmp(argv[k], "--periods") == 0 && k + 1 < argc) periods = std::atoi(argv[++k]);
+        else if (std::strcmp(argv[k], "--threads") == 0 && k + 1 < argc) threads = std::atoi(argv[++k]);
     }
-    std::printf("wave step: %.0f bytes per cell per step counted for the streaming comparison\n", kBytesPerCellStep);
-    benchCase(400, 400, periods);
-    if (!smallOnly) benchCase(2000, 2000, periods);
+    std::printf("wave step: %.0f bytes per cell per step counted for the streaming comparison; %d cores\n",
+                kBytesPerCellStep, coreCount());
+    for (int32_t n : {400, 2000}) {
+        if (n > 400 && smallOnly) break;
+        double one = 0;
+        for (int t : benchThreadCounts(threads)) {
+            const double r = benchCase(n, n, periods, t, one);
+            if (t == 1) one = r;
+        }
+    }
     return 0;
 }
 

@@ -67,6 +67,16 @@ int32_t lastOutputNumber(const Model& m) {
     return last;
 }
 
+int64_t intervalCount(const Model& m) {
+    if (!(m.periodS > 0) || !std::isfinite(m.periodS) || m.tEnd < m.tStart) return 0;
+    int64_t n = 0;
+    for (float t = m.tStartS; t <= m.tEndS; t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
+        if (static_cast<float>(static_cast<double>(t) + m.periodS) == t) break;
+        ++n;
+    }
+    return n;
+}
+
 void mainLoop(Model& m, RunHost& host, float& hMax) {
     ResultFiles results(m);  // before the flow scaling: the netCDF file records the case as read
     allocateFlowArrays(m);

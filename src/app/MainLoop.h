@@ -1,6 +1,8 @@
 // The main time loop of a case and its helpers.
 #pragma once
 
+#include <cstdint>
+
 #include "core/Model.h"
 #include "core/RunHost.h"
 #include "app/Watchdog.h"
@@ -14,5 +16,8 @@ void initFlowState(Model& m, float hMax);
 // interval counter stepped as the main loop steps it. Throws StopError naming the coefficient
 // file when a number would pass 32767 or the counter could not advance.
 int32_t lastOutputNumber(const Model& m);
+// The number of output intervals (wave periods) mainLoop runs when nothing stops it, from
+// the flow clock initFlowState has set; each draws one irregular wave height.
+int64_t intervalCount(const Model& m);
 
 }  // namespace littoral

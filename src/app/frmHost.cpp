@@ -1,6 +1,7 @@
 #include "app/frmHost.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include "app/frmCnt.h"
 #include "core/Error.h"
@@ -24,6 +25,8 @@ void DesktopHost::pumpNow() {
 }
 
 void DesktopHost::pumpEvents() {
+    // The engine pumps from the main thread only, between its parallel blocks.
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
     if (cnt_.closed()) throw RunAborted();  // closed by the program itself: end at once
     if (std::chrono::steady_clock::now() < next_) return;
     pumpNow();

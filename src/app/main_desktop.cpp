@@ -10,6 +10,7 @@
 #include "core/Error.h"
 #include "core/Model.h"
 #include "output/ResultFiles.h"
+#include "core/Parallel.h"
 
 using namespace littoral;
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     const std::string appDir = applicationFolder();
     try {
         checkAppFolders(appDir);
+        setThreadCount(threadsFromEnvironment());  // 0 (unset): one thread per core
     } catch (const StopError& e) {
         QMessageBox::critical(nullptr, "Littoral", QString::fromStdString(e.what()));
         return 1;

@@ -1,21 +1,26 @@
 // littoral-batch: runs the control files named on the command line one after another,
-// headless, in the same sequence as the desktop program. One line per case; a failed
-// case prints its error and the run goes on with the next; the exit status is 0 only
-// when every case ran.
+// headless, in the same sequence as the desktop program (or several side by side with
+// --jobs, with the same files). One line per case; a failed case prints its error and the
+// run goes on with the next; the exit status is 0 only when every case ran.
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/AppPaths.h"
 #include "app/RunCase.h"
+#include "batch/BatchJobs.h"
 #include "core/Error.h"
 #include "core/Model.h"
+#include "core/Parallel.h"
+#include "input/CaseInput.h"
 #include "output/ResultFiles.h"
 #ifdef LITTORAL_PICTURES
 #include "plots/frmRender.h"
@@ -40,7 +45,7 @@ std::string clockText(double s) {
 // A progress bar on the terminal, fed by the wave model's "endwav" lines.
 class BatchHost : public SilentHost {
 public:
-    explicit BatchHost(bool tty) : tty_(tty) {}
+    explicit BatchHost(bool tty, bool showProgress = true) : tty_(tty), showProgress_(showProgress) {}
     void runStarted(const Model& m) override {
         start_ = Clock::now();
         nextDraw_ = start_;
@@ -53,6 +58,7 @@ public:
     }
     void progressLine(const std::string& line) override {
         ++done_;
+        if (!showProgress_) return;
         // "endwav  <time> <periods>"
         std::sscanf(line.c_str(), "endwav %lf", &time_);
         const double frac = total_ > 0 ? std::min(1.0, double(done_) / double(total_)) : 0.0;
@@ -108,7 +114,7 @@ private:
         std::fflush(stderr);
     }
 
-    bool tty_;
+    bool tty_, showProgress_;
     Clock::time_point start_{}, nextDraw_{};
     double time_ = 0;
     long done_ = 0, total_ = 0;
@@ -118,6 +124,21 @@ private:
 #endif
 };
 
+// A batch host that also tells the side-by-side runner when the main loop starts.
+class JobHost : public BatchHost {
+public:
+    JobHost(bool tty, bool showProgress, const std::function<void(Model&)>& atRunStart, Model& m)
+        : BatchHost(tty, showProgress), atRunStart_(atRunStart), m_(m) {}
+    void runStarted(const Model& m) override {
+        if (atRunStart_) atRunStart_(m_);
+        BatchHost::runStarted(m);
+    }
+
+private:
+    const std::function<void(Model&)>& atRunStart_;
+    Model& m_;
+};
+
 void usage() {
     std::cout << "usage: littoral-batch CONTROL_FILE...\n"
                  "  Runs each case control file (a name ending in cnt.txt) headless, one after another.\n"
@@ -125,30 +146,98 @@ void usage() {
                  "  Input files are read from the control file's folder; results are written below the\n"
                  "  folder \"output\" beside that folder. The exit status is 0 only when every case ran.\n"
                  "Options (before or between the control files, for every case):\n"
-                 "  --netcdf   also write the case's results as one netCDF file, results.nc\n"
-                 "  --no-csv   leave out the result field files surferN.csv (the echo files stay)\n";
+                 "  --netcdf     also write the case's results as one netCDF file, results.nc\n"
+                 "  --no-csv     leave out the result field files surferN.csv (the echo files stay)\n"
+                 "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
+                 "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
+                 "               files as one after another\n";
+}
+
+// Sets the paths of the case `arg` in m: the control file, its folder, the output folder.
+void locateCase(const std::string& arg, Model& m) {
+    std::error_code ec;
+    fs::path cnt(arg);
+    if (!fs::exists(cnt, ec)) {
+        const fs::path beside = fs::path(applicationFolder()) / "data" / arg;
+        if (fs::exists(beside, ec)) cnt = beside;
+        else throw StopError(arg + ": the control file does not exist");
+    }
+    cnt = fs::absolute(cnt, ec);
+    const fs::path dataDir = cnt.parent_path();
+    const fs::path outBase = dataDir.parent_path() / "output";
+    if (!fs::is_directory(outBase, ec))
+        throw StopError("the folder \"output\" is missing beside the data folder: expected " + outBase.string() +
+                        " to exist");
+    m.cntPath = cnt.string();
+    m.dataDir = dataDir.string() + "/";
+    m.outBase = outBase.string() + "/";
+}
+
+// The result files every case writes.
+struct ResultChoice {
+    bool netcdf = false, csv = true;
+};
+
+CaseOutcome runOne(const std::string& arg, Model& m, const ResultChoice& results, bool tty, bool showProgress,
+                   const std::function<void(Model&)>& atRunStart) {
+    try {
+        locateCase(arg, m);
+        m.netcdfResults = results.netcdf;
+        m.csvResults = results.csv;
+        JobHost host(tty, showProgress, atRunStart, m);
+        const auto t0 = Clock::now();
+        runCase(m, host);
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        return {true, "ok     " + arg + ": " + std::to_string(host.intervals()) + " intervals, results in " + m.outDir +
+                          " (" + clockText(wall) + " wall time)"};
+    } catch (const std::bad_alloc&) {
+        return {false, "FAILED " + arg + ": the memory ran out"};
+    } catch (const std::exception& e) {
+        return {false, "FAILED " + arg + ": " + e.what()};
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Model m;  // one model for the whole run: the random sequence continues across cases
+    const bool tty = isatty(fileno(stderr));
     std::vector<std::string> cases;
-    for (int a = 1; a < argc; ++a) {
-        const std::string arg = argv[a];
-        if (arg == "--netcdf") m.netcdfResults = true;
-        else if (arg == "--no-csv") m.csvResults = false;
-        else if (arg.rfind("--", 0) == 0) {
-            std::cerr << arg << ": unknown option\n";
-            usage();
-            return 2;
-        } else cases.push_back(arg);
+    int threads = 0, jobs = 1;
+    ResultChoice results;
+    try {
+        threads = threadsFromEnvironment();
+        // "--name N" or "--name=N": true when argv[a] is the option (a moves past its value).
+        auto option = [&](int& a, const std::string& name, int& value) {
+            const std::string arg = argv[a];
+            if (arg == name) {
+                if (a + 1 >= argc) throw StopError("the option " + name + ": expected a number after it");
+                value = parseThreadCount(argv[++a], "the option " + name);
+                return true;
+            }
+            if (arg.rfind(name + "=", 0) != 0) return false;
+            value = parseThreadCount(arg.substr(name.size() + 1), "the option " + name);
+            return true;
+        };
+        for (int a = 1; a < argc; ++a) {
+            const std::string arg = argv[a];
+            if (option(a, "--threads", threads) || option(a, "--jobs", jobs)) continue;
+            if (arg == "--netcdf") results.netcdf = true;
+            else if (arg == "--no-csv") results.csv = false;
+            else if (arg.rfind("--", 0) == 0) {
+                std::cerr << arg << ": unknown option\n";
+                usage();
+                return 2;
+            } else cases.push_back(arg);
+        }
+    } catch (const StopError& e) {
+        std::cerr << "littoral-batch: " << e.what() << std::endl;
+        return 2;
     }
-    if (m.netcdfResults && !netcdfAvailable()) {
+    if (results.netcdf && !netcdfAvailable()) {
         std::cerr << netcdfUnavailableMessage("--netcdf") << std::endl;
         return 2;
     }
-    if (!m.csvResults && !m.netcdfResults) {
+    if (!results.csv && !results.netcdf) {
         std::cerr << "--no-csv leaves the run without result files: give --netcdf too" << std::endl;
         return 2;
     }
@@ -156,40 +245,44 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    const bool tty = isatty(fileno(stderr));
-    int failed = 0;
-    for (const std::string& arg : cases) {
-        try {
-            std::error_code ec;
-            fs::path cnt(arg);
-            if (!fs::exists(cnt, ec)) {
-                const fs::path beside = fs::path(applicationFolder()) / "data" / arg;
-                if (fs::exists(beside, ec)) cnt = beside;
-                else throw StopError(arg + ": the control file does not exist");
-            }
-            cnt = fs::absolute(cnt, ec);
-            const fs::path dataDir = cnt.parent_path();
-            const fs::path outBase = dataDir.parent_path() / "output";
-            if (!fs::is_directory(outBase, ec))
-                throw StopError("the folder \"output\" is missing beside the data folder: expected " + outBase.string() +
-                                " to exist");
-            m.cntPath = cnt.string();
-            m.dataDir = dataDir.string() + "/";
-            m.outBase = outBase.string() + "/";
-            BatchHost host(tty);
-            const auto t0 = Clock::now();
-            runCase(m, host);
-            const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-            std::cout << "ok     " << arg << ": " << host.intervals() << " intervals, results in " << m.outDir << " ("
-                      << clockText(wall) << " wall time)" << std::endl;
-        } catch (const std::bad_alloc&) {
-            ++failed;
-            std::cerr << (tty ? "\n" : "") << "FAILED " << arg << ": the memory ran out" << std::endl;
-        } catch (const std::exception& e) {
-            ++failed;
+    setThreadCount(threads);
+    jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), cases.size()));
+    const int total = threadCount();
+    auto report = [&](const CaseOutcome& o) {
+        if (o.ok) {
+            std::cout << o.text << std::endl;
+        } else {
             std::cout << std::flush;
-            std::cerr << (tty ? "\n" : "") << "FAILED " << arg << ": " << e.what() << std::endl;
+            std::cerr << (tty && jobs == 1 ? "\n" : "") << o.text << std::endl;
         }
+    };
+    if (jobs <= 1) {
+        std::cout << "threads: " << total << std::endl;
+        Model m;  // one model for the whole run: the random sequence continues across cases
+        int failed = 0;
+        for (const std::string& arg : cases) {
+            const CaseOutcome o = runOne(arg, m, results, tty, true, {});
+            failed += o.ok ? 0 : 1;
+            report(o);
+        }
+        return failed == 0 ? 0 : 1;
     }
+    const int perJob = std::max(1, total / jobs);
+    std::cout << "threads: " << total << " (" << jobs << " cases side by side, " << perJob << " thread"
+              << (perJob == 1 ? "" : "s") << " each)" << std::endl;
+    auto outputFolderOf = [](const std::string& arg) -> std::string {
+        try {
+            Model m;
+            locateCase(arg, m);
+            readControlNames(m);
+            return m.outDir;
+        } catch (const std::exception&) {
+            return "";  // the case stops before it writes anything
+        }
+    };
+    auto run = [&](const std::string& arg, Model& m, const std::function<void(Model&)>& atRunStart) {
+        return runOne(arg, m, results, false, false, atRunStart);
+    };
+    const int failed = runSideBySide(cases, jobs, perJob, run, outputFolderOf, report);
     return failed == 0 ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Grid.h"
+#include "core/RowRange.h"
 
 namespace littoral {
 
@@ -18,14 +19,14 @@ struct SedimentCoefs {
 
 // What the predictor of a row hands to the corrector of the same row, which runs one row
 // later: the shared part tc of the numerator, the divisor B and the five convection
-// coefficients pE, pS, pW, pN, pC, for three rows (the last row has its own slot, the
-// others alternate).
+// coefficients pE, pS, pW, pN, pC, in slots of one row each (see WavePhiStep.cpp for who
+// owns which slot).
 class PhiRowShare {
 public:
-    void allocate(int32_t n) {
+    void allocate(int32_t n, int32_t nSlots) {
         n_ = n;
-        tc_.assign(3 * static_cast<size_t>(n), 0.0);
-        f_.assign(18 * static_cast<size_t>(n), 0.0f);
+        tc_.assign(static_cast<size_t>(nSlots) * n, 0.0);
+        f_.assign(static_cast<size_t>(nSlots) * 6 * n, 0.0f);
     }
     double* tc(int32_t slot) { return tc_.data() + static_cast<size_t>(slot) * n_; }
     // q = 0 B, 1 pE, 2 pS, 3 pW, 4 pN, 5 pC
@@ -43,6 +44,11 @@ struct WaveWork {
     Grid bedFac;  // bed factor of the sediment transport (bedFactors), ghost ring included
     SedimentCoefs sed{};  // sediment constants of one wave step
     PhiRowShare share;    // predictor to corrector, row by row
+    // The rows of a wave step in slabs: bands of rows run one after another (the events
+    // are pumped between them), each band split into slabsPerBand slabs that run side by
+    // side; slab s of band b is slabs[b * slabsPerBand + s].
+    std::vector<RowRange> slabs;
+    int32_t slabsPerBand = 1;
 };
 
 }  // namespace littoral

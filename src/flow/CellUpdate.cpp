@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/Parallel.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
 
@@ -97,46 +98,49 @@ void updateCells(Model& m, RunHost& host) {
     c.dtdy = m.dtdy;
     c.len = m.lenScale;
     c.etaDry = static_cast<float>(static_cast<D>(m.tideLevel) / m.lenScale);
-    alignas(64) float qx[kBlock], qy[kBlock];
-    alignas(64) int32_t redo[kBlock];
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
-        host.pumpEvents();  // once per row: the inner loop stays free of calls out
-        for (int32_t a = m.ixStart; a <= m.ixEnd; a += kBlock) {
-            const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
-            cellBlock(n, c, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), m.uS.at(a, j), m.vS.at(a, j),
-                      m.dep.at(a, j), m.cellFlag.at(a, j), &m.fluxXW(0, a, j), &m.fluxXE(0, a, j),
-                      &m.fluxYS(0, a, j), &m.fluxYN(0, a, j - 1), &m.srcS(0, a, j), m.hTotNew.at(a, j),
-                      m.uSNew.at(a, j), m.vSNew.at(a, j), m.celSNew.at(a, j), m.etaSNew.at(a, j), qx, qy, redo);
-            for (int32_t k = 0; k < n; ++k) {
-                if (!redo[k]) continue;
-                const int32_t i = a + k;
-                if (redo[k] == kDry) {
-                    m.hTotNew(i, j) = 0.0f;
-                    m.uSNew(i, j) = 0.0f;
-                    m.vSNew(i, j) = 0.0f;
-                    m.celSNew(i, j) = 0.0f;
-                    m.etaSNew(i, j) = c.etaDry;
-                    continue;
+    // Cells are independent: each thread takes a slab of rows, band by band, with the
+    // events pumped between bands.
+    forRowBands(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+        alignas(64) float qx[kBlock], qy[kBlock];
+        alignas(64) int32_t redo[kBlock];
+        for (int32_t j = jBegin; j <= jEnd; ++j) {
+            for (int32_t a = m.ixStart; a <= m.ixEnd; a += kBlock) {
+                const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
+                cellBlock(n, c, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), m.uS.at(a, j), m.vS.at(a, j),
+                          m.dep.at(a, j), m.cellFlag.at(a, j), &m.fluxXW(0, a, j), &m.fluxXE(0, a, j),
+                          &m.fluxYS(0, a, j), &m.fluxYN(0, a, j - 1), &m.srcS(0, a, j), m.hTotNew.at(a, j),
+                          m.uSNew.at(a, j), m.vSNew.at(a, j), m.celSNew.at(a, j), m.etaSNew.at(a, j), qx, qy, redo);
+                for (int32_t k = 0; k < n; ++k) {
+                    if (!redo[k]) continue;
+                    const int32_t i = a + k;
+                    if (redo[k] == kDry) {
+                        m.hTotNew(i, j) = 0.0f;
+                        m.uSNew(i, j) = 0.0f;
+                        m.vSNew(i, j) = 0.0f;
+                        m.celSNew(i, j) = 0.0f;
+                        m.etaSNew(i, j) = c.etaDry;
+                        continue;
+                    }
+                    // Near the critical depth of the new unit discharge (gravity 1),
+                    // hc = (q^2)^(1/3): a depth at or below it is raised to it (the level and
+                    // the celerity keep the depth before the raise); a cell left without depth
+                    // stands still.
+                    float hNew = m.hTotNew(i, j);
+                    const D q2 = static_cast<D>(qx[k]) * qx[k] + static_cast<D>(qy[k]) * qy[k];
+                    const float hc = static_cast<float>(std::pow(q2, 1.0 / 3.0));
+                    if (hNew > hc || hNew > 0) {
+                        if (!(hNew > hc)) hNew = hc;
+                        m.uSNew(i, j) = static_cast<float>(static_cast<D>(qx[k]) / hNew);
+                        m.vSNew(i, j) = static_cast<float>(static_cast<D>(qy[k]) / hNew);
+                    } else {
+                        m.uSNew(i, j) = 0.0f;
+                        m.vSNew(i, j) = 0.0f;
+                    }
+                    m.hTotNew(i, j) = hNew;
                 }
-                // Near the critical depth of the new unit discharge (gravity 1),
-                // hc = (q^2)^(1/3): a depth at or below it is raised to it (the level and
-                // the celerity keep the depth before the raise); a cell left without depth
-                // stands still.
-                float hNew = m.hTotNew(i, j);
-                const D q2 = static_cast<D>(qx[k]) * qx[k] + static_cast<D>(qy[k]) * qy[k];
-                const float hc = static_cast<float>(std::pow(q2, 1.0 / 3.0));
-                if (hNew > hc || hNew > 0) {
-                    if (!(hNew > hc)) hNew = hc;
-                    m.uSNew(i, j) = static_cast<float>(static_cast<D>(qx[k]) / hNew);
-                    m.vSNew(i, j) = static_cast<float>(static_cast<D>(qy[k]) / hNew);
-                } else {
-                    m.uSNew(i, j) = 0.0f;
-                    m.vSNew(i, j) = 0.0f;
-                }
-                m.hTotNew(i, j) = hNew;
             }
         }
-    }
+    });
 }
 
 namespace {
@@ -149,15 +153,17 @@ void scaled(float* __restrict to, const float* __restrict from, double scale, si
 void advanceFlowState(Model& m) {
     // Element by element over the whole grid, ghost ring included; every grid shares one
     // layout, so the flat arrays are copied and scaled whole.
-    const size_t n = m.hTot.size();
-    std::copy_n(m.etaSNew.data(), n, m.etaS.data());
-    std::copy_n(m.hTotNew.data(), n, m.hTot.data());
-    std::copy_n(m.uSNew.data(), n, m.uS.data());
-    std::copy_n(m.vSNew.data(), n, m.vS.data());
-    std::copy_n(m.celSNew.data(), n, m.celS.data());
-    scaled(m.setup.data(), m.etaS.data(), m.lenScale, n);
-    scaled(m.curU.data(), m.uS.data(), m.velScale, n);
-    scaled(m.curV.data(), m.vS.data(), m.velScale, n);
+    forFlatParts(m.hTot.size(), [&](size_t a, size_t b) {
+        const size_t n = b - a;
+        std::copy_n(m.etaSNew.data() + a, n, m.etaS.data() + a);
+        std::copy_n(m.hTotNew.data() + a, n, m.hTot.data() + a);
+        std::copy_n(m.uSNew.data() + a, n, m.uS.data() + a);
+        std::copy_n(m.vSNew.data() + a, n, m.vS.data() + a);
+        std::copy_n(m.celSNew.data() + a, n, m.celS.data() + a);
+        scaled(m.setup.data() + a, m.etaS.data() + a, m.lenScale, n);
+        scaled(m.curU.data() + a, m.uS.data() + a, m.velScale, n);
+        scaled(m.curV.data() + a, m.vS.data() + a, m.velScale, n);
+    });
 }
 
 }  // namespace littoral

@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/Parallel.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
 
@@ -219,64 +220,67 @@ struct FluxBlock {
 void computeFluxes(Model& m, RunHost& host) {
     const float md = m.minDepth;
     const D len = m.lenScale;
-    FluxBlock b;
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j) {
-        for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {
-            const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
-            const float* dep0 = m.dep.at(a, j);
-            const float* dep1 = m.dep.at(a, j + 1);
-            const int32_t* fl0 = m.cellFlag.at(a, j);
-            const int32_t* fl1 = m.cellFlag.at(a, j + 1);
-            for (int32_t k = 0; k <= n; ++k) b.d0[k] = static_cast<float>(static_cast<D>(dep0[k]) / len);
-            for (int32_t k = 0; k < n; ++k) {
-                b.d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
-                b.cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
-                b.cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
-            }
-            // Closed ghosts stand on the bed of the cell whose water they mirror.
-            if (j == m.jyStart - 1) {
-                for (int32_t k = 0; k <= n; ++k) b.d0[k] = flowStillDepth(m, a + k, j);
-            } else {
-                if (a == m.ixStart - 1) b.d0[0] = flowStillDepth(m, a, j);
-                if (a + n == m.ixEnd + 1) b.d0[n] = flowStillDepth(m, a + n, j);
-            }
-            if (j == m.jyEnd) {
-                for (int32_t k = 0; k < n; ++k) b.d1[k] = flowStillDepth(m, a + k, j + 1);
-            } else if (a == m.ixStart - 1) {
-                b.d1[0] = flowStillDepth(m, a, j + 1);
-            }
-            const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
-            const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
-            // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
-            faceBlockX(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0], b.f[1], b.f[2],
-                       b.f[3], b.f[4], b.f[5], b.wx);
-            wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3], b.f[4],
-                            b.f[5]);
-            // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
-            faceBlockY(n, h0, h1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
-                       b.f[11], b.wy);
-            wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10], b.f[11]);
-            float* xe = &m.fluxXE(0, a, j);
-            float* xw = &m.fluxXW(0, a, j);
-            float* yn = &m.fluxYN(0, a, j);
-            float* ys = &m.fluxYS(0, a, j);
-            for (int32_t k = 0; k < n; ++k) {
-                xe[3 * k] = b.f[0][k];
-                xe[3 * k + 1] = b.f[1][k];
-                xe[3 * k + 2] = b.f[2][k];
-                xw[3 * k] = b.f[3][k];
-                xw[3 * k + 1] = b.f[4][k];
-                xw[3 * k + 2] = b.f[5][k];
-                yn[3 * k] = b.f[6][k];
-                yn[3 * k + 1] = b.f[8][k];  // X momentum = tangential on a Y face
-                yn[3 * k + 2] = b.f[7][k];
-                ys[3 * k] = b.f[9][k];
-                ys[3 * k + 1] = b.f[11][k];
-                ys[3 * k + 2] = b.f[10][k];
+    // Rows of faces are independent: each thread takes a slab of them, band by band, with
+    // the events pumped between bands.
+    forRowBands(host, m.jyStart - 1, m.jyEnd, m.ixEnd - m.ixStart + 2, [&](int32_t jBegin, int32_t jEnd, int) {
+        FluxBlock b;
+        for (int32_t j = jBegin; j <= jEnd; ++j) {
+            for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {
+                const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
+                const float* dep0 = m.dep.at(a, j);
+                const float* dep1 = m.dep.at(a, j + 1);
+                const int32_t* fl0 = m.cellFlag.at(a, j);
+                const int32_t* fl1 = m.cellFlag.at(a, j + 1);
+                for (int32_t k = 0; k <= n; ++k) b.d0[k] = static_cast<float>(static_cast<D>(dep0[k]) / len);
+                for (int32_t k = 0; k < n; ++k) {
+                    b.d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
+                    b.cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
+                    b.cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
+                }
+                // Closed ghosts stand on the bed of the cell whose water they mirror.
+                if (j == m.jyStart - 1) {
+                    for (int32_t k = 0; k <= n; ++k) b.d0[k] = flowStillDepth(m, a + k, j);
+                } else {
+                    if (a == m.ixStart - 1) b.d0[0] = flowStillDepth(m, a, j);
+                    if (a + n == m.ixEnd + 1) b.d0[n] = flowStillDepth(m, a + n, j);
+                }
+                if (j == m.jyEnd) {
+                    for (int32_t k = 0; k < n; ++k) b.d1[k] = flowStillDepth(m, a + k, j + 1);
+                } else if (a == m.ixStart - 1) {
+                    b.d1[0] = flowStillDepth(m, a, j + 1);
+                }
+                const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
+                const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
+                // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
+                faceBlockX(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0], b.f[1], b.f[2],
+                           b.f[3], b.f[4], b.f[5], b.wx);
+                wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3], b.f[4],
+                                b.f[5]);
+                // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
+                faceBlockY(n, h0, h1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
+                           b.f[11], b.wy);
+                wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10], b.f[11]);
+                float* xe = &m.fluxXE(0, a, j);
+                float* xw = &m.fluxXW(0, a, j);
+                float* yn = &m.fluxYN(0, a, j);
+                float* ys = &m.fluxYS(0, a, j);
+                for (int32_t k = 0; k < n; ++k) {
+                    xe[3 * k] = b.f[0][k];
+                    xe[3 * k + 1] = b.f[1][k];
+                    xe[3 * k + 2] = b.f[2][k];
+                    xw[3 * k] = b.f[3][k];
+                    xw[3 * k + 1] = b.f[4][k];
+                    xw[3 * k + 2] = b.f[5][k];
+                    yn[3 * k] = b.f[6][k];
+                    yn[3 * k + 1] = b.f[8][k];  // X momentum = tangential on a Y face
+                    yn[3 * k + 2] = b.f[7][k];
+                    ys[3 * k] = b.f[9][k];
+                    ys[3 * k + 1] = b.f[11][k];
+                    ys[3 * k + 2] = b.f[10][k];
+                }
             }
         }
-        host.pumpEvents();  // once per row: the inner loop stays free of calls out
-    }
+    });
 }
 
 }  // namespace littoral

@@ -8,6 +8,7 @@
 // period (m^2/s^2). Computed over the whole grid, ghost ring included.
 #include <cmath>
 
+#include "core/Parallel.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
 
@@ -35,8 +36,10 @@ void momentumSources(Model& m) {
     // cell, so the flat arrays are walked directly.
     const double f = m.coriolis, cf2 = static_cast<double>(m.fricCoef) / 2.0;
     const double vv = static_cast<double>(m.velScale) * m.velScale;
-    sourcesOf(m.hTot.size(), m.hTot.data(), m.uS.data(), m.vS.data(), m.fx.data(), m.fy.data(), m.srcS.data(), f, cf2,
-              vv);
+    forFlatParts(m.hTot.size(), [&](size_t a, size_t b) {
+        sourcesOf(b - a, m.hTot.data() + a, m.uS.data() + a, m.vS.data() + a, m.fx.data() + a, m.fy.data() + a,
+                  m.srcS.data() + 3 * a, f, cf2, vv);
+    });
 }
 
 }  // namespace littoral

@@ -9,12 +9,14 @@
 // The step is taken every flow step over the whole grid, so it runs branch-free in blocks
 // of a row: the speeds of the block's faces first, then its cells. A face's speeds are the
 // same numbers as roeSpeed gives (RoeAverages.h): every wet/dry case is formed and the
-// face's case picked. The smallest value does not depend on the order of the cells.
+// face's case picked. The smallest value does not depend on the order of the cells, so
+// each slab of rows takes its own and the slabs' are compared.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "flow/Flow.h"
+#include "core/Parallel.h"
 #include "core/RowClones.h"
 
 namespace littoral {
@@ -80,25 +82,29 @@ LITTORAL_ROW_CLONES float blockStep(int32_t n, const float* __restrict h, const 
 
 float flowTimeStep(const Model& m) {
     const float md = m.minDepth;
-    float dtMin = 100.0f;
-    const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
-    alignas(64) float xs0[kBlock + 1], xs1[kBlock + 1];
-    alignas(64) float ya0[kBlock], ya1[kBlock], yb0[kBlock], yb1[kBlock];
-    for (int32_t a = i0; a <= i1; a += kBlock) {
-        const int32_t n = std::min(kBlock, i1 - a + 1);
-        float *s0 = ya0, *s1 = ya1, *n0 = yb0, *n1 = yb1;
-        // South faces of the first row.
-        faceSpeeds(n, m.hTot.at(a, j0 - 1), m.hTot.at(a, j0), m.vS.at(a, j0 - 1), m.vS.at(a, j0), md, s0, s1);
-        for (int32_t j = j0; j <= j1; ++j) {
-            faceSpeeds(n + 1, m.hTot.at(a - 1, j), m.hTot.at(a, j), m.uS.at(a - 1, j), m.uS.at(a, j), md, xs0, xs1);
-            faceSpeeds(n, m.hTot.at(a, j), m.hTot.at(a, j + 1), m.vS.at(a, j), m.vS.at(a, j + 1), md, n0, n1);
-            dtMin = blockStep(n, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), xs0, xs1, s0, n1, md,
-                              m.dxS, m.dyS, dtMin);
-            std::swap(s0, n0);  // the north faces of this row are the south faces of the next
-            std::swap(s1, n1);
+    const int32_t i0 = m.ixStart, i1 = m.ixEnd;
+    // Each slab of rows keeps its own smallest step; the slabs' are then compared.
+    return minOverRowSlabs(m.jyStart, m.jyEnd, 100.0f, [&](int32_t j0, int32_t j1) {
+        float dtMin = 100.0f;
+        alignas(64) float xs0[kBlock + 1], xs1[kBlock + 1];
+        alignas(64) float ya0[kBlock], ya1[kBlock], yb0[kBlock], yb1[kBlock];
+        for (int32_t a = i0; a <= i1; a += kBlock) {
+            const int32_t n = std::min(kBlock, i1 - a + 1);
+            float *s0 = ya0, *s1 = ya1, *n0 = yb0, *n1 = yb1;
+            // South faces of the slab's first row.
+            faceSpeeds(n, m.hTot.at(a, j0 - 1), m.hTot.at(a, j0), m.vS.at(a, j0 - 1), m.vS.at(a, j0), md, s0, s1);
+            for (int32_t j = j0; j <= j1; ++j) {
+                faceSpeeds(n + 1, m.hTot.at(a - 1, j), m.hTot.at(a, j), m.uS.at(a - 1, j), m.uS.at(a, j), md, xs0,
+                           xs1);
+                faceSpeeds(n, m.hTot.at(a, j), m.hTot.at(a, j + 1), m.vS.at(a, j), m.vS.at(a, j + 1), md, n0, n1);
+                dtMin = blockStep(n, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), xs0, xs1, s0, n1, md,
+                                  m.dxS, m.dyS, dtMin);
+                std::swap(s0, n0);  // the north faces of this row are the south faces of the next
+                std::swap(s1, n1);
+            }
         }
-    }
-    return dtMin;
+        return dtMin;
+    });
 }
 
 }  // namespace littoral

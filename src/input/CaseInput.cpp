@@ -66,7 +66,7 @@ FieldReader openInput(const Model& m, const std::string& name, const char* role)
 
 std::string inputPath(const Model& m, const std::string& name) { return m.dataDir + platformSeparators(name); }
 
-void readControlFile(Model& m) {
+void readControlNames(Model& m) {
     FieldReader r(m.cntPath, fs::path(m.cntPath).filename().string());
     // The names stay as written (echoes and messages show them so); only opening a file
     // turns their separators into the platform's.
@@ -86,13 +86,17 @@ void readControlFile(Model& m) {
     // An empty output name leaves a second separator after outBase: the case then writes
     // straight into the output folder, and the echo shows the path as formed.
     m.outDir = m.outBase + platformSeparators(outName) + "/";
+}
+
+void readControlFile(Model& m) {
+    readControlNames(m);
     std::error_code ec;
     if (!fs::is_directory(m.outBase, ec))
         throw StopError("the output folder " + m.outBase + " does not exist");
     if (!fs::is_directory(m.outDir, ec)) {
         fs::create_directory(m.outDir, ec);
         if (ec)
-            throw StopError(r.name() + ": the output folder " + m.outDir +
+            throw StopError(fs::path(m.cntPath).filename().string() + ": the output folder " + m.outDir +
                             " cannot be created (" + ec.message() + ")");
     }
 

@@ -10,6 +10,8 @@ namespace littoral {
 // Reads m.cntPath, makes the case's output folder, then reads the coefficient file,
 // allocates the case grids and the wave grids, and reads the wave and tide files.
 void readControlFile(Model& m);
+// The first part of readControlFile: the five input file names and outDir, nothing made.
+void readControlNames(Model& m);
 void readCoefFile(Model& m);
 void readWaveFile(Model& m);
 void readTideFile(Model& m);

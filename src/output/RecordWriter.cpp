@@ -224,16 +224,7 @@ bool isWriterTemporary(std::string_view fileName) {
     return fileName.size() > suffix.size() && fileName.substr(fileName.size() - suffix.size()) == suffix;
 }
 
-RecordWriter::RecordWriter(const std::string& path) : file_(path) { buf_.reserve(1 << 20); }
-
-RecordWriter::~RecordWriter() = default;
-
-void RecordWriter::sep() {
-    if (lineStarted_) buf_.push_back(',');
-    lineStarted_ = true;
-}
-
-RecordWriter& RecordWriter::text(std::string_view s) {
+RecordBuffer& RecordBuffer::text(std::string_view s) {
     sep();
     buf_.push_back('"');
     buf_.append(s);
@@ -241,21 +232,21 @@ RecordWriter& RecordWriter::text(std::string_view s) {
     return *this;
 }
 
-RecordWriter& RecordWriter::f32(float v) {
+RecordBuffer& RecordBuffer::f32(float v) {
     sep();
     char b[48];
     buf_.append(b, appendFloat(b, v));
     return *this;
 }
 
-RecordWriter& RecordWriter::f64(double v) {
+RecordBuffer& RecordBuffer::f64(double v) {
     sep();
     char b[48];
     buf_.append(b, appendDouble(b, v));
     return *this;
 }
 
-RecordWriter& RecordWriter::i32(int64_t v) {
+RecordBuffer& RecordBuffer::i32(int64_t v) {
     sep();
     char b[24];
     auto r = std::to_chars(b, b + sizeof b, v);
@@ -263,23 +254,54 @@ RecordWriter& RecordWriter::i32(int64_t v) {
     return *this;
 }
 
-void RecordWriter::endLine() {
+void RecordBuffer::endLine() {
     buf_.push_back('\n');
     lineStarted_ = false;
-    flushIfFull();
 }
 
-void RecordWriter::flushIfFull() {
-    if (buf_.size() < (1u << 20) - 4096) return;
-    file_.write(buf_.data(), buf_.size());
-    buf_.clear();
+RecordWriter::RecordWriter(const std::string& path) : file_(path) { rec_.reserve(1 << 20); }
+
+RecordWriter::~RecordWriter() = default;
+
+RecordWriter& RecordWriter::text(std::string_view s) {
+    rec_.text(s);
+    return *this;
+}
+
+RecordWriter& RecordWriter::f32(float v) {
+    rec_.f32(v);
+    return *this;
+}
+
+RecordWriter& RecordWriter::f64(double v) {
+    rec_.f64(v);
+    return *this;
+}
+
+RecordWriter& RecordWriter::i32(int64_t v) {
+    rec_.i32(v);
+    return *this;
+}
+
+void RecordWriter::endLine() {
+    rec_.endLine();
+    if (rec_.str().size() >= (1u << 20) - 4096) flush();
+}
+
+void RecordWriter::flush() {
+    file_.write(rec_.str().data(), rec_.str().size());
+    rec_.clear();
+}
+
+void RecordWriter::append(const RecordBuffer& records) {
+    flush();
+    file_.write(records.str().data(), records.str().size());
 }
 
 void RecordWriter::close() {
     if (!open_) return;
     open_ = false;
-    file_.write(buf_.data(), buf_.size());
-    buf_.clear();
+    flush();
     file_.commit();
 }
 

@@ -57,6 +57,29 @@ void writeFileReplacing(const std::string& path, const char* data, size_t size);
 // process is killed: a name ending in ".part".
 bool isWriterTemporary(std::string_view fileName);
 
+// Records formatted into memory: the same text a RecordWriter writes. Several threads
+// format parts of a file side by side, each into its own buffer, and the writer takes the
+// buffers in order (RecordWriter::append).
+class RecordBuffer {
+public:
+    RecordBuffer& text(std::string_view s);
+    RecordBuffer& f32(float v);
+    RecordBuffer& f64(double v);
+    RecordBuffer& i32(int64_t v);
+    void endLine();
+    const std::string& str() const { return buf_; }
+    void clear() { buf_.clear(); }
+    void reserve(size_t n) { buf_.reserve(n); }
+
+private:
+    void sep() {
+        if (lineStarted_) buf_.push_back(',');
+        lineStarted_ = true;
+    }
+    std::string buf_;
+    bool lineStarted_ = false;
+};
+
 class RecordWriter {
 public:
     explicit RecordWriter(const std::string& path);
@@ -69,16 +92,16 @@ public:
     RecordWriter& f64(double v);
     RecordWriter& i32(int64_t v);
     void endLine();
+    // Whole records formatted elsewhere, after those written so far.
+    void append(const RecordBuffer& records);
     // Flushes, closes and renames the file into place.
     void close();
 
 private:
-    void sep();
-    void flushIfFull();
+    void flush();
     ReplacingFile file_;
     bool open_ = true;
-    std::string buf_;
-    bool lineStarted_ = false;
+    RecordBuffer rec_;
 };
 
 }  // namespace littoral

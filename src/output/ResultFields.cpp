@@ -6,19 +6,21 @@
 // written negated (depth is positive downward, "_dep" and "_dh" positive upward).
 #include "output/ResultFields.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
+
+#include "core/Parallel.h"
 
 #include "output/RecordWriter.h"
 
 namespace littoral {
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
-    RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
-    for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
-                             "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
-        w.text(name);
-    w.endLine();
-    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+namespace {
+
+// The lines of the cells of columns i0..i1 (i outer, j inner).
+void formatColumns(const Model& m, int32_t i0, int32_t i1, RecordBuffer& w) {
+    for (int32_t i = i0; i <= i1; ++i) {
         const double x = (i - 1) * static_cast<double>(m.dx);
         for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
             w.f64(x).f64((j - 1) * static_cast<double>(m.dy));
@@ -29,6 +31,33 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
             w.f32(-m.dh(i, j)).f32(m.theta(i, j)).f32(m.sumDiss(i, j)).f32(m.etaOut(i, j)).f32(m.kd(i, j));
             w.endLine();
         }
+    }
+}
+
+// Lines formatted per thread before they are written: about 4 MB of text per thread.
+constexpr int64_t kLinesPerPart = 16384;
+
+}  // namespace
+
+void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
+    RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
+    for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
+                             "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
+        w.text(name);
+    w.endLine();
+    // The threads format one part each (whole columns of cells, the lines of a column
+    // being consecutive in the file); the parts are written in order, then the next round.
+    const int threads = threadCount();
+    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
+    const int32_t perPart = static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
+    std::vector<RecordBuffer> parts(static_cast<size_t>(threads));
+    for (int64_t i0 = m.ixStart; i0 <= m.ixEnd;) {
+        const int32_t i1 = static_cast<int32_t>(std::min<int64_t>(m.ixEnd, i0 + int64_t{perPart} * threads - 1));
+        for (RecordBuffer& p : parts) p.clear();
+        forRowSlabs(static_cast<int32_t>(i0), i1,
+                    [&](int32_t a, int32_t b, int t) { formatColumns(m, a, b, parts[static_cast<size_t>(t)]); });
+        for (const RecordBuffer& p : parts) w.append(p);
+        i0 = int64_t{i1} + 1;
     }
     w.close();
 }

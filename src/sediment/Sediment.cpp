@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "core/RowClones.h"
+#include "core/Parallel.h"
 #include "waves/WaveFunctions.h"
 
 namespace littoral {
@@ -97,8 +98,10 @@ SedimentCoefs sedimentCoefs(const Model& m, float dt) {
 
 void bedFactors(const Model& m, Grid& a) {
     m.allocGrid(a);
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
-        for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) a(i, j) = bedFactor(totalDepth(m, i, j), m.kd(i, j));
+    forRowSlabs(m.jyStart - 1, m.jyEnd + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd; ++j)
+            for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) a(i, j) = bedFactor(totalDepth(m, i, j), m.kd(i, j));
+    });
 }
 
 void accumSedimentRow(Model& m, const SedimentCoefs& c, const Grid& a, const Grid& u, const Grid& v, int32_t j,
@@ -123,41 +126,46 @@ void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
 }
 
 void clearTransport(Model& m) {
-    for (Grid* g : {&m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) g->fill(0.0f);
+    forFlatParts(m.qbx.size(), [&](size_t a, size_t b) {
+        for (Grid* g : {&m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) std::fill(g->data() + a, g->data() + b, 0.0f);
+    });
 }
 
 void applyBedChange(Model& m) {
     float* dep = m.dep.data();
     float* dh = m.dh.data();
-    const size_t n = m.dep.size();
-    for (size_t k = 0; k < n; ++k) {
-        dep[k] = dep[k] + dh[k];
-        dh[k] = 0.0f;
-    }
+    forFlatParts(m.dep.size(), [&](size_t a, size_t b) {
+        for (size_t k = a; k < b; ++k) {
+            dep[k] = dep[k] + dh[k];
+            dh[k] = 0.0f;
+        }
+    });
 }
 
 void bedChange(Model& m) {
     const double dx = m.dx, dy = m.dy, T = m.waveT0;
     const int32_t n = m.ixEnd - m.ixStart + 1;
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
-        const float* __restrict bxW = m.qbx.at(m.ixStart - 1, j);
-        const float* __restrict bxE = m.qbx.at(m.ixStart + 1, j);
-        const float* __restrict byS = m.qby.at(m.ixStart, j - 1);
-        const float* __restrict byN = m.qby.at(m.ixStart, j + 1);
-        const float* __restrict sxW = m.qsx.at(m.ixStart - 1, j);
-        const float* __restrict sxE = m.qsx.at(m.ixStart + 1, j);
-        const float* __restrict syS = m.qsy.at(m.ixStart, j - 1);
-        const float* __restrict syN = m.qsy.at(m.ixStart, j + 1);
-        float* __restrict dh = m.dh.at(m.ixStart, j);
-        for (int32_t k = 0; k < n; ++k) {
-            // central-difference divergences of the bedload and the suspended load
-            const float b = static_cast<float>((static_cast<double>(byN[k]) - byS[k]) / dy / 2.0 +
-                                               (static_cast<double>(bxE[k]) - bxW[k]) / dx / 2.0);
-            const float s = static_cast<float>((static_cast<double>(syN[k]) - syS[k]) / dy / 2.0 +
-                                               (static_cast<double>(sxE[k]) - sxW[k]) / dx / 2.0);
-            dh[k] = static_cast<float>((static_cast<double>(s) + b) * T);  // diverging transport deepens
+    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd; ++j) {
+            const float* __restrict bxW = m.qbx.at(m.ixStart - 1, j);
+            const float* __restrict bxE = m.qbx.at(m.ixStart + 1, j);
+            const float* __restrict byS = m.qby.at(m.ixStart, j - 1);
+            const float* __restrict byN = m.qby.at(m.ixStart, j + 1);
+            const float* __restrict sxW = m.qsx.at(m.ixStart - 1, j);
+            const float* __restrict sxE = m.qsx.at(m.ixStart + 1, j);
+            const float* __restrict syS = m.qsy.at(m.ixStart, j - 1);
+            const float* __restrict syN = m.qsy.at(m.ixStart, j + 1);
+            float* __restrict dh = m.dh.at(m.ixStart, j);
+            for (int32_t k = 0; k < n; ++k) {
+                // central-difference divergences of the bedload and the suspended load
+                const float b = static_cast<float>((static_cast<double>(byN[k]) - byS[k]) / dy / 2.0 +
+                                                   (static_cast<double>(bxE[k]) - bxW[k]) / dx / 2.0);
+                const float s = static_cast<float>((static_cast<double>(syN[k]) - syS[k]) / dy / 2.0 +
+                                                   (static_cast<double>(sxE[k]) - sxW[k]) / dx / 2.0);
+                dh[k] = static_cast<float>((static_cast<double>(s) + b) * T);  // diverging transport deepens
+            }
         }
-    }
+    });
     // Ghost ring: south and north rows first, then the west and east columns, which also
     // give each corner the value of its diagonal interior neighbour.
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {

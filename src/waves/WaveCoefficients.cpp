@@ -11,6 +11,7 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/Parallel.h"
 #include "waves/PhiStencil.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
@@ -28,51 +29,53 @@ void waveCoefficients(Model& m, float time) {
     // Cells are taken in blocks of a row whose dispersion iterations run side by side.
     constexpr int32_t kLanes = 8;
     const int32_t iLo = m.ixStart - 1, iHi = m.ixEnd + 1;
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
-        for (int32_t ib = iLo; ib <= iHi; ib += kLanes) {
-            const int32_t nb = std::min<int32_t>(kLanes, iHi - ib + 1);
-            DispersionIteration it[kLanes];
-            bool wet[kLanes];
-            for (int32_t l = 0; l < nb; ++l) {
-                const int32_t i = ib + l;
-                const float h = static_cast<float>(static_cast<D>(m.setup(i, j)) + m.dep(i, j));
-                wet[l] = h > 0.000001f && m.cellFlag(i, j) != kLand;
-                it[l].h = h;
-                if (wet[l]) it[l].start(T, h, m.curU(i, j), m.curV(i, j), m.theta(i, j));
-                else it[l].done = true;
-            }
-            for (bool running = true; running;) {
-                running = false;
-                for (int32_t l = 0; l < nb; ++l)
-                    if (!it[l].done) {
-                        it[l].step();
-                        running = running || !it[l].done;
-                    }
-            }
-            for (int32_t l = 0; l < nb; ++l) {
-                const int32_t i = ib + l;
-                const float h = it[l].h;
-                float C = 0, k = 0, n = 1, L = 0, kh = 0;
-                if (wet[l]) {
-                    const Dispersion d = it[l].result();
-                    if (d.ok) {
-                        L = d.L;
-                        kh = d.kh;
-                        const WaveSpeeds sp = waveSpeeds(kh, h);
-                        C = static_cast<float>(sp.C);
-                        const float Cg = static_cast<float>(sp.Cg);
-                        n = static_cast<float>(static_cast<D>(Cg) / C);
-                        k = static_cast<float>(static_cast<D>(kh) / h);
-                    }
+    forRowSlabs(m.jyStart - 1, m.jyEnd + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd; ++j) {
+            for (int32_t ib = iLo; ib <= iHi; ib += kLanes) {
+                const int32_t nb = std::min<int32_t>(kLanes, iHi - ib + 1);
+                DispersionIteration it[kLanes];
+                bool wet[kLanes];
+                for (int32_t l = 0; l < nb; ++l) {
+                    const int32_t i = ib + l;
+                    const float h = static_cast<float>(static_cast<D>(m.setup(i, j)) + m.dep(i, j));
+                    wet[l] = h > 0.000001f && m.cellFlag(i, j) != kLand;
+                    it[l].h = h;
+                    if (wet[l]) it[l].start(T, h, m.curU(i, j), m.curV(i, j), m.theta(i, j));
+                    else it[l].done = true;
                 }
-                m.kd(i, j) = kh;
-                m.wlen(i, j) = L;
-                m.cc2(i, j) = static_cast<float>(static_cast<D>(C) * C);
-                m.ccg(i, j) = static_cast<float>(static_cast<D>(C) * C * n);
-                m.omk(i, j) = static_cast<float>(static_cast<D>(k) * k * C * C * (1.0 - n));
+                for (bool running = true; running;) {
+                    running = false;
+                    for (int32_t l = 0; l < nb; ++l)
+                        if (!it[l].done) {
+                            it[l].step();
+                            running = running || !it[l].done;
+                        }
+                }
+                for (int32_t l = 0; l < nb; ++l) {
+                    const int32_t i = ib + l;
+                    const float h = it[l].h;
+                    float C = 0, k = 0, n = 1, L = 0, kh = 0;
+                    if (wet[l]) {
+                        const Dispersion d = it[l].result();
+                        if (d.ok) {
+                            L = d.L;
+                            kh = d.kh;
+                            const WaveSpeeds sp = waveSpeeds(kh, h);
+                            C = static_cast<float>(sp.C);
+                            const float Cg = static_cast<float>(sp.Cg);
+                            n = static_cast<float>(static_cast<D>(Cg) / C);
+                            k = static_cast<float>(static_cast<D>(kh) / h);
+                        }
+                    }
+                    m.kd(i, j) = kh;
+                    m.wlen(i, j) = L;
+                    m.cc2(i, j) = static_cast<float>(static_cast<D>(C) * C);
+                    m.ccg(i, j) = static_cast<float>(static_cast<D>(C) * C * n);
+                    m.omk(i, j) = static_cast<float>(static_cast<D>(k) * k * C * C * (1.0 - n));
+                }
             }
         }
-    }
+    });
     m.dxW = m.dx;
     m.dyW = m.dy;
 

@@ -13,6 +13,7 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/Parallel.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
 
@@ -35,12 +36,14 @@ void allocWaveStats(Model& m) {
 }
 
 void clearWaveStats(Model& m) {
-    for (Grid* g : {&m.etarms, &m.sumEta, &m.sumDiss, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumV, &m.sumU2, &m.sumV2,
-                    &m.sumEtaT2, &m.sumEtaT, &m.sumUV})
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
-            float* row = g->at(m.ixStart, j);
-            for (int32_t k = 0; k <= m.ixEnd - m.ixStart; ++k) row[k] = 0.0f;
-        }
+    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (Grid* g : {&m.etarms, &m.sumEta, &m.sumDiss, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumV, &m.sumU2, &m.sumV2,
+                        &m.sumEtaT2, &m.sumEtaT, &m.sumUV})
+            for (int32_t j = jBegin; j <= jEnd; ++j) {
+                float* row = g->at(m.ixStart, j);
+                for (int32_t k = 0; k <= m.ixEnd - m.ixStart; ++k) row[k] = 0.0f;
+            }
+    });
 }
 
 // phiOld <- phiCur <- phiNew over the whole grid. The levels are rotated by swapping the
@@ -112,7 +115,7 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
 
     for (int16_t i = 0; i < m.nStep; ++i) {
         host.pumpEvents();
-        waveStep(m, work);
+        waveStep(m, work, host);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
         shiftPhiLevels(m);
@@ -123,10 +126,12 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     waveStress(m, fx, fy);
     host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
     const double root2 = std::sqrt(2.0);
-    for (size_t k = 0; k < m.wavH.size(); ++k) {
-        m.wavH.data()[k] = static_cast<float>(2.0 * m.etarms.data()[k] * root2);
-        m.etaOut.data()[k] = m.eta.data()[k];
-    }
+    forFlatParts(m.wavH.size(), [&](size_t a, size_t b) {
+        for (size_t k = a; k < b; ++k) {
+            m.wavH.data()[k] = static_cast<float>(2.0 * m.etarms.data()[k] * root2);
+            m.etaOut.data()[k] = m.eta.data()[k];
+        }
+    });
     host.progressLine(endwavLine(time, m.waveT0));
 }
 

@@ -157,6 +157,11 @@ public:
         double u = static_cast<double>(state_ >> 11) * (1.0 / 9007199254740992.0);
         return u > 0.0 ? u : 0.5 / 9007199254740992.0;  // a draw of exactly 0 is avoided
     }
+    // The sequence n draws further on.
+    void skip(int64_t n) {
+        for (int64_t k = 0; k < n; ++k) next();
+    }
+    bool operator==(const RandomSequence&) const = default;
 private:
     uint64_t state_ = 0x853c49e6748fea9bULL;
 };

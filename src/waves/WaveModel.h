@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/Model.h"
+#include "core/RunHost.h"
 #include "sediment/Sediment.h"
 
 namespace littoral {
@@ -58,7 +59,9 @@ void wavePhiStep(Model& m, WaveWork& w);
 void waveDiagnostics(Model& m);
 // One whole wave step: wavePhiStep, setPhiBoundary, waveDiagnostics and the sediment
 // transport of the step (w from prepareWaveWork), row by row in one sweep; the same
-// numbers as those passes one after the other.
+// numbers as those passes one after the other, for any number of threads. On a large grid
+// the events are pumped between bands of rows.
+void waveStep(Model& m, WaveWork& w, RunHost& host);
 void waveStep(Model& m, WaveWork& w);
 
 // ---- boundaries (WaveBoundaries.cpp) ----

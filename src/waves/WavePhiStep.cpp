@@ -17,10 +17,12 @@
 // in PhiStencil.h and WaveStats.h, bit for bit. The corrector takes the terms it shares
 // with the predictor of the same cell from the predictor (predictParts) instead of
 // forming them again.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
+#include "core/Parallel.h"
 #include "core/RowClones.h"
 #include "sediment/Sediment.h"
 #include "waves/PhiStencil.h"
@@ -156,20 +158,16 @@ struct StepRows {
         : m(model), w(work), n(model.ixEnd - model.ixStart + 1), i0(model.ixStart), st(model.phiCur.stride()),
           rx(waveRx(model)), ry(waveRy(model)), dt(model.waveDt) {}
 
-    // Slot of the shared predictor parts of row j: the last row, predicted before the
-    // sweep, has its own; the others alternate.
-    int32_t slot(int32_t j) const { return j == m.jyEnd ? 2 : (j & 1); }
-    void predict(int32_t j) const {
+    // s: the slot of w.share that carries the row's predictor parts to its corrector.
+    void predict(int32_t j, int32_t s) const {
         PhiRowShare& sh = w.share;
-        const int32_t s = slot(j);
         predictRow(n, st, m.phiCur.at(i0, j), m.phiOld.at(i0, j), m.ccg.at(i0, j), m.omk.at(i0, j), m.cc2.at(i0, j),
                    m.curU.at(i0, j), m.curV.at(i0, j), m.cellFlag.at(i0, j), m.eta.at(i0, j), w.hBrk.at(i0, j),
                    w.gamBrk.at(i0, j), m.brkEx.at(i0, j), m.phiPred.at(i0, j), sh.tc(s), sh.f(s, 0), sh.f(s, 1),
                    sh.f(s, 2), sh.f(s, 3), sh.f(s, 4), sh.f(s, 5), rx, ry, dt);
     }
-    void correct(int32_t j) const {
+    void correct(int32_t j, int32_t s) const {
         PhiRowShare& sh = w.share;
-        const int32_t s = slot(j);
         correctRow(n, st, m.phiPred.at(i0, j), m.cc2.at(i0, j), m.cellFlag.at(i0, j), sh.tc(s), sh.f(s, 0),
                    sh.f(s, 1), sh.f(s, 2), sh.f(s, 3), sh.f(s, 4), sh.f(s, 5), m.phiNew.at(i0, j));
     }
@@ -185,6 +183,27 @@ struct StepRows {
         accumSedimentRow(m, w.sed, w.bedFac, m.uOrb, m.vOrb, j, m.ixStart - 1, m.ixEnd + 1);
     }
 };
+
+}  // namespace
+
+namespace {
+
+// Slabs of the rows for the present thread count, and the share slots: two per slab for
+// its first and last rows, which are predicted before the slabs run, and two per thread
+// for the rows inside a slab, which alternate.
+void planSlabs(const Model& m, WaveWork& w) {
+    const int32_t j0 = m.jyStart, j1 = m.jyEnd;
+    const int32_t threads = static_cast<int32_t>(std::min<int64_t>(threadCount(), std::max(1, j1 - j0 + 1)));
+    const int32_t band = std::max(bandRows(m.ixEnd - m.ixStart + 1), threads);
+    const int32_t bands = std::max<int32_t>(1, (j1 - j0 + band) / band);
+    w.slabsPerBand = threads;
+    w.slabs.resize(static_cast<size_t>(bands) * threads);
+    for (int32_t b = 0; b < bands; ++b) {
+        const int32_t a = j0 + b * band, e = std::min(j1, a + band - 1);
+        for (int32_t t = 0; t < threads; ++t) w.slabs[static_cast<size_t>(b) * threads + t] = slabOf(a, e, t, threads);
+    }
+    w.share.allocate(m.ixEnd - m.ixStart + 1, 2 * static_cast<int32_t>(w.slabs.size()) + 2 * threads);
+}
 
 }  // namespace
 
@@ -204,20 +223,22 @@ float breakingLimit(const Model& m, int32_t i, int32_t j) {
 void prepareBreaking(const Model& m, WaveWork& w) {
     m.allocGrid(w.hBrk);
     m.allocGrid(w.gamBrk);
-    w.share.allocate(m.ixEnd - m.ixStart + 1);
+    planSlabs(m, w);
     const float never = std::numeric_limits<float>::infinity();
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
-        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-            const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));
-            if (h > 0.0f) {
-                w.hBrk(i, j) = h;
-                w.gamBrk(i, j) = breakingLimit(m, i, j);
-            } else {
-                w.hBrk(i, j) = 1.0f;  // a dry cell never breaks
-                w.gamBrk(i, j) = never;
+    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd; ++j) {
+            for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+                const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));
+                if (h > 0.0f) {
+                    w.hBrk(i, j) = h;
+                    w.gamBrk(i, j) = breakingLimit(m, i, j);
+                } else {
+                    w.hBrk(i, j) = 1.0f;  // a dry cell never breaks
+                    w.gamBrk(i, j) = never;
+                }
             }
         }
-    }
+    });
 }
 
 void prepareWaveWork(const Model& m, WaveWork& w) {
@@ -234,43 +255,66 @@ namespace {
 // reads only what the passes before it in the separate order have finished for that row
 // and its neighbours:
 //   - the corrector of row j needs the predictor of rows j-1..j+1 and their ghosts; the
-//     south and north ghost rows copy the first or the last row, so the last row is
-//     predicted first;
+//     south and north ghost rows copy the first or the last row;
 //   - the predictor of row j reads the previous step's eta of row j only, which the
 //     statistics of row j overwrite after it;
 //   - the statistics read phiNew at the cell itself, never its ghosts, so the ghost ring of
 //     phiNew can follow the sweep; the sediment transport of the ghost rows follows the
 //     ghost rows of uOrb and vOrb.
-void sweep(Model& m, WaveWork& w, bool diagnostics) {
+// The rows are cut into slabs (WaveWork::slabs) that run side by side. The only reads
+// across a slab's edge are the corrector's reads of the predictor in the rows beyond it,
+// so the first and last rows of every slab are predicted first, for all slabs, together
+// with the ghost rows of the predictor; then each slab sweeps its rows, predicting only
+// those inside it. Every value is the one the single sweep over the grid gives.
+void sweep(Model& m, WaveWork& w, RunHost& host, bool diagnostics) {
     const StepRows rows(m, w);
-    const int32_t j0 = m.jyStart, j1 = m.jyEnd;
-    auto predict = [&](int32_t j) {
-        rows.predict(j);
+    const int32_t nSlabs = static_cast<int32_t>(w.slabs.size()), perBand = w.slabsPerBand;
+    const int32_t threads = std::min(perBand, threadCount());
+    auto predict = [&](int32_t j, int32_t slot) {
+        rows.predict(j, slot);
         setPredBoundaryRow(m, j);
     };
-    auto finish = [&](int32_t j) {
-        rows.correct(j);
-        if (!diagnostics) return;
-        rows.stats(j);
-        surfaceGhostsRow(m, j);
-        rows.sediment(j);
+    // The slab's first and last rows, in the slab's own slots.
+    onThreads(threads, [&](int t, int nt) {
+        for (int32_t s = t; s < nSlabs; s += nt) {
+            const RowRange r = w.slabs[s];
+            if (r.end < r.begin) continue;
+            predict(r.begin, 2 * s);
+            if (r.end > r.begin) predict(r.end, 2 * s + 1);
+        }
+    });
+    setPredBoundaryEdges(m);
+    const int32_t inner = 2 * nSlabs;  // first slot of the rows inside the slabs
+    auto sweepSlab = [&](int32_t s, int t) {
+        const RowRange r = w.slabs[s];
+        auto slot = [&](int32_t j) { return j == r.begin ? 2 * s : j == r.end ? 2 * s + 1 : inner + 2 * t + (j & 1); };
+        for (int32_t j = r.begin; j <= r.end; ++j) {
+            if (j + 1 < r.end) predict(j + 1, slot(j + 1));
+            rows.correct(j, slot(j));
+            if (!diagnostics) continue;
+            rows.stats(j);
+            surfaceGhostsRow(m, j);
+            rows.sediment(j);
+        }
     };
-    if (j1 > j0) predict(j1);
-    for (int32_t j = j0; j <= j1; ++j) {
-        if (j < j1 || j1 == j0) predict(j);
-        if (j == j0) setPredBoundaryEdges(m);
-        if (j > j0) finish(j - 1);
+    for (int32_t b = 0; b * perBand < nSlabs; ++b) {
+        if (b > 0) host.pumpEvents();
+        onThreads(threads, [&](int t, int nt) {
+            for (int32_t s = b * perBand + t; s < (b + 1) * perBand; s += nt) sweepSlab(s, t);
+        });
     }
-    finish(j1);
     if (!diagnostics) return;
     surfaceGhostsEdges(m);
-    rows.sediment(j0 - 1);
-    rows.sediment(j1 + 1);
+    rows.sediment(m.jyStart - 1);
+    rows.sediment(m.jyEnd + 1);
 }
 
 }  // namespace
 
-void wavePhiStep(Model& m, WaveWork& w) { sweep(m, w, false); }
+void wavePhiStep(Model& m, WaveWork& w) {
+    SilentHost none;
+    sweep(m, w, none, false);
+}
 
 void waveDiagnostics(Model& m) {
     WaveWork none;
@@ -280,9 +324,14 @@ void waveDiagnostics(Model& m) {
     surfaceGhostsEdges(m);
 }
 
-void waveStep(Model& m, WaveWork& w) {
-    sweep(m, w, true);
+void waveStep(Model& m, WaveWork& w, RunHost& host) {
+    sweep(m, w, host, true);
     setPhiBoundary(m);
+}
+
+void waveStep(Model& m, WaveWork& w) {
+    SilentHost none;
+    waveStep(m, w, none);
 }
 
 }  // namespace littoral

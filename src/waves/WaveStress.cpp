@@ -11,6 +11,7 @@
 // replaced by the cell's own value (the divisor 2 dx kept).
 #include <cmath>
 
+#include "core/Parallel.h"
 #include "waves/PhiStencil.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
@@ -52,61 +53,67 @@ float divergence(const Model& m, const Grid& gx, const Grid& gy, int32_t i, int3
 void waveStress(Model& m, Grid& fx, Grid& fy) {
     const D N = m.nAcc;
     auto mean = [N](float& s) { s = static_cast<float>(static_cast<D>(s) / N); };
-    // Every cell is independent in these passes: they run along the rows (i fastest in memory).
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
-        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-            mean(m.sumEta(i, j));
-            mean(m.sumU(i, j));
-            mean(m.sumV(i, j));
-            const D etaMean = m.sumEta(i, j);
-            D var = static_cast<D>(m.etarms(i, j)) / N - etaMean * etaMean;
-            if (var < 0.0) var = 0.0;  // rounding can leave a tiny negative variance
-            m.etarms(i, j) = static_cast<float>(std::sqrt(var));
-            mean(m.sumU2(i, j));
-            mean(m.sumV2(i, j));
-            mean(m.sumEtaU(i, j));
-            mean(m.sumEtaV(i, j));
-            mean(m.sumUV(i, j));
-            mean(m.sumEtaT(i, j));
-            mean(m.sumEtaT2(i, j));
-            m.theta(i, j) = angleOf(m.sumEtaU(i, j), m.sumEtaV(i, j));
+    // Every cell is independent in these passes: they run along the rows (i fastest in
+    // memory), a slab of rows per thread.
+    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd; ++j) {
+            for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+                mean(m.sumEta(i, j));
+                mean(m.sumU(i, j));
+                mean(m.sumV(i, j));
+                const D etaMean = m.sumEta(i, j);
+                D var = static_cast<D>(m.etarms(i, j)) / N - etaMean * etaMean;
+                if (var < 0.0) var = 0.0;  // rounding can leave a tiny negative variance
+                m.etarms(i, j) = static_cast<float>(std::sqrt(var));
+                mean(m.sumU2(i, j));
+                mean(m.sumV2(i, j));
+                mean(m.sumEtaU(i, j));
+                mean(m.sumEtaV(i, j));
+                mean(m.sumUV(i, j));
+                mean(m.sumEtaT(i, j));
+                mean(m.sumEtaT2(i, j));
+                m.theta(i, j) = angleOf(m.sumEtaU(i, j), m.sumEtaV(i, j));
 
-            float sxx = 0, syy = 0, sxy = 0;
-            const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));
-            if (h > 0.0f) {
-                const float kh = m.kd(i, j);
-                const float k = static_cast<float>(static_cast<D>(kh) / h);
-                if (k != 0.0f) {
-                    float A, B;
-                    if (kh > 100.0f) {
-                        A = B = static_cast<float>(0.5 / k);
-                    } else {
-                        const SinhCosh e = sinhCoshD(kh);
-                        const D sh = e.sh, ch = e.ch;
-                        A = static_cast<float>((sh * ch / (2.0 * k) + h / 2.0) / (ch * ch));
-                        B = static_cast<float>((sh * ch / (2.0 * k) - h / 2.0) / (sh * sh));
+                float sxx = 0, syy = 0, sxy = 0;
+                const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));
+                if (h > 0.0f) {
+                    const float kh = m.kd(i, j);
+                    const float k = static_cast<float>(static_cast<D>(kh) / h);
+                    if (k != 0.0f) {
+                        float A, B;
+                        if (kh > 100.0f) {
+                            A = B = static_cast<float>(0.5 / k);
+                        } else {
+                            const SinhCosh e = sinhCoshD(kh);
+                            const D sh = e.sh, ch = e.ch;
+                            A = static_cast<float>((sh * ch / (2.0 * k) + h / 2.0) / (ch * ch));
+                            B = static_cast<float>((sh * ch / (2.0 * k) - h / 2.0) / (sh * sh));
+                        }
+                        sxx = static_cast<float>(static_cast<D>(A) * m.sumU2(i, j) - static_cast<D>(B) * m.sumEtaT2(i, j) +
+                                                 4.905 * var);
+                        syy = static_cast<float>(static_cast<D>(A) * m.sumV2(i, j) - static_cast<D>(B) * m.sumEtaT2(i, j) +
+                                                 4.905 * var);
+                        sxy = static_cast<float>(static_cast<D>(A) * m.sumUV(i, j));
                     }
-                    sxx = static_cast<float>(static_cast<D>(A) * m.sumU2(i, j) - static_cast<D>(B) * m.sumEtaT2(i, j) +
-                                             4.905 * var);
-                    syy = static_cast<float>(static_cast<D>(A) * m.sumV2(i, j) - static_cast<D>(B) * m.sumEtaT2(i, j) +
-                                             4.905 * var);
-                    sxy = static_cast<float>(static_cast<D>(A) * m.sumUV(i, j));
                 }
+                m.sxx(i, j) = sxx;
+                m.syy(i, j) = syy;
+                m.sxy(i, j) = sxy;
             }
-            m.sxx(i, j) = sxx;
-            m.syy(i, j) = syy;
-            m.sxy(i, j) = sxy;
         }
-    }
+    });
     fillStressGhosts(m, m.sxx);
     fillStressGhosts(m, m.sxy);
     fillStressGhosts(m, m.syy);
     fillStressGhosts(m, m.theta);
 
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) fy(i, j) = divergence(m, m.sxy, m.syy, i, j);
+    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd; ++j)
+            for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+                fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);
+                fy(i, j) = divergence(m, m.sxy, m.syy, i, j);
+            }
+    });
     fillStressGhosts(m, fx);
     fillStressGhosts(m, fy);
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/Parallel.h"
 #include "core/RunHost.h"
 #include "support/FlowSupport.h"
 #include "support/WaveSupport.h"
@@ -63,6 +64,9 @@ TEST(TimeLoopAllocation, WavePeriodsAfterTheFirstAllocateNothing) {
     Model m;
     buildWaveCase(m, s, [](double x, double) { return std::max(0.05, 1.0 - x / 20); });
     SilentHost host;
+    // The first period sizes the work arrays for the thread count: two threads here, so
+    // that the slabs of the wave step run side by side.
+    ThreadCountScope threads(2);
     runWavePeriods(m, host, 1);
     const long n = allocationsDuring([&] { runWavePeriods(m, host, 3, 1); });
     EXPECT_EQ(n, 0) << "heap allocations in three wave periods";
@@ -89,6 +93,7 @@ TEST(TimeLoopAllocation, FlowIntervalsAfterTheFirstAllocateNothing) {
     }
     startFlow(m);
     SilentHost host;
+    ThreadCountScope threads(2);
     runFlowIntervals(m, host, 1);
     long steps = 0;
     const long n = allocationsDuring([&] { steps = runFlowIntervals(m, host, 3); });

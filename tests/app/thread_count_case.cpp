@@ -1,0 +1,227 @@
+// The same files, byte for byte, whatever the number of threads: both samples and generated
+// cases (periodic, closed and open sides, land, irregular waves, a prescribed current,
+// sediment) run with 1, 2, 3 and 7 threads; and the batch program's --jobs gives the files
+// of the cases run one after another, irregular wave heights included.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "app/RunCase.h"
+#include "core/Parallel.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace littoral;
+using namespace littoral::test;
+
+namespace {
+
+// Relative paths of every file below root, sorted.
+std::vector<std::string> filesBelow(const fs::path& root) {
+    std::vector<std::string> r;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) r.push_back(fs::relative(e.path(), root).string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+// The differences between two output trees: files missing on either side or differing in
+// any byte; "" when they are the same.
+std::string treeDifferences(const fs::path& a, const fs::path& b) {
+    const auto fa = filesBelow(a), fb = filesBelow(b);
+    std::ostringstream d;
+    if (fa != fb) d << "different file lists (" << fa.size() << " and " << fb.size() << " files)\n";
+    for (const auto& f : fa)
+        if (std::find(fb.begin(), fb.end(), f) != fb.end() && readFile(a / f) != readFile(b / f)) d << f << " differs\n";
+    return d.str();
+}
+
+// A boundary file with the given code per cell (i across, j along; ghost ring included).
+template <class F>
+std::string boundaryText(const CoefSpec& c, F&& code) {
+    std::ostringstream o;
+    for (int i = c.ixStart - 1; i <= c.ixEnd + 1; ++i) {
+        for (int j = c.jyStart - 1; j <= c.jyEnd + 1; ++j) o << (j > c.jyStart - 1 ? "," : "") << code(i, j);
+        o << "\n";
+    }
+    return o.str();
+}
+
+std::string waveText(float H, float T, float dir, int px, int py, int groups) {
+    std::ostringstream o;
+    o << "17, input\n" << H << ", H\n" << T << ", T\n" << dir << ", dir\n" << px << ", px\n" << py
+      << ", py\n" << groups << ", groups\n0.5, amp\n";
+    return o.str();
+}
+
+// Generated cases into dir: names returned in the order they run.
+std::vector<std::string> writeGeneratedCases(const CaseDir& dir) {
+    // A beach with periodic sides and irregular waves; rows of odd count so that slabs differ.
+    SmallCase beach;
+    beach.coef.ixEnd = 23;
+    beach.coef.jyEnd = 13;
+    beach.coef.dx = beach.coef.dy = 4;
+    beach.coef.tEnd = 24;
+    beach.depthOff = 4;
+    beach.slope = 0.045f;  // the west end stands dry: wet and dry cells
+    beach.waveH = 0.8f;
+    beach.waveT = 6;
+    beach.waveDir = 195;
+    beach.wave = waveText(0.8f, 6, 195, 23, 1, -2);  // irregular heights, capped at 2 H
+    beach.write(dir, "shore");
+
+    // Closed and open sides, land, and a current driven in through the west side.
+    SmallCase basin = beach;
+    basin.coef.jyEnd = 11;
+    basin.slope = 0.02f;
+    basin.waveDir = 170;
+    basin.wave = waveText(0.6f, 6, 170, 23, 1, 0);
+    basin.tide = "0.2, tide\n3\n17, 0, 0, 0\n18, 0, 0, 0\n19, 2, 0.15, 0.05\n";
+    const CoefSpec& c = basin.coef;
+    basin.bnd = boundaryText(c, [&](int i, int j) {
+        const bool gi = i < c.ixStart || i > c.ixEnd, gj = j < c.jyStart || j > c.jyEnd;
+        if (gi && gj) return 0;
+        if (i > c.ixEnd) return 17;                   // wave input
+        if (j < c.jyStart) return 18;                 // open south side
+        if (j > c.jyEnd) return 0;                    // closed north side
+        if (i < c.ixStart) return j <= 4 ? 19 : 0;    // a current enters at the south-west
+        if (i >= 10 && i <= 12 && j >= 5 && j <= 7) return 15;  // an island
+        if (i == 9 && j >= 5 && j <= 7) return 1;     // its west shore: closed to the east
+        if (i == 13 && j >= 5 && j <= 7) return 4;
+        return 0;
+    });
+    basin.write(dir, "basin");
+
+    // A strip of two rows: more threads than rows.
+    SmallCase strip = beach;
+    strip.coef.jyEnd = 2;
+    strip.coef.tEnd = 12;
+    strip.wave = waveText(0.5f, 6, 180, 23, 1, -1);
+    strip.write(dir, "strip");
+    return {"shore", "basin", "strip"};
+}
+
+// Copies the samples with a shorter run (48 s instead of 480 s).
+void writeShortSamples(const CaseDir& dir) {
+    fs::copy(fs::path(LITTORAL_SOURCE_DIR) / "data", dir.data, fs::copy_options::recursive);
+    for (const char* name : {"beach", "breakwater"}) {
+        std::string coef = readFile(dir.data / name / "coef.txt");
+        const auto at = coef.find("480, end time");
+        ASSERT_NE(at, std::string::npos);
+        coef.replace(at, 3, "48");
+        dir.write(std::string(name) + "/coef.txt", coef);
+    }
+}
+
+// Runs the cases one after another on one model (the random sequence continues) with the
+// given thread count; the message of a failed case is kept in place of its files.
+void runAll(const CaseDir& dir, const std::vector<std::string>& cases, int threads) {
+    ThreadCountScope scope(threads);
+    Model m;
+    SilentHost host;
+    for (const std::string& c : cases) {
+        dir.prepare(m, c + "cnt.txt");
+        try {
+            runCase(m, host);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << c << " (" << threads << " threads): " << e.what();
+        }
+    }
+}
+
+}  // namespace
+
+TEST(ThreadCount, EveryFileIsTheSameWithOneTwoThreeAndSevenThreads) {
+    std::vector<std::unique_ptr<CaseDir>> dirs;
+    for (int threads : {1, 2, 3, 7}) {
+        SCOPED_TRACE(threads);
+        dirs.push_back(std::make_unique<CaseDir>("threads" + std::to_string(threads)));
+        const CaseDir& dir = *dirs.back();
+        writeShortSamples(dir);
+        auto cases = writeGeneratedCases(dir);
+        cases.insert(cases.begin(), {"beach", "breakwater"});
+        runAll(dir, cases, threads);
+        if (threads == 1) {
+            for (const char* out : {"beach", "breakwater", "shore", "basin", "strip"})
+                EXPECT_GE(dir.outputFiles(out).size(), 7u) << out;
+            continue;
+        }
+        EXPECT_EQ(treeDifferences(dirs.front()->output, dir.output), "") << threads << " threads against 1";
+    }
+}
+
+namespace {
+
+int runBatch(const std::string& args, const fs::path& log) {
+    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " > " + log.string() + " 2>&1";
+    const int st = std::system(cmd.c_str());
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// Cases for a batch: irregular and regular waves, a case that fails on its input and one
+// that stops after its first interval (a water level below the bed at its west side), each
+// followed by a case with irregular waves, and two cases writing into one output folder.
+std::vector<std::string> writeBatchCases(const CaseDir& dir) {
+    auto cases = writeGeneratedCases(dir);
+    SmallCase bad;
+    bad.write(dir, "bad");
+    dir.write("bad/coef.txt", "1,a\n");
+    SmallCase stops;
+    stops.coef.ixEnd = 12;
+    stops.coef.jyEnd = 5;
+    stops.coef.tEnd = 30;
+    stops.wave = waveText(0.5f, 6, 180, 12, 1, -1);
+    stops.tide = "0, tide\n2\n17, 0, 0, 0\n19, 1, -9, 0\n";
+    const CoefSpec& c = stops.coef;
+    stops.bnd = boundaryText(c, [&](int i, int j) {
+        const bool gi = i < c.ixStart || i > c.ixEnd, gj = j < c.jyStart || j > c.jyEnd;
+        if (gi && gj) return 0;
+        if (i > c.ixEnd) return 17;
+        if (i < c.ixStart) return 19;
+        return gj ? 16 : 0;
+    });
+    stops.write(dir, "stops");
+    // A second control file for the folder "shore".
+    dir.write("again" "cnt.txt", readFile(dir.data / "shorecnt.txt"));
+    return {"shore", "bad", "basin", "stops", "strip", "again", "basin"};
+}
+
+}  // namespace
+
+TEST(ThreadCount, BatchJobsWriteTheFilesOfTheCasesRunInSequence) {
+    CaseDir seq("jobs-seq"), par("jobs-par");
+    std::string seqArgs, parArgs;
+    for (const std::string& c : writeBatchCases(seq)) seqArgs += " " + (seq.data / (c + "cnt.txt")).string();
+    for (const std::string& c : writeBatchCases(par)) parArgs += " " + (par.data / (c + "cnt.txt")).string();
+    EXPECT_EQ(runBatch("--threads 1" + seqArgs, seq.root / "log.txt"), 1);
+    EXPECT_EQ(runBatch("--jobs 3 --threads 3" + parArgs, par.root / "log.txt"), 1);
+    const std::string seqLog = readFile(seq.root / "log.txt"), parLog = readFile(par.root / "log.txt");
+    EXPECT_NE(seqLog.find("threads: 1\n"), std::string::npos) << seqLog;
+    EXPECT_NE(parLog.find("threads: 3 (3 cases side by side, 1 thread each)"), std::string::npos) << parLog;
+    EXPECT_NE(parLog.find("FAILED " + (par.data / "stopscnt.txt").string()), std::string::npos) << parLog;
+    EXPECT_NE(parLog.find("FAILED " + (par.data / "badcnt.txt").string()), std::string::npos) << parLog;
+    EXPECT_GE(seq.outputFiles("stops").size(), 5u) << "the stopping case wrote its echo files";
+    EXPECT_EQ(treeDifferences(seq.output, par.output), "");
+    // The lines of the cases come in the order of the command line.
+    EXPECT_LT(parLog.find("shorecnt.txt"), parLog.find("badcnt.txt")) << parLog;
+    EXPECT_LT(parLog.find("stopscnt.txt"), parLog.find("stripcnt.txt")) << parLog;
+}
+
+TEST(ThreadCount, BadCountsAreRefusedWithTheirName) {
+    CaseDir dir("threads-bad");
+    for (const std::string& a : {std::string("--threads 0"), std::string("--jobs x"), std::string("--threads")}) {
+        EXPECT_EQ(runBatch(a + " " + (dir.data / "nonecnt.txt").string(), dir.root / "log.txt"), 2) << a;
+        const std::string log = readFile(dir.root / "log.txt");
+        EXPECT_NE(log.find("the option --"), std::string::npos) << log;
+    }
+    const std::string env = "LITTORAL_THREADS=many " + std::string(LITTORAL_BATCH_EXE) + " x > " +
+                            (dir.root / "log.txt").string() + " 2>&1";
+    const int st = std::system(env.c_str());
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 2);
+    EXPECT_NE(readFile(dir.root / "log.txt").find("the environment variable LITTORAL_THREADS: expected a whole number "
+                                                  "from 1 to 4096, found \"many\""),
+              std::string::npos);
+}
