@@ -134,22 +134,28 @@ void runAll(const CaseDir& dir, const std::vector<std::string>& cases, int threa
 
 }  // namespace
 
+// The output folder as it stands, renamed to `name` (the echo files name the input files,
+// so every run reads the same folder and writes into a fresh "output").
+fs::path keepOutput(const CaseDir& dir, const std::string& name) {
+    const fs::path kept = dir.root / name;
+    fs::rename(dir.output, kept);
+    fs::create_directories(dir.output);
+    return kept;
+}
+
 TEST(ThreadCount, EveryFileIsTheSameWithOneTwoThreeAndSevenThreads) {
-    std::vector<std::unique_ptr<CaseDir>> dirs;
-    for (int threads : {1, 2, 3, 7}) {
-        SCOPED_TRACE(threads);
-        dirs.push_back(std::make_unique<CaseDir>("threads" + std::to_string(threads)));
-        const CaseDir& dir = *dirs.back();
-        writeShortSamples(dir);
-        auto cases = writeGeneratedCases(dir);
-        cases.insert(cases.begin(), {"beach", "breakwater"});
+    CaseDir dir("threads");
+    writeShortSamples(dir);
+    auto cases = writeGeneratedCases(dir);
+    cases.insert(cases.begin(), {"beach", "breakwater"});
+    runAll(dir, cases, 1);
+    for (const char* out : {"beach", "breakwater", "shore", "basin", "strip"})
+        EXPECT_GE(dir.outputFiles(out).size(), 7u) << out;
+    const fs::path one = keepOutput(dir, "output-1");
+    for (int threads : {2, 3, 7}) {
         runAll(dir, cases, threads);
-        if (threads == 1) {
-            for (const char* out : {"beach", "breakwater", "shore", "basin", "strip"})
-                EXPECT_GE(dir.outputFiles(out).size(), 7u) << out;
-            continue;
-        }
-        EXPECT_EQ(treeDifferences(dirs.front()->output, dir.output), "") << threads << " threads against 1";
+        EXPECT_EQ(treeDifferences(one, keepOutput(dir, "output-" + std::to_string(threads))), "")
+            << threads << " threads against 1";
     }
 }
 
@@ -192,22 +198,22 @@ std::vector<std::string> writeBatchCases(const CaseDir& dir) {
 }  // namespace
 
 TEST(ThreadCount, BatchJobsWriteTheFilesOfTheCasesRunInSequence) {
-    CaseDir seq("jobs-seq"), par("jobs-par");
-    std::string seqArgs, parArgs;
-    for (const std::string& c : writeBatchCases(seq)) seqArgs += " " + (seq.data / (c + "cnt.txt")).string();
-    for (const std::string& c : writeBatchCases(par)) parArgs += " " + (par.data / (c + "cnt.txt")).string();
-    EXPECT_EQ(runBatch("--threads 1" + seqArgs, seq.root / "log.txt"), 1);
-    EXPECT_EQ(runBatch("--jobs 3 --threads 3" + parArgs, par.root / "log.txt"), 1);
-    const std::string seqLog = readFile(seq.root / "log.txt"), parLog = readFile(par.root / "log.txt");
+    CaseDir dir("jobs");
+    std::string args;
+    for (const std::string& c : writeBatchCases(dir)) args += " " + (dir.data / (c + "cnt.txt")).string();
+    EXPECT_EQ(runBatch("--threads 1" + args, dir.root / "log.txt"), 1);
+    EXPECT_GE(dir.outputFiles("stops").size(), 5u) << "the stopping case wrote its echo files";
+    const fs::path seq = keepOutput(dir, "output-sequence");
+    EXPECT_EQ(runBatch("--jobs 3 --threads 3" + args, dir.root / "log-jobs.txt"), 1);
+    const std::string seqLog = readFile(dir.root / "log.txt"), log = readFile(dir.root / "log-jobs.txt");
     EXPECT_NE(seqLog.find("threads: 1\n"), std::string::npos) << seqLog;
-    EXPECT_NE(parLog.find("threads: 3 (3 cases side by side, 1 thread each)"), std::string::npos) << parLog;
-    EXPECT_NE(parLog.find("FAILED " + (par.data / "stopscnt.txt").string()), std::string::npos) << parLog;
-    EXPECT_NE(parLog.find("FAILED " + (par.data / "badcnt.txt").string()), std::string::npos) << parLog;
-    EXPECT_GE(seq.outputFiles("stops").size(), 5u) << "the stopping case wrote its echo files";
-    EXPECT_EQ(treeDifferences(seq.output, par.output), "");
+    EXPECT_NE(log.find("threads: 3 (3 cases side by side, 1 thread each)"), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED " + (dir.data / "stopscnt.txt").string()), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED " + (dir.data / "badcnt.txt").string()), std::string::npos) << log;
+    EXPECT_EQ(treeDifferences(seq, dir.output), "");
     // The lines of the cases come in the order of the command line.
-    EXPECT_LT(parLog.find("shorecnt.txt"), parLog.find("badcnt.txt")) << parLog;
-    EXPECT_LT(parLog.find("stopscnt.txt"), parLog.find("stripcnt.txt")) << parLog;
+    EXPECT_LT(log.find("shorecnt.txt"), log.find("badcnt.txt")) << log;
+    EXPECT_LT(log.find("stopscnt.txt"), log.find("stripcnt.txt")) << log;
 }
 
 TEST(ThreadCount, BadCountsAreRefusedWithTheirName) {
