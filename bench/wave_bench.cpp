@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/Parallel.h"
 #include "core/RunHost.h"
 #include "core/Model.h"
@@ -74,61 +75,11 @@ void buildBenchCase(Model& m, int32_t nx, int32_t ny) {
 // phiNew, uOrb, vOrb).
 constexpr double kBytesPerCellStep = 4.0 * (11 + 2 * 19 + 5);
 
-// A plain streaming loop, out = a + s b over arrays of n floats, in passes until it has
-// moved `bytesPerCell` per cell; returns cells per second. With `reuse` the passes cycle
-// over the same three arrays (which then stay in the cache once they fit it); without,
-// every pass has arrays of its own, so the loop moves its bytes through the same
-// footprint as a wave step does.
-double streamingRate(size_t n, double bytesPerCell, int reps, bool reuse, int threads) {
-    const int passes = static_cast<int>(std::lround(bytesPerCell / 12.0));
-    const int sets = reuse ? 1 : passes;
-    std::vector<std::vector<float>> a(static_cast<size_t>(sets)), b(a.size()), c(a.size());
-    for (size_t q = 0; q < a.size(); ++q) {
-        a[q].assign(n, 1.0f);
-        b[q].assign(n, 2.0f);
-        c[q].assign(n, 0.0f);
-    }
-    double best = 0;
-    for (int r = 0; r < reps; ++r) {
-        const auto t0 = Clock::now();
-        for (int p = 0; p < passes; ++p) {
-            const size_t q = static_cast<size_t>(p % sets);
-            const float s = 0.5f + 1e-7f * p;
-            float* __restrict out = c[q].data();
-            const float* __restrict x = a[q].data();
-            const float* __restrict y = b[q].data();
-            // Each thread streams its own part, as the slabs of rows of a step do.
-            onThreads(threads, [&](int t, int nt) {
-                const size_t a = n * t / nt, e = n * (t + 1) / nt;
-                for (size_t k = a; k < e; ++k) out[k] = x[k] + s * y[k];
-            });
-            std::swap(a[q], c[q]);
-        }
-        const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
-        best = std::max(best, static_cast<double>(n) / sec);
-    }
-    volatile float sink = a[0][n / 2];
-    (void)sink;
-    return best;
-}
-
 double peakMemoryMiB() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss / 1024.0;
 }
-
-// A host that measures the longest time between two event pumps (the desktop program's
-// windows wait that long at most for their events).
-struct PumpGapHost : SilentHost {
-    Clock::time_point last = Clock::now();
-    double longest = 0;
-    void pumpEvents() override {
-        const auto now = Clock::now();
-        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
-        last = now;
-    }
-};
 
 // Rate of the wave model in cell-steps per second with `threads` threads.
 double benchCase(int32_t nx, int32_t ny, int periods, int threads, double oneThreadRate) {
@@ -138,8 +89,7 @@ double benchCase(int32_t nx, int32_t ny, int periods, int threads, double oneThr
     PumpGapHost host;
     // One period to warm up (ramp, caches), then the timed periods.
     waveField(m, host, m.hMax, 0.0f, m.fx, m.fy);
-    host.longest = 0;
-    host.last = Clock::now();
+    host.restart();
     const auto t0 = Clock::now();
     for (int p = 1; p <= periods; ++p)
         waveField(m, host, m.hMax, static_cast<float>(m.waveT0 * p), m.fx, m.fy);

@@ -247,6 +247,11 @@ int main(int argc, char** argv) {
     }
     setThreadCount(threads);
     jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), cases.size()));
+    if (jobs > 1 && results.netcdf) {
+        // The netCDF library serves one thread at a time.
+        std::cout << "--jobs " << jobs << " with --netcdf: the cases run one after another" << std::endl;
+        jobs = 1;
+    }
     const int total = threadCount();
     auto report = [&](const CaseOutcome& o) {
         if (o.ok) {

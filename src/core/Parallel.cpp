@@ -1,5 +1,8 @@
 #include "core/Parallel.h"
 
+#include <pthread.h>
+
+#include <atomic>
 #include <cstdlib>
 
 #include "core/Error.h"
@@ -12,7 +15,16 @@ int programThreads = 0;             // 0: one per core
 thread_local int ownThreads = 0;    // 0: the program's count
 constexpr int64_t kDefaultCellsPerBand = int64_t{1} << 20;
 int64_t bandCells = kDefaultCellsPerBand;
+
+std::atomic<bool> forkedChild{false};
+void markForkedChild() { forkedChild.store(true, std::memory_order_relaxed); }
+const int forkHandler = pthread_atfork(nullptr, nullptr, markForkedChild);
 }  // namespace
+
+bool inForkedChild() {
+    (void)forkHandler;
+    return forkedChild.load(std::memory_order_relaxed);
+}
 
 int64_t cellsPerBand() { return bandCells; }
 void setCellsPerBand(int64_t cells) { bandCells = cells > 0 ? cells : kDefaultCellsPerBand; }

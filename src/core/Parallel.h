@@ -48,12 +48,22 @@ private:
 int64_t cellsPerBand();
 void setCellsPerBand(int64_t cells);  // <= 0: the default
 
+// True in a process made by fork(): it has only the forking thread, and the OpenMP
+// threads of its parent do not exist there.
+bool inForkedChild();
+
 // Runs body(t, n) on n threads, t = 0..n-1 (fewer if the system grants fewer); thread 0
-// is the calling thread. One thread runs body(0, 1) directly. body must not throw.
+// is the calling thread. One thread runs body(0, 1) directly; a forked child runs the n
+// parts one after another (the same numbers: the parts are independent). body must not
+// throw.
 template <class F>
 void onThreads(int n, F&& body) {
     if (n <= 1) {
         body(0, 1);
+        return;
+    }
+    if (inForkedChild()) {
+        for (int t = 0; t < n; ++t) body(t, n);
         return;
     }
 #pragma omp parallel num_threads(n)
