@@ -56,9 +56,17 @@ struct ThrowingHost : RecordingHost {
     void showPlotWindows(const Model&) override { throw std::bad_alloc(); }
 };
 
+// Heap figures and address-space limits mean nothing under the address sanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 }  // namespace
 
 TEST(MemoryBudget, EstimateMatchesWhatAWholeCaseHolds) {
+    if (kAddressSanitizer) GTEST_SKIP() << "the address sanitizer keeps its own heap and shadow memory";
     CaseDir dir("memory");
     SmallCase c;
     c.coef.ixEnd = 90;
@@ -121,6 +129,7 @@ TEST(MemoryBudget, CaseLargerThanTheMachineIsRefusedWithTheFigures) {
 }
 
 TEST(MemoryBudget, AllocationFailureNamesTheArrayAndTheCase) {
+    if (kAddressSanitizer) GTEST_SKIP() << "the address sanitizer keeps its own heap and shadow memory";
     // A grid beyond the process's limit: the failure names its shape and size.
     const int rc = inLimitedChild(uint64_t(1) << 30, [] {
         Grid g;
