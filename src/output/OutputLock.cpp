@@ -98,8 +98,15 @@ OutputLock::OutputLock(const std::string& folder, const std::string& runName)
                 continue;
             }
             if (err == EWOULDBLOCK) {
+                // The holder writes its record right after taking the lock: give it a
+                // moment, so that the refusal can name it.
+                Holder named = h;
+                for (int k = 0; named.pid <= 0 && k < 100; ++k) {
+                    ::usleep(10000);
+                    named = readHolder(fd);
+                }
                 ::close(fd);
-                refuse(h);
+                refuse(named);
             }
             if (holderAlive(h)) {
                 ::close(fd);
