@@ -106,6 +106,7 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         while (tau != tInt) {
             host.pumpEvents();
             m.dtS = flowTimeStep(m);
+            host.pumpEvents();  // the step's minimum is a whole pass over a large grid
             if (static_cast<float>(static_cast<double>(tau) + m.dtS) > tInt)
                 m.dtS = static_cast<float>(static_cast<double>(tInt) - tau);
             const float next = static_cast<float>(static_cast<double>(tau) + m.dtS);

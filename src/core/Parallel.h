@@ -98,6 +98,14 @@ void forRowBands(RunHost& host, int32_t j0, int32_t j1, int64_t rowCells, F&& bo
     }
 }
 
+// forRowBands with the events of `host` pumped between bands; forRowSlabs in one go
+// without a host.
+template <class F>
+void forRowPasses(RunHost* host, int32_t j0, int32_t j1, int64_t rowCells, F&& body) {
+    if (host) forRowBands(*host, j0, j1, rowCells, body);
+    else forRowSlabs(j0, j1, body);
+}
+
 // Runs body(begin, end) over the elements 0..n-1 of flat arrays split into one
 // contiguous part per thread (end exclusive).
 template <class F>

@@ -106,16 +106,14 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     m.dirRad = static_cast<float>(static_cast<D>(m.waveDir0) / 57.29577951308238);
     incidentHeight(m);
 
-    // The passes of the period pump the events between them: on a large grid each takes
-    // a noticeable time.
+    // The passes of the period pump the events between their bands of rows: on a large
+    // grid each takes a noticeable time.
     allocWaveStats(m);
-    waveCoefficients(m, time);
-    host.pumpEvents();
+    waveCoefficients(m, time, &host);
     clearWaveStats(m);
     m.nAcc = 0;
     WaveWork& work = m.waveWork;
-    prepareWaveWork(m, work);
-    host.pumpEvents();
+    prepareWaveWork(m, work, &host);
 
     for (int16_t i = 0; i < m.nStep; ++i) {
         host.pumpEvents();
@@ -127,8 +125,7 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     }
     m.phiNew = m.phiCur;
 
-    waveStress(m, fx, fy);
-    host.pumpEvents();
+    waveStress(m, fx, fy, &host);
     host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
     const double root2 = std::sqrt(2.0);
     forFlatParts(m.wavH.size(), [&](size_t a, size_t b) {

@@ -41,7 +41,7 @@ std::string endwavLine(float time, float waveT0);
 // ---- local coefficients (WaveCoefficients.cpp) ----
 // kd, wlen, cc2, ccg, omk over the whole grid, dxW, dyW, and kx0, ky0 at the phase
 // reference point; `time` (s) only names the moment in a failure message.
-void waveCoefficients(Model& m, float time);
+void waveCoefficients(Model& m, float time, RunHost* host = nullptr);
 
 // ---- incident wave (IncidentWave.cpp) ----
 void incidentWave(Model& m, float t);
@@ -50,11 +50,11 @@ void incidentWave(Model& m, float t);
 // Breaking limit of every interior cell for this period: brkRatio tanh(kh)/kh raised by
 // 1 + 15 s^(4/3) where the bottom deepens along theta (s the slope); allocates hBrk,
 // gamBrk and the row buffers of w.
-void prepareBreaking(const Model& m, WaveWork& w);
+void prepareBreaking(const Model& m, WaveWork& w, RunHost* host = nullptr);
 // Breaking limit of one cell (h > 0), as prepareBreaking computes it.
 float breakingLimit(const Model& m, int32_t i, int32_t j);
 // prepareBreaking, the bed factors and the sediment constants of this period.
-void prepareWaveWork(const Model& m, WaveWork& w);
+void prepareWaveWork(const Model& m, WaveWork& w, RunHost* host = nullptr);
 void wavePhiStep(Model& m, WaveWork& w);
 void waveDiagnostics(Model& m);
 // One whole wave step: wavePhiStep, setPhiBoundary, waveDiagnostics and the sediment
@@ -75,6 +75,6 @@ void setPhiBoundary(Model& m);
 float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl);
 
 // ---- statistics and forces (WaveStress.cpp) ----
-void waveStress(Model& m, Grid& fx, Grid& fy);
+void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host = nullptr);
 
 }  // namespace littoral

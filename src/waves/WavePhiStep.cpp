@@ -220,12 +220,12 @@ float breakingLimit(const Model& m, int32_t i, int32_t j) {
     return static_cast<float>(static_cast<D>(m.brkRatio) * F);
 }
 
-void prepareBreaking(const Model& m, WaveWork& w) {
+void prepareBreaking(const Model& m, WaveWork& w, RunHost* host) {
     m.allocGrid(w.hBrk);
     m.allocGrid(w.gamBrk);
     planSlabs(m, w);
     const float never = std::numeric_limits<float>::infinity();
-    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));
@@ -241,9 +241,9 @@ void prepareBreaking(const Model& m, WaveWork& w) {
     });
 }
 
-void prepareWaveWork(const Model& m, WaveWork& w) {
-    prepareBreaking(m, w);
-    bedFactors(m, w.bedFac);
+void prepareWaveWork(const Model& m, WaveWork& w, RunHost* host) {
+    prepareBreaking(m, w, host);
+    bedFactors(m, w.bedFac, host);
     w.sed = sedimentCoefs(m, m.waveDt);
 }
 

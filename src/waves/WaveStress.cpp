@@ -50,12 +50,12 @@ float divergence(const Model& m, const Grid& gx, const Grid& gy, int32_t i, int3
 
 }  // namespace
 
-void waveStress(Model& m, Grid& fx, Grid& fy) {
+void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
     const D N = m.nAcc;
     auto mean = [N](float& s) { s = static_cast<float>(static_cast<D>(s) / N); };
     // Every cell is independent in these passes: they run along the rows (i fastest in
     // memory), a slab of rows per thread.
-    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 mean(m.sumEta(i, j));
@@ -107,7 +107,7 @@ void waveStress(Model& m, Grid& fx, Grid& fy) {
     fillStressGhosts(m, m.syy);
     fillStressGhosts(m, m.theta);
 
-    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);

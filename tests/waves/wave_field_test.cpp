@@ -109,9 +109,9 @@ TEST(WaveField, OnePeriodPumpsOncePerStepAndReportsTheProgressLine) {
     flatChannel(m);
     test::RecordingHost host;
     waveField(m, host, m.hMax, 0.0f, m.fx, m.fy);
-    // Once per step (a small grid is one band) and after each of the three passes of the
-    // period: coefficients, breaking limits and bed factors, stresses.
-    EXPECT_EQ(host.pumps, m.nStep + 3);
+    // Once per step (a small grid is one band) and after each band of the five passes of
+    // the period: coefficients, breaking limits, bed factors, stresses and forces.
+    EXPECT_EQ(host.pumps, m.nStep + 5);
     EXPECT_EQ(m.nAcc, m.nStep);
     EXPECT_EQ(host.plots, 1);
     ASSERT_EQ(host.lines.size(), 1u);
