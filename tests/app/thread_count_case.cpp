@@ -4,11 +4,6 @@
 // of the cases run one after another, irregular wave heights included.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <algorithm>
-#include <sstream>
-
 #include "app/RunCase.h"
 #include "core/Parallel.h"
 #include "support/TestSupport.h"
@@ -18,44 +13,6 @@ using namespace littoral;
 using namespace littoral::test;
 
 namespace {
-
-// Relative paths of every file below root, sorted.
-std::vector<std::string> filesBelow(const fs::path& root) {
-    std::vector<std::string> r;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) r.push_back(fs::relative(e.path(), root).string());
-    std::sort(r.begin(), r.end());
-    return r;
-}
-
-// The differences between two output trees: files missing on either side or differing in
-// any byte; "" when they are the same.
-std::string treeDifferences(const fs::path& a, const fs::path& b) {
-    const auto fa = filesBelow(a), fb = filesBelow(b);
-    std::ostringstream d;
-    if (fa != fb) d << "different file lists (" << fa.size() << " and " << fb.size() << " files)\n";
-    for (const auto& f : fa)
-        if (std::find(fb.begin(), fb.end(), f) != fb.end() && readFile(a / f) != readFile(b / f)) d << f << " differs\n";
-    return d.str();
-}
-
-// A boundary file with the given code per cell (i across, j along; ghost ring included).
-template <class F>
-std::string boundaryText(const CoefSpec& c, F&& code) {
-    std::ostringstream o;
-    for (int i = c.ixStart - 1; i <= c.ixEnd + 1; ++i) {
-        for (int j = c.jyStart - 1; j <= c.jyEnd + 1; ++j) o << (j > c.jyStart - 1 ? "," : "") << code(i, j);
-        o << "\n";
-    }
-    return o.str();
-}
-
-std::string waveText(float H, float T, float dir, int px, int py, int groups) {
-    std::ostringstream o;
-    o << "17, input\n" << H << ", H\n" << T << ", T\n" << dir << ", dir\n" << px << ", px\n" << py
-      << ", py\n" << groups << ", groups\n0.5, amp\n";
-    return o.str();
-}
 
 // Generated cases into dir: names returned in the order they run.
 std::vector<std::string> writeGeneratedCases(const CaseDir& dir) {
@@ -67,18 +24,14 @@ std::vector<std::string> writeGeneratedCases(const CaseDir& dir) {
     beach.coef.tEnd = 24;
     beach.depthOff = 4;
     beach.slope = 0.045f;  // the west end stands dry: wet and dry cells
-    beach.waveH = 0.8f;
-    beach.waveT = 6;
-    beach.waveDir = 195;
-    beach.wave = waveText(0.8f, 6, 195, 23, 1, -2);  // irregular heights, capped at 2 H
+    beach.wave = waveText(0.8f, 6, 195, 23, 1, -2, 0.5f);  // irregular heights, capped at 2 H
     beach.write(dir, "shore");
 
     // Closed and open sides, land, and a current driven in through the west side.
     SmallCase basin = beach;
     basin.coef.jyEnd = 11;
     basin.slope = 0.02f;
-    basin.waveDir = 170;
-    basin.wave = waveText(0.6f, 6, 170, 23, 1, 0);
+    basin.wave = waveText(0.6f, 6, 170, 23, 1, 0, 0.5f);
     basin.tide = "0.2, tide\n3\n17, 0, 0, 0\n18, 0, 0, 0\n19, 2, 0.15, 0.05\n";
     const CoefSpec& c = basin.coef;
     basin.bnd = boundaryText(c, [&](int i, int j) {
@@ -99,7 +52,7 @@ std::vector<std::string> writeGeneratedCases(const CaseDir& dir) {
     SmallCase strip = beach;
     strip.coef.jyEnd = 2;
     strip.coef.tEnd = 12;
-    strip.wave = waveText(0.5f, 6, 180, 23, 1, -1);
+    strip.wave = waveText(0.5f, 6, 180, 23, 1, -1, 0.5f);
     strip.write(dir, "strip");
     return {"shore", "basin", "strip"};
 }
@@ -134,15 +87,8 @@ void runAll(const CaseDir& dir, const std::vector<std::string>& cases, int threa
 
 }  // namespace
 
-// The output folder as it stands, renamed to `name` (the echo files name the input files,
-// so every run reads the same folder and writes into a fresh "output").
-fs::path keepOutput(const CaseDir& dir, const std::string& name) {
-    const fs::path kept = dir.root / name;
-    fs::rename(dir.output, kept);
-    fs::create_directories(dir.output);
-    return kept;
-}
-
+// Each run's output folder is kept under another name (the echo files name the input
+// files, so every run reads the same folder and writes into a fresh "output").
 TEST(ThreadCount, EveryFileIsTheSameWithOneTwoThreeAndSevenThreads) {
     CaseDir dir("threads");
     writeShortSamples(dir);
@@ -151,21 +97,15 @@ TEST(ThreadCount, EveryFileIsTheSameWithOneTwoThreeAndSevenThreads) {
     runAll(dir, cases, 1);
     for (const char* out : {"beach", "breakwater", "shore", "basin", "strip"})
         EXPECT_GE(dir.outputFiles(out).size(), 7u) << out;
-    const fs::path one = keepOutput(dir, "output-1");
+    const fs::path one = dir.keepOutput("output-1");
     for (int threads : {2, 3, 7}) {
         runAll(dir, cases, threads);
-        EXPECT_EQ(treeDifferences(one, keepOutput(dir, "output-" + std::to_string(threads))), "")
+        EXPECT_EQ(treeDifferences(one, dir.keepOutput("output-" + std::to_string(threads))), "")
             << threads << " threads against 1";
     }
 }
 
 namespace {
-
-int runBatch(const std::string& args, const fs::path& log) {
-    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " > " + log.string() + " 2>&1";
-    const int st = std::system(cmd.c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
 
 // Cases for a batch: irregular and regular waves, a case that fails on its input and one
 // that stops after its first interval (a water level below the bed at its west side), each
@@ -179,7 +119,7 @@ std::vector<std::string> writeBatchCases(const CaseDir& dir) {
     stops.coef.ixEnd = 12;
     stops.coef.jyEnd = 5;
     stops.coef.tEnd = 30;
-    stops.wave = waveText(0.5f, 6, 180, 12, 1, -1);
+    stops.wave = waveText(0.5f, 6, 180, 12, 1, -1, 0.5f);
     stops.tide = "0, tide\n2\n17, 0, 0, 0\n19, 1, -9, 0\n";
     const CoefSpec& c = stops.coef;
     stops.bnd = boundaryText(c, [&](int i, int j) {
@@ -201,15 +141,17 @@ TEST(ThreadCount, BatchJobsWriteTheFilesOfTheCasesRunInSequence) {
     CaseDir dir("jobs");
     std::string args;
     for (const std::string& c : writeBatchCases(dir)) args += " " + (dir.data / (c + "cnt.txt")).string();
-    EXPECT_EQ(runBatch("--threads 1" + args, dir.root / "log.txt"), 1);
+    const BatchRun sequence = runBatch("--threads 1" + args);
+    EXPECT_EQ(sequence.status, 1);
     EXPECT_GE(dir.outputFiles("stops").size(), 5u) << "the stopping case wrote its echo files";
-    const fs::path seq = keepOutput(dir, "output-sequence");
-    EXPECT_EQ(runBatch("--jobs 3 --threads 3" + args, dir.root / "log-jobs.txt"), 1);
-    const std::string seqLog = readFile(dir.root / "log.txt"), log = readFile(dir.root / "log-jobs.txt");
-    EXPECT_NE(seqLog.find("threads: 1\n"), std::string::npos) << seqLog;
-    EXPECT_NE(log.find("threads: 3 (3 cases side by side, 1 thread each)"), std::string::npos) << log;
-    EXPECT_NE(log.find("FAILED " + (dir.data / "stopscnt.txt").string()), std::string::npos) << log;
-    EXPECT_NE(log.find("FAILED " + (dir.data / "badcnt.txt").string()), std::string::npos) << log;
+    const fs::path seq = dir.keepOutput("output-sequence");
+    const BatchRun jobs = runBatch("--jobs 3 --threads 3" + args);
+    EXPECT_EQ(jobs.status, 1);
+    const std::string &seqLog = sequence.out, &log = jobs.out;
+    EXPECT_TRUE(containsAll(seqLog, {"threads: 1\n"}));
+    EXPECT_TRUE(containsAll(log, {"threads: 3 (3 cases side by side, 1 thread each)",
+                                  "FAILED " + (dir.data / "stopscnt.txt").string(),
+                                  "FAILED " + (dir.data / "badcnt.txt").string()}));
     EXPECT_EQ(treeDifferences(seq, dir.output), "");
     // The lines of the cases come in the order of the command line.
     EXPECT_LT(log.find("shorecnt.txt"), log.find("badcnt.txt")) << log;
@@ -219,15 +161,14 @@ TEST(ThreadCount, BatchJobsWriteTheFilesOfTheCasesRunInSequence) {
 TEST(ThreadCount, BadCountsAreRefusedWithTheirName) {
     CaseDir dir("threads-bad");
     for (const std::string& a : {std::string("--threads 0"), std::string("--jobs x"), std::string("--threads")}) {
-        EXPECT_EQ(runBatch(a + " " + (dir.data / "nonecnt.txt").string(), dir.root / "log.txt"), 2) << a;
-        const std::string log = readFile(dir.root / "log.txt");
-        EXPECT_NE(log.find("the option --"), std::string::npos) << log;
+        const BatchRun r = runBatch(a + " " + (dir.data / "nonecnt.txt").string());
+        EXPECT_EQ(r.status, 2) << a;
+        EXPECT_TRUE(containsAll(r.out, {"the option --"}));
     }
-    const std::string env = "LITTORAL_THREADS=many " + std::string(LITTORAL_BATCH_EXE) + " x > " +
-                            (dir.root / "log.txt").string() + " 2>&1";
-    const int st = std::system(env.c_str());
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 2);
-    EXPECT_NE(readFile(dir.root / "log.txt").find("the environment variable LITTORAL_THREADS: expected a whole number "
-                                                  "from 1 to 4096, found \"many\""),
-              std::string::npos);
+    setenv("LITTORAL_THREADS", "many", 1);
+    const BatchRun r = runBatch("x");
+    unsetenv("LITTORAL_THREADS");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(
+        r.out, {"the environment variable LITTORAL_THREADS: expected a whole number from 1 to 4096, found \"many\""}));
 }

@@ -54,13 +54,7 @@ TEST(TimeLoopAllocation, WavePeriodsAfterTheFirstAllocateNothing) {
     // Waves over a slope with breaking, a wave input side, an open side and periodic sides:
     // every pass of the step (predictor, corrector, radiating lines, statistics, sediment
     // transport, stresses) runs.
-    WaveCaseSpec s;
-    s.nx = 40;
-    s.ny = 6;
-    s.dx = s.dy = 0.5f;
-    s.T = 2;
-    s.H = 0.2f;
-    s.dirDeg = 10;
+    const WaveCaseSpec s{.nx = 40, .ny = 6, .dx = 0.5f, .dy = 0.5f, .T = 2, .H = 0.2f, .dirDeg = 10};
     Model m;
     buildWaveCase(m, s, [](double x, double) { return std::max(0.05, 1.0 - x / 20); });
     SilentHost host;
@@ -75,12 +69,7 @@ TEST(TimeLoopAllocation, WavePeriodsAfterTheFirstAllocateNothing) {
 TEST(TimeLoopAllocation, FlowIntervalsAfterTheFirstAllocateNothing) {
     // A closed basin with a sloping bed, Coriolis and friction; one side a periodic pair so
     // that the ghost exchange runs too.
-    FlowGridSpec s;
-    s.nx = 20;
-    s.ny = 8;
-    s.dx = s.dy = 2;
-    s.latitude = 35;
-    s.fricCoef = 0.01f;
+    const FlowGridSpec s{.nx = 20, .ny = 8, .dx = 2, .dy = 2, .latitude = 35, .fricCoef = 0.01f};
     Model m = makeFlowModel(s);
     for (int32_t j = 0; j <= s.ny + 1; ++j)
         for (int32_t i = 0; i <= s.nx + 1; ++i) {

@@ -5,31 +5,25 @@
 
 using namespace littoral::test;
 
-
 TEST(Batch, UsageWithoutArguments) {
     const BatchRun r = runBatch("");
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.out.find("usage: littoral-batch CONTROL_FILE..."), std::string::npos);
+    EXPECT_TRUE(containsAll(r.out, {"usage: littoral-batch CONTROL_FILE..."}));
 }
 
 TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
     CaseDir dir("batch-bad");
-    SmallCase c;
-    c.coef.tStart = 10;
-    c.coef.tEnd = 0;  // runs no interval: a valid case that finishes at once
-    c.write(dir, "good");
-    SmallCase bad;
-    bad.write(dir, "bad");
+    SmallCase{.coef = {.tStart = 10, .tEnd = 0}}.write(dir, "good");  // runs no interval: finishes at once
+    SmallCase{}.write(dir, "bad");
     dir.write("bad/coef.txt", "1,a\n");
     const BatchRun r = runBatch((dir.data / "badcnt.txt").string() + " " + (dir.data / "goodcnt.txt").string() + " " +
                            (dir.data / "missingcnt.txt").string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("FAILED " + (dir.data / "badcnt.txt").string() +
-                         ": bad\\coef.txt: field 3 (line 2): expected the last computed cell in X, found the end of the file"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("ok     " + (dir.data / "goodcnt.txt").string()), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("missingcnt.txt: the control file does not exist"), std::string::npos) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {"FAILED " + (dir.data / "badcnt.txt").string() +
+                                        ": bad\\coef.txt: field 3 (line 2): expected the last computed cell in X, "
+                                        "found the end of the file",
+                                    "ok     " + (dir.data / "goodcnt.txt").string(),
+                                    "missingcnt.txt: the control file does not exist"}));
     EXPECT_TRUE(dir.outputFiles("bad").empty());
     // The good case wrote its echo files only (no interval ran).
     EXPECT_EQ(dir.outputFiles("good").size(), 5u);
@@ -37,10 +31,9 @@ TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
 
 TEST(Batch, MissingOutputFolderIsNamed) {
     CaseDir dir("batch-noout");
-    SmallCase c;
-    c.write(dir, "a");
+    SmallCase{}.write(dir, "a");
     std::filesystem::remove_all(dir.output);
     const BatchRun r = runBatch((dir.data / "acnt.txt").string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("the folder \"output\" is missing beside the data folder"), std::string::npos) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {"the folder \"output\" is missing beside the data folder"}));
 }

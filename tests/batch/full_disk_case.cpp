@@ -4,7 +4,6 @@
 // on the case's output folder (needs the right to mount, as root on a test machine has).
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -30,36 +29,17 @@ uintmax_t freePages(const fs::path& p) {
     return static_cast<uintmax_t>(s.f_bavail) * s.f_frsize / kPage;
 }
 
-struct Mounted {
-    fs::path at;
-    bool ok = false;
-    Mounted(const fs::path& p, const std::string& opts) : at(p) {
-        ok = mount("littoral-test", p.c_str(), "tmpfs", 0, opts.c_str()) == 0;
-    }
-    ~Mounted() {
-        if (ok) umount2(at.c_str(), MNT_DETACH);
-    }
-};
-
 void writeCase(const CaseDir& dir, const std::string& out) {
-    SmallCase c;
-    c.coef.ixEnd = 160;
-    c.coef.jyEnd = 120;
-    c.coef.tEnd = 12;
+    SmallCase c{.coef = {.ixEnd = 160, .jyEnd = 120, .tEnd = 12}};
     // A rough bed gives a ragged wave surface: a picture that compresses poorly, so that it
     // spans several pages of the disk.
-    std::string depth;
     uint32_t r = 12345;
-    for (int i = 0; i <= c.coef.ixEnd + 1; ++i) {
-        for (int j = 0; j <= c.coef.jyEnd + 1; ++j) {
-            r = r * 1664525u + 1013904223u;
-            depth += (j ? "," : "") + std::to_string(1 + (r >> 24) % 8);
-        }
-        depth += "\n";
-    }
-    c.depth = depth;
+    c.depth = boundaryText(c.coef, [&](int, int) {
+        r = r * 1664525u + 1013904223u;
+        return 1 + (r >> 24) % 8;
+    });
     c.write(dir, "a");
-    dir.write("acnt.txt", "a\\coef.txt\na\\depth.txt\na\\boundary.txt\na\\wave.txt\na\\tide.txt\n" + out + "\n'endcnt\n");
+    dir.write("acnt.txt", controlText("a", out));
 }
 
 }  // namespace
@@ -81,7 +61,7 @@ TEST(FullDisk, PicturesThatDoNotFitFailTheRunAndLeaveNoPartialFile) {
     // halfway through.
     const fs::path full = dir.output / "full";
     fs::create_directory(full);
-    Mounted disk(full, "size=" + std::to_string((before + eta + 64) * kPage));
+    SmallDisk disk(full, (before + eta + 64) * kPage);
     if (!disk.ok) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
     const uintmax_t filler = freePages(full) - (before + eta - 1);
     {
@@ -95,10 +75,8 @@ TEST(FullDisk, PicturesThatDoNotFitFailTheRunAndLeaveNoPartialFile) {
     const BatchRun r = runBatch((dir.data / "acnt.txt").string());
     EXPECT_EQ(r.status, 1) << r.out;
     const std::string etaPath = (full / "eta.png").string();
-    EXPECT_NE(r.out.find("FAILED " + (dir.data / "acnt.txt").string() + ": " + etaPath +
-                         ": writing failed (No space left on device); nothing was left under this name"),
-              std::string::npos)
-        << r.out;
+    EXPECT_TRUE(containsAll(r.out, {"FAILED " + (dir.data / "acnt.txt").string() + ": " + etaPath +
+                                    ": writing failed (No space left on device); nothing was left under this name"}));
     EXPECT_EQ(r.out.find("ok "), std::string::npos) << r.out;
     // No picture, no temporary, no lock; the result files are whole and as the run alone leaves them.
     std::vector<std::string> expected{"filler"};

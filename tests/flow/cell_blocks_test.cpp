@@ -83,9 +83,7 @@ TEST(UpdateCells, BlockedRowsEqualTheCellByCellUpdate) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f), sym(-1.0f, 1.0f);
     for (int nx : {1, 9, 255, 256, 257, 520}) {
-        FlowGridSpec s;
-        s.nx = nx;
-        s.ny = 3;
+        const FlowGridSpec s{.nx = nx, .ny = 3};
         Model m = makeFlowModel(s);
         m.lenScale = 1.3f;
         m.minDepth = 0.01f;

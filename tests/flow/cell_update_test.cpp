@@ -13,9 +13,7 @@ namespace {
 // A 4 x 3 grid in non-dimensional units with every flux and source zero, so a cell's new
 // state is its old one unless a test sets fluxes. lenScale 2 m, tide 0.4 m.
 Model quietGrid(float h = 0.5f) {
-    FlowGridSpec s;
-    s.nx = 4;
-    s.ny = 3;
+    const FlowGridSpec s{.nx = 4, .ny = 3};
     Model m = makeFlowModel(s);
     m.lenScale = 2;
     m.velScale = 3;

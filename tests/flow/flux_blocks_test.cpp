@@ -97,9 +97,7 @@ TEST(ComputeFluxes, BlockedRowsEqualTheFaceByFaceFluxes) {
     std::uniform_real_distribution<float> unit(0.0f, 1.0f), vel(-2.0f, 2.0f);
     for (int nx : {1, 5, 127, 128, 129, 300}) {
         for (int trial = 0; trial < 4; ++trial) {
-            FlowGridSpec s;
-            s.nx = nx;
-            s.ny = 4;
+            const FlowGridSpec s{.nx = nx, .ny = 4};
             Model m = makeFlowModel(s);
             m.lenScale = 1.7f;
             m.minDepth = 0.01f;

@@ -15,9 +15,7 @@ namespace {
 // A 3 x 2 grid in non-dimensional units (lenScale 1, so d = dep), minDepth 0.01, all wet
 // and at rest, depth 0.5 everywhere.
 Model smallGrid() {
-    FlowGridSpec s;
-    s.nx = 3;
-    s.ny = 2;
+    const FlowGridSpec s{.nx = 3, .ny = 2};
     Model m = makeFlowModel(s);
     m.lenScale = 1;
     m.minDepth = 0.01f;

@@ -10,11 +10,7 @@ using namespace littoral::test;
 
 namespace {
 Model sourceGrid(float latitude) {
-    FlowGridSpec s;
-    s.nx = 3;
-    s.ny = 2;
-    s.latitude = latitude;
-    s.fricCoef = 0.02f;
+    const FlowGridSpec s{.nx = 3, .ny = 2, .latitude = latitude, .fricCoef = 0.02f};
     Model m = makeFlowModel(s);
     m.velScale = 2;
     m.hTot.fill(0.5f);

@@ -57,11 +57,7 @@ TEST(FlowTimeStep, EqualsTheCellByCellStepOnMixedGrids) {
     // exactly the minimum depth, and fast cells that set the step somewhere else each time.
     for (int nx : {1, 7, 255, 256, 257, 600}) {
         for (int trial = 0; trial < 4; ++trial) {
-            FlowGridSpec s;
-            s.nx = nx;
-            s.ny = 5;
-            s.dx = 2.0f;
-            s.dy = 3.0f;
+            const FlowGridSpec s{.nx = nx, .ny = 5, .dx = 2.0f, .dy = 3.0f};
             Model m = makeFlowModel(s);
             m.minDepth = 0.05f;
             m.dxS = 0.7f;

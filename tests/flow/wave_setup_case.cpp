@@ -95,14 +95,8 @@ struct Beach {
     Model m;
     double th0;
     explicit Beach(double theta0Deg, float fric) : th0(theta0Deg * M_PI / 180) {
-        FlowGridSpec s;
-        s.nx = kNx;
-        s.ny = 1;
-        s.dx = static_cast<float>(kDx);
-        s.dy = static_cast<float>(kDx);
-        s.minDepth = 0.01f;
-        s.interval = static_cast<float>(kT);
-        s.fricCoef = fric;
+        const FlowGridSpec s{.nx = kNx, .ny = 1, .dx = static_cast<float>(kDx), .dy = static_cast<float>(kDx),
+                             .minDepth = 0.01f, .interval = static_cast<float>(kT), .fricCoef = fric};
         m = makeFlowModel(s);
         for (int32_t i = 0; i <= kNx + 1; ++i)
             for (int32_t j = 0; j <= 2; ++j) m.dep(i, j) = static_cast<float>(depthAt(xOf(i)));

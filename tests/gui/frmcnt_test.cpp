@@ -32,6 +32,8 @@ int rowOf(const QListWidget* list, const QString& text) {
     return -1;
 }
 
+void clickLine(QListWidget* list, const QString& text) { clickLine(list, rowOf(list, text)); }
+
 // A data folder with two control files, the files one of them names and two broken ones.
 void writeCases(const CaseDir& dir) {
     dir.write("bcnt.txt",
@@ -48,17 +50,29 @@ void writeCases(const CaseDir& dir) {
     dir.write("notes.txt", "not a control file\n");
 }
 
+// The window on a data folder holding the cases above (or those `write` puts there), shown.
+struct ShownWindow {
+    CaseDir dir;
+    frmCnt w;
+    explicit ShownWindow(const std::string& name, void (*write)(const CaseDir&) = writeCases)
+        : dir(name), w((write(dir), QString::fromStdString(dir.root.string()))) {
+        w.show();
+    }
+};
+
 }  // namespace
+
+// Each test starts with the window shown on its data folder.
+#define SHOW_WINDOW(...)            \
+    ShownWindow shown(__VA_ARGS__); \
+    frmCnt& w = shown.w;            \
+    QVERIFY(QTest::qWaitForWindowExposed(&w))
 
 class FrmCntTest : public QObject {
     Q_OBJECT
 private slots:
     void startsWithTheRunButtonDisabled() {
-        CaseDir dir("gui-cnt-start");
-        writeCases(dir);
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SHOW_WINDOW("gui-cnt-start");
         QCOMPARE(w.CmdGo->text(), QString("run"));
         QVERIFY(!w.CmdGo->isEnabled());
         QCOMPARE(w.y(), 0);
@@ -74,12 +88,8 @@ private slots:
     }
 
     void clicksShowTheFieldsOfTheControlFileAndOfItsInputFiles() {
-        CaseDir dir("gui-cnt-fields");
-        writeCases(dir);
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
+        SHOW_WINDOW("gui-cnt-fields");
+        clickLine(w.FlCnt, "bcnt.txt");
         QVERIFY(w.CmdGo->isEnabled());
         QCOMPARE(w.CmdGo->text(), QString("run"));
         QCOMPARE(lines(w.LstCntFile),
@@ -98,50 +108,42 @@ private slots:
             QCOMPARE(lines(w.LstInpfile), QStringList{"Not InputFlie"});
         }
         // Another control file replaces both lists.
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        clickLine(w.FlCnt, "acnt.txt");
         QCOMPARE(lines(w.LstCntFile), (QStringList{"a\\coef.txt", "aout", "'endcnt"}));
         QCOMPARE(w.LstInpfile->count(), 0);
     }
 
     void missingAndEmptyFilesSaySoAndTheWindowStaysUsable() {
-        CaseDir dir("gui-cnt-missing");
-        writeCases(dir);
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
-        clickLine(w.LstCntFile, rowOf(w.LstCntFile, "b\\missing.txt"));
+        SHOW_WINDOW("gui-cnt-missing");
+        clickLine(w.FlCnt, "bcnt.txt");
+        clickLine(w.LstCntFile, "b\\missing.txt");
         QCOMPARE(w.LstInpfile->count(), 1);
         QVERIFY2(w.LstInpfile->item(0)->text().contains("missing.txt") &&
                      w.LstInpfile->item(0)->text().contains("does not exist"),
                  qPrintable(w.LstInpfile->item(0)->text()));
-        clickLine(w.LstCntFile, rowOf(w.LstCntFile, "b\\empty.txt"));
+        clickLine(w.LstCntFile, "b\\empty.txt");
         QCOMPARE(w.LstInpfile->count(), 1);
         QVERIFY2(w.LstInpfile->item(0)->text().contains("empty"), qPrintable(w.LstInpfile->item(0)->text()));
 
         // An empty control file, and one removed after the list was filled.
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "emptycnt.txt"));
+        clickLine(w.FlCnt, "emptycnt.txt");
         QCOMPARE(w.LstCntFile->count(), 1);
         QVERIFY2(w.LstCntFile->item(0)->text().contains("empty"), qPrintable(w.LstCntFile->item(0)->text()));
-        std::filesystem::remove(dir.data / "gonecnt.txt");
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "gonecnt.txt"));
+        std::filesystem::remove(shown.dir.data / "gonecnt.txt");
+        clickLine(w.FlCnt, "gonecnt.txt");
         QCOMPARE(w.LstCntFile->count(), 1);
         QVERIFY2(w.LstCntFile->item(0)->text().contains("does not exist"),
                  qPrintable(w.LstCntFile->item(0)->text()));
 
         // Still usable: a good file reads as before.
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        clickLine(w.FlCnt, "acnt.txt");
         QCOMPARE(w.LstCntFile->count(), 3);
         QCOMPARE(w.CmdGo->text(), QString("run"));
     }
 
     void theRunButtonStartsTheRunOnceAndThenClicksDoNothing() {
-        CaseDir dir("gui-cnt-run");
-        writeCases(dir);
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        SHOW_WINDOW("gui-cnt-run");
+        clickLine(w.FlCnt, "acnt.txt");
         QVERIFY(w.FlCnt->item(rowOf(w.FlCnt, "acnt.txt"))->isSelected());
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         QCOMPARE(w.CmdGo->text(), QString("running"));
@@ -149,7 +151,7 @@ private slots:
         QCOMPARE(w.LstCntFile->count(), 0);
         const std::string cnt = w.cntPath;
 
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
+        clickLine(w.FlCnt, "bcnt.txt");
         QCOMPARE(w.LstCntFile->count(), 0);
         QCOMPARE(w.cntPath, cnt);
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
@@ -158,11 +160,7 @@ private slots:
     }
 
     void theKeyboardSelectsAsAClickDoes() {
-        CaseDir dir("gui-cnt-keys");
-        writeCases(dir);
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SHOW_WINDOW("gui-cnt-keys");
         w.FlCnt->setFocus();
         w.FlCnt->setCurrentRow(rowOf(w.FlCnt, "acnt.txt"), QItemSelectionModel::NoUpdate);
         // An arrow moves to the next file and shows its fields, as a click does.
@@ -186,13 +184,9 @@ private slots:
     }
 
     void clicksAndKeysDuringTheRunLeaveTheSelectionAndTheBatchAlone() {
-        CaseDir dir("gui-cnt-frozen");
-        writeCases(dir);
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "emptycnt.txt"));
+        SHOW_WINDOW("gui-cnt-frozen");
+        clickLine(w.FlCnt, "acnt.txt");
+        clickLine(w.FlCnt, "emptycnt.txt");
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         QCOMPARE(w.CmdGo->text(), QString("running"));
         const QStringList batch{"acnt.txt", "emptycnt.txt"};
@@ -205,8 +199,8 @@ private slots:
         };
         // Clicks that would add and drop entries, a double click, keys that would move,
         // toggle and select all.
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "bcnt.txt"));
-        clickLine(w.FlCnt, rowOf(w.FlCnt, "acnt.txt"));
+        clickLine(w.FlCnt, "bcnt.txt");
+        clickLine(w.FlCnt, "acnt.txt");
         QTest::mouseDClick(w.FlCnt->viewport(), Qt::LeftButton, {},
                            w.FlCnt->visualItemRect(w.FlCnt->item(rowOf(w.FlCnt, "gonecnt.txt"))).center());
         w.FlCnt->setFocus();
@@ -221,12 +215,7 @@ private slots:
     }
 
     void aPressWithEveryEntryDeselectedRunsNothing() {
-        CaseDir dir("gui-cnt-none");
-        SmallCase a;
-        a.write(dir, "a");
-        frmCnt w(QString::fromStdString(dir.root.string()));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SHOW_WINDOW("gui-cnt-none", [](const CaseDir& d) { SmallCase{}.write(d, "a"); });
         const int row = rowOf(w.FlCnt, "acnt.txt");
         clickLine(w.FlCnt, row);  // selects the entry and enables the run button
         clickLine(w.FlCnt, row);  // deselects it again; the button stays enabled
@@ -238,7 +227,7 @@ private slots:
         Model m;
         w.runSelectedCases(m, host);
         QVERIFY(host.lines.empty());
-        QVERIFY(dir.outputFiles("").empty());  // no case folder was made
+        QVERIFY(shown.dir.outputFiles("").empty());  // no case folder was made
         QCOMPARE(w.LstInpfile->count(), 0);
     }
 };

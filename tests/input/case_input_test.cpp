@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "app/RunCase.h"
-#include "core/Error.h"
 #include "input/CaseInput.h"
 #include "input/Echo.h"
 #include "support/TestSupport.h"
@@ -14,21 +13,21 @@ using namespace littoral::test;
 
 namespace {
 
-// Reads the case as runCase does up to the boundary file.
-void readAll(Model& m) {
-    readControlFile(m);
-    readDepthFile(m);
-    readBoundaryFile(m);
+// The message of reading the case as a run does up to the boundary file; "" if it reads.
+std::string readStop(Model& m) {
+    return stopMessage([&] { readCase(m); });
 }
 
-std::string stopMessage(Model& m) {
-    try {
-        readAll(m);
-    } catch (const StopError& e) {
-        return e.what();
-    }
-    return "";
+// The generated case c written into dir as <name> and read.
+Model readSmall(const CaseDir& dir, const SmallCase& c, const std::string& name) {
+    Model m;
+    c.prepare(dir, name, m);
+    readCase(m);
+    return m;
 }
+
+// The wave file of the generated case with another phase reference point.
+std::string waveAt(int px, int py) { return waveText(0.5f, 6, 180, px, py); }
 
 }  // namespace
 
@@ -36,27 +35,14 @@ TEST(CaseInput, DeepWaterAtTheBoundaryGivesTheDeepWaterLine) {
     // kh of 4000 at the boundary cells (2 s in 2000 m): the line spacing comes from the
     // deep-water wavelength g T^2 / 2 pi = 6.245 m; 10 m cells give a line of one step.
     CaseDir dir("input-deep");
-    SmallCase c;
-    c.depthOff = 2000;
-    c.waveT = 2;
-    c.write(dir, "d");
-    Model m;
-    dir.prepare(m, "dcnt.txt");
-    readAll(m);
+    const Model m = readSmall(dir, {.depthOff = 2000, .waveT = 2}, "d");
     EXPECT_EQ(m.nLine, 1);
     EXPECT_NEAR(2 * M_PI / waveNumber(1.0 / m.waveT0, 2000.0), 9.81 * 4 / (2 * M_PI), 1e-5);
 }
 
 TEST(CaseInput, ReadsTheSmallCaseAndDerivedConstants) {
     CaseDir dir("input-ok");
-    SmallCase c;
-    c.coef.ixEnd = 50;
-    c.coef.jyEnd = 30;
-    c.coef.latitude = 35;
-    c.write(dir, "a");
-    Model m;
-    dir.prepare(m, "acnt.txt");
-    readAll(m);
+    Model m = readSmall(dir, {.coef = {.ixEnd = 50, .jyEnd = 30, .latitude = 35}}, "a");
     EXPECT_EQ(m.coefFile, "a\\coef.txt");  // as written; only opening the file turns the backslash into /
     EXPECT_EQ(m.outDir, dir.output.string() + "/a/");
     EXPECT_EQ(m.nBndCell, 168);
@@ -84,17 +70,13 @@ TEST(CaseInput, ReadsTheSmallCaseAndDerivedConstants) {
 
 TEST(CaseInput, BoundaryNumberingAndHmaxRules) {
     CaseDir dir("input-bnd");
-    SmallCase c;
-    c.coef.ixEnd = 1;
-    c.coef.jyEnd = 1;
     // 3 x 3 cells, codes 17, 15, 17 at the first three; depths with a negative sum everywhere.
-    c.bnd = "17,15,17\n0,0,0\n0,0,0\n";
-    c.depth = "-1,-2,-3\n-1,-0.5,-1\n-4,-4,-4\n";
-    c.tide = "0.2, tide\n0\n";
-    c.write(dir, "b");
-    Model m;
-    dir.prepare(m, "bcnt.txt");
-    readAll(m);
+    Model m = readSmall(dir,
+                        {.coef = {.ixEnd = 1, .jyEnd = 1},
+                         .tide = "0.2, tide\n0\n",
+                         .depth = "-1,-2,-3\n-1,-0.5,-1\n-4,-4,-4\n",
+                         .bnd = "17,15,17\n0,0,0\n0,0,0\n"},
+                        "b");
     EXPECT_EQ(m.cellFlag(0, 0), 16);
     EXPECT_EQ(m.cellFlag(0, 1), 15);
     EXPECT_EQ(m.cellFlag(0, 2), 32);
@@ -110,83 +92,49 @@ TEST(CaseInput, BoundaryNumberingAndHmaxRules) {
 TEST(CaseInput, GroupsAndIrregularHeights) {
     for (auto [groups, expectN, expectIrr] : {std::tuple{-2.0f, 0.0f, 2.0f}, std::tuple{3.0f, 3.0f, 0.0f}}) {
         CaseDir dir("input-groups");
-        SmallCase c;
-        c.wave = "17, a\n1, b\n8, c\n180, d\n10, e\n1, f\n" + std::to_string(groups) + ", g\n0.3, h\n";
-        c.write(dir, "g");
-        Model m;
-        dir.prepare(m, "gcnt.txt");
-        readAll(m);
+        const Model m = readSmall(dir, {.wave = waveText(1, 8, 180, 10, 1, groups, 0.3f)}, "g");
         EXPECT_FLOAT_EQ(m.nGroup, expectN);
         EXPECT_FLOAT_EQ(m.hmaxIrr, expectIrr);
     }
 }
 
-TEST(CaseInput, ControlFileOnOneLineReadsAlike) {
-    CaseDir dir("input-cnt");
-    SmallCase c;
-    c.write(dir, "c");
-    dir.write("onecnt.txt", "c/coef.txt,c/depth.txt,c/boundary.txt,c/wave.txt,c/tide.txt,c\r\n'endcnt\r\n");
-    Model m;
-    dir.prepare(m, "onecnt.txt");
-    readAll(m);
-    EXPECT_EQ(m.tideFile, "c/tide.txt");
-    // A second run into the same folder works.
-    readAll(m);
-}
-
-// An empty output name (two commas, or an empty quoted field) leaves outDir as the output
-// folder followed by a second separator: the case writes straight into the output folder,
-// and the echo shows the folder as formed.
-TEST(CaseInput, EmptyOutputNameWritesIntoTheOutputFolder) {
-    for (const char* sixth : {"c/tide.txt,,'endcnt\n", "c/tide.txt,\"\"\n'endcnt\n"}) {
-        SCOPED_TRACE(sixth);
-        CaseDir dir("input-emptyout");
-        SmallCase c;
-        c.write(dir, "c");
-        dir.write("ecnt.txt", std::string("c/coef.txt,c/depth.txt,c/boundary.txt,c/wave.txt,") + sixth);
+// The six names may stand on one line and end in CRLF. An empty output name (two commas, an
+// empty quoted field or an empty sixth line) leaves outDir as the output folder followed by a
+// second separator: the case writes straight into the output folder, and the echo shows the
+// folder as formed. A second read into the same folder works.
+TEST(CaseInput, ControlFileLayoutsAndEmptyOutputNames) {
+    const std::string names = "c/coef.txt,c/depth.txt,c/boundary.txt,c/wave.txt,c/tide.txt";
+    const std::string lines = "c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n";
+    for (const auto& [text, out] : {std::pair{names + ",c\r\n'endcnt\r\n", "/c/"}, {names + ",,'endcnt\n", "//"},
+                                    {names + ",\"\"\n'endcnt\n", "//"}, {lines + "\n'endcnt\n", "//"}}) {
+        SCOPED_TRACE(text);
+        CaseDir dir("input-cnt");
+        SmallCase{}.write(dir, "c");
+        dir.write("ecnt.txt", text);
         Model m;
         dir.prepare(m, "ecnt.txt");
-        readAll(m);
-        EXPECT_EQ(m.outDir, dir.output.string() + "//");
+        readCase(m);
+        EXPECT_EQ(m.tideFile, "c/tide.txt");
+        EXPECT_EQ(m.outDir, dir.output.string() + out);
         writeConstEcho(m);
-        ASSERT_TRUE(std::filesystem::exists(dir.output / "0const.txt"));
-        const std::string echo = readFile(dir.output / "0const.txt");
-        EXPECT_NE(echo.find("\"出力フォルダ\",\"" + dir.output.string() + "//\"\n"), std::string::npos) << echo;
+        const std::string echo = readFile(m.outDir + "0const.txt");
+        EXPECT_TRUE(containsAll(echo, {"\"出力フォルダ\",\"" + m.outDir + "\"\n"}));
+        readCase(m);
     }
 }
 
 // The phase reference point may be any cell of the grid, ghost ring included: a case whose
-// point lies on the offshore ghost column (the wave input cells) runs; one cell further out
-// is named as outside the grid.
+// point lies on the offshore ghost column (the wave input cells) runs (one cell further out
+// is refused below).
 TEST(CaseInput, PhasePointOnTheGhostRing) {
-    auto waveAt = [](int px, int py) {
-        return "17,a\n0.5,b\n6,c\n180,d\n" + std::to_string(px) + ",e\n" + std::to_string(py) + ",f\n0,g\n0,h\n";
-    };
-    {
-        CaseDir dir("input-phase-ghost");
-        SmallCase c;  // 10 x 8 interior cells, the east ghost column i = 11 carries code 17
-        c.coef.tEnd = 0;
-        c.wave = waveAt(11, 4);
-        c.write(dir, "p");
-        Model m;
-        dir.prepare(m, "pcnt.txt");
-        SilentHost host;
-        runCase(m, host);
-        EXPECT_EQ(m.phaseX, 11);
-        EXPECT_TRUE(std::filesystem::exists(dir.output / "p" / "surfer0.csv"));
-    }
-    for (auto [px, py] : {std::pair{12, 4}, std::pair{5, -1}}) {
-        CaseDir dir("input-phase-out");
-        SmallCase c;
-        c.wave = waveAt(px, py);
-        c.write(dir, "p");
-        Model m;
-        dir.prepare(m, "pcnt.txt");
-        const std::string msg = stopMessage(m);
-        EXPECT_NE(msg.find("lies outside the grid: expected a cell of X 0 to 11 and Y 0 to 9 (ghost ring included)"),
-                  std::string::npos)
-            << msg;
-    }
+    CaseDir dir("input-phase-ghost");
+    Model m;
+    // 10 x 8 interior cells, the east ghost column i = 11 carries code 17.
+    SmallCase{.coef = {.tEnd = 0}, .wave = waveAt(11, 4)}.prepare(dir, "p", m);
+    SilentHost host;
+    runCase(m, host);
+    EXPECT_EQ(m.phaseX, 11);
+    EXPECT_TRUE(std::filesystem::exists(dir.output / "p" / "surfer0.csv"));
 }
 
 // Every bad input stops with a message naming the file, the position and what was
@@ -208,7 +156,10 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
     const std::string wave = "17,a\n1,b\n8,c\n180,d\n10,e\n1,f\n0,g\n0,h\n";
     const std::vector<Bad> cases = {
         {"terminator case", keep,
-         [](CaseDir& d) { d.write("xcnt.txt", "x/coef.txt\nx/depth.txt\nx/boundary.txt\nx/wave.txt\nx/tide.txt\nx\n'ENDCNT\n"); },
+         [](CaseDir& d) {
+             std::string t = controlText("x", "x");
+             d.write("xcnt.txt", t.replace(t.find("'endcnt"), 7, "'ENDCNT"));
+         },
          "xcnt.txt: field 7 (line 7): expected the terminator 'endcnt, found \"'ENDCNT\""},
         {"short control", keep, [](CaseDir& d) { d.write("xcnt.txt", "x/coef.txt\nx/depth.txt\n"); },
          "xcnt.txt: field 3 (line 3): expected the name of the boundary file, found the end of the file"},
@@ -246,8 +197,14 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
         {"viscosity without a settling velocity", [](SmallCase& c) { c.coef.viscosity = 1e30f; }, none,
          "x\\coef.txt: grain diameter 0.0002 m, sediment density 2650 kg/m3 and viscosity 1e+30 m2/s give no "
          "settling velocity"},
-        {"phase point outside", [](SmallCase& c) { c.wave = "17,a\n1,b\n8,c\n180,d\n99,e\n1,f\n0,g\n0,h\n"; }, none,
+        {"phase point outside", [](SmallCase& c) { c.wave = waveAt(99, 1); }, none,
          "the phase reference point (99, 1) lies outside the grid"},
+        {"phase point beyond the ghost column", [](SmallCase& c) { c.wave = waveAt(12, 4); }, none,
+         "the phase reference point (12, 4) lies outside the grid: expected a cell of X 0 to 11 and Y 0 to 9 (ghost "
+         "ring included)"},
+        {"phase point beyond the ghost row", [](SmallCase& c) { c.wave = waveAt(5, -1); }, none,
+         "the phase reference point (5, -1) lies outside the grid: expected a cell of X 0 to 11 and Y 0 to 9 (ghost "
+         "ring included)"},
         // A depth at a boundary cell so small that the dispersion relation has no solution
         // in double precision.
         {"no wavelength at a boundary cell", [](SmallCase& c) { c.depthOff = 1e-30f; }, none,
@@ -261,12 +218,10 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
         CaseDir dir("input-bad");
         SmallCase c;  // 10 x 8 interior cells: 12 x 10 values per grid file
         b.before(c);
-        c.write(dir, "x");
-        b.after(dir);
         Model m;
-        dir.prepare(m, "xcnt.txt");
-        const std::string msg = stopMessage(m);
-        EXPECT_NE(msg.find(b.expected), std::string::npos) << msg;
+        c.prepare(dir, "x", m);
+        b.after(dir);
+        EXPECT_TRUE(containsAll(readStop(m), {b.expected}));
         EXPECT_TRUE(dir.outputFiles("x").empty());
     }
 }
@@ -275,32 +230,15 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
 // only opening a file turns '\' into the platform's separator.
 TEST(CaseInput, NamesStayAsWritten) {
     CaseDir dir("input-names");
-    SmallCase c;  // its control file names b\coef.txt and so on
-    c.write(dir, "b");
-    Model m;
-    dir.prepare(m, "bcnt.txt");
-    readAll(m);
+    Model m = readSmall(dir, {}, "b");  // its control file names b\coef.txt and so on
     EXPECT_EQ(m.coefFile, "b\\coef.txt");
     EXPECT_EQ(m.tideFile, "b\\tide.txt");
     EXPECT_EQ(inputPath(m, m.depFile), m.dataDir + "b/depth.txt");
     writeConstEcho(m);
     const std::string echo = readFile(dir.output / "b" / "0const.txt");
-    EXPECT_NE(echo.find("\"係数ファイル\",\"b\\coef.txt\"\n"), std::string::npos) << echo;
-    EXPECT_NE(echo.find("\"" + m.dataDir + "b\\coef.txt\"\n"), std::string::npos) << echo;
+    EXPECT_TRUE(containsAll(echo, {"\"係数ファイル\",\"b\\coef.txt\"\n", "\"" + m.dataDir + "b\\coef.txt\"\n"}));
     dir.write("b/tide.txt", "0, tide\n1\n17, 0, 0\n");
-    EXPECT_EQ(stopMessage(m), "b\\tide.txt: field 7 (line 4): expected the second value of row 1, found the end of the file");
-}
-
-// An empty sixth line is an empty output name: the case writes into the output folder.
-TEST(CaseInput, EmptySixthLineIsAnEmptyOutputName) {
-    CaseDir dir("input-emptyline");
-    SmallCase c;
-    c.write(dir, "c");
-    dir.write("ecnt.txt", "c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n\n'endcnt\n");
-    Model m;
-    dir.prepare(m, "ecnt.txt");
-    readAll(m);
-    EXPECT_EQ(m.outDir, dir.output.string() + "//");
+    EXPECT_EQ(readStop(m), "b\\tide.txt: field 7 (line 4): expected the second value of row 1, found the end of the file");
 }
 
 // An output name that leaves the output folder is refused before any folder is made; an
@@ -309,13 +247,11 @@ TEST(CaseInput, OutputNameMustStayInsideTheOutputFolder) {
     for (const char* name : {"..", "../../x", "..\\x", "a/../../x", "/tmp/x", "\\tmp\\x", "C:\\x", "a/.."}) {
         SCOPED_TRACE(name);
         CaseDir dir("input-outname");
-        SmallCase c;
-        c.write(dir, "c");
-        dir.write("ocnt.txt", std::string("c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n") + name +
-                                  "\n'endcnt\n");
+        SmallCase{}.write(dir, "c");
+        dir.write("ocnt.txt", controlText("c", name));
         Model m;
         dir.prepare(m, "ocnt.txt");
-        const std::string msg = stopMessage(m);
+        const std::string msg = readStop(m);
         EXPECT_EQ(msg, "ocnt.txt: field 6 (line 6): the output name \"" + std::string(name) +
                            "\" leaves the output folder: expected a folder name inside " + m.outBase +
                            " (no \"..\", not an absolute path)");
@@ -324,15 +260,14 @@ TEST(CaseInput, OutputNameMustStayInsideTheOutputFolder) {
     }
     // A sub-folder of an existing folder, "." and names with dots stay inside.
     CaseDir dir("input-outname-ok");
-    SmallCase c;
-    c.write(dir, "c");
+    SmallCase{}.write(dir, "c");
     std::filesystem::create_directories(dir.output / "runs");
     for (const char* name : {"runs\\c", ".", "c..d", "..c"}) {
         dir.write("ocnt.txt", std::string("../data/c/coef.txt\nc/depth.txt\nc/boundary.txt\nc/wave.txt\nc/tide.txt\n") +
                                   name + "\n'endcnt\n");
         Model m;
         dir.prepare(m, "ocnt.txt");
-        EXPECT_EQ(stopMessage(m), "") << name;
+        EXPECT_EQ(readStop(m), "") << name;
     }
     EXPECT_TRUE(std::filesystem::is_directory(dir.output / "runs" / "c"));
 }
@@ -340,8 +275,7 @@ TEST(CaseInput, OutputNameMustStayInsideTheOutputFolder) {
 // /dev/zero as a depth file (no separator ever) is refused at the first field, quickly.
 TEST(CaseInput, EndlessInputFileIsRefusedQuickly) {
     CaseDir dir("input-devzero");
-    SmallCase c;
-    c.write(dir, "z");
+    SmallCase{}.write(dir, "z");
     // Enough ".." to reach the root from any data folder.
     std::string up;
     for (const auto& part : dir.data) up += part == "/" ? "" : "../";
@@ -350,7 +284,7 @@ TEST(CaseInput, EndlessInputFileIsRefusedQuickly) {
     Model m;
     dir.prepare(m, "zcnt.txt");
     const auto start = std::chrono::steady_clock::now();
-    const std::string msg = stopMessage(m);
+    const std::string msg = readStop(m);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(msg.rfind(zero + ": field 1 (line 1): expected a depth (m), found more than 65536 bytes", 0), 0u) << msg;
 }
@@ -358,11 +292,10 @@ TEST(CaseInput, EndlessInputFileIsRefusedQuickly) {
 // Names with control bytes are refused with the byte escaped.
 TEST(CaseInput, ControlBytesInANameAreRefused) {
     CaseDir dir("input-ctlname");
-    SmallCase c;
-    c.write(dir, "c");
+    SmallCase{}.write(dir, "c");
     dir.write("ncnt.txt", std::string("c/coef.txt\r\rc/depth.txt\n", 24) + "c/boundary.txt\nc/wave.txt\nc/tide.txt\nc\n'endcnt\n");
     Model m;
     dir.prepare(m, "ncnt.txt");
-    EXPECT_EQ(stopMessage(m), "ncnt.txt: field 1 (line 1): expected the name of the coefficient file, found a name "
+    EXPECT_EQ(readStop(m), "ncnt.txt: field 1 (line 1): expected the name of the coefficient file, found a name "
                               "with a control byte: \"c/coef.txt\\r\\rc/depth.txt\"");
 }

@@ -8,42 +8,18 @@
 using namespace littoral;
 using namespace littoral::test;
 
-namespace {
-std::vector<std::string> linesOf(const std::filesystem::path& p) {
-    std::vector<std::string> r;
-    std::string s = readFile(p), cur;
-    for (char ch : s) {
-        if (ch == '\n') { r.push_back(cur); cur.clear(); }
-        else cur += ch;
-    }
-    EXPECT_TRUE(cur.empty()) << "the last line of " << p << " has no line end";
-    return r;
-}
-}  // namespace
 
 TEST(Echo, FilesLinesAndValues) {
     CaseDir dir("echo");
     SmallCase c;  // 10 x 8 interior cells, nBndApprox 20
     // A land cell inside and a 15 on the ghost ring.
-    std::string b;
-    for (int i = 0; i < 12; ++i) {
-        for (int j = 0; j < 10; ++j) {
-            int code = 0;
-            if (i == 11 && j > 0 && j < 9) code = 17;
-            if (i == 0 && j == 4) code = 15;
-            if (i == 5 && j == 5) code = 15;
-            b += (j ? "," : "") + std::to_string(code);
-        }
-        b += "\n";
-    }
-    c.bnd = b;
+    c.bnd = boundaryText(c.coef, [](int i, int j) {
+        return i == 11 && j > 0 && j < 9 ? 17 : (i == 0 && j == 4) || (i == 5 && j == 5) ? 15 : 0;
+    });
     c.tide = "0.5, tide\n1\n17, 1, 0.25, 600\n";
-    c.write(dir, "e");
     Model m;
-    dir.prepare(m, "ecnt.txt");
-    readControlFile(m);
-    readDepthFile(m);
-    readBoundaryFile(m);
+    c.prepare(dir, "e", m);
+    readCase(m);
     writeConstEcho(m);
     writeWavTideEcho(m);
     writeDepBndEcho(m);
@@ -89,21 +65,12 @@ TEST(Echo, FilesLinesAndValues) {
 
 TEST(Echo, GridWithoutLandGivesHeaderOnly) {
     CaseDir dir("echo2");
-    SmallCase c;
-    c.coef.nBndApprox = 16;
-    c.tide = "0, t\n0\n";
-    c.bnd = "";
-    c.wave = "16,a\n0.5,b\n6,c\n180,d\n10,e\n1,f\n0,g\n0,h\n";  // waves enter at the periodic cells
-    c.write(dir, "f");
-    // Codes 16 only: every boundary cell is periodic.
-    std::string b;
-    for (int i = 0; i < 12; ++i) b += "16,0,0,0,0,0,0,0,0,16\n";
-    dir.write("f/boundary.txt", b);
+    // Codes 16 only: every boundary cell is periodic, and the waves enter there.
+    SmallCase c{.coef = {.nBndApprox = 16}, .tide = "0, t\n0\n", .wave = waveText(0.5f, 6, 180, 10, 1, 0, 0, 16)};
+    c.bnd = boundaryText(c.coef, [](int, int j) { return j == 0 || j == 9 ? 16 : 0; });
     Model m;
-    dir.prepare(m, "fcnt.txt");
-    readControlFile(m);
-    readDepthFile(m);
-    readBoundaryFile(m);
+    c.prepare(dir, "f", m);
+    readCase(m);
     writeWavTideEcho(m);
     writeSurferGrids(m);
     EXPECT_EQ(countLines(dir.output / "f" / "surferbnd.csv"), 1);

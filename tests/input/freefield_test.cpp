@@ -1,18 +1,30 @@
 #include <gtest/gtest.h>
 
-#include "core/Error.h"
 #include "input/FreeField.h"
+#include "support/TestSupport.h"
 
 using namespace littoral;
+using littoral::test::stopMessage;
 
 namespace {
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const StopError& e) {
-        return e.what();
-    }
-    return "";
+// The message of reading `text` (file name `name`) by the reads of `ops`, one letter a read
+// with the thing expected after it: "i:the code" an int32, "s:..." an int16, "r:..." a real,
+// "l:..." a label, "t:'endconst" the terminator, "e:2 depths" the end after them; "" if none.
+std::string readMessage(const std::string& text, const char* name, std::initializer_list<const char*> ops) {
+    return stopMessage([&] {
+        auto r = FieldReader::fromText(text, name);
+        for (const char* op : ops) {
+            const std::string what = op + 2;
+            switch (op[0]) {
+                case 'i': r.int32(what); break;
+                case 's': r.int16(what); break;
+                case 'r': r.real(what); break;
+                case 'l': r.label(what); break;
+                case 't': r.expectTerminator(what); break;
+                default: r.expectEnd(what);
+            }
+        }
+    });
 }
 }  // namespace
 
@@ -74,79 +86,51 @@ TEST(FreeField, ValuesAndLabelsSpreadOverLines) {
     }
 }
 
+// Every stop names the file, the field and its line, what was expected and what was found.
 TEST(FreeField, ClearErrors) {
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1, a\n", "coef.txt");
-                  r.int32("x"); r.label("l"); r.real("the cell width in X (m)");
-              }),
-              "coef.txt: field 3 (line 2): expected the cell width in X (m), found the end of the file");
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1\n2\nabc\n", "depth.txt");
-                  r.real("a"); r.real("a"); r.real("a depth (m)");
-              }),
-              "depth.txt: field 3 (line 3): expected a depth (m), found \"abc\"");
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("0.5\n", "coef.txt");
-                  r.expectTerminator("'endconst");
-              }),
-              "coef.txt: field 1 (line 1): expected the terminator 'endconst, found \"0.5\"");
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("40000\n", "w.txt");
-                  r.int16("the code");
-              }),
-              "w.txt: field 1 (line 1): expected the code (a 16-bit integer, -32768 to 32767), found 40000");
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1,2\n\n3\n", "d.txt");
-                  r.real("a"); r.real("a");
-                  r.expectEnd("2 depths");
-              }),
-              "d.txt: line 3: expected the end of the file after 2 depths, found more data: \"3\"");
-    // Trailing line ends and blanks are the end of the file.
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1\r\n\r\n  \n", "d.txt");
-                  r.real("a");
-                  r.expectEnd("1 depth");
-              }),
-              "");
-    // A number must be the whole field; blanks after it belong to the field but are allowed.
-    EXPECT_NE(errorOf([] { FieldReader::fromText("1.5m\n", "x").real("a"); }), "");
-    EXPECT_NE(errorOf([] { FieldReader::fromText("nan\n", "x").real("a"); }), "");
-    EXPECT_EQ(errorOf([] { FieldReader::fromText("1.5  \n", "x").real("a"); }), "");
-    // An empty field where a number is expected names the file, the field and its line.
-    EXPECT_EQ(errorOf([] { FieldReader::fromText(",\n", "x").real("the wave height (m)"); }),
-              "x: field 1 (line 1): expected the wave height (m), found an empty field");
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1, a\n\n2, b\n", "coef.txt");
-                  r.int32("x"); r.label("l"); r.int32("the last computed cell in X");
-              }),
-              "coef.txt: field 3 (line 2): expected the last computed cell in X, found an empty field");
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1, a,\n2, b\n", "coef.txt");
-                  r.int32("x"); r.label("l"); r.int32("the cell width");
-              }),
-              "coef.txt: field 3 (line 1): expected the cell width, found an empty field");
-}
-
-TEST(FreeField, TerminatorWithTrailingBlankIsNotTheTerminator) {
-    EXPECT_EQ(errorOf([] { FieldReader::fromText("'endcnt \n", "c.txt").expectTerminator("'endcnt"); }),
-              "c.txt: field 1 (line 1): expected the terminator 'endcnt, found \"'endcnt \"");
-    EXPECT_EQ(errorOf([] { FieldReader::fromText("  'endcnt\r\n", "c.txt").expectTerminator("'endcnt"); }), "");
+    struct Bad {
+        const char *text, *file;
+        std::initializer_list<const char*> reads;
+        const char* expected;  // the whole message; "" for no stop
+    };
+    const Bad cases[] = {
+        {"1, a\n", "coef.txt", {"i:x", "l:l", "r:the cell width in X (m)"},
+         "coef.txt: field 3 (line 2): expected the cell width in X (m), found the end of the file"},
+        {"1\n2\nabc\n", "depth.txt", {"r:a", "r:a", "r:a depth (m)"},
+         "depth.txt: field 3 (line 3): expected a depth (m), found \"abc\""},
+        {"0.5\n", "coef.txt", {"t:'endconst"}, "coef.txt: field 1 (line 1): expected the terminator 'endconst, found \"0.5\""},
+        {"40000\n", "w.txt", {"s:the code"},
+         "w.txt: field 1 (line 1): expected the code (a 16-bit integer, -32768 to 32767), found 40000"},
+        {"1,2\n\n3\n", "d.txt", {"r:a", "r:a", "e:2 depths"},
+         "d.txt: line 3: expected the end of the file after 2 depths, found more data: \"3\""},
+        // Trailing line ends and blanks are the end of the file.
+        {"1\r\n\r\n  \n", "d.txt", {"r:a", "e:1 depth"}, ""},
+        // A number must be the whole field; blanks after it belong to the field but are allowed.
+        {"1.5m\n", "x", {"r:a"}, "x: field 1 (line 1): expected a, found \"1.5m\""},
+        {"nan\n", "x", {"r:a"}, "x: field 1 (line 1): expected a, found \"nan\""},
+        {"1.5  \n", "x", {"r:a"}, ""},
+        // An empty field where a number is expected.
+        {",\n", "x", {"r:the wave height (m)"}, "x: field 1 (line 1): expected the wave height (m), found an empty field"},
+        {"1, a\n\n2, b\n", "coef.txt", {"i:x", "l:l", "i:the last computed cell in X"},
+         "coef.txt: field 3 (line 2): expected the last computed cell in X, found an empty field"},
+        {"1, a,\n2, b\n", "coef.txt", {"i:x", "l:l", "i:the cell width"},
+         "coef.txt: field 3 (line 1): expected the cell width, found an empty field"},
+        // A terminator with a trailing blank is not the terminator; leading blanks and CRLF are fine.
+        {"'endcnt \n", "c.txt", {"t:'endcnt"}, "c.txt: field 1 (line 1): expected the terminator 'endcnt, found \"'endcnt \""},
+        {"  'endcnt\r\n", "c.txt", {"t:'endcnt"}, ""},
+    };
+    for (const Bad& b : cases) EXPECT_EQ(readMessage(b.text, b.file, b.reads), b.expected) << b.text;
 }
 
 // Quoted file content has its control bytes escaped and is cut to a short excerpt.
 TEST(FreeField, MessagesEscapeControlBytesAndQuoteAnExcerpt) {
-    EXPECT_EQ(errorOf([] { FieldReader::fromText(std::string("1\r2\0\x1b", 5) + "\n", "d.txt").real("a depth"); }),
+    EXPECT_EQ(readMessage(std::string("1\r2\0\x1b", 5) + "\n", "d.txt", {"r:a depth"}),
               "d.txt: field 1 (line 1): expected a depth, found \"1\\r2\\0\\x1B\"");
     // A byte order mark after the start is no longer skipped: it shows as an escape.
-    EXPECT_EQ(errorOf([] {
-                  auto r = FieldReader::fromText("1\n\xEF\xBB\xBF" "2\n", "d.txt");
-                  r.real("a");
-                  r.expectEnd("1 depth");
-              }),
+    EXPECT_EQ(readMessage("1\n\xEF\xBB\xBF" "2\n", "d.txt", {"r:a", "e:1 depth"}),
               "d.txt: line 2: expected the end of the file after 1 depth, found more data: \"\\uFEFF2\"");
-    const std::string longField(500, '7');
-    const std::string msg = errorOf([&] { FieldReader::fromText(longField + "x\n", "d.txt").real("a depth"); });
-    EXPECT_EQ(msg, "d.txt: field 1 (line 1): expected a depth, found \"" + std::string(40, '7') + "...\"");
+    EXPECT_EQ(readMessage(std::string(500, '7') + "x\n", "d.txt", {"r:a depth"}),
+              "d.txt: field 1 (line 1): expected a depth, found \"" + std::string(40, '7') + "...\"");
     // Japanese text stays readable; bytes that are not UTF-8 are escaped.
     EXPECT_EQ(printable("水深\xff"), "水深\\xFF");
     EXPECT_EQ(printable("beach\\coef.txt"), "beach\\coef.txt");
@@ -155,7 +139,7 @@ TEST(FreeField, MessagesEscapeControlBytesAndQuoteAnExcerpt) {
 // A file without separators (a device, a binary file) stops at the first field that grows
 // beyond the limit, and the end of a file is looked for only as far as data begins.
 TEST(FreeField, ReadsAStreamWithoutBound) {
-    const std::string msg = errorOf([] { FieldReader("/dev/zero", "zero.txt").real("a depth (m)"); });
+    const std::string msg = stopMessage([] { FieldReader("/dev/zero", "zero.txt").real("a depth (m)"); });
     EXPECT_EQ(msg, "zero.txt: field 1 (line 1): expected a depth (m), found more than 65536 bytes without a "
                    "comma or line end, starting \"\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0"
                    "\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0...\"");
@@ -169,16 +153,16 @@ TEST(FreeField, ReadsAStreamWithoutBound) {
     // Endless blank lines after the last field count as more data.
     auto b = FieldReader::fromText("1\n" + std::string(FieldReader::maxTrailingBytes + 10, '\n'), "b.txt");
     b.real("a");
-    EXPECT_NE(errorOf([&] { b.expectEnd("1 depth"); }).find("more than 1048576 blanks and line ends"), std::string::npos);
+    EXPECT_NE(stopMessage([&] { b.expectEnd("1 depth"); }).find("more than 1048576 blanks and line ends"), std::string::npos);
 }
 
 TEST(FreeField, DirectoryOrNulInTheNameIsAClearError) {
-    EXPECT_EQ(errorOf([] { FieldReader("/tmp", "tmp").real("a"); }).rfind("tmp: the file cannot be read (", 0), 0u);
-    EXPECT_EQ(errorOf([] { FieldReader(std::string("/etc/hosts\0x", 12), "h").real("a"); }),
+    EXPECT_EQ(stopMessage([] { FieldReader("/tmp", "tmp").real("a"); }).rfind("tmp: the file cannot be read (", 0), 0u);
+    EXPECT_EQ(stopMessage([] { FieldReader(std::string("/etc/hosts\0x", 12), "h").real("a"); }),
               "h: the name holds a NUL byte: expected a file name");
 }
 
 TEST(FreeField, MissingFileNamesThePath) {
-    EXPECT_EQ(errorOf([] { FieldReader("/nonexistent/dir/coef.txt", "coef.txt"); }),
+    EXPECT_EQ(stopMessage([] { FieldReader("/nonexistent/dir/coef.txt", "coef.txt"); }),
               "coef.txt: the file cannot be opened (looked for /nonexistent/dir/coef.txt)");
 }

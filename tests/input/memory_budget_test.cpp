@@ -98,32 +98,21 @@ TEST(MemoryBudget, CaseLargerThanTheMachineIsRefusedWithTheFigures) {
     EXPECT_GT(need, uint64_t(kGridsPerCase) * 20002 * 20002 * 4);
     std::string source;
     if (availableMemoryBytes(&source) >= need) GTEST_SKIP() << "this machine has more than " << formatBytes(double(need));
-    try {
-        requireMemoryFor(m);
-        FAIL() << "a case of " << formatBytes(double(need)) << " was accepted";
-    } catch (const StopError& e) {
-        const std::string msg = e.what();
-        EXPECT_EQ(msg.find("big/coef.txt: the grid of 20000 x 20000 cells needs about " + formatBytes(double(need)) +
-                           " of memory (73 arrays of 20002 x 20002 cells"),
-                  0u)
-            << msg;
-        EXPECT_NE(msg.find("is available (" + source + "): expected a grid that fits in memory"), std::string::npos)
-            << msg;
-    }
+    const std::string msg = stopMessage([&] { requireMemoryFor(m); });
+    EXPECT_EQ(msg.find("big/coef.txt: the grid of 20000 x 20000 cells needs about " + formatBytes(double(need)) +
+                       " of memory (73 arrays of 20002 x 20002 cells"),
+              0u)
+        << msg;
+    EXPECT_TRUE(containsAll(msg, {"is available (" + source + "): expected a grid that fits in memory"}));
     // A limit of the process counts as the memory available.
     const int rc = inLimitedChild(uint64_t(2) << 30, [] {
         Model small;
         small.ixStart = small.jyStart = 1;
         small.ixEnd = small.jyEnd = 3000;  // 2.4 GiB
-        try {
-            requireMemoryFor(small);
-        } catch (const StopError& e) {
-            return std::string(e.what()).find("2.0 GiB is available (the address-space limit of this process") !=
-                           std::string::npos
-                       ? 0
-                       : 1;
-        }
-        return 2;
+        return containsAll(stopMessage([&] { requireMemoryFor(small); }),
+                           {"2.0 GiB is available (the address-space limit of this process"})
+                   ? 0
+                   : 1;
     });
     EXPECT_EQ(rc, 0);
 }
@@ -144,17 +133,11 @@ TEST(MemoryBudget, AllocationFailureNamesTheArrayAndTheCase) {
 
     // Any allocation failure within a case becomes a message naming the case.
     CaseDir dir("memory-fail");
-    SmallCase c;
-    c.write(dir, "a");
     Model m;
-    dir.prepare(m, "acnt.txt");
+    SmallCase{}.prepare(dir, "a", m);
     ThrowingHost host;
-    try {
-        runCase(m, host);
-        FAIL() << "no error";
-    } catch (const StopError& e) {
-        EXPECT_EQ(std::string(e.what()).find(m.cntPath + ": the memory ran out while running ("), 0u) << e.what();
-        EXPECT_NE(std::string(e.what()).find("is available"), std::string::npos) << e.what();
-    }
+    const std::string msg = stopMessage([&] { runCase(m, host); });
+    EXPECT_EQ(msg.find(m.cntPath + ": the memory ran out while running ("), 0u) << msg;
+    EXPECT_TRUE(containsAll(msg, {"is available"}));
     EXPECT_FALSE(std::filesystem::exists(dir.output / "a" / ".littoral.lock"));
 }

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +16,6 @@
 #include <sstream>
 
 #include "app/RunCase.h"
-#include "core/Error.h"
 #include "output/ResultFiles.h"
 #include "support/TestSupport.h"
 
@@ -127,9 +125,13 @@ SmallCase sampleSmallCase() {
     return c;
 }
 
-void runSmall(const CaseDir& dir, Model& m, RunHost& host) {
+// Runs the case "small" of dir with netCDF results; the model after the run.
+Model runSmall(const CaseDir& dir, RunHost& host) {
+    Model m;
+    m.netcdfResults = true;
     dir.prepare(m, "smallcnt.txt");
     runCase(m, host);
+    return m;
 }
 
 // Runs the small case of dir with netCDF output in a child process that kills itself
@@ -146,9 +148,7 @@ bool runKilledInPeriod(const CaseDir& dir, int period) {
         } host;
         host.at = period;
         try {
-            Model m;
-            m.netcdfResults = true;
-            runSmall(dir, m, host);
+            runSmall(dir, host);
         } catch (...) {
         }
         _exit(3);  // not reached when the kill came
@@ -163,10 +163,8 @@ bool runKilledInPeriod(const CaseDir& dir, int period) {
 TEST(NetCdfResults, EveryValueEqualsTheModelBitForBitAndTheCsvFilesWithinTheirRounding) {
     CaseDir dir("netcdf-values");
     sampleSmallCase().write(dir, "small");
-    Model m;
-    m.netcdfResults = true;
     CapturingHost host;
-    runSmall(dir, m, host);
+    const Model m = runSmall(dir, host);
     const size_t nx = 12, ny = 7, nt = host.intervals.size();
     ASSERT_EQ(nt, 6u);
     const fs::path out = dir.output / "small";
@@ -262,10 +260,8 @@ TEST(NetCdfResults, ARunKilledMidWayLeavesAReadableFileWithItsCompletedIntervals
     // A complete run for the reference values.
     CaseDir full("netcdf-full");
     sampleSmallCase().write(full, "small");
-    Model ref;
-    ref.netcdfResults = true;
     CapturingHost refHost;
-    runSmall(full, ref, refHost);
+    runSmall(full, refHost);
     ASSERT_EQ(refHost.intervals.size(), 6u);
 
     // The same case in a child process, killed while the fourth interval computes.
@@ -298,10 +294,8 @@ TEST(NetCdfResults, ARunKilledInItsFirstIntervalLeavesNoResultsFileAndTheNextRun
     for (const auto& n : dir.outputFiles("small")) parts += n.rfind("results.nc.", 0) == 0 && n.size() > 5 &&
                                                              n.substr(n.size() - 5) == ".part";
     EXPECT_EQ(parts, 1) << "the killed run's temporary";
-    Model m;
-    m.netcdfResults = true;
     SilentHost host;
-    runSmall(dir, m, host);
+    runSmall(dir, host);
     for (const auto& n : dir.outputFiles("small")) EXPECT_EQ(n.find(".part"), std::string::npos) << n;
     NcReader nc(out / "results.nc");
     EXPECT_EQ(nc.dim("time"), 6u);
@@ -311,18 +305,11 @@ TEST(NetCdfResults, ASecondRunReplacesTheFileWhole) {
     CaseDir dir("netcdf-rerun");
     SmallCase c = sampleSmallCase();
     c.write(dir, "small");
-    {
-        Model m;
-        m.netcdfResults = true;
-        SilentHost host;
-        runSmall(dir, m, host);
-    }
+    SilentHost host;
+    runSmall(dir, host);
     c.coef.tEnd = 12;  // three intervals
     c.write(dir, "small");
-    Model m;
-    m.netcdfResults = true;
-    SilentHost host;
-    runSmall(dir, m, host);
+    runSmall(dir, host);
     NcReader nc(dir.output / "small" / "results.nc");
     EXPECT_EQ(nc.dim("time"), 3u);
     float tEnd = 0;
@@ -333,21 +320,19 @@ TEST(NetCdfResults, ASecondRunReplacesTheFileWhole) {
 TEST(NetCdfResults, BatchOptions) {
     CaseDir dir("netcdf-batch");
     sampleSmallCase().write(dir, "small");
-    const std::string exe = LITTORAL_BATCH_EXE, cnt = (dir.data / "smallcnt.txt").string();
-    const std::string log = (dir.root / "log.txt").string();
-    auto run = [&](const std::string& opts) {
-        const int st = std::system((exe + " " + opts + " " + cnt + " > " + log + " 2>&1").c_str());
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    };
+    const std::string cnt = " " + (dir.data / "smallcnt.txt").string();
     // --no-csv alone would leave no results; an unknown option is refused.
-    EXPECT_EQ(run("--no-csv"), 2);
-    EXPECT_NE(readFile(log).find("--netcdf"), std::string::npos) << readFile(log);
+    BatchRun r = runBatch("--no-csv" + cnt);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(r.out, {"--netcdf"}));
     EXPECT_FALSE(fs::exists(dir.output / "small"));
-    EXPECT_EQ(run("--netcfd"), 2);
-    EXPECT_NE(readFile(log).find("--netcfd: unknown option"), std::string::npos) << readFile(log);
+    r = runBatch("--netcfd" + cnt);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(r.out, {"--netcfd: unknown option"}));
 
     // --netcdf --no-csv: the echo files and results.nc, no field files.
-    ASSERT_EQ(run("--netcdf --no-csv"), 0) << readFile(log);
+    r = runBatch("--netcdf --no-csv" + cnt);
+    ASSERT_EQ(r.status, 0) << r.out;
     const auto files = dir.outputFiles("small");
     for (const auto& f : files) EXPECT_FALSE(f.rfind("surfer", 0) == 0 && f != "surferdep.csv" && f != "surferbnd.csv") << f;
     for (const char* f : {"0const.txt", "0wavtide.txt", "0depbnd.txt", "surferdep.csv", "surferbnd.csv", "results.nc"})
@@ -365,12 +350,7 @@ TEST(NetCdfResults, TheDesktopVariableIsCheckedByValue) {
     resultFormatsFromEnvironment(m);
     EXPECT_FALSE(m.netcdfResults);
     setenv("LITTORAL_NETCDF", "yes", 1);
-    try {
-        resultFormatsFromEnvironment(m);
-        ADD_FAILURE() << "LITTORAL_NETCDF=yes accepted";
-    } catch (const StopError& e) {
-        EXPECT_NE(std::string(e.what()).find("LITTORAL_NETCDF is \"yes\""), std::string::npos) << e.what();
-    }
+    EXPECT_TRUE(containsAll(stopMessage([&] { resultFormatsFromEnvironment(m); }), {"LITTORAL_NETCDF is \"yes\""}));
     unsetenv("LITTORAL_NETCDF");
     resultFormatsFromEnvironment(m);
     EXPECT_FALSE(m.netcdfResults);
@@ -384,19 +364,16 @@ TEST(NetCdfResults, ADiskFullInTheMiddleOfAnIntervalKeepsTheIntervalsBefore) {
     c.coef.jyEnd = 90;
     c.coef.dx = c.coef.dy = 1;
     c.slope = 0.02f;
-    const std::string exe = std::string(LITTORAL_BATCH_EXE) + " --netcdf --no-csv ";
     auto run = [&](const std::string& name) {
-        const std::string log = (dir.root / "log.txt").string();
-        const int st = std::system((exe + (dir.data / (name + "cnt.txt")).string() + " > " + log + " 2>&1").c_str());
-        return std::pair{WIFEXITED(st) ? WEXITSTATUS(st) : -1, readFile(log)};
+        return runBatch("--netcdf --no-csv " + (dir.data / (name + "cnt.txt")).string());
     };
     c.coef.tEnd = 30;  // six intervals
     c.write(dir, "ref");
-    ASSERT_EQ(run("ref").first, 0);
+    ASSERT_EQ(run("ref").status, 0);
     const uintmax_t six = fs::file_size(dir.output / "ref" / "results.nc");
     c.coef.tEnd = 6;  // two intervals
     c.write(dir, "ref2");
-    ASSERT_EQ(run("ref2").first, 0);
+    ASSERT_EQ(run("ref2").status, 0);
     const uintmax_t two = fs::file_size(dir.output / "ref2" / "results.nc");
     ASSERT_GT(six - two, 4u * 65536) << "an interval must span pages";
 
@@ -408,14 +385,13 @@ TEST(NetCdfResults, ADiskFullInTheMiddleOfAnIntervalKeepsTheIntervalsBefore) {
     c.write(dir, "full");
     fs::create_directories(dir.output / "full");
     const uintmax_t size = echo + two + (six - two) / 2 + 8 * 4096;
-    if (mount("littoral-test", (dir.output / "full").c_str(), "tmpfs", 0, ("size=" + std::to_string(size)).c_str()) != 0)
-        GTEST_SKIP() << "cannot mount a small file system here (needs root)";
-    const auto [status, log] = run("full");
-    struct Unmount { fs::path at; ~Unmount() { umount2(at.c_str(), MNT_DETACH); } } unmount{dir.output / "full"};
+    SmallDisk disk(dir.output / "full", size);
+    if (!disk.ok) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    const auto [status, log] = run("full");  // the case's status and its messages
     EXPECT_EQ(status, 1) << log;
-    EXPECT_NE(log.find((dir.output / "full" / "results.nc").string() + ": the netCDF result file could not be written"),
-              std::string::npos) << log;
-    EXPECT_NE(log.find("No space left on device"), std::string::npos) << log;
+    EXPECT_TRUE(containsAll(log, {(dir.output / "full" / "results.nc").string() +
+                                      ": the netCDF result file could not be written",
+                                  "No space left on device"}));
 
     // Readable; every interval with a time holds the complete run's values; an interval cut
     // off while written can only be the last, and has no time.

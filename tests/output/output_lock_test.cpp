@@ -12,7 +12,6 @@
 #include <functional>
 #include <string>
 
-#include "core/Error.h"
 #include "output/OutputLock.h"
 #include "output/RecordWriter.h"
 #include "support/TestSupport.h"
@@ -22,15 +21,6 @@ using namespace littoral::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const StopError& e) {
-        return e.what();
-    }
-    return "";
-}
 
 // Runs f in a child process and returns its exit status (-1 if it did not exit).
 int inChild(const std::function<int()>& f) {
@@ -49,17 +39,15 @@ TEST(OutputLock, SecondClaimIsRefusedWithTheHolderAndReleasedClaimIsFree) {
     {
         const OutputLock first(folder, "/data/acnt.txt");
         EXPECT_TRUE(fs::exists(dir.output / OutputLock::kFileName));
-        const std::string msg = messageOf([&] { OutputLock second(folder, "/data/bcnt.txt"); });
-        EXPECT_NE(msg.find("the output folder " + folder + " is in use by another run (process " +
-                           std::to_string(getpid())),
-                  std::string::npos)
-            << msg;
-        EXPECT_NE(msg.find("case /data/acnt.txt"), std::string::npos) << msg;
+        const std::string msg = stopMessage([&] { OutputLock second(folder, "/data/bcnt.txt"); });
+        EXPECT_TRUE(containsAll(msg, {"the output folder " + folder + " is in use by another run (process " +
+                                          std::to_string(getpid()),
+                                      "case /data/acnt.txt"}));
         // The refused claim left the holder's lock as it was.
-        EXPECT_NE(messageOf([&] { OutputLock third(folder, "c"); }), "");
+        EXPECT_NE(stopMessage([&] { OutputLock third(folder, "c"); }), "");
     }
     EXPECT_FALSE(fs::exists(dir.output / OutputLock::kFileName));
-    EXPECT_EQ(messageOf([&] { OutputLock again(folder, "/data/bcnt.txt"); }), "");
+    EXPECT_EQ(stopMessage([&] { OutputLock again(folder, "/data/bcnt.txt"); }), "");
 }
 
 TEST(OutputLock, LockOfAKilledRunIsTakenOverAndItsTemporariesRemoved) {
@@ -121,13 +109,8 @@ TEST(ReplacingFile, FullDiskIsAnErrorAndLeavesNoFile) {
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 3;
         RecordWriter w(path);
         for (int k = 0; k < 2000; ++k) w.text("a line of a large result file").f32(1.25f * k).endLine();
-        try {
-            w.close();
-        } catch (const StopError& e) {
-            const std::string msg = e.what();
-            return msg.find(path + ": writing failed (File too large); nothing was left under this name") == 0 ? 0 : 1;
-        }
-        return 2;
+        const std::string msg = stopMessage([&] { w.close(); });
+        return msg.find(path + ": writing failed (File too large); nothing was left under this name") == 0 ? 0 : 1;
     });
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(readFile(path), "old\n");  // the previous file stays whole

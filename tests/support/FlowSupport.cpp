@@ -1,5 +1,6 @@
 #include "support/FlowSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/MainLoop.h"
@@ -87,6 +88,20 @@ long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(f
         if (each) each(tSeconds);
     }
     return steps;
+}
+
+void fillGrid(const Model& m, Grid& g, const std::function<double(int32_t, int32_t)>& f, bool repeatEdges) {
+    for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i)
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+            g(i, j) = static_cast<float>(repeatEdges ? f(std::clamp(i, m.ixStart, m.ixEnd), std::clamp(j, m.jyStart, m.jyEnd))
+                                                     : f(i, j));
+}
+
+double maxSpeed(const Model& m) {
+    double s = 0;
+    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
+        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) s = std::max(s, std::hypot(uM(m, i, j), vM(m, i, j)));
+    return s;
 }
 
 double interiorVolume(const Model& m) {

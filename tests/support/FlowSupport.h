@@ -46,6 +46,13 @@ void flowStep(Model& m, RunHost& host, float dtS, float tSeconds);
 // Water volume over the interior cells, m^3.
 double interiorVolume(const Model& m);
 
+// Sets g(i, j) = f(i, j) over the grid and its ghost ring; with repeatEdges a ghost cell
+// takes f of its interior neighbour (the nearest interior cell).
+void fillGrid(const Model& m, Grid& g, const std::function<double(int32_t, int32_t)>& f, bool repeatEdges = false);
+
+// Largest current over the interior cells, m/s.
+double maxSpeed(const Model& m);
+
 // Depth, level and velocity of a cell in metres and metres per second.
 inline double depthM(const Model& m, int32_t i, int32_t j) { return static_cast<double>(m.hTot(i, j)) * m.lenScale; }
 inline double levelM(const Model& m, int32_t i, int32_t j) { return static_cast<double>(m.etaS(i, j)) * m.lenScale; }

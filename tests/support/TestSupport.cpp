@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,9 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "core/Error.h"
+#include "input/CaseInput.h"
 
 namespace littoral::test {
 
@@ -50,6 +54,52 @@ std::vector<std::string> CaseDir::outputFiles(const std::string& sub) const {
     return r;
 }
 
+fs::path CaseDir::keepOutput(const std::string& name) const {
+    const fs::path kept = root / name;
+    fs::rename(output, kept);
+    fs::create_directories(output);
+    return kept;
+}
+
+std::vector<std::string> filesBelow(const fs::path& root) {
+    std::vector<std::string> r;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) r.push_back(fs::relative(e.path(), root).string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+std::string treeDifferences(const fs::path& a, const fs::path& b) {
+    const auto fa = filesBelow(a), fb = filesBelow(b);
+    std::ostringstream d;
+    if (fa != fb) d << "different file lists (" << fa.size() << " and " << fb.size() << " files)\n";
+    for (const auto& f : fa)
+        if (std::find(fb.begin(), fb.end(), f) != fb.end() && readFile(a / f) != readFile(b / f)) d << f << " differs\n";
+    return d.str();
+}
+
+std::string stopMessage(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const StopError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+testing::AssertionResult containsAll(const std::string& text, const std::vector<std::string>& parts) {
+    for (const std::string& p : parts)
+        if (text.find(p) == std::string::npos)
+            return testing::AssertionFailure() << "expected \"" << p << "\" in: " << text;
+    return testing::AssertionSuccess();
+}
+
+void readCase(Model& m) {
+    readControlFile(m);
+    readDepthFile(m);
+    readBoundaryFile(m);
+}
+
 BatchRun runBatch(const std::string& args) {
     const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
@@ -73,6 +123,13 @@ int startBatch(const fs::path& cnt, const fs::path& log) {
     return pid;
 }
 
+SmallDisk::SmallDisk(const fs::path& p, uintmax_t bytes)
+    : at(p), ok(mount("littoral-test", p.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) == 0) {}
+
+SmallDisk::~SmallDisk() {
+    if (ok) umount2(at.c_str(), MNT_DETACH);
+}
+
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream ss;
@@ -84,6 +141,21 @@ long firstBitDifference(const float* a, const float* b, size_t n) {
     for (size_t k = 0; k < n; ++k)
         if (std::memcmp(a + k, b + k, sizeof(float)) != 0) return static_cast<long>(k);
     return -1;
+}
+
+std::vector<std::string> linesOf(const fs::path& p) {
+    std::vector<std::string> r;
+    std::string cur;
+    for (char ch : readFile(p)) {
+        if (ch != '\n') {
+            cur += ch;
+            continue;
+        }
+        r.push_back(cur);
+        cur.clear();
+    }
+    EXPECT_TRUE(cur.empty()) << "the last line of " << p << " has no line end";
+    return r;
 }
 
 long countLines(const fs::path& p) {
@@ -102,36 +174,38 @@ std::string coefText(const CoefSpec& c) {
     return o.str();
 }
 
+std::string waveText(float H, float T, float dir, int px, int py, float groups, float amp, int code) {
+    std::ostringstream o;
+    o << code << ", input\n" << H << ", H\n" << T << ", T\n" << dir << ", dir\n" << px << ", px\n" << py << ", py\n"
+      << groups << ", groups\n" << amp << ", amp\n";
+    return o.str();
+}
+
+std::string controlText(const std::string& in, const std::string& out) {
+    return in + "\\coef.txt\n" + in + "\\depth.txt\n" + in + "\\boundary.txt\n" + in + "\\wave.txt\n" + in +
+           "\\tide.txt\n" + out + "\n'endcnt\n";
+}
+
 void SmallCase::write(const CaseDir& dir, const std::string& name) const {
-    const int ni = coef.ixEnd - coef.ixStart + 3, nj = coef.jyEnd - coef.jyStart + 3;
-    std::ostringstream depS, bndS;
-    for (int a = 0; a < ni; ++a) {
-        const int i = coef.ixStart - 1 + a;
-        const double x = (coef.ixEnd + 1 - i) * static_cast<double>(coef.dx);
-        const double d = depthOff - slope * x;
-        for (int b = 0; b < nj; ++b) {
-            const int j = coef.jyStart - 1 + b;
-            depS << (b ? "," : "") << d;
-            const bool ghostI = i < coef.ixStart || i > coef.ixEnd, ghostJ = j < coef.jyStart || j > coef.jyEnd;
-            int c = 0;
-            if (ghostI && ghostJ) c = 0;
-            else if (i > coef.ixEnd) c = 17;
-            else if (ghostJ) c = 16;
-            bndS << (b ? "," : "") << c;
-        }
-        depS << "\n";
-        bndS << "\n";
-    }
-    std::ostringstream wav;
-    wav << "17, input\n" << waveH << ", H\n" << waveT << ", T\n" << waveDir << ", dir\n" << coef.ixEnd
-        << ", px\n" << coef.jyStart << ", py\n0, groups\n0, amp\n";
+    const CoefSpec& c = coef;
+    // Depth falls linearly towards the west from depthOff at the east ghost column.
+    const std::string depS =
+        boundaryText(c, [&](int i, int) { return depthOff - slope * ((c.ixEnd + 1 - i) * static_cast<double>(c.dx)); });
+    const std::string bndS = boundaryText(c, [&](int i, int j) {
+        const bool ghostI = i < c.ixStart || i > c.ixEnd, ghostJ = j < c.jyStart || j > c.jyEnd;
+        return ghostI && ghostJ ? 0 : i > c.ixEnd ? 17 : ghostJ ? 16 : 0;
+    });
     dir.write(name + "/coef.txt", coefText(coef));
-    dir.write(name + "/depth.txt", depth.empty() ? depS.str() : depth);
-    dir.write(name + "/boundary.txt", bnd.empty() ? bndS.str() : bnd);
-    dir.write(name + "/wave.txt", wave.empty() ? wav.str() : wave);
+    dir.write(name + "/depth.txt", depth.empty() ? depS : depth);
+    dir.write(name + "/boundary.txt", bnd.empty() ? bndS : bnd);
+    dir.write(name + "/wave.txt", wave.empty() ? waveText(waveH, waveT, waveDir, c.ixEnd, c.jyStart) : wave);
     dir.write(name + "/tide.txt", tide);
-    dir.write(name + "cnt.txt", name + "\\coef.txt\n" + name + "\\depth.txt\n" + name + "\\boundary.txt\n" +
-                                    name + "\\wave.txt\n" + name + "\\tide.txt\n" + name + "\n'endcnt\n");
+    dir.write(name + "cnt.txt", controlText(name, name));
+}
+
+void SmallCase::prepare(const CaseDir& dir, const std::string& name, Model& m) const {
+    write(dir, name);
+    dir.prepare(m, name + "cnt.txt");
 }
 
 }  // namespace littoral::test

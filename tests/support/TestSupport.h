@@ -2,8 +2,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "core/RunHost.h"
 #include "core/Model.h"
@@ -21,7 +25,25 @@ struct CaseDir {
     void prepare(Model& m, const std::string& cnt) const;
     // Names of the files in output/<sub>, sorted.
     std::vector<std::string> outputFiles(const std::string& sub) const;
+    // Renames the output folder as it stands to <root>/<name> and makes a fresh empty one;
+    // returns the kept folder.
+    std::filesystem::path keepOutput(const std::string& name) const;
 };
+
+// Relative paths of every file below root, sorted.
+std::vector<std::string> filesBelow(const std::filesystem::path& root);
+// The differences between two output trees: files missing on either side or differing in
+// any byte; "" when they are the same.
+std::string treeDifferences(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The message of the StopError that f throws; "" when f returns.
+std::string stopMessage(const std::function<void()>& f);
+// Success when every part stands in text; the failure shows the missing part and the text.
+testing::AssertionResult containsAll(const std::string& text, const std::vector<std::string>& parts);
+
+// Reads a prepared case as a run does before its first interval: the control file, the
+// coefficient, wave and tide files it names, the depth and the boundary file.
+void readCase(Model& m);
 
 // The batch program run to its end with the given arguments (a shell command line):
 // its exit status (-1 if it did not exit) and everything it printed.
@@ -34,10 +56,23 @@ BatchRun runBatch(const std::string& args);
 // child's process id.
 int startBatch(const std::filesystem::path& cnt, const std::filesystem::path& log);
 
+// A small memory file system of `bytes` mounted on the folder `at` while it lives; ok tells
+// whether it could be mounted (it needs the right to mount, as root on a test machine has).
+struct SmallDisk {
+    SmallDisk(const std::filesystem::path& at, uintmax_t bytes);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    std::filesystem::path at;
+    bool ok;
+};
+
 // Reads a whole file as text.
 std::string readFile(const std::filesystem::path& p);
 // Number of lines (LF-terminated) of a file.
 long countLines(const std::filesystem::path& p);
+// The lines of a file without their line ends; a last line without its end is a failure.
+std::vector<std::string> linesOf(const std::filesystem::path& p);
 
 // Index of the first of n values whose bits differ (zero signs and NaNs count); -1 if none.
 long firstBitDifference(const float* a, const float* b, size_t n);
@@ -54,6 +89,24 @@ struct CoefSpec {
 };
 std::string coefText(const CoefSpec& c);
 
+// The text of a wave file: input code, height, period, direction, phase reference point,
+// wave groups (0 none, < 0 irregular heights capped at -groups H) and group amplitude.
+std::string waveText(float H, float T, float dir, int px, int py, float groups = 0, float amp = 0, int code = 17);
+
+// The text of a control file naming <in>\coef.txt ... <in>\tide.txt and the output name `out`.
+std::string controlText(const std::string& in, const std::string& out);
+
+// A boundary file with code(i, j) per cell (i across the lines, j along; ghost ring included).
+template <class F>
+std::string boundaryText(const CoefSpec& c, F&& code) {
+    std::ostringstream o;
+    for (int i = c.ixStart - 1; i <= c.ixEnd + 1; ++i) {
+        for (int j = c.jyStart - 1; j <= c.jyEnd + 1; ++j) o << (j > c.jyStart - 1 ? "," : "") << code(i, j);
+        o << "\n";
+    }
+    return o.str();
+}
+
 // A small plane-beach case written into a CaseDir: control file <name>cnt.txt naming
 // <name>/coef.txt, depth.txt, boundary.txt, wave.txt, tide.txt and output folder <name>.
 // Depth falls from `depthOff` at the east edge linearly with `slope`; the east ghost column
@@ -67,6 +120,8 @@ struct SmallCase {
     std::string depth; // if set, replaces the generated depth file
     std::string bnd;   // if set, replaces the generated boundary file
     void write(const CaseDir& dir, const std::string& name) const;
+    // Writes the case as <name> and prepares m to run it.
+    void prepare(const CaseDir& dir, const std::string& name, Model& m) const;
 };
 
 // A recording host: counts pump calls, keeps progress lines and plot calls.

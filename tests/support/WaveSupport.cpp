@@ -94,4 +94,12 @@ void runWavePeriods(Model& m, RunHost& host, int periods, int periodsDone) {
     }
 }
 
+Model wavesAfter(const WaveCaseSpec& s, const std::function<double(double, double)>& depth, int periods) {
+    Model m;
+    buildWaveCase(m, s, depth);
+    SilentHost host;
+    runWavePeriods(m, host, periods);
+    return m;
+}
+
 }  // namespace littoral::test

@@ -31,6 +31,9 @@ void buildWaveCase(Model& m, const WaveCaseSpec& s, const std::function<double(d
 // Runs waveField for `periods` wave periods starting at model time periodsDone * T.
 void runWavePeriods(Model& m, RunHost& host, int periods, int periodsDone = 0);
 
+// The case of buildWaveCase after `periods` wave periods in still water.
+Model wavesAfter(const WaveCaseSpec& s, const std::function<double(double, double)>& depth, int periods);
+
 // Wave height of the last period at a cell.
 inline float heightAt(const Model& m, int32_t i, int32_t j) { return m.wavH(i, j); }
 

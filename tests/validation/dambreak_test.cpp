@@ -52,13 +52,8 @@ struct DamBreak {
     Model m;
     double dx;
     DamBreak(double dxIn, double hr, float minDepth) : dx(dxIn) {
-        FlowGridSpec s;
-        s.nx = static_cast<int>(std::lround((kX1 - kX0) / dx));
-        s.ny = 1;
-        s.dx = static_cast<float>(dx);
-        s.dy = 1;
-        s.minDepth = minDepth;
-        s.interval = 1;
+        const FlowGridSpec s{.nx = static_cast<int>(std::lround((kX1 - kX0) / dx)), .ny = 1,
+                             .dx = static_cast<float>(dx), .dy = 1, .minDepth = minDepth, .interval = 1};
         m = makeFlowModel(s);
         // Bed 1 m below the datum; level 0 (1 m of water) west of the dam, h_r - 1 east of it.
         m.dep.fill(1.0f);

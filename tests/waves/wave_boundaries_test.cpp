@@ -11,15 +11,8 @@ using littoral::test::WaveCaseSpec;
 
 namespace {
 void basin(Model& m, int32_t west, int32_t east, int32_t south, int32_t north, double depth = 1.0) {
-    WaveCaseSpec s;
-    s.nx = 6;
-    s.ny = 5;
-    s.dx = s.dy = 0.2f;
-    s.T = 2;
-    s.west = west;
-    s.east = east;
-    s.south = south;
-    s.north = north;
+    const WaveCaseSpec s{.nx = 6, .ny = 5, .dx = 0.2f, .dy = 0.2f, .T = 2, .west = west, .east = east, .south = south,
+                         .north = north};
     test::buildWaveCase(m, s, [depth](double, double) { return depth; });
     m.waveT0 = 2;
     m.waveFreq = 0.5f;

@@ -12,14 +12,8 @@ using littoral::test::WaveCaseSpec;
 
 namespace {
 void strip(Model& m, double depth, float T = 2.0f) {
-    WaveCaseSpec s;
-    s.nx = 6;
-    s.ny = 3;
-    s.dx = s.dy = 0.5f;
-    s.T = T;
-    s.west = 17;
-    s.east = 18;
-    s.south = s.north = 16;
+    const WaveCaseSpec s{.nx = 6, .ny = 3, .dx = 0.5f, .dy = 0.5f, .T = T, .west = 17, .east = 18, .south = 16,
+                         .north = 16};
     test::buildWaveCase(m, s, [depth](double, double) { return depth; });
     m.waveFreq = static_cast<float>(1.0 / T);
     m.dirRad = 0;
@@ -48,10 +42,7 @@ TEST(WaveCoefficients, CellsInBlocksEqualTheSingleCellDispersion) {
     // every cell must get exactly what its own iteration gives: varied depths, currents and
     // directions (the marker -9 among them), land, dry cells, a current that blocks the wave,
     // and a row whose length is no multiple of the block.
-    WaveCaseSpec s;
-    s.nx = 19;
-    s.ny = 4;
-    s.T = 3.0f;
+    const WaveCaseSpec s{.nx = 19, .ny = 4, .T = 3.0f};
     Model m;
     test::buildWaveCase(m, s, [](double x, double y) { return 0.3 + 0.4 * x + 0.1 * y * y; });
     m.waveFreq = static_cast<float>(1.0 / s.T);

@@ -26,16 +26,8 @@ using D = double;
 // A random grid: depth 0.2..3 m with a few dry cells, random closed faces and land,
 // one interior boundary cell, random currents, potentials and previous elevations.
 void randomModel(Model& m, unsigned seed, int32_t ny = 9, int32_t south = 16, int32_t north = 0) {
-    WaveCaseSpec s;
-    s.nx = 13;
-    s.ny = ny;
-    s.dx = 0.7f;
-    s.dy = 0.5f;
-    s.T = 1.5f;
-    s.west = 17;
-    s.east = 18;
-    s.south = south;
-    s.north = north;
+    const WaveCaseSpec s{.nx = 13, .ny = ny, .dx = 0.7f, .dy = 0.5f, .T = 1.5f, .west = 17, .east = 18, .south = south,
+                         .north = north};
     std::mt19937 gen(seed);
     std::uniform_real_distribution<double> u01(0.0, 1.0);
     test::buildWaveCase(m, s, [&](double, double) { return 0.2 + 2.8 * u01(gen); });

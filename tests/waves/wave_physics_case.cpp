@@ -7,12 +7,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "support/TestSupport.h"
 #include "support/WaveSupport.h"
 #include "waves/WaveFunctions.h"
 
 using namespace littoral;
 using littoral::test::WaveCaseSpec;
+using littoral::test::wavesAfter;
 
 namespace {
 
@@ -36,17 +36,8 @@ TEST(WavePhysicsCase, ShoalingOnAGentleSlopeFollowsLinearTheory) {
     // Channel 1 cell wide (periodic sides), 1 m deep for 10 m, then a 1:40 slope to 0.5 m,
     // then flat; T = 2 s, H = 2 cm (H/h <= 0.04, far from breaking). Heights are averaged
     // over one local wavelength to smooth the partial standing wave of the small reflection.
-    WaveCaseSpec s;
-    s.nx = 160;
-    s.ny = 1;
-    s.dx = s.dy = 0.25f;
-    s.T = 2;
-    s.H = 0.02f;
     auto depth = [](double x, double) { return x < 10 ? 1.0 : std::max(0.5, 1.0 - (x - 10) / 40); };
-    Model m;
-    test::buildWaveCase(m, s, depth);
-    test::RecordingHost host;
-    test::runWavePeriods(m, host, 22);
+    const Model m = wavesAfter({.nx = 160, .ny = 1, .dx = 0.25f, .dy = 0.25f, .T = 2, .H = 0.02f}, depth, 22);
     const int32_t iRef0 = 8, iRef1 = 28;  // x = 2..7 m, 1 m deep
     const double Href = meanHeight(m, iRef0, iRef1, 1);
     double worst = 0;
@@ -74,30 +65,19 @@ TEST(WavePhysicsCase, ObliqueWaveOverParallelContoursRefractsAsSnellsLaw) {
     const double T = 2.0, h0 = 1.0, h1 = 0.35, theta0 = 20.0 * 3.14159265358979 / 180;
     const double L0 = waveLengthNoCurrent(T, h0).L;
     const double Ly = L0 / std::sin(theta0);  // alongshore wavelength
-    WaveCaseSpec s;
-    s.dx = 0.35f;
-    s.ny = static_cast<int32_t>(std::lround(Ly / 0.2));
-    s.dy = static_cast<float>(Ly / s.ny);
-    s.nx = 86;
-    s.T = static_cast<float>(T);
-    s.H = 0.02f;
-    s.dirDeg = 20;
+    const int32_t ny = static_cast<int32_t>(std::lround(Ly / 0.2));
     auto depth = [&](double x, double) { return x < 8 ? h0 : std::max(h1, h0 - (x - 8) / 25); };
-    Model m;
-    test::buildWaveCase(m, s, depth);
-    test::RecordingHost host;
-    test::runWavePeriods(m, host, 20);
+    const Model m = wavesAfter(
+        {.nx = 86, .ny = ny, .dx = 0.35f, .dy = static_cast<float>(Ly / ny), .T = static_cast<float>(T), .H = 0.02f, .dirDeg = 20},
+        depth, 20);
     // Mean direction over the rows at x = 26 m (h = 0.35 m): Snell sin(theta)/C = const.
     const double x = 26.0;
     const int32_t ic = static_cast<int32_t>(x / 0.35);
-    const double kh0 = waveLengthNoCurrent(T, h0).kh, kh1 = waveLengthNoCurrent(T, h1).kh;
     const double C0 = L0 / T, C1 = waveLengthNoCurrent(T, h1).L / T;
-    (void)kh0;
-    (void)kh1;
     const double want = std::asin(std::sin(theta0) * C1 / C0);
     double sx = 0, sy = 0;
     for (int32_t i = ic - 3; i <= ic + 3; ++i)
-        for (int32_t j = 1; j <= s.ny; ++j) {
+        for (int32_t j = 1; j <= ny; ++j) {
             sx += std::cos(m.theta(i, j));
             sy += std::sin(m.theta(i, j));
         }
@@ -112,22 +92,12 @@ TEST(WavePhysicsCase, ObliqueWaveOverParallelContoursRefractsAsSnellsLaw) {
 
 TEST(WavePhysicsCase, HeightToDepthSettlesNearTheBreakingLimitInTheInnerSurfZone) {
     // Plane beach 1:30 from 0.6 m to 0.05 m, T = 2 s, H = 0.15 m (breaks near h = 0.2 m).
-    WaveCaseSpec s;
-    s.nx = 90;
-    s.ny = 1;
-    s.dx = s.dy = 0.2f;
-    s.T = 2;
-    s.H = 0.15f;
-    s.brkRatio = 0.8f;
-    auto depth = [](double x, double) { return std::max(0.05, 0.6 - x / 30); };
-    Model m;
-    test::buildWaveCase(m, s, depth);
-    test::RecordingHost host;
-    test::runWavePeriods(m, host, 16);
+    const Model m = wavesAfter({.nx = 90, .ny = 1, .dx = 0.2f, .dy = 0.2f, .T = 2, .H = 0.15f, .brkRatio = 0.8f},
+                               [](double x, double) { return std::max(0.05, 0.6 - x / 30); }, 16);
     // Inner surf zone: h from 0.15 m to 0.08 m, kh < 0.6 so tanh(kh)/kh > 0.9.
     double sum = 0;
     int n = 0;
-    for (int32_t i = 1; i <= s.nx; ++i) {
+    for (int32_t i = 1; i <= m.ixEnd; ++i) {
         const double h = m.dep(i, 1);
         if (h <= 0.15 && h >= 0.08) {
             sum += m.wavH(i, 1) / h;
@@ -152,16 +122,9 @@ TEST(WavePhysicsCase, OpenBoundaryReflectsOnlyASmallPart) {
     // (measured R = 0.36 at L/20, 0.46 at L/26). The
     // envelope of the partial standing wave gives the reflection coefficient
     // R = (Hmax - Hmin) / (Hmax + Hmin) over the last two wavelengths before the edge.
-    WaveCaseSpec s;
-    s.dx = s.dy = static_cast<float>(waveLengthNoCurrent(2.0, 1.0).L / 10);  // 0.52 m
-    s.nx = 46;
-    s.ny = 1;
-    s.T = 2;
-    s.H = 0.02f;
-    Model m;
-    test::buildWaveCase(m, s, [](double, double) { return 1.0; });
-    test::RecordingHost host;
-    test::runWavePeriods(m, host, 20);
+    const float dx = static_cast<float>(waveLengthNoCurrent(2.0, 1.0).L / 10);  // 0.52 m
+    const WaveCaseSpec s{.nx = 46, .ny = 1, .dx = dx, .dy = dx, .T = 2, .H = 0.02f};
+    const Model m = wavesAfter(s, [](double, double) { return 1.0; }, 20);
     float hmax = 0, hmin = 1e9f;
     for (int32_t i = 15; i <= 41; ++i) {
         hmax = std::max(hmax, m.wavH(i, 1));
@@ -177,18 +140,10 @@ TEST(WavePhysicsCase, OpenBoundaryReflectsOnlyASmallPart) {
 }
 
 TEST(WavePhysicsCase, PeriodicSidesKeepAnAlongshoreUniformFieldUniform) {
-    WaveCaseSpec s;
-    s.nx = 60;
-    s.ny = 8;
-    s.dx = s.dy = 0.25f;
-    s.T = 2;
-    s.H = 0.05f;
-    Model m;
-    test::buildWaveCase(m, s, [](double x, double) { return std::max(0.3, 1.0 - x / 30); });
-    test::RecordingHost host;
-    test::runWavePeriods(m, host, 6);
-    for (int32_t i = 1; i <= s.nx; ++i)
-        for (int32_t j = 2; j <= s.ny; ++j) {
+    const Model m = wavesAfter({.nx = 60, .ny = 8, .dx = 0.25f, .dy = 0.25f, .T = 2, .H = 0.05f},
+                               [](double x, double) { return std::max(0.3, 1.0 - x / 30); }, 6);
+    for (int32_t i = 1; i <= m.ixEnd; ++i)
+        for (int32_t j = 2; j <= m.jyEnd; ++j) {
             // The same arithmetic in every row: equal to single-precision rounding.
             ASSERT_NEAR(m.wavH(i, j), m.wavH(i, 1), 1e-6 + 1e-5 * m.wavH(i, 1)) << "cell " << i << ", " << j;
             ASSERT_NEAR(m.phiCur(i, j), m.phiCur(i, 1), 1e-5 + 1e-5 * std::fabs(m.phiCur(i, 1)));

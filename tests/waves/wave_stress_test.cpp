@@ -12,12 +12,8 @@ using littoral::test::WaveCaseSpec;
 
 namespace {
 void box(Model& m, double depth, int32_t westEast = 0) {
-    WaveCaseSpec s;
-    s.nx = 5;
-    s.ny = 4;
-    s.dx = s.dy = 0.5f;
-    s.west = s.east = westEast;
-    s.south = s.north = 0;
+    const WaveCaseSpec s{.nx = 5, .ny = 4, .dx = 0.5f, .dy = 0.5f, .west = westEast, .east = westEast, .south = 0,
+                         .north = 0};
     test::buildWaveCase(m, s, [depth](double, double) { return depth; });
     m.waveT0 = 2;
     m.waveFreq = 0.5f;
