@@ -115,9 +115,15 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         auto text = [&](int var, const char* name, const std::string& v) {
             check(nc_put_att_text(ncid_, var, name, v.size(), v.c_str()), name);
         };
-        auto describe = [&](int var, const char* units, const std::string& longName) {
-            if (units) text(var, "units", units);
-            text(var, "long_name", longName);
+        // A variable with its units (none for nullptr) and long name, deflated if asked.
+        auto variable = [&](const char* name, nc_type type, int nDims, const int* dims, const char* units,
+                            const std::string& longName, bool deflated = false) {
+            int v = 0;
+            check(nc_def_var(ncid_, name, type, nDims, dims, &v), name);
+            if (deflated) check(nc_def_var_deflate(ncid_, v, 1, 1, kDeflateLevel), "compression");
+            if (units) text(v, "units", units);
+            text(v, "long_name", longName);
+            return v;
         };
 
         // ---- global attributes ----
@@ -148,9 +154,7 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         check(nc_def_dim(ncid_, "y_ring", ny_ + 2, &dYr), "dimension y_ring");
         check(nc_def_dim(ncid_, "x_ring", nx_ + 2, &dXr), "dimension x_ring");
         auto axis = [&](const char* name, int dim, const char* ax, const std::string& longName, bool coordinate) {
-            int v = 0;
-            check(nc_def_var(ncid_, name, NC_DOUBLE, 1, &dim, &v), name);
-            describe(v, "m", longName);
+            const int v = variable(name, NC_DOUBLE, 1, &dim, "m", longName);
             if (coordinate) {
                 text(v, "axis", ax);
                 text(v, "standard_name", std::string("projection_") + (ax[0] == 'X' ? "x" : "y") + "_coordinate");
@@ -161,11 +165,10 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         const int vy = axis("y", dY, "Y", "Y position of the cell (cell 1 at 0)", true);
         const int vxr = axis("x_ring", dXr, "X", "X position of the cell, ghost ring included", false);
         const int vyr = axis("y_ring", dYr, "Y", "Y position of the cell, ghost ring included", false);
-        check(nc_def_var(ncid_, "time", NC_DOUBLE, 1, &dTime, &timeVar_), "time");
-        describe(timeVar_, "s", "model time at the end of the output interval");
+        timeVar_ = variable("time", NC_DOUBLE, 1, &dTime, "s", "model time at the end of the output interval");
         text(timeVar_, "axis", "T");
-        check(nc_def_var(ncid_, "output_number", NC_INT, 1, &dTime, &numberVar_), "output_number");
-        describe(numberVar_, nullptr, "output number of the interval (result field file surfer<n>.csv)");
+        numberVar_ = variable("output_number", NC_INT, 1, &dTime, nullptr,
+                              "output number of the interval (result field file surfer<n>.csv)");
         // Written after the interval's fields are on disk: an interval cut off while its
         // fields were written keeps the fill value here and shows as missing.
         const double timeFill = NC_FILL_DOUBLE;
@@ -178,11 +181,9 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         const size_t rowsPerChunk = std::max<size_t>(1, std::min(ny_, static_cast<size_t>(4u << 20) / nx_));
         const size_t chunks[3] = {1, rowsPerChunk, nx_};
         for (const FieldInfo& f : kFields) {
-            int v = 0;
-            check(nc_def_var(ncid_, f.name, NC_FLOAT, 3, dims3, &v), f.name);
+            const int v = variable(f.name, NC_FLOAT, 3, dims3, f.units, f.longName);
             check(nc_def_var_chunking(ncid_, v, NC_CHUNKED, chunks), "chunking");
             check(nc_def_var_deflate(ncid_, v, 1, 1, kDeflateLevel), "compression");
-            describe(v, f.units, f.longName);
             if (*f.standardName) text(v, "standard_name", f.standardName);
             if (f.column[0] == '_') text(v, "csv_column", f.column);
             fieldVars_.push_back(v);
@@ -190,22 +191,19 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
 
         // ---- input grids ----
         const int dims2[2] = {dY, dX};
-        int vBed = 0, vFlag = 0, vCode = 0;
-        check(nc_def_var(ncid_, "initial_bed_level", NC_FLOAT, 2, dims2, &vBed), "initial_bed_level");
-        describe(vBed, "m", "bed level above the datum as read from the depth file (negated still-water depth)");
-        check(nc_def_var_deflate(ncid_, vBed, 1, 1, kDeflateLevel), "compression");
-        check(nc_def_var(ncid_, "cell_flag", NC_INT, 2, dims2, &vFlag), "cell_flag");
-        describe(vFlag, nullptr,
-                 "cell flag: sum of the closed faces 1 east, 2 north, 4 west, 8 south (15 land), or 16 n for the "
-                 "n-th listed boundary cell");
-        check(nc_def_var_deflate(ncid_, vFlag, 1, 1, kDeflateLevel), "compression");
+        const int vBed = variable("initial_bed_level", NC_FLOAT, 2, dims2, "m",
+                                  "bed level above the datum as read from the depth file (negated still-water depth)", true);
+        const int vFlag = variable("cell_flag", NC_INT, 2, dims2, nullptr,
+                                   "cell flag: sum of the closed faces 1 east, 2 north, 4 west, 8 south (15 land), or "
+                                   "16 n for the n-th listed boundary cell",
+                                   true);
         const int dimsR[2] = {dYr, dXr};
-        check(nc_def_var(ncid_, "boundary_code", NC_INT, 2, dimsR, &vCode), "boundary_code");
-        describe(vCode, nullptr,
-                 "boundary codes, ghost ring included: the cell flag of an interior cell, the code of a ghost cell "
-                 "(0 plain edge, 16 periodic, 17 and up rows of the boundary-condition table)");
+        const int vCode = variable("boundary_code", NC_INT, 2, dimsR, nullptr,
+                                   "boundary codes, ghost ring included: the cell flag of an interior cell, the code of "
+                                   "a ghost cell (0 plain edge, 16 periodic, 17 and up rows of the boundary-condition "
+                                   "table)",
+                                   true);
         text(vCode, "coordinates", "y_ring x_ring");
-        check(nc_def_var_deflate(ncid_, vCode, 1, 1, kDeflateLevel), "compression");
 
         // ---- boundary-condition table rows 17 ... nBndApprox ----
         const int rows = m.nBndApprox >= 17 ? m.nBndApprox - 16 : 0;
@@ -213,14 +211,10 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
         if (rows > 0) {
             int dRow = 0;
             check(nc_def_dim(ncid_, "bc_row", static_cast<size_t>(rows), &dRow), "dimension bc_row");
-            check(nc_def_var(ncid_, "bc_row", NC_INT, 1, &dRow, &vRow), "bc_row");
-            describe(vRow, nullptr, "row number of the flow boundary-condition table");
-            check(nc_def_var(ncid_, "bndType", NC_SHORT, 1, &dRow, &vType), "bndType");
-            describe(vType, nullptr, "boundary-condition type of the row");
-            check(nc_def_var(ncid_, "bndVal1", NC_FLOAT, 1, &dRow, &vVal1), "bndVal1");
-            describe(vVal1, nullptr, "first value of the row");
-            check(nc_def_var(ncid_, "bndVal2", NC_FLOAT, 1, &dRow, &vVal2), "bndVal2");
-            describe(vVal2, nullptr, "second value of the row");
+            vRow = variable("bc_row", NC_INT, 1, &dRow, nullptr, "row number of the flow boundary-condition table");
+            vType = variable("bndType", NC_SHORT, 1, &dRow, nullptr, "boundary-condition type of the row");
+            vVal1 = variable("bndVal1", NC_FLOAT, 1, &dRow, nullptr, "first value of the row");
+            vVal2 = variable("bndVal2", NC_FLOAT, 1, &dRow, nullptr, "second value of the row");
         }
 
         // ---- coefficients, wave and tide values as scalar variables ----
@@ -260,12 +254,7 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
             {"hMax", NC_FLOAT, m.hMax, "m", "largest still-water depth plus tide over the grid"},
         };
         std::vector<int> scalarVars;
-        for (const Scalar& s : scalars) {
-            int v = 0;
-            check(nc_def_var(ncid_, s.name, s.type, 0, nullptr, &v), s.name);
-            describe(v, s.units, s.longName);
-            scalarVars.push_back(v);
-        }
+        for (const Scalar& s : scalars) scalarVars.push_back(variable(s.name, s.type, 0, nullptr, s.units, s.longName));
         check(nc_enddef(ncid_), "header");
 
         // ---- values that do not change with time ----
