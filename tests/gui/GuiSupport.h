@@ -1,9 +1,11 @@
-// Helpers of the window tests: a model with a grid and its cell flags, and the colour of
-// the pixel that a user point falls on.
+// Helpers of the window tests: a model with a grid and its cell flags, the colour of the
+// pixel that a user point falls on, and the lines of a list and clicks on them.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+#include <QListWidget>
+#include <QtTest>
 #include <cmath>
 
 #include "core/Model.h"
@@ -35,6 +37,32 @@ inline Rgb rgbAt(const QImage& img, QPoint p) {
 
 inline Rgb rgbAt(const QImage& img, const PictureScale& s, double x, double y) {
     return rgbAt(img, pixelAt(img, s, x, y));
+}
+
+// The texts of a list's lines.
+inline QStringList lines(const QListWidget* l) {
+    QStringList r;
+    for (int k = 0; k < l->count(); ++k) r << l->item(k)->text();
+    return r;
+}
+
+// Row of the first line with the text; -1 if none.
+inline int rowOf(const QListWidget* list, const QString& text) {
+    for (int k = 0; k < list->count(); ++k)
+        if (list->item(k)->text() == text) return k;
+    return -1;
+}
+
+// A click on a line of a list, by row or by its text.
+inline void clickLine(QListWidget* list, int row) {
+    QListWidgetItem* item = list->item(row);
+    QVERIFY2(item, qPrintable("no line " + QString::number(row)));
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+inline void clickLine(QListWidget* list, const QString& text) {
+    QVERIFY2(rowOf(list, text) >= 0, qPrintable("no line " + text));
+    clickLine(list, rowOf(list, text));
 }
 
 }  // namespace littoral::test

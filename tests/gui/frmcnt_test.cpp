@@ -6,33 +6,13 @@
 
 #include "app/frmCnt.h"
 #include "core/Model.h"
+#include "GuiSupport.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
 using namespace littoral::test;
 
 namespace {
-
-QStringList lines(const QListWidget* l) {
-    QStringList r;
-    for (int k = 0; k < l->count(); ++k) r << l->item(k)->text();
-    return r;
-}
-
-void clickLine(QListWidget* list, int row) {
-    QListWidgetItem* item = list->item(row);
-    QVERIFY(item);
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-}
-
-int rowOf(const QListWidget* list, const QString& text) {
-    for (int k = 0; k < list->count(); ++k)
-        if (list->item(k)->text() == text) return k;
-    return -1;
-}
-
-void clickLine(QListWidget* list, const QString& text) { clickLine(list, rowOf(list, text)); }
 
 // A data folder with two control files, the files one of them names and two broken ones.
 void writeCases(const CaseDir& dir) {

@@ -10,7 +10,6 @@
 // are taken from the screen, frame and title bar included; elsewhere the caption is drawn
 // above the window's client area.
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <QPainter>
 #include <QScreen>
@@ -27,6 +26,7 @@
 #include "core/Model.h"
 #include "plots/frmIgwPicture.h"
 #include "plots/frmOvalin.h"
+#include "GuiSupport.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
@@ -48,22 +48,6 @@ struct WatchedHost : DesktopHost {
         if (afterLine) afterLine(periods);
     }
 };
-
-void clickEntry(frmCnt& w, const QString& name) {
-    for (int k = 0; k < w.FlCnt->count(); ++k)
-        if (w.FlCnt->item(k)->text() == name) {
-            QListWidgetItem* item = w.FlCnt->item(k);
-            QTest::mouseClick(w.FlCnt->viewport(), Qt::LeftButton, {}, w.FlCnt->visualItemRect(item).center());
-            return;
-        }
-    QFAIL(qPrintable("no entry " + name));
-}
-
-QStringList lines(const QListWidget* l) {
-    QStringList r;
-    for (int k = 0; k < l->count(); ++k) r << l->item(k)->text();
-    return r;
-}
 
 // A window's client area with its caption above it, as a person would see it, in the
 // window's device pixels.
@@ -101,20 +85,12 @@ QImage asShown(QWidget* w, std::initializer_list<QWidget*> others) {
     return withCaption(w);
 }
 
-// Runs the batch program on data/<cnt> of a case folder; true when it exits with 0.
-bool runBatch(const CaseDir& dir, const std::string& cnt) {
-    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + (dir.data / cnt).string() + " > " +
-                            (dir.root / "batch-log.txt").string() + " 2>&1";
-    const int st = std::system(cmd.c_str());
-    return WIFEXITED(st) && WEXITSTATUS(st) == 0;
-}
-
 // Starts the case <cnt> of a folder by clicks and runs it through the desktop host.
 void runByClicks(const CaseDir& dir, const QString& cnt) {
     frmCnt w(QString::fromStdString(dir.root.string()));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    clickEntry(w, cnt);
+    clickLine(w.FlCnt, cnt);
     QTest::mouseClick(w.CmdGo, Qt::LeftButton);
     WatchedHost host(w);
     Model m;
@@ -137,8 +113,8 @@ private slots:
         frmCnt w(QString::fromStdString(dir.root.string()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickEntry(w, "bcnt.txt");
-        clickEntry(w, "acnt.txt");
+        clickLine(w.FlCnt, "bcnt.txt");
+        clickLine(w.FlCnt, "acnt.txt");
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         QVERIFY(w.runRequested());
         QCOMPARE(w.CmdGo->text(), QString("running"));
@@ -149,7 +125,7 @@ private slots:
         host.afterLine = [&](long n) {
             // While the case runs, a press of the run button and a click on the file list
             // do nothing: a click on the second case does not drop it from the batch.
-            if (n == 1) clickEntry(w, "bcnt.txt");
+            if (n == 1) clickLine(w.FlCnt, "bcnt.txt");
             QTest::mouseClick(w.CmdGo, Qt::LeftButton);
             QCOMPARE(w.CmdGo->text(), QString("running"));
             QCOMPARE(w.LstCntFile->count(), 0);
@@ -193,7 +169,7 @@ private slots:
         frmCnt w(QString::fromStdString(dir.root.string()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickEntry(w, "acnt.txt");
+        clickLine(w.FlCnt, "acnt.txt");
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         WatchedHost host(w);
         host.afterLine = [&](long n) {
@@ -220,7 +196,8 @@ private slots:
         c.write(dir, "s");
         runByClicks(dir, "scnt.txt");
         fs::rename(dir.output / "s", dir.output / "desk");
-        QVERIFY2(runBatch(dir, "scnt.txt"), readFile(dir.root / "batch-log.txt").c_str());
+        const BatchRun batch = runBatch((dir.data / "scnt.txt").string());
+        QVERIFY2(batch.status == 0, batch.out.c_str());
         const std::vector<std::string> deskFiles = dir.outputFiles("desk"), batchFiles = dir.outputFiles("s");
         QVERIFY(std::find(deskFiles.begin(), deskFiles.end(), "surfer3.csv") != deskFiles.end());
         std::vector<std::string> expected = deskFiles;
@@ -262,7 +239,7 @@ private slots:
         const double c1 = cpu(RUSAGE_SELF);
         const auto t1 = Clock::now();
         const double k0 = cpu(RUSAGE_CHILDREN);
-        QVERIFY(runBatch(batch, name.toStdString()));
+        QVERIFY(runBatch((batch.data / name.toStdString()).string()).status == 0);
         const double k1 = cpu(RUSAGE_CHILDREN);
         const auto t2 = Clock::now();
         const double d = std::chrono::duration<double>(t1 - t0).count(), b = std::chrono::duration<double>(t2 - t1).count();
@@ -280,7 +257,7 @@ private slots:
         frmCnt w(QString::fromStdString(dir.root.string()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        clickEntry(w, QString::fromUtf8(name));
+        clickLine(w.FlCnt, QString::fromUtf8(name));
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         WatchedHost host(w);
         Model m;
