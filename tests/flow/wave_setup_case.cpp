@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/FlowSupport.h"
+#include "support/TestSupport.h"
 
 using namespace littoral;
 using namespace littoral::test;
@@ -30,17 +31,7 @@ constexpr double kT = 8.0, kH0 = 1.0, kGamma = 0.78;
 
 double depthAt(double x) { return x < kShelf ? kD0 : kD0 - kSlope * (x - kShelf); }
 
-// Wave number of linear theory, omega^2 = g k tanh(k d), by Newton's method.
-double waveNumberOf(double d) {
-    const double w2 = std::pow(2 * M_PI / kT, 2);
-    double k = w2 / kG / std::sqrt(std::tanh(w2 * d / kG));
-    for (int it = 0; it < 50; ++it) {
-        const double t = std::tanh(k * d);
-        const double f = kG * k * t - w2, df = kG * t + kG * k * d * (1 - t * t);
-        k -= f / df;
-    }
-    return k;
-}
+double waveNumberOf(double d) { return linearWaveNumber(kT, d); }
 
 struct WaveAt {
     double H, n, sinT, cosT, k;

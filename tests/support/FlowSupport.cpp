@@ -6,19 +6,13 @@
 #include "app/MainLoop.h"
 #include "flow/Flow.h"
 #include "input/CaseInput.h"
+#include "support/TestSupport.h"
 
 namespace littoral::test {
 
 Model makeFlowModel(const FlowGridSpec& s) {
     Model m;
-    m.ixStart = 1;
-    m.ixEnd = s.nx;
-    m.jyStart = 1;
-    m.jyEnd = s.ny;
-    m.dx = s.dx;
-    m.dy = s.dy;
-    m.nBndApprox = static_cast<int16_t>(s.nBndApprox);
-    m.nBndCell = 2 * (s.nx + s.ny + 4);
+    setGrid(m, s.nx, s.ny, s.dx, s.dy, s.nBndApprox);
     m.minDepth = s.minDepth;
     m.waveT0 = s.interval;
     m.latitude = s.latitude;

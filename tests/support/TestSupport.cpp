@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -94,6 +95,17 @@ testing::AssertionResult containsAll(const std::string& text, const std::vector<
     return testing::AssertionSuccess();
 }
 
+void setGrid(Model& m, int32_t nx, int32_t ny, float dx, float dy, int nBndApprox) {
+    m.ixStart = 1;
+    m.ixEnd = nx;
+    m.jyStart = 1;
+    m.jyEnd = ny;
+    m.dx = dx;
+    m.dy = dy;
+    m.nBndApprox = static_cast<int16_t>(nBndApprox);
+    m.nBndCell = 2 * (nx + ny + 4);
+}
+
 void readCase(Model& m) {
     readControlFile(m);
     readDepthFile(m);
@@ -135,6 +147,16 @@ std::string readFile(const fs::path& p) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+double linearWaveNumber(double T, double h) {
+    const double g = 9.81, w2 = std::pow(2 * M_PI / T, 2);
+    double k = w2 / g / std::sqrt(std::tanh(w2 * h / g));
+    for (int it = 0; it < 50; ++it) {
+        const double t = std::tanh(k * h);
+        k -= (g * k * t - w2) / (g * t + g * k * h * (1 - t * t));
+    }
+    return k;
 }
 
 long firstBitDifference(const float* a, const float* b, size_t n) {

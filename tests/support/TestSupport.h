@@ -74,8 +74,17 @@ long countLines(const std::filesystem::path& p);
 // The lines of a file without their line ends; a last line without its end is a failure.
 std::vector<std::string> linesOf(const std::filesystem::path& p);
 
+// Wave number (1/m) of linear theory for the period T (s) in still water h (m) deep,
+// omega^2 = g k tanh(k h), by Newton's method in double precision: independent of the
+// model's own iteration.
+double linearWaveNumber(double T, double h);
+
 // Index of the first of n values whose bits differ (zero signs and NaNs count); -1 if none.
 long firstBitDifference(const float* a, const float* b, size_t n);
+
+// Gives m a grid of nx x ny interior cells from (1, 1), cells of dx by dy, boundary-condition
+// rows up to nBndApprox and room for a boundary list round the whole ghost ring.
+void setGrid(Model& m, int32_t nx, int32_t ny, float dx, float dy, int nBndApprox = 20);
 
 // The text of a coefficient file with the given grid and times; other values typical.
 struct CoefSpec {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "input/CaseInput.h"
+#include "support/TestSupport.h"
 #include "waves/WaveField.h"
 #include "waves/WaveFunctions.h"
 
@@ -10,14 +11,7 @@ namespace littoral::test {
 
 void buildWaveCase(Model& m, const WaveCaseSpec& s, const std::function<double(double, double)>& depth) {
     m = Model{};
-    m.ixStart = 1;
-    m.ixEnd = s.nx;
-    m.jyStart = 1;
-    m.jyEnd = s.ny;
-    m.dx = s.dx;
-    m.dy = s.dy;
-    m.nBndApprox = 20;
-    m.nBndCell = 2 * (s.nx + s.ny + 4);
+    setGrid(m, s.nx, s.ny, s.dx, s.dy);
     m.brkRatio = s.brkRatio;
     m.tStart = 0;
     m.tEnd = 0;

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "app/RunCase.h"
 #include "support/TestSupport.h"
@@ -63,38 +62,19 @@ TEST(HansenSvendsen1979, Test031041HeightSetDownAndSetUp) {
     const float T = 3.33f;
 
     CaseDir dir("hansen-svendsen");
-    std::ostringstream dep, bnd;
-    for (int i = 0; i <= nx + 1; ++i) {
-        const double X = (i - 1) * dx;
-        const double d = X >= xToe ? h0 : h0 - (xToe - X) * slope;
-        for (int j = 0; j <= ny + 1; ++j) {
-            dep << (j ? "," : "") << d;
-            const bool gi = i == 0 || i == nx + 1, gj = j == 0 || j == ny + 1;
-            bnd << (j ? "," : "") << (gi && gj ? 0 : i == nx + 1 ? 17 : gj ? 16 : 0);
-        }
-        dep << "\n";
-        bnd << "\n";
-    }
-    CoefSpec c;
-    c.ixEnd = nx; c.jyEnd = ny; c.dx = c.dy = static_cast<float>(dx);
-    c.nBndApprox = 17; c.latitude = 0; c.fricCoef = 0.005f; c.brkRatio = 0.8f; c.minDepth = 0.001f;
-    c.tEnd = 45 * T;
-    dir.write("hs/coef.txt", coefText(c));
-    dir.write("hs/depth.txt", dep.str());
-    dir.write("hs/boundary.txt", bnd.str());
-    dir.write("hs/tide.txt", "0, tide\n1\n17, 0, 0, 0\n");
     // The offshore height that shoals linearly to the measured 0.041 m on the flat bed
     // (0.0337 m: the shoaling coefficient at h/L0 = 0.021 is 1.22).
-    auto waveFile = [&](double H) {
-        std::ostringstream w;
-        w << "17, input\n" << H << ", H\n" << T << ", T\n180, dir\n" << nx << ", px\n1, py\n0, g\n0, a\n";
-        return w.str();
-    };
-    dir.write("hs/wave.txt", waveFile(0.0337));
-    dir.write("hscnt.txt", "hs/coef.txt\nhs/depth.txt\nhs/boundary.txt\nhs/wave.txt\nhs/tide.txt\nhs\n'endcnt\n");
-
+    SmallCase c{.coef = {.ixEnd = nx, .jyEnd = ny, .dx = static_cast<float>(dx), .dy = static_cast<float>(dx),
+                         .nBndApprox = 17, .latitude = 0, .fricCoef = 0.005f, .brkRatio = 0.8f, .minDepth = 0.001f,
+                         .tEnd = 45 * T},
+                .waveH = 0.0337f,
+                .waveT = T};
+    c.depth = boundaryText(c.coef, [&](int i, int) {
+        const double X = (i - 1) * dx;
+        return X >= xToe ? h0 : h0 - (xToe - X) * slope;
+    });
     Model m;
-    dir.prepare(m, "hscnt.txt");
+    c.prepare(dir, "hs", m);
     AveragingHost host;
     host.skip = 25;  // average over the last 20 periods, once set-up and the surf zone have settled
     runCase(m, host);

@@ -33,19 +33,12 @@ Model phaseCase(float depth, float H0, float T, float dir, float tide = 0.0f) {
     return m;
 }
 
-// Linear theory in double precision, independent of the model's iteration: Newton on
-// omega^2 = g k tanh kh.
+// Linear theory in double precision, independent of the model's iteration.
 struct Linear {
     double L, n, Ks;
 };
 Linear linearTheory(double T, double h) {
-    const double omega = 2 * M_PI / T;
-    double k = omega * omega / 9.81;
-    for (int it = 0; it < 100; ++it) {
-        const double f = 9.81 * k * std::tanh(k * h) - omega * omega;
-        const double df = 9.81 * (std::tanh(k * h) + k * h / std::pow(std::cosh(k * h), 2));
-        k -= f / df;
-    }
+    const double k = littoral::test::linearWaveNumber(T, h);
     const double L = 2 * M_PI / k, L0 = 9.81 * T * T / (2 * M_PI);
     const double n = 0.5 * (1 + 2 * k * h / std::sinh(2 * k * h));
     return {L, n, std::sqrt(L0 / (2 * n * L))};

@@ -28,38 +28,28 @@ void basin(Model& m, int32_t west, int32_t east, int32_t south, int32_t north, d
 }
 }  // namespace
 
-TEST(WaveBoundaries, WallsCopyTheInnerCellAndCornersStayUntouched) {
-    Model m;
-    basin(m, 0, 0, 0, 0);
-    setPhiBoundary(m);
-    setPredBoundary(m);
-    for (int32_t j = 1; j <= 5; ++j) {
-        EXPECT_EQ(m.phiNew(0, j), m.phiNew(1, j));
-        EXPECT_EQ(m.phiNew(7, j), m.phiNew(6, j));
-        EXPECT_EQ(m.phiPred(0, j), m.phiPred(1, j));
-    }
-    for (int32_t i = 1; i <= 6; ++i) {
-        EXPECT_EQ(m.phiNew(i, 0), m.phiNew(i, 1));
-        EXPECT_EQ(m.phiNew(i, 6), m.phiNew(i, 5));
-    }
-    EXPECT_EQ(m.phiNew(0, 0), 0.0f);
-    EXPECT_EQ(m.phiNew(7, 6), 76.0f);
-    EXPECT_EQ(m.phiPred(0, 6), 106.0f);
-}
-
-TEST(WaveBoundaries, PeriodicSidesCopyTheOppositeEdge) {
-    Model m;
-    basin(m, 16, 16, 16, 16);
-    setPhiBoundary(m);
-    setPredBoundary(m);
-    for (int32_t j = 1; j <= 5; ++j) {
-        EXPECT_EQ(m.phiNew(0, j), m.phiNew(6, j));
-        EXPECT_EQ(m.phiNew(7, j), m.phiNew(1, j));
-        EXPECT_EQ(m.phiPred(0, j), m.phiPred(6, j));
-    }
-    for (int32_t i = 1; i <= 6; ++i) {
-        EXPECT_EQ(m.phiNew(i, 0), m.phiNew(i, 5));
-        EXPECT_EQ(m.phiNew(i, 6), m.phiNew(i, 1));
+// Walls (code 0) copy the inner cell and leave the corners untouched; periodic sides (16)
+// copy the opposite edge. Columns and rows copied by the west, east, south and north ghosts:
+TEST(WaveBoundaries, WallsCopyTheInnerCellPeriodicSidesTheOppositeEdge) {
+    for (auto [code, w, e, s, n] : {std::tuple{0, 1, 6, 1, 5}, std::tuple{16, 6, 1, 5, 1}}) {
+        SCOPED_TRACE(code);
+        Model m;
+        basin(m, code, code, code, code);
+        setPhiBoundary(m);
+        setPredBoundary(m);
+        for (int32_t j = 1; j <= 5; ++j) {
+            EXPECT_EQ(m.phiNew(0, j), m.phiNew(w, j));
+            EXPECT_EQ(m.phiNew(7, j), m.phiNew(e, j));
+            EXPECT_EQ(m.phiPred(0, j), m.phiPred(w, j));
+        }
+        for (int32_t i = 1; i <= 6; ++i) {
+            EXPECT_EQ(m.phiNew(i, 0), m.phiNew(i, s));
+            EXPECT_EQ(m.phiNew(i, 6), m.phiNew(i, n));
+        }
+        if (code != 0) continue;
+        EXPECT_EQ(m.phiNew(0, 0), 0.0f);
+        EXPECT_EQ(m.phiNew(7, 6), 76.0f);
+        EXPECT_EQ(m.phiPred(0, 6), 106.0f);
     }
 }
 
