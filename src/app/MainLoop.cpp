@@ -5,6 +5,7 @@
 #include "app/MainLoop.h"
 
 #include <cmath>
+#include <optional>
 
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -78,7 +79,18 @@ int64_t intervalCount(const Model& m) {
 }
 
 void mainLoop(Model& m, RunHost& host, float& hMax) {
-    ResultFiles results(m);  // before the flow scaling: the netCDF file records the case as read
+    const int64_t rows = int64_t{m.jyEnd} - m.jyStart + 1;
+    if (m.slabs().ranks() > rows)
+        throw StopError(m.coefFile + ": the grid has " + std::to_string(rows) + " rows along Y, fewer than the " +
+                        std::to_string(m.slabs().ranks()) + " processes the run is split over: expected at least one "
+                        "row per process");
+    // Before the flow scaling: the netCDF file records the case as read. Written by the
+    // first rank only.
+    std::optional<ResultFiles> results;
+    m.slabs().guarded([&] {
+        if (m.writesFiles()) results.emplace(m);
+    });
+    m.slabs().check();
     allocateFlowArrays(m);
     periodicGhostDepths(m);
     initFlowState(m, hMax);
@@ -103,9 +115,10 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
 
         const float tau0 = tau;
         watchdog.startInterval(tau);
+        SlabLink& link = m.slabs();
         while (tau != tInt) {
             host.pumpEvents();
-            m.dtS = flowTimeStep(m);
+            m.dtS = link.minimum(flowTimeStep(m));
             host.pumpEvents();  // the step's minimum is a whole pass over a large grid
             if (static_cast<float>(static_cast<double>(tau) + m.dtS) > tInt)
                 m.dtS = static_cast<float>(static_cast<double>(tInt) - tau);
@@ -120,15 +133,26 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
             momentumSources(m);
             computeFluxes(m, host);
             updateCells(m, host);
+            // A periodic ghost row copies the new level of the row at the other end.
+            link.exchange({&m.hTotNew, &m.uSNew, &m.vSNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
             setBoundaryGhosts(m);
-            applyBoundaryConditions(m, tSeconds);
+            link.guarded([&] { applyBoundaryConditions(m, tSeconds); });
             advanceFlowState(m);
+            // The next step's fluxes and time step read the level one row beyond this rank's.
+            link.exchange({&m.hTot, &m.uS, &m.vS}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
             watchdog.step(m, m.dtS, tSeconds);
             host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
         }
+        link.check();
+        link.gather({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
+                     &m.setup, &m.curU, &m.curV},
+                    m.jyStart, m.jyEnd);
         watchdog.endInterval(m, host, tau, tSeconds);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
-        results.write(m, n, tSeconds);
+        link.guarded([&] {
+            if (results) results->write(m, n, tSeconds);
+        });
+        link.check();
         host.graphUVEta(m, m.uS, m.vS, m.velScale, m.etaS, m.lenScale, -0.01f, 0.01f);
     }
     host.runFinished(m);

@@ -1,5 +1,7 @@
 #include "app/RunCase.h"
 
+#include <optional>
+
 #include "app/MainLoop.h"
 #include "core/Allocation.h"
 #include "core/Error.h"
@@ -17,18 +19,32 @@ void runCase(Model& m, RunHost& host) {
     try {
         host.caseStarted(m.cntPath);
         doing = "reading the control, coefficient, wave and tide files and allocating the case's grids";
-        readControlFile(m);
-        // The case holds its output folder until it ends, however it ends.
-        const OutputLock folderLock(m.outDir, m.cntPath);
+        SlabLink& link = m.slabs();
+        link.guarded([&] { readControlFile(m); });
+        link.check();
+        // The case holds its output folder until it ends, however it ends (on several
+        // ranks, the first holds it and writes every file).
+        std::optional<OutputLock> folderLock;
+        link.guarded([&] {
+            if (m.writesFiles()) folderLock.emplace(m.outDir, m.cntPath);
+        });
+        link.check();
         doing = "reading the depth and boundary files and allocating the open-boundary lines";
-        readDepthFile(m);
-        readBoundaryFile(m);
+        link.guarded([&] {
+            readDepthFile(m);
+            readBoundaryFile(m);
+        });
+        link.check();
         doing = "writing the echo files";
         transformIncidentWave(m);
-        writeConstEcho(m);
-        writeWavTideEcho(m);
-        writeDepBndEcho(m);
-        writeSurferGrids(m);
+        link.guarded([&] {
+            if (!m.writesFiles()) return;
+            writeConstEcho(m);
+            writeWavTideEcho(m);
+            writeDepBndEcho(m);
+            writeSurferGrids(m);
+        });
+        link.check();
         doing = "running (flow arrays, wave statistics and work arrays, result files, pictures)";
         host.showPlotWindows(m);
         mainLoop(m, host, m.hMax);

@@ -9,8 +9,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "core/Grid.h"
+#include "core/SlabLink.h"
 #include "core/WaveWork.h"
 #include "waves/WaveFunctions.h"
 
@@ -101,6 +103,34 @@ struct Model {
     }
     // Work arrays of the wave step (WaveWork.h), sized by the first wave period.
     WaveWork waveWork;
+
+    // The ranks the time loops are split over (none: this process computes every row).
+    SlabLink* link = nullptr;
+    SlabLink& slabs() const { return link ? *link : singleProcess(); }
+    // The interior rows this rank computes, and whether it holds the south and north ghost
+    // rows (it computes the first or the last interior row).
+    RowRange ownRows() const { return link ? link->ownRows(jyStart, jyEnd) : RowRange{jyStart, jyEnd}; }
+    bool holdsSouthEdge() const { return ownRows().begin == jyStart; }
+    bool holdsNorthEdge() const { return ownRows().end == jyEnd; }
+    // Whether row j is this rank's to compute: an own row or a ghost row at its edge.
+    bool holdsRow(int32_t j) const {
+        const RowRange r = ownRows();
+        return (j >= r.begin && j <= r.end) || (j == jyStart - 1 && r.begin == jyStart) ||
+               (j == jyEnd + 1 && r.end == jyEnd);
+    }
+    // The own rows with the ghost rows this rank holds.
+    RowRange heldRows() const {
+        const RowRange r = ownRows();
+        return {r.begin == jyStart ? jyStart - 1 : r.begin, r.end == jyEnd ? jyEnd + 1 : r.end};
+    }
+    // The elements [first, second) of a grid allocated by allocGrid in the held rows.
+    std::pair<size_t, size_t> heldCells() const {
+        const RowRange r = heldRows();
+        const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
+        return {static_cast<size_t>(r.begin - (jyStart - 1)) * row, static_cast<size_t>(r.end - jyStart + 2) * row};
+    }
+    // The result and echo files are written by the first rank only.
+    bool writesFiles() const { return slabs().rank() == 0; }
 
     // Allocates g over the grid with its ghost ring.
     template <class G>

@@ -118,6 +118,12 @@ void forFlatParts(size_t n, F&& body) {
     onThreads(nt, [&](int t, int k) { body(edge(t, k), edge(t + 1, k)); });
 }
 
+// forFlatParts over the elements begin..end-1 (body(a, b) with begin <= a <= b <= end).
+template <class F>
+void forFlatParts(size_t begin, size_t end, F&& body) {
+    forFlatParts(end - begin, [&](size_t a, size_t b) { body(begin + a, begin + b); });
+}
+
 // The smallest of body(jBegin, jEnd) over the row slabs of j0..j1 (each slab's own
 // smallest, `start` if none is smaller); the slabs' results are combined under a lock, and
 // the smallest of a set does not depend on the order it is taken in.

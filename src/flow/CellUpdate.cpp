@@ -100,7 +100,7 @@ void updateCells(Model& m, RunHost& host) {
     c.etaDry = static_cast<float>(static_cast<D>(m.tideLevel) / m.lenScale);
     // Cells are independent: each thread takes a slab of rows, band by band, with the
     // events pumped between bands.
-    forRowBands(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowBands(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         alignas(64) float qx[kBlock], qy[kBlock];
         alignas(64) int32_t redo[kBlock];
         for (int32_t j = jBegin; j <= jEnd; ++j) {
@@ -151,9 +151,10 @@ void scaled(float* __restrict to, const float* __restrict from, double scale, si
 }  // namespace
 
 void advanceFlowState(Model& m) {
-    // Element by element over the whole grid, ghost ring included; every grid shares one
-    // layout, so the flat arrays are copied and scaled whole.
-    forFlatParts(m.hTot.size(), [&](size_t a, size_t b) {
+    // Element by element over the whole grid (on a rank, over the rows it holds), ghost
+    // ring included; every grid shares one layout, so the flat arrays are copied and
+    // scaled whole.
+    forFlatParts(m.heldCells().first, m.heldCells().second, [&](size_t a, size_t b) {
         const size_t n = b - a;
         std::copy_n(m.etaSNew.data() + a, n, m.etaS.data() + a);
         std::copy_n(m.hTotNew.data() + a, n, m.hTot.data() + a);

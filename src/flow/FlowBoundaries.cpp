@@ -94,13 +94,13 @@ void ghostNorth(Model& m) {
 
 void ghostEast(Model& m) {
     const int32_t i = m.ixEnd + 1;
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+    for (int32_t j = m.ownRows().begin; j <= m.ownRows().end; ++j)
         ghostCell(m, {i, j}, {m.ixEnd, j}, {m.ixStart, j}, m.uS, m.uSNew, m.dtdx, true);
 }
 
 void ghostWest(Model& m) {
     const int32_t i = m.ixStart - 1;
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+    for (int32_t j = m.ownRows().begin; j <= m.ownRows().end; ++j)
         ghostCell(m, {i, j}, {m.ixStart, j}, {m.ixEnd, j}, m.uS, m.uSNew, m.dtdx, false);
 }
 
@@ -145,15 +145,16 @@ void periodicGhostDepths(Model& m) {
 }
 
 void setBoundaryGhosts(Model& m) {
-    ghostNorth(m);
+    if (m.holdsNorthEdge()) ghostNorth(m);
     ghostEast(m);
     ghostWest(m);
-    ghostSouth(m);
+    if (m.holdsSouthEdge()) ghostSouth(m);
 }
 
 void applyBoundaryConditions(Model& m, float t) {
     for (int32_t n = 1; n <= m.nBndCell; ++n) {
         const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
+        if (!m.holdsRow(j)) continue;
         const int32_t bp = m.bndPointNo(i, j);
         if (bp <= 0) continue;
         float hP = m.hTotNew(i, j), uP = m.uSNew(i, j), vP = m.vSNew(i, j);

@@ -222,7 +222,8 @@ void computeFluxes(Model& m, RunHost& host) {
     const D len = m.lenScale;
     // Rows of faces are independent: each thread takes a slab of them, band by band, with
     // the events pumped between bands.
-    forRowBands(host, m.jyStart - 1, m.jyEnd, m.ixEnd - m.ixStart + 2, [&](int32_t jBegin, int32_t jEnd, int) {
+    // On a rank, the faces of its own cells.
+    forRowBands(host, m.ownRows().begin - 1, m.ownRows().end, m.ixEnd - m.ixStart + 2, [&](int32_t jBegin, int32_t jEnd, int) {
         FluxBlock b;
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {

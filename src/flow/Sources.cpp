@@ -36,7 +36,7 @@ void momentumSources(Model& m) {
     // cell, so the flat arrays are walked directly.
     const double f = m.coriolis, cf2 = static_cast<double>(m.fricCoef) / 2.0;
     const double vv = static_cast<double>(m.velScale) * m.velScale;
-    forFlatParts(m.hTot.size(), [&](size_t a, size_t b) {
+    forFlatParts(m.heldCells().first, m.heldCells().second, [&](size_t a, size_t b) {
         sourcesOf(b - a, m.hTot.data() + a, m.uS.data() + a, m.vS.data() + a, m.fx.data() + a, m.fy.data() + a,
                   m.srcS.data() + 3 * a, f, cf2, vv);
     });

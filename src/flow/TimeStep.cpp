@@ -84,7 +84,7 @@ float flowTimeStep(const Model& m) {
     const float md = m.minDepth;
     const int32_t i0 = m.ixStart, i1 = m.ixEnd;
     // Each slab of rows keeps its own smallest step; the slabs' are then compared.
-    return minOverRowSlabs(m.jyStart, m.jyEnd, 100.0f, [&](int32_t j0, int32_t j1) {
+    return minOverRowSlabs(m.ownRows().begin, m.ownRows().end, 100.0f, [&](int32_t j0, int32_t j1) {
         float dtMin = 100.0f;
         alignas(64) float xs0[kBlock + 1], xs1[kBlock + 1];
         alignas(64) float ya0[kBlock], ya1[kBlock], yb0[kBlock], yb1[kBlock];

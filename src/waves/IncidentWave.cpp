@@ -18,6 +18,7 @@ void incidentWave(Model& m, float t) {
     for (int32_t n = 1; n <= m.nBndCell; ++n) {
         if (m.bndCode(n) != m.bndWave) continue;
         const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
+        if (!m.holdsRow(j)) continue;
         const int32_t di = i - m.phaseX, dj = j - m.phaseY;
         const D psi = static_cast<D>(m.ky0) * dj * m.dyW + static_cast<D>(m.kx0) * di * m.dxW -
                       static_cast<D>(m.waveFreq) * twoPi * t;

@@ -37,13 +37,15 @@ inline Ghost ghostOf(const Model& m, Side side, int32_t k) {
 }
 
 // Visits every non-corner ghost in the fixed order.
+// On a rank, the ghosts of the rows it holds.
 template <class F>
 void forEachGhost(const Model& m, F&& visit) {
+    const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-        visit(Side::South, ghostOf(m, Side::South, i));
-        visit(Side::North, ghostOf(m, Side::North, i));
+        if (south) visit(Side::South, ghostOf(m, Side::South, i));
+        if (north) visit(Side::North, ghostOf(m, Side::North, i));
     }
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+    for (int32_t j = m.ownRows().begin; j <= m.ownRows().end; ++j) {
         visit(Side::West, ghostOf(m, Side::West, j));
         visit(Side::East, ghostOf(m, Side::East, j));
     }
@@ -74,9 +76,10 @@ void setPredBoundaryRow(Model& m, int32_t j) {
 }
 
 void setPredBoundaryEdges(Model& m) {
+    const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-        predGhost(m, ghostOf(m, Side::South, i));
-        predGhost(m, ghostOf(m, Side::North, i));
+        if (south) predGhost(m, ghostOf(m, Side::South, i));
+        if (north) predGhost(m, ghostOf(m, Side::North, i));
     }
 }
 

@@ -115,14 +115,22 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     WaveWork& work = m.waveWork;
     prepareWaveWork(m, work, &host);
 
+    SlabLink& link = m.slabs();
     for (int16_t i = 0; i < m.nStep; ++i) {
         host.pumpEvents();
         waveStep(m, work, host);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
+        // The next predictor reads the new level one row beyond this rank's rows.
+        link.exchange({&m.phiNew}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
         shiftPhiLevels(m);
         ++m.nAcc;
     }
+    // The passes after the period see the whole grid on every rank.
+    link.gather({&m.phiCur, &m.phiOld, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta, &m.etarms,
+                 &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2, &m.sumEtaT, &m.sumUV,
+                 &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau},
+                m.jyStart, m.jyEnd);
     m.phiNew = m.phiCur;
 
     waveStress(m, fx, fy, &host);

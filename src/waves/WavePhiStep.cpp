@@ -139,10 +139,11 @@ void surfaceGhostsRow(Model& m, int32_t j) {
 
 void surfaceGhostsEdges(Model& m) {
     const int32_t j0 = m.jyStart, j1 = m.jyEnd;
+    const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
     for (Grid* g : {&m.uOrb, &m.vOrb, &m.eta})
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-            (*g)(i, j0 - 1) = periodicGhost(m, i, j0 - 1) ? (*g)(i, j1) : (*g)(i, j0);
-            (*g)(i, j1 + 1) = periodicGhost(m, i, j1 + 1) ? (*g)(i, j0) : (*g)(i, j1);
+            if (south) (*g)(i, j0 - 1) = periodicGhost(m, i, j0 - 1) ? (*g)(i, j1) : (*g)(i, j0);
+            if (north) (*g)(i, j1 + 1) = periodicGhost(m, i, j1 + 1) ? (*g)(i, j0) : (*g)(i, j1);
         }
 }
 
@@ -192,7 +193,7 @@ namespace {
 // its first and last rows, which are predicted before the slabs run, and two per thread
 // for the rows inside a slab, which alternate.
 void planSlabs(const Model& m, WaveWork& w) {
-    const int32_t j0 = m.jyStart, j1 = m.jyEnd;
+    const int32_t j0 = m.ownRows().begin, j1 = m.ownRows().end;
     const int32_t threads = static_cast<int32_t>(std::min<int64_t>(threadCount(), std::max(1, j1 - j0 + 1)));
     const int32_t band = std::max(bandRows(m.ixEnd - m.ixStart + 1), threads);
     const int32_t bands = std::max<int32_t>(1, (j1 - j0 + band) / band);
@@ -283,6 +284,8 @@ void sweep(Model& m, WaveWork& w, RunHost& host, bool diagnostics) {
             if (r.end > r.begin) predict(r.end, 2 * s + 1);
         }
     });
+    // The rows beyond this rank's first and last rows are the next ranks' edge rows.
+    m.slabs().exchange({&m.phiPred}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
     setPredBoundaryEdges(m);
     const int32_t inner = 2 * nSlabs;  // first slot of the rows inside the slabs
     auto sweepSlab = [&](int32_t s, int t) {
@@ -304,9 +307,10 @@ void sweep(Model& m, WaveWork& w, RunHost& host, bool diagnostics) {
         });
     }
     if (!diagnostics) return;
+    m.slabs().exchange({&m.uOrb, &m.vOrb, &m.eta}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
     surfaceGhostsEdges(m);
-    rows.sediment(m.jyStart - 1);
-    rows.sediment(m.jyEnd + 1);
+    if (m.holdsSouthEdge()) rows.sediment(m.jyStart - 1);
+    if (m.holdsNorthEdge()) rows.sediment(m.jyEnd + 1);
 }
 
 }  // namespace
@@ -326,6 +330,7 @@ void waveDiagnostics(Model& m) {
 
 void waveStep(Model& m, WaveWork& w, RunHost& host) {
     sweep(m, w, host, true);
+    m.slabs().exchange({&m.phiNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
     setPhiBoundary(m);
 }
 

@@ -1,0 +1,10 @@
+#include "core/SlabLink.h"
+
+namespace littoral {
+
+SlabLink& singleProcess() {
+    static SlabLink link;
+    return link;
+}
+
+}  // namespace littoral

@@ -1,0 +1,78 @@
+// A case split over several processes (ranks), each computing a slab of whole rows j of the
+// time loops. The engine reaches the other ranks only through this interface, so that it
+// links no message-passing library; the single-process link does nothing, and every call
+// costs a virtual call at most.
+//
+// Every rank holds the whole grid; the time loops of a rank compute only its own rows and
+// the ghost rows at its edges of the grid (held rows). Between the passes of a step the
+// rows a stencil reaches across are exchanged:
+//   halos  the first own row goes to the rank before, the last to the rank after, and the
+//          first rank's first row and the last rank's last row go round to the other end
+//          (periodic sides copy across the grid);
+//   wrap   only that last exchange, between the first and the last rank.
+// At the end of a wave period or a flow interval every rank gathers the held rows of the
+// others, so that the per-period passes, the checks and the result files see the whole
+// state.
+//
+// Errors: a part that may fail on one rank only runs under guarded(); its failure is kept
+// and raised on every rank, with the message of the lowest failing rank, by the next
+// minimum() or check(), which every rank reaches.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+#include <string>
+
+#include "core/Grid.h"
+#include "core/RowRange.h"
+
+namespace littoral {
+
+class SlabLink {
+public:
+    virtual ~SlabLink() = default;
+    virtual int rank() const { return 0; }
+    virtual int ranks() const { return 1; }
+
+    // The interior rows of j0..j1 this rank computes.
+    RowRange ownRows(int32_t j0, int32_t j1) const { return slabOf(j0, j1, rank(), ranks()); }
+
+    enum class Rows { Halos, Wrap };
+    // Exchanges the rows `which` of the grids (all allocated over the grid with its ghost
+    // ring, interior rows j0..j1).
+    virtual void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
+        (void)grids, (void)which, (void)j0, (void)j1;
+    }
+    // Every rank receives the held rows of every other rank.
+    virtual void gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) { (void)grids, (void)j0, (void)j1; }
+    // The smallest v over the ranks; raises a kept failure first.
+    virtual float minimum(float v) { return v; }
+    // Raises a kept failure of any rank on every rank.
+    virtual void check() {}
+
+    // Runs part; on several ranks a failure is kept for the next check() instead of thrown.
+    template <class F>
+    void guarded(F&& part) {
+        if (ranks() == 1) {
+            part();
+            return;
+        }
+        if (failed_) return;
+        try {
+            part();
+        } catch (const std::exception& e) {
+            failed_ = true;
+            failure_ = e.what();
+        }
+    }
+
+protected:
+    bool failed_ = false;
+    std::string failure_;
+};
+
+// The link of a process that computes the whole grid.
+SlabLink& singleProcess();
+
+}  // namespace littoral

@@ -1,0 +1,99 @@
+#include "mpi/MpiLink.h"
+
+#include <climits>
+#include <string>
+
+#include "core/Error.h"
+
+namespace littoral {
+
+MpiLink::MpiLink(MPI_Comm comm) : comm_(comm) {
+    MPI_Comm_rank(comm_, &rank_);
+    MPI_Comm_size(comm_, &size_);
+    counts_.assign(static_cast<size_t>(size_), 0);
+    displs_.assign(static_cast<size_t>(size_), 0);
+}
+
+namespace {
+
+// Row j of g, from its west ghost cell; a row holds stride() values.
+float* rowOf(Grid& g, int32_t j) { return g.at(g.iLo(), j); }
+
+}  // namespace
+
+void MpiLink::exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
+    if (size_ == 1) return;
+    const RowRange own = ownRows(j0, j1);
+    const bool first = rank_ == 0, last = rank_ == size_ - 1;
+    int tag = 0;
+    for (Grid* g : grids) {
+        const int n = static_cast<int>(g->stride());
+        if (which == Rows::Halos) {
+            const int prev = (rank_ + size_ - 1) % size_, next = (rank_ + 1) % size_;
+            // Upwards: the last own row to the next rank, the previous rank's last row in
+            // below the first (the first rank takes the last rank's last row in its place).
+            MPI_Sendrecv(rowOf(*g, own.end), n, MPI_FLOAT, next, tag, rowOf(*g, first ? j1 : own.begin - 1), n, MPI_FLOAT,
+                         prev, tag, comm_, MPI_STATUS_IGNORE);
+            // Downwards likewise.
+            MPI_Sendrecv(rowOf(*g, own.begin), n, MPI_FLOAT, prev, tag + 1, rowOf(*g, last ? j0 : own.end + 1), n,
+                         MPI_FLOAT, next, tag + 1, comm_, MPI_STATUS_IGNORE);
+        } else if (first) {
+            MPI_Sendrecv(rowOf(*g, j0), n, MPI_FLOAT, size_ - 1, tag, rowOf(*g, j1), n, MPI_FLOAT, size_ - 1, tag, comm_,
+                         MPI_STATUS_IGNORE);
+        } else if (last) {
+            MPI_Sendrecv(rowOf(*g, j1), n, MPI_FLOAT, 0, tag, rowOf(*g, j0), n, MPI_FLOAT, 0, tag, comm_,
+                         MPI_STATUS_IGNORE);
+        }
+        tag += 2;
+    }
+}
+
+void MpiLink::gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
+    if (size_ == 1) return;
+    for (Grid* g : grids) {
+        const int64_t n = g->stride();
+        for (int q = 0; q < size_; ++q) {
+            const RowRange r = slabOf(j0, j1, q, size_);
+            const int32_t a = q == 0 ? j0 - 1 : r.begin, b = q == size_ - 1 ? j1 + 1 : r.end;
+            counts_[static_cast<size_t>(q)] = static_cast<int>((int64_t{b} - a + 1) * n);
+            displs_[static_cast<size_t>(q)] = static_cast<int>((int64_t{a} - g->jLo()) * n);
+        }
+        MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, g->data(), counts_.data(), displs_.data(), MPI_FLOAT, comm_);
+    }
+}
+
+float MpiLink::agree(float v, int& failedRank) {
+    // Both values are exact in double: the smallest of each is the smallest over the ranks.
+    double in[2] = {v, failed_ ? double(rank_) : double(INT_MAX)}, out[2];
+    MPI_Allreduce(in, out, 2, MPI_DOUBLE, MPI_MIN, comm_);
+    failedRank = out[1] < INT_MAX ? static_cast<int>(out[1]) : -1;
+    return static_cast<float>(out[0]);
+}
+
+void MpiLink::raise(int from) {
+    int length = rank_ == from ? static_cast<int>(failure_.size()) : 0;
+    MPI_Bcast(&length, 1, MPI_INT, from, comm_);
+    std::string text(static_cast<size_t>(length), '\0');
+    if (rank_ == from) text = failure_;
+    MPI_Bcast(text.data(), length, MPI_CHAR, from, comm_);
+    failed_ = false;
+    failure_.clear();
+    throw StopError(text);
+}
+
+float MpiLink::minimum(float v) {
+    if (size_ == 1) return v;
+    int failedRank = -1;
+    const float r = agree(v, failedRank);
+    if (failedRank >= 0) raise(failedRank);
+    return r;
+}
+
+void MpiLink::check() {
+    if (size_ == 1) return;
+    int failedRank = -1;
+    agree(0.0f, failedRank);
+    if (failedRank >= 0) raise(failedRank);
+}
+
+}  // namespace littoral

@@ -1,0 +1,33 @@
+// The processes of an MPI run as the ranks a case is split over (littoral-mpi).
+#pragma once
+
+#include <mpi.h>
+
+#include <vector>
+
+#include "core/SlabLink.h"
+
+namespace littoral {
+
+class MpiLink : public SlabLink {
+public:
+    explicit MpiLink(MPI_Comm comm);
+    int rank() const override { return rank_; }
+    int ranks() const override { return size_; }
+    void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) override;
+    void gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) override;
+    float minimum(float v) override;
+    void check() override;
+
+private:
+    // The smallest v over the ranks, and the lowest rank that keeps a failure (or none).
+    float agree(float v, int& failedRank);
+    // Throws the failure of rank `from` on every rank.
+    [[noreturn]] void raise(int from);
+
+    MPI_Comm comm_;
+    int rank_ = 0, size_ = 1;
+    std::vector<int> counts_, displs_;  // of the gather, one per rank
+};
+
+}  // namespace littoral
