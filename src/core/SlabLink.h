@@ -15,8 +15,9 @@
 // state.
 //
 // Errors: a part that may fail on one rank only runs under guarded(); its failure is kept
-// and raised on every rank, with the message of the lowest failing rank, by the next
-// minimum() or check(), which every rank reaches.
+// and raised on every rank by the next minimum() or check(), which every rank reaches. Of
+// failures on several ranks the one a single process would meet first is raised: the
+// smallest place (PlacedStop), then the lowest rank.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +25,22 @@
 #include <initializer_list>
 #include <string>
 
+#include "core/Error.h"
 #include "core/Grid.h"
 #include "core/RowRange.h"
 
 namespace littoral {
+
+// A stop at a place of a pass that a single process visits in a fixed order (a boundary
+// cell's number in its list): where ranks stop at several places, the first is reported.
+class PlacedStop : public StopError {
+public:
+    PlacedStop(int64_t place, const std::string& what) : StopError(what), place_(place) {}
+    int64_t place() const { return place_; }
+
+private:
+    int64_t place_;
+};
 
 class SlabLink {
 public:
@@ -63,12 +76,15 @@ public:
             part();
         } catch (const std::exception& e) {
             failed_ = true;
+            const auto* placed = dynamic_cast<const PlacedStop*>(&e);
+            place_ = placed ? placed->place() : 0;
             failure_ = e.what();
         }
     }
 
 protected:
     bool failed_ = false;
+    int64_t place_ = 0;  // of the kept failure
     std::string failure_;
 };
 

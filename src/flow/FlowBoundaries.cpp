@@ -18,6 +18,7 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/SlabLink.h"
 #include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 
@@ -172,7 +173,7 @@ void applyBoundaryConditions(Model& m, float t) {
                     if (hP < 0) {
                         const double levelM =
                             v2 != 0 ? static_cast<double>(v1) * std::sin(6.28318530717958 * t / v2) : v1;
-                        throw StopError(m.tideFile + ": boundary-condition row " + std::to_string(e) +
+                        throw PlacedStop(n, m.tideFile + ": boundary-condition row " + std::to_string(e) +
                                         " (water level) sets the level " + formatNum(levelM) +
                                         " m at boundary cell " + cellName(i, j) + " at model time " +
                                         formatNum(t) + " s, below the bed there at " +

@@ -1,6 +1,6 @@
 #include "mpi/MpiLink.h"
 
-#include <climits>
+#include <cmath>
 #include <string>
 
 #include "core/Error.h"
@@ -63,10 +63,12 @@ void MpiLink::gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1)
 }
 
 float MpiLink::agree(float v, int& failedRank) {
-    // Both values are exact in double: the smallest of each is the smallest over the ranks.
-    double in[2] = {v, failed_ ? double(rank_) : double(INT_MAX)}, out[2];
+    // Both values are exact in double: the smallest of each is the smallest over the
+    // ranks. A failure's key orders by its place, then by the rank.
+    const double none = 9007199254740992.0;  // 2^53
+    double in[2] = {v, failed_ ? double(place_) * size_ + rank_ : none}, out[2];
     MPI_Allreduce(in, out, 2, MPI_DOUBLE, MPI_MIN, comm_);
-    failedRank = out[1] < INT_MAX ? static_cast<int>(out[1]) : -1;
+    failedRank = out[1] < none ? static_cast<int>(std::fmod(out[1], double(size_))) : -1;
     return static_cast<float>(out[0]);
 }
 

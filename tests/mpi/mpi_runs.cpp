@@ -1,0 +1,140 @@
+// littoral-mpi against littoral-batch: with 2 and 3 processes every file of both samples and
+// of generated cases (periodic, closed and open sides, land and an island across the slab
+// edges, irregular waves, a current, sediment, a grid of one row per process) is the same
+// byte for byte, and so is the text the programs print; a bad input or a check that fails
+// on any process stops the case on every process with the batch program's one message.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <regex>
+
+#include "support/GeneratedCases.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace littoral::test;
+
+namespace {
+
+struct ProgramRun {
+    int status;
+    std::string text;
+};
+
+// Runs a program with the arguments, one thread per process, its output kept in log; a run
+// that does not end within two minutes is stopped (and fails: status 124).
+ProgramRun runProgram(const std::string& program, const std::string& args, const fs::path& log) {
+    const std::string cmd = "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMP_WAIT_POLICY=passive "
+                            "LITTORAL_THREADS=1 timeout -k 10 120 " +
+                            program + " " + args + " > " + log.string() + " 2>&1";
+    const int st = std::system(cmd.c_str());
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, readFile(log)};
+}
+
+ProgramRun runMpi(int processes, const std::string& args, const fs::path& log) {
+    return runProgram(std::string(LITTORAL_MPIEXEC) + " -q -np " + std::to_string(processes) + " --oversubscribe " +
+                          LITTORAL_MPI_EXE,
+                      args, log);
+}
+
+// The printed text without the clock times, which differ from run to run.
+std::string withoutWallTimes(const std::string& text) {
+    const std::string t = std::regex_replace(text, std::regex(R"(\(\d\d:\d\d(:\d\d)? wall time\))"), "(wall time)");
+    return std::regex_replace(t, std::regex(R"(elapsed \S+  remaining \S+)"), "elapsed, remaining");
+}
+
+std::string argsOf(const CaseDir& dir, const std::vector<std::string>& cases) {
+    std::string args;
+    for (const std::string& c : cases) args += " " + (dir.data / (c + "cnt.txt")).string();
+    return args;
+}
+
+// The batch run's files and text, then littoral-mpi's with 2 and 3 processes against them;
+// `ran` cases run to their end, each writing its echo files, pictures and results.
+void expectTheBatchProgramsRun(const CaseDir& dir, const std::vector<std::string>& cases, int status, size_t ran) {
+    const std::string args = argsOf(dir, cases);
+    const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    EXPECT_EQ(batch.status, status) << batch.text;
+    size_t files = 0, ok = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.output)) files += e.is_regular_file() ? 1 : 0;
+    for (size_t at = batch.text.find("\nok "); at != std::string::npos; at = batch.text.find("\nok ", at + 1)) ++ok;
+    EXPECT_EQ(ok, ran) << batch.text;
+    EXPECT_GE(files, 7 * ran);
+    const fs::path one = dir.keepOutput("output-batch");
+    for (int processes : {2, 3}) {
+        const ProgramRun mpi = runMpi(processes, args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
+        EXPECT_EQ(mpi.status, status) << processes << " processes:\n" << mpi.text;
+        EXPECT_EQ(withoutWallTimes(mpi.text), withoutWallTimes(batch.text)) << processes << " processes";
+        EXPECT_EQ(treeDifferences(one, dir.keepOutput("output-" + std::to_string(processes))), "")
+            << processes << " processes against the batch program";
+    }
+}
+
+// A case of three rows: with three processes each computes one.
+void writeThreeRows(const CaseDir& dir) {
+    SmallCase c;
+    c.coef.ixEnd = 14;
+    c.coef.jyEnd = 3;
+    c.coef.tEnd = 18;
+    c.slope = 0.03f;
+    c.wave = waveText(0.5f, 6, 200, 14, 1, -2, 0.5f);
+    c.write(dir, "rows");
+}
+
+}  // namespace
+
+TEST(MpiRuns, SamplesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
+    CaseDir dir("mpi-samples");
+    writeShortSamples(dir);
+    expectTheBatchProgramsRun(dir, {"beach", "breakwater"}, 0, 2);
+}
+
+TEST(MpiRuns, GeneratedCasesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
+    CaseDir dir("mpi-generated");
+    auto cases = writeGeneratedCases(dir);
+    cases.erase(std::find(cases.begin(), cases.end(), "strip"));  // two rows: fewer than three processes
+    writeThreeRows(dir);
+    cases.push_back("rows");
+    expectTheBatchProgramsRun(dir, cases, 0, cases.size());
+}
+
+// A water level below the bed at the north end of the west side only: the check fails on
+// the last process alone, and the first prints its message.
+TEST(MpiRuns, AFailureOnAnyProcessStopsTheCaseOnEveryProcessWithOneMessage) {
+    CaseDir dir("mpi-stops");
+    auto cases = writeBatchCases(dir);
+    SmallCase north;
+    north.coef.ixEnd = 12;
+    north.coef.jyEnd = 9;
+    north.coef.tEnd = 30;
+    north.wave = waveText(0.5f, 6, 180, 12, 1, -1, 0.5f);
+    north.tide = "0, tide\n2\n17, 0, 0, 0\n19, 1, -9, 0\n";
+    const CoefSpec& c = north.coef;
+    north.bnd = boundaryText(c, [&](int i, int j) {
+        const bool gi = i < c.ixStart || i > c.ixEnd, gj = j < c.jyStart || j > c.jyEnd;
+        if (gi && gj) return 0;
+        if (i > c.ixEnd) return 17;
+        if (i < c.ixStart) return j >= 8 ? 19 : 0;
+        return gj ? 16 : 0;
+    });
+    north.write(dir, "north");
+    cases.insert(cases.begin() + 1, "north");
+    cases.erase(std::find(cases.begin(), cases.end(), "strip"));  // two rows: fewer than three processes
+    expectTheBatchProgramsRun(dir, cases, 1, cases.size() - 3);
+    const std::string log = readFile(dir.root / "log-3.txt");
+    EXPECT_NE(log.find("FAILED " + (dir.data / "northcnt.txt").string() + ": "), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED " + (dir.data / "badcnt.txt").string() + ": "), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED " + (dir.data / "stopscnt.txt").string() + ": "), std::string::npos) << log;
+}
+
+TEST(MpiRuns, MoreProcessesThanRowsAreRefusedWithTheCount) {
+    CaseDir dir("mpi-few-rows");
+    writeGeneratedCases(dir);
+    const ProgramRun r = runMpi(3, argsOf(dir, {"strip"}), dir.root / "log.txt");
+    EXPECT_EQ(r.status, 1) << r.text;
+    EXPECT_NE(r.text.find("the grid has 2 rows along Y, fewer than the 3 processes the run is split over"),
+              std::string::npos)
+        << r.text;
+    EXPECT_EQ(std::count(r.text.begin(), r.text.end(), '\n'), 2) << "one thread line and one case line:\n" << r.text;
+}
