@@ -17,6 +17,8 @@ using namespace littoral::test;
 
 namespace {
 
+// What a run printed: the standard output, then the error output (mpirun forwards the two
+// separately, so their lines may interleave differently from one process's).
 struct ProgramRun {
     int status;
     std::string text;
@@ -25,11 +27,12 @@ struct ProgramRun {
 // Runs a program with the arguments, one thread per process, its output kept in log; a run
 // that does not end within two minutes is stopped (and fails: status 124).
 ProgramRun runProgram(const std::string& program, const std::string& args, const fs::path& log) {
+    const std::string err = log.string() + ".err";
     const std::string cmd = "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMP_WAIT_POLICY=passive "
                             "LITTORAL_THREADS=1 timeout -k 10 120 " +
-                            program + " " + args + " > " + log.string() + " 2>&1";
+                            program + " " + args + " > " + log.string() + " 2> " + err;
     const int st = std::system(cmd.c_str());
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, readFile(log)};
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, readFile(log) + "---- error output\n" + readFile(err)};
 }
 
 ProgramRun runMpi(int processes, const std::string& args, const fs::path& log) {
@@ -122,7 +125,7 @@ TEST(MpiRuns, AFailureOnAnyProcessStopsTheCaseOnEveryProcessWithOneMessage) {
     cases.insert(cases.begin() + 1, "north");
     cases.erase(std::find(cases.begin(), cases.end(), "strip"));  // two rows: fewer than three processes
     expectTheBatchProgramsRun(dir, cases, 1, cases.size() - 3);
-    const std::string log = readFile(dir.root / "log-3.txt");
+    const std::string log = readFile(dir.root / "log-3.txt.err");
     EXPECT_NE(log.find("FAILED " + (dir.data / "northcnt.txt").string() + ": "), std::string::npos) << log;
     EXPECT_NE(log.find("FAILED " + (dir.data / "badcnt.txt").string() + ": "), std::string::npos) << log;
     EXPECT_NE(log.find("FAILED " + (dir.data / "stopscnt.txt").string() + ": "), std::string::npos) << log;
@@ -136,5 +139,5 @@ TEST(MpiRuns, MoreProcessesThanRowsAreRefusedWithTheCount) {
     EXPECT_NE(r.text.find("the grid has 2 rows along Y, fewer than the 3 processes the run is split over"),
               std::string::npos)
         << r.text;
-    EXPECT_EQ(std::count(r.text.begin(), r.text.end(), '\n'), 2) << "one thread line and one case line:\n" << r.text;
+    EXPECT_EQ(std::count(r.text.begin(), r.text.end(), '\n'), 3) << "the thread line and the case's line:\n" << r.text;
 }
