@@ -20,11 +20,9 @@ using namespace littoral::test;
 namespace {
 
 struct WatchHost : RecordingHost {
-    std::vector<std::string> warnings;
     long progressCalls = 0;
     bool fractionsInRange = true;
     double lastFraction = 0;
-    void warning(const std::string& t) override { warnings.push_back(t); }
     void intervalProgress(double f) override {
         ++progressCalls;
         fractionsInRange = fractionsInRange && f > 0 && f <= 1;

@@ -66,31 +66,20 @@ struct BudgetHost : RecordingHost {
 
 TEST(SedimentBudgetCase, ClosedBasinBedVolumeChangesOnlyByWhatCrossesTheBoundary) {
     CaseDir dir("bed-volume");
-    SmallCase c;
-    c.coef.ixEnd = 30;
-    c.coef.jyEnd = 12;
-    c.coef.dx = c.coef.dy = 5;
-    c.coef.tEnd = 63;  // intervals starting at 0, 6, ..., 60 s
-    c.depthOff = 4;
-    c.slope = 0.022f;  // 4 m at the wave input down to 0.6 m at the west wall
-    c.waveH = 1.2f;    // breaks over the shallower half
-    c.waveT = 6;
-    c.waveDir = 200;   // oblique: a longshore current drives sand against the side walls
+    // Intervals starting at 0, 6, ..., 60 s; 4 m at the wave input down to 0.6 m at the west
+    // wall; waves that break over the shallower half, oblique, so that a longshore current
+    // drives sand against the side walls.
+    SmallCase c{.coef = {.ixEnd = 30, .jyEnd = 12, .dx = 5, .dy = 5, .tEnd = 63},
+                .depthOff = 4,
+                .slope = 0.022f,
+                .waveH = 1.2f,
+                .waveT = 6,
+                .waveDir = 200};
     // Ghost ring: the west column and the south and north rows closed (0), the east
     // column the wave input (17), the corners closed.
-    const int ni = c.coef.ixEnd + 2, nj = c.coef.jyEnd + 2;
-    std::string bnd;
-    for (int a = 0; a < ni; ++a) {
-        for (int b = 0; b < nj; ++b) {
-            const bool eastInput = a == ni - 1 && b > 0 && b < nj - 1;
-            bnd += std::string(b ? "," : "") + (eastInput ? "17" : "0");
-        }
-        bnd += "\n";
-    }
-    c.bnd = bnd;
-    c.write(dir, "b");
+    c.bnd = boundaryText(c.coef, [](int i, int j) { return i == 31 && j >= 1 && j <= 12 ? 17 : 0; });
     Model m;
-    dir.prepare(m, "bcnt.txt");
+    c.prepare(dir, "b", m);
     BudgetHost host;
     runCase(m, host);
     ASSERT_EQ(host.intervals, 11);

@@ -133,12 +133,13 @@ struct SmallCase {
     void prepare(const CaseDir& dir, const std::string& name, Model& m) const;
 };
 
-// A recording host: counts pump calls, keeps progress lines and plot calls.
+// A recording host: counts pump calls, keeps progress lines, warnings and plot calls.
 struct RecordingHost : RunHost {
     long pumps = 0, plots = 0, graphs = 0;
-    std::vector<std::string> lines;
+    std::vector<std::string> lines, warnings;
     void pumpEvents() override { ++pumps; }
     void progressLine(const std::string& l) override { lines.push_back(l); }
+    void warning(const std::string& t) override { warnings.push_back(t); }
     void caseStarted(const std::string&) override {}
     void showPlotWindows(const Model&) override {}
     void runStarted(const Model&) override {}
