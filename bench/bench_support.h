@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "core/RunHost.h"
 
@@ -19,18 +22,43 @@ using BenchClock = std::chrono::steady_clock;
 double streamingRate(size_t n, double bytesPerCell, int reps, bool reuse, int threads);
 
 // A host that measures the longest time between two event pumps (the desktop program's
-// windows wait that long at most for their events).
+// windows wait that long at most for their events), overall and per pass: a gap counts for
+// the pass named in `pass` when it ends.
 struct PumpGapHost : SilentHost {
+    struct PassGap {
+        std::string name;
+        double longest, total;  // the total is the pass's time when it pumps to its end
+    };
     BenchClock::time_point last = BenchClock::now();
     double longest = 0;
+    std::string pass;
+    std::vector<PassGap> passes;
     void restart() {
         longest = 0;
+        passes.clear();
         last = BenchClock::now();
     }
     void pumpEvents() override {
         const auto now = BenchClock::now();
-        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+        const double gap = std::chrono::duration<double>(now - last).count();
+        longest = std::max(longest, gap);
         last = now;
+        if (pass.empty()) return;
+        auto p = std::find_if(passes.begin(), passes.end(), [&](const PassGap& g) { return g.name == pass; });
+        if (p == passes.end()) {
+            passes.push_back({pass, gap, gap});
+        } else {
+            p->longest = std::max(p->longest, gap);
+            p->total += gap;
+        }
+    }
+    // "longest pump gap per pass (of its time): name N ms (of M ms), ..." on one line.
+    void printPassGaps(const char* indent) const {
+        std::printf("%slongest pump gap per pass (of its time):", indent);
+        for (size_t k = 0; k < passes.size(); ++k)
+            std::printf("%s %s %.0f ms (of %.0f ms)", k ? "," : "", passes[k].name.c_str(), passes[k].longest * 1e3,
+                        passes[k].total * 1e3);
+        std::printf("\n");
     }
 };
 

@@ -130,7 +130,6 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
             tau = (m.dtS == static_cast<float>(static_cast<double>(tInt) - tau) && next != tInt) ? tInt : next;
             m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
             m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
-            momentumSources(m);
             computeFluxes(m, host);
             updateCells(m, host);
             // A periodic ghost row copies the new level of the row at the other end.
@@ -143,6 +142,7 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
             watchdog.step(m, m.dtS, tSeconds);
             host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
         }
+        if (tau != tau0) publishFlowState(m);
         link.check();
         link.gather({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
                      &m.setup, &m.curU, &m.curV},

@@ -135,6 +135,12 @@ struct Model {
     // Allocates g over the grid with its ghost ring.
     template <class G>
     void allocGrid(G& g) const { g.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1); }
+    // allocGrid unless g has that shape already (then its values are kept): for work grids
+    // whose every cell that is read is written first.
+    template <class G>
+    void keepGrid(G& g) const {
+        if (g.iLo() != ixStart - 1 || g.iHi() != ixEnd + 1 || g.jLo() != jyStart - 1 || g.jHi() != jyEnd + 1) allocGrid(g);
+    }
 };
 
 }  // namespace littoral

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -87,14 +88,45 @@ inline int32_t bandRows(int64_t rowCells) {
     return static_cast<int32_t>(std::max<int64_t>(1, cellsPerBand() / std::max<int64_t>(1, rowCells)));
 }
 
+// Paces the bands of one pass so that each takes about kBandSeconds: the first band is a
+// sixteenth of cellsPerBand() (or sized from what the pass cost the last time on this
+// thread), every later one from the time the bands before it took, at most twice the one
+// before and never more than cellsPerBand(). The passes differ in cost per cell by an
+// order of magnitude (the dispersion iterations against a copy), so a size in cells alone
+// would leave the windows waiting on the costly ones.
+class BandPace {
+public:
+    static constexpr double kBandSeconds = 0.02;
+    // cost: thread-seconds per cell remembered for the pass (0: none yet).
+    BandPace(double& cost, int64_t rowCells, int threads);
+    int32_t rows() const { return rows_; }
+    // A band begins.
+    void begin() { start_ = Clock::now(); }
+    // The band of `rows` rows begun last is done; sizes the next.
+    void done(int32_t rows);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    double& cost_;
+    int64_t rowCells_;
+    int threads_;
+    int32_t most_, rows_;
+    Clock::time_point start_;
+};
+
 // forRowSlabs band by band over j0..j1, the events pumped on the calling thread after
-// each band.
+// each band; the bands paced by BandPace.
 template <class F>
 void forRowBands(RunHost& host, int32_t j0, int32_t j1, int64_t rowCells, F&& body) {
-    const int32_t step = bandRows(rowCells);
-    for (int64_t b = j0; b <= j1; b += step) {
-        forRowSlabs(static_cast<int32_t>(b), static_cast<int32_t>(std::min<int64_t>(j1, b + step - 1)), body);
+    thread_local double cost = 0;  // one per pass: each pass's body is a type of its own
+    BandPace pace(cost, rowCells, threadCount());
+    for (int64_t b = j0; b <= j1;) {
+        const int32_t e = static_cast<int32_t>(std::min<int64_t>(j1, b + pace.rows() - 1));
+        pace.begin();
+        forRowSlabs(static_cast<int32_t>(b), e, body);
+        pace.done(static_cast<int32_t>(e - b + 1));
         host.pumpEvents();
+        b = int64_t{e} + 1;
     }
 }
 

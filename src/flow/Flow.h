@@ -1,7 +1,10 @@
 // The shallow-water solver's step procedures, called by the main loop in this order:
-// momentumSources, computeFluxes, updateCells, setBoundaryGhosts,
-// applyBoundaryConditions(t), advanceFlowState.
+// computeFluxes, updateCells (which takes the momentum sources cell by cell),
+// setBoundaryGhosts, applyBoundaryConditions(t), advanceFlowState; publishFlowState at the
+// end of an output interval.
 #pragma once
+
+#include <cmath>
 
 #include "core/Model.h"
 #include "core/RunHost.h"
@@ -24,11 +27,29 @@ void periodicGhostDepths(Model& m);
 // The stable non-dimensional flow step of the present state.
 float flowTimeStep(const Model& m);
 
+// Momentum sources per unit time of one cell (S1, S2; S0 = 0) from its depth h and
+// velocity (u, v) of the present level and the wave force (fx, fy); f = coriolis,
+// cf2 = fricCoef / 2, vv = velScale^2.
+struct MomentumSource {
+    float s1, s2;
+};
+inline MomentumSource momentumSource(float h, float u, float v, float fx, float fy, double f, double cf2, double vv) {
+    const double uk = u, vk = v, hk = h;
+    const float speed = static_cast<float>(std::sqrt(uk * uk + vk * vk));
+    return {static_cast<float>(-hk * vk * f - cf2 * uk * speed + fx / vv),
+            static_cast<float>(uk * hk * f - cf2 * vk * speed + fy / vv)};
+}
+// The sources of every cell into srcS (the cell update forms them itself).
 void momentumSources(Model& m);
 void computeFluxes(Model& m, RunHost& host);
 void updateCells(Model& m, RunHost& host);
 void setBoundaryGhosts(Model& m);
 void applyBoundaryConditions(Model& m, float t);
+// The new level becomes the present one (the grids are exchanged: every cell of the new
+// level that a step reads is written by the step before).
 void advanceFlowState(Model& m);
+// The present level in metres and metres per second for the waves, the sediment and the
+// result files: setup, curU, curV.
+void publishFlowState(Model& m);
 
 }  // namespace littoral

@@ -97,7 +97,7 @@ SedimentCoefs sedimentCoefs(const Model& m, float dt) {
 }
 
 void bedFactors(const Model& m, Grid& a, RunHost* host) {
-    m.allocGrid(a);
+    m.keepGrid(a);  // every cell is written below
     forRowPasses(host, m.jyStart - 1, m.jyEnd + 1, m.ixEnd - m.ixStart + 3, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
             for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) a(i, j) = bedFactor(totalDepth(m, i, j), m.kd(i, j));

@@ -7,6 +7,7 @@
 // the incident wave refer to model time.
 #include "waves/WaveField.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -28,21 +29,34 @@ void allocWaveArrays(Model& m) {
     for (Grid* g : {&m.phiNew, &m.phiCur, &m.phiOld, &m.phiPred, &m.sumDiss, &m.theta, &m.kd}) m.allocGrid(*g);
 }
 
-void allocWaveStats(Model& m) {
+namespace {
+// The grids of one period whose every cell the coefficients write before anything reads it.
+bool rebuiltWhole(const Model& m, const Grid* g) { return g == &m.ccg || g == &m.cc2 || g == &m.wlen || g == &m.omk; }
+
+template <class F>
+void forEachWaveStat(Model& m, F&& f) {
     for (Grid* g : {&m.ccg, &m.cc2, &m.wlen, &m.omk, &m.eta, &m.sumEta, &m.brkEx, &m.etarms, &m.uOrb, &m.sumU,
                     &m.sumU2, &m.vOrb, &m.sumV, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumEtaT2, &m.sumEtaT,
                     &m.sumUV, &m.sxx, &m.sxy, &m.syy})
-        m.allocGrid(*g);
+        f(*g);
+}
+}  // namespace
+
+void allocWaveStats(Model& m) {
+    // Allocating zeroes every cell on one thread; after the first period the grids are
+    // kept and clearWaveStats zeroes them on all threads.
+    forEachWaveStat(m, [&](Grid& g) { m.keepGrid(g); });
 }
 
-void clearWaveStats(Model& m) {
-    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
-        for (Grid* g : {&m.etarms, &m.sumEta, &m.sumDiss, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumV, &m.sumU2, &m.sumV2,
-                        &m.sumEtaT2, &m.sumEtaT, &m.sumUV})
-            for (int32_t j = jBegin; j <= jEnd; ++j) {
-                float* row = g->at(m.ixStart, j);
-                for (int32_t k = 0; k <= m.ixEnd - m.ixStart; ++k) row[k] = 0.0f;
-            }
+void clearWaveStats(Model& m, RunHost* host) {
+    const int32_t i0 = m.ixStart - 1, n = m.ixEnd - m.ixStart + 3;
+    forRowPasses(host, m.jyStart - 1, m.jyEnd + 1, n, [&](int32_t jBegin, int32_t jEnd, int) {
+        forEachWaveStat(m, [&](Grid& g) {
+            if (rebuiltWhole(m, &g)) return;
+            for (int32_t j = jBegin; j <= jEnd; ++j) std::fill_n(g.at(i0, j), n, 0.0f);
+        });
+        for (int32_t j = std::max(jBegin, m.jyStart); j <= std::min(jEnd, m.jyEnd); ++j)
+            std::fill_n(m.sumDiss.at(m.ixStart, j), n - 2, 0.0f);
     });
 }
 
@@ -110,7 +124,7 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     // grid each takes a noticeable time.
     allocWaveStats(m);
     waveCoefficients(m, time, &host);
-    clearWaveStats(m);
+    clearWaveStats(m, &host);
     m.nAcc = 0;
     WaveWork& work = m.waveWork;
     prepareWaveWork(m, work, &host);

@@ -31,8 +31,13 @@ namespace littoral {
 void waveTimeStep(Model& m, float hMax, float time);
 // Incident height of this period (regular, or a capped Rayleigh draw): waveHin, hPlot, hPlotNeg.
 void incidentHeight(Model& m);
+// The grids rebuilt every period: allocated (zero) at the first period or when the grid
+// has changed, kept otherwise (clearWaveStats zeroes them).
 void allocWaveStats(Model& m);
-void clearWaveStats(Model& m);
+// Zeroes the period's sums and surface fields (all but the coefficients, which are
+// rebuilt cell by cell) and the interior of sumDiss, in bands of rows with the events of
+// `host` pumped between them.
+void clearWaveStats(Model& m, RunHost* host = nullptr);
 void shiftPhiLevels(Model& m);
 // "endwav " + the number texts of the time to 0.1 s and of the elapsed wave periods, each
 // with its leading blank: "endwav  3600 360" (core/Numeric.h, numberText).

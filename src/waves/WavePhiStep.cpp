@@ -222,8 +222,8 @@ float breakingLimit(const Model& m, int32_t i, int32_t j) {
 }
 
 void prepareBreaking(const Model& m, WaveWork& w, RunHost* host) {
-    m.allocGrid(w.hBrk);
-    m.allocGrid(w.gamBrk);
+    m.keepGrid(w.hBrk);  // the interior is written below, the ghost ring is never used
+    m.keepGrid(w.gamBrk);
     planSlabs(m, w);
     const float never = std::numeric_limits<float>::infinity();
     forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {

@@ -55,12 +55,12 @@ void flowStep(Model& m, RunHost& host, float dtS, float tSeconds) {
     m.dtS = dtS;
     m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
     m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
-    momentumSources(m);
     computeFluxes(m, host);
     updateCells(m, host);
     setBoundaryGhosts(m);
     applyBoundaryConditions(m, tSeconds);
     advanceFlowState(m);
+    publishFlowState(m);
 }
 
 long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(float)>& each, float stepFactor) {
