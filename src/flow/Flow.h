@@ -1,5 +1,5 @@
 // The shallow-water solver's step procedures, called by the main loop in this order:
-// computeFluxes, updateCells (which takes the momentum sources cell by cell),
+// computeFluxes (which gives the stable step too), updateCells (which takes the momentum sources cell by cell),
 // setBoundaryGhosts, applyBoundaryConditions(t), advanceFlowState; publishFlowState at the
 // end of an output interval.
 #pragma once
@@ -41,7 +41,9 @@ inline MomentumSource momentumSource(float h, float u, float v, float fx, float 
 }
 // The sources of every cell into srcS (the cell update forms them itself).
 void momentumSources(Model& m);
-void computeFluxes(Model& m, RunHost& host);
+// The face fluxes of the present level; returns its stable step, the number flowTimeStep
+// gives, from the face speeds the fluxes form.
+float computeFluxes(Model& m, RunHost& host);
 void updateCells(Model& m, RunHost& host);
 void setBoundaryGhosts(Model& m);
 void applyBoundaryConditions(Model& m, float t);

@@ -29,10 +29,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "core/Parallel.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
+#include "flow/StepSpeeds.h"
 
 namespace littoral {
 
@@ -137,7 +139,7 @@ template <bool kY>
                       const float* __restrict dL, const float* __restrict dR, const int32_t* __restrict closed,
                       float md, float* __restrict fRm, float* __restrict fRn, float* __restrict fRt,
                       float* __restrict fLm, float* __restrict fLn, float* __restrict fLt,
-                      int32_t* __restrict walls) {
+                      int32_t* __restrict walls, float* __restrict sp0, float* __restrict sp1) {
     for (int32_t k = 0; k < n; ++k) {
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
@@ -170,6 +172,10 @@ template <bool kY>
         fLn[k] = pick(useFull, lN, 0.0f);
         fLt[k] = pick(useFull, lT, 0.0f);
         walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1);
+        // The face's wave speeds n~ + c~ and n~ - c~ for the stable step (l3 is n~ on a
+        // face with water, 0 as n~ and c~ are on a dry one).
+        sp0[k] = static_cast<float>(static_cast<D>(w.l3) + w.c);
+        sp1[k] = static_cast<float>(static_cast<D>(w.l3) - w.c);
     }
 }
 
@@ -197,14 +203,51 @@ void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, cons
 LITTORAL_ROW_CLONES void faceBlockX(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
                                     const float* tL, const float* tR, const float* dL, const float* dR,
                                     const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
-                                    float* fLm, float* fLn, float* fLt, int32_t* walls) {
-    faceBlock<false>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls);
+                                    float* fLm, float* fLn, float* fLt, int32_t* walls, float* sp0, float* sp1) {
+    faceBlock<false>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0, sp1);
 }
 LITTORAL_ROW_CLONES void faceBlockY(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
                                     const float* tL, const float* tR, const float* dL, const float* dR,
                                     const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
-                                    float* fLm, float* fLn, float* fLt, int32_t* walls) {
-    faceBlock<true>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls);
+                                    float* fLm, float* fLn, float* fLt, int32_t* walls, float* sp0, float* sp1) {
+    faceBlock<true>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0, sp1);
+}
+
+// The stable step (TimeStep.cpp) over the cells of a block of row j, from the speeds of its
+// faces: X faces k = 0..n-1 between the cells k and k + 1 (xs0, xs1), the cells k = 0..n-1
+// with the right-going speeds south0 of their south faces and the left-going ones ys1 of
+// their north faces; h the depths of row j (h[-1]..h[n+1] read), hS, hN the rows south and
+// north. Cells outside lo..hi are not interior and give no step. A cell's X spread comes
+// from its west face unless the cell and its west neighbour are dry, then from its east
+// face: each face gives the step of the cell east of it or of the cell west of it, so each
+// cell's step is formed once, from the numbers the rule cell by cell takes.
+// Returns the smallest step below dtMin.
+LITTORAL_ROW_CLONES float blockStep(int32_t n, int32_t lo, int32_t hi, const float* __restrict h,
+                                    const float* __restrict hS, const float* __restrict hN,
+                                    const float* __restrict xs0, const float* __restrict xs1,
+                                    const float* __restrict south0, const float* __restrict ys1, float md, float dxS,
+                                    float dyS, float dtMin) {
+    constexpr float kNone = 100.0f;  // no smaller than any step the minimum keeps
+    float dt = dtMin;
+    for (int32_t k = 0; k < n; ++k) {
+        const bool dW = !(h[k - 1] >= md), dC = !(h[k] >= md), dE = !(h[k + 1] >= md), dEE = !(h[k + 2] >= md);
+        const bool cIn = k >= lo && k <= hi, eIn = k + 1 >= lo && k + 1 <= hi;
+        // Cell k + 1 from its west face, unless it and cell k are dry.
+        const float sE = stepSpread(dE & dC, dE & dEE, xs0[k], xs1[k], xs1[k]);
+        const float cE = static_cast<float>(static_cast<double>(dxS) / sE);
+        // Cell k from its east face, when it and cell k - 1 are dry.
+        const float sC = stepSpread(true, false, xs0[k], xs1[k], xs1[k]);
+        const float cC = static_cast<float>(static_cast<double>(dxS) / sC);
+        // Cell k along Y.
+        const float sy = stepSpread(dC & !(hS[k] >= md), dC & !(hN[k] >= md), south0[k], ys1[k], ys1[k]);
+        const float cy = static_cast<float>(static_cast<double>(dyS) / sy);
+        const float xE = pick(eIn & !(dE & dC), cE, kNone), xC = pick(cIn & dC & dW, cC, kNone);
+        const float yC = pick(cIn, cy, kNone);
+        dt = xE < dt ? xE : dt;
+        dt = xC < dt ? xC : dt;
+        dt = yC < dt ? yC : dt;
+    }
+    return dt;
 }
 
 // Block buffers: still depths of the row and of the next, closed marks, and the six flux
@@ -213,18 +256,31 @@ struct FluxBlock {
     alignas(64) float d0[kBlock + 1], d1[kBlock];
     alignas(64) int32_t cx[kBlock], cy[kBlock], wx[kBlock], wy[kBlock];
     alignas(64) float f[12][kBlock];
+    alignas(64) float xs0[kBlock], xs1[kBlock], ys0[kBlock], ys1[kBlock];  // face speeds
 };
 
 }  // namespace
 
-void computeFluxes(Model& m, RunHost& host) {
+float computeFluxes(Model& m, RunHost& host) {
     const float md = m.minDepth;
     const D len = m.lenScale;
+    const int32_t i0 = m.ixStart - 1, width = m.ixEnd - m.ixStart + 2;  // columns of faces
+    float step = 100.0f;
     // Rows of faces are independent: each thread takes a slab of them, band by band, with
     // the events pumped between bands.
-    // On a rank, the faces of its own cells.
-    forRowBands(host, m.ownRows().begin - 1, m.ownRows().end, m.ixEnd - m.ixStart + 2, [&](int32_t jBegin, int32_t jEnd, int) {
+    // On a rank, the faces of its own cells, and the step of its own cells.
+    const int32_t own0 = m.ownRows().begin;
+    forRowBands(host, own0 - 1, m.ownRows().end, width, [&](int32_t jBegin, int32_t jEnd, int) {
         FluxBlock b;
+        // The right-going speeds of the south faces of the row (of its Y faces, for the
+        // next row); the faces below the slab's first row are formed here.
+        thread_local std::vector<float> speeds;  // sized at the first step
+        if (speeds.size() < 2 * static_cast<size_t>(width)) speeds.resize(2 * static_cast<size_t>(width));
+        float* south0 = speeds.data();
+        if (jBegin >= own0)
+            flowFaceSpeeds(width, m.hTot.at(i0, jBegin - 1), m.hTot.at(i0, jBegin), m.vS.at(i0, jBegin - 1),
+                           m.vS.at(i0, jBegin), md, south0, south0 + width);
+        float dtMin = 100.0f;
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {
                 const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
@@ -254,13 +310,18 @@ void computeFluxes(Model& m, RunHost& host) {
                 const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
                 // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
                 faceBlockX(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0], b.f[1], b.f[2],
-                           b.f[3], b.f[4], b.f[5], b.wx);
+                           b.f[3], b.f[4], b.f[5], b.wx, b.xs0, b.xs1);
                 wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3], b.f[4],
                                 b.f[5]);
                 // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
                 faceBlockY(n, h0, h1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
-                           b.f[11], b.wy);
+                           b.f[11], b.wy, b.ys0, b.ys1);
                 wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10], b.f[11]);
+                float* s0 = south0 + (a - i0);
+                if (j >= own0)
+                    dtMin = blockStep(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, b.xs0, b.xs1, s0,
+                                      b.ys1, md, m.dxS, m.dyS, dtMin);
+                std::copy_n(b.ys0, n, s0);
                 float* xe = &m.fluxXE(0, a, j);
                 float* xw = &m.fluxXW(0, a, j);
                 float* yn = &m.fluxYN(0, a, j);
@@ -281,7 +342,11 @@ void computeFluxes(Model& m, RunHost& host) {
                 }
             }
         }
+        // The smallest of a set does not depend on the order it is taken in.
+#pragma omp critical(littoral_flux_step)
+        step = dtMin < step ? dtMin : step;
     });
+    return step;
 }
 
 }  // namespace littoral

@@ -6,8 +6,10 @@
 //   Y: n~ + c~ of the south face minus n~ - c~ of the north face, with the same rules
 //      for dry pairs (|n~ - c~| of the north face, |n~ + c~| of the south face).
 //
-// The step is taken every flow step over the whole grid, so it runs branch-free in blocks
-// of a row: the speeds of the block's faces first, then its cells. A face's speeds are the
+// flowTimeStep takes the step in a pass of its own; the main loop has the fluxes take it
+// along (computeFluxes), from the face speeds they form anyway, with the same numbers.
+// It runs branch-free in blocks of a row: the speeds of the block's faces first, then its
+// cells. A face's speeds are the
 // same numbers as roeSpeed gives (RoeAverages.h): every wet/dry case is formed and the
 // face's case picked. The smallest value does not depend on the order of the cells, so
 // each slab of rows takes its own and the slabs' are compared.
@@ -16,20 +18,17 @@
 #include <cstdint>
 
 #include "flow/Flow.h"
+#include "flow/StepSpeeds.h"
 #include "core/Parallel.h"
 #include "core/RowClones.h"
 
 namespace littoral {
 
-namespace {
-
-constexpr int32_t kBlock = 256;  // cells per block of a row
-
 // n faces with sides L and R (depths h, normal velocities q): right-going n~ + c~ to s0,
 // left-going n~ - c~ to s1.
-LITTORAL_ROW_CLONES void faceSpeeds(int32_t n, const float* __restrict hL, const float* __restrict hR,
-                                    const float* __restrict qL, const float* __restrict qR, float md,
-                                    float* __restrict s0, float* __restrict s1) {
+LITTORAL_ROW_CLONES void flowFaceSpeeds(int32_t n, const float* __restrict hL, const float* __restrict hR,
+                                        const float* __restrict qL, const float* __restrict qR, float md,
+                                        float* __restrict s0, float* __restrict s1) {
     for (int32_t k = 0; k < n; ++k) {
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
@@ -43,15 +42,9 @@ LITTORAL_ROW_CLONES void faceSpeeds(int32_t n, const float* __restrict hL, const
     }
 }
 
-// Speed spread of a cell along one direction from the right-going speed low0 of its low
-// face (west or south), the left-going speed `minus` the rule subtracts from it and the
-// left-going speed high1 of its high face; lowDry, highDry: the cell and its neighbour
-// across that face are both dry.
-inline float spread(bool lowDry, bool highDry, float low0, float minus, float high1) {
-    const float both = static_cast<float>(static_cast<double>(low0) - minus);
-    const float s = pick(!lowDry & !highDry, both, pick(lowDry, std::fabs(high1), std::fabs(low0)));
-    return s < 0.001f ? 0.001f : s;
-}
+namespace {
+
+constexpr int32_t kBlock = 256;  // cells per block of a row
 
 // n cells of a block: h the cell depths with one more on each side (h[-1], h[n]), hS, hN
 // the rows south and north; xs0/xs1 the speeds of the n + 1 X faces (face k west of cell
@@ -68,8 +61,8 @@ LITTORAL_ROW_CLONES float blockStep(int32_t n, const float* __restrict h, const 
         const bool dry = !(h[k] >= md);
         const bool wDry = dry & !(h[k - 1] >= md), eDry = dry & !(h[k + 1] >= md);
         const bool sDry = dry & !(hS[k] >= md), nDry = dry & !(hN[k] >= md);
-        const float sx = spread(wDry, eDry, xs0[k], xs1[k], xs1[k + 1]);
-        const float sy = spread(sDry, nDry, ys0[k], yn1[k], yn1[k]);
+        const float sx = stepSpread(wDry, eDry, xs0[k], xs1[k], xs1[k + 1]);
+        const float sy = stepSpread(sDry, nDry, ys0[k], yn1[k], yn1[k]);
         const float cx = static_cast<float>(static_cast<double>(dxS) / sx);
         const float cy = static_cast<float>(static_cast<double>(dyS) / sy);
         dt = cx < dt ? cx : dt;
@@ -92,11 +85,11 @@ float flowTimeStep(const Model& m) {
             const int32_t n = std::min(kBlock, i1 - a + 1);
             float *s0 = ya0, *s1 = ya1, *n0 = yb0, *n1 = yb1;
             // South faces of the slab's first row.
-            faceSpeeds(n, m.hTot.at(a, j0 - 1), m.hTot.at(a, j0), m.vS.at(a, j0 - 1), m.vS.at(a, j0), md, s0, s1);
+            flowFaceSpeeds(n, m.hTot.at(a, j0 - 1), m.hTot.at(a, j0), m.vS.at(a, j0 - 1), m.vS.at(a, j0), md, s0, s1);
             for (int32_t j = j0; j <= j1; ++j) {
-                faceSpeeds(n + 1, m.hTot.at(a - 1, j), m.hTot.at(a, j), m.uS.at(a - 1, j), m.uS.at(a, j), md, xs0,
-                           xs1);
-                faceSpeeds(n, m.hTot.at(a, j), m.hTot.at(a, j + 1), m.vS.at(a, j), m.vS.at(a, j + 1), md, n0, n1);
+                flowFaceSpeeds(n + 1, m.hTot.at(a - 1, j), m.hTot.at(a, j), m.uS.at(a - 1, j), m.uS.at(a, j), md, xs0,
+                               xs1);
+                flowFaceSpeeds(n, m.hTot.at(a, j), m.hTot.at(a, j + 1), m.vS.at(a, j), m.vS.at(a, j + 1), md, n0, n1);
                 dtMin = blockStep(n, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), xs0, xs1, s0, n1, md,
                                   m.dxS, m.dyS, dtMin);
                 std::swap(s0, n0);  // the north faces of this row are the south faces of the next

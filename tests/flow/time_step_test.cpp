@@ -1,6 +1,7 @@
 // The stable flow step over mixed wet, dry and half-dry grids, against the step written
-// cell by cell from the Roe speeds of the faces. The blocked, branch-free loop must give
-// the same step bit for bit: the whole run follows from it.
+// cell by cell from the Roe speeds of the faces. The blocked, branch-free loop, and the
+// fluxes that take the step along, must give the same step bit for bit: the whole run
+// follows from it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <random>
 
 #include "app/MainLoop.h"
+#include "core/Parallel.h"
+#include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 #include "support/FlowSupport.h"
 
@@ -48,6 +51,22 @@ float referenceStep(const Model& m) {
     return dtMin;
 }
 
+// The step the fluxes take along (the main loop's) is flowTimeStep's, with slabs and bands
+// of rows starting anywhere: one to three threads, bands of one row or the whole grid.
+void expectFluxesGiveTheStep(Model& m) {
+    m.lenScale = 1.0f;
+    const float step = flowTimeStep(m);
+    for (int threads : {1, 2, 3})
+        for (int64_t band : {int64_t{1}, int64_t{0}}) {
+            ThreadCountScope scope(threads);
+            setCellsPerBand(band);
+            SilentHost host;
+            const float fromFluxes = computeFluxes(m, host);
+            setCellsPerBand(0);
+            ASSERT_EQ(fromFluxes, step) << threads << " threads, nx " << m.ixEnd << (band ? ", bands of a row" : "");
+        }
+}
+
 }  // namespace
 
 TEST(FlowTimeStep, EqualsTheCellByCellStepOnMixedGrids) {
@@ -70,10 +89,12 @@ TEST(FlowTimeStep, EqualsTheCellByCellStepOnMixedGrids) {
                     m.vS(i, j) = vel(rng);
                 }
             ASSERT_EQ(flowTimeStep(m), referenceStep(m)) << "nx " << nx << ", trial " << trial;
+            expectFluxesGiveTheStep(m);
             // All dry apart from one cell: the step comes from that cell's faces alone.
             m.hTot.fill(0.0f);
             m.hTot(nx, 3) = 1.5f;
             ASSERT_EQ(flowTimeStep(m), referenceStep(m)) << "one wet cell, nx " << nx;
+            expectFluxesGiveTheStep(m);
         }
     }
 }
