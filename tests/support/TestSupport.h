@@ -121,13 +121,13 @@ std::string boundaryText(const CoefSpec& c, F&& code) {
 // Depth falls from `depthOff` at the east edge linearly with `slope`; the east ghost column
 // carries the wave input code 17, the south and north ghost rows are periodic (16).
 struct SmallCase {
-    CoefSpec coef;
+    CoefSpec coef{};
     float depthOff = 5, slope = 0;  // slope 0: flat bed of depthOff
     float waveH = 0.5f, waveT = 6, waveDir = 180;
     std::string tide = "0, tide\n1\n17, 0, 0, 0\n";
-    std::string wave;  // if set, replaces the generated wave file
-    std::string depth; // if set, replaces the generated depth file
-    std::string bnd;   // if set, replaces the generated boundary file
+    std::string wave{};  // if set, replaces the generated wave file
+    std::string depth{}; // if set, replaces the generated depth file
+    std::string bnd{};   // if set, replaces the generated boundary file
     void write(const CaseDir& dir, const std::string& name) const;
     // Writes the case as <name> and prepares m to run it.
     void prepare(const CaseDir& dir, const std::string& name, Model& m) const;

@@ -299,7 +299,9 @@ TEST(OffshoreContinuity, DirectionSweepNearGrazingIncidence) {
                 const Local now = transform(w.h, 1.0f, w.T, dir);
                 ASSERT_LT(angleStep(now.dir, prev.dir), 0.1) << dir;
                 ASSERT_NEAR(now.H, prev.H, 0.02) << dir;
-                if (w.deep) ASSERT_NEAR(now.H, 1.0, 0.15) << dir;
+                if (w.deep) {
+                    ASSERT_NEAR(now.H, 1.0, 0.15) << dir;
+                }
                 prev = now;
             }
         }
