@@ -136,6 +136,13 @@ double benchCase(int32_t nx, int32_t ny, int periods, int threads, double oneThr
                 oneThreadRate > 0 ? rate / oneThreadRate : 1.0, peak, longestGap * 1e3, m.wavH(20, ny / 2),
                 threads, threads == 1 ? " " : "s", stream / 1e6, rate / stream, cached / 1e6, rate / cached);
     host.printPassGaps("    ");
+    // With cells of 2.5 m the steps of a period follow from the same depth (waveTimeStep).
+    Model coarse;  // the scalars only
+    coarse.waveT0 = m.waveT0;
+    coarse.dx = coarse.dy = 2.5f;
+    waveTimeStep(coarse, m.hMax, 0.0f);
+    std::printf("    with 2.5 m cells: %d steps, %.3f s per period of %.0f s\n", coarse.nStep,
+                sec / periods / m.nStep * coarse.nStep, m.waveT0);
     std::fflush(stdout);
     return rate;
 }

@@ -130,6 +130,7 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
             tau = (m.dtS == static_cast<float>(static_cast<double>(tInt) - tau) && next != tInt) ? tInt : next;
             m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
             m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
+            momentumSources(m);
             updateCells(m, host);
             // A periodic ghost row copies the new level of the row at the other end.
             link.exchange({&m.hTotNew, &m.uSNew, &m.vSNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);

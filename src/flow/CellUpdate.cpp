@@ -2,8 +2,8 @@
 //
 // Forward Euler on the conserved variables U = (h, h u, h v) of every interior cell:
 //   U_new = U - dtdx (fluxXW(i, j) - fluxXE(i-1, j)) - dtdy (fluxYS(i, j) - fluxYN(i, j-1))
-//           + dtS S(i, j)
-// (S the momentum sources of the cell, formed here from the present level), i.e. the cell takes the west-side flux of its east face and the east-side flux of its west
+//           + dtS srcS(i, j)
+// i.e. the cell takes the west-side flux of its east face and the east-side flux of its west
 // face (likewise north/south), which carry its own share of the bed-slope term.
 // A cell whose four neighbours and itself are below minDepth, and a land cell (cellFlag 15),
 // is set dry at the tide level. A new depth at or below zero makes the cell dry. Where the new
@@ -39,14 +39,13 @@ constexpr int32_t kDry = 1, kNearCritical = 2;  // cells the second pass redoes
 struct CellConsts {
     float md, etaDry;
     double dtS, dtdx, dtdy, len;
-    double f, cf2, vv;  // of the momentum sources
 };
 
 // n cells of a row from the first cell: h the depths of the row (h[-1], h[n] the
 // neighbours beyond the ends), hS, hN the rows south and north; xw, xe, ys, yn the face
 // fluxes (three components each) of the cell's east face as its west side takes it, of
 // its west face as its east side takes it, and likewise for Y (yn of the south face);
-// fx, fy the wave force of the momentum sources. Writes the new state as for a wet, clearly subcritical cell, the new
+// src the sources. Writes the new state as for a wet, clearly subcritical cell, the new
 // unit discharges to qx, qy, and to redo kDry where the cell is dry all round or land,
 // kNearCritical where it is not clearly subcritical.
 LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float* __restrict h,
@@ -55,7 +54,7 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
                                    const float* __restrict dep, const int32_t* __restrict flag,
                                    const float* __restrict xw, const float* __restrict xe,
                                    const float* __restrict ys, const float* __restrict yn,
-                                   const float* __restrict fx, const float* __restrict fy, float* __restrict hOut,
+                                   const float* __restrict src, float* __restrict hOut,
                                    float* __restrict uOut, float* __restrict vOut, float* __restrict celOut,
                                    float* __restrict etaOut, float* __restrict qxOut, float* __restrict qyOut,
                                    int32_t* __restrict redo) {
@@ -70,16 +69,14 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
         const float Y0 = static_cast<float>((static_cast<D>(ys[3 * k]) - yn[3 * k]) * c.dtdy);
         const float Y1 = static_cast<float>((static_cast<D>(ys[3 * k + 1]) - yn[3 * k + 1]) * c.dtdy);
         const float Y2 = static_cast<float>((static_cast<D>(ys[3 * k + 2]) - yn[3 * k + 2]) * c.dtdy);
-        const MomentumSource src = momentumSource(h0, u[k], v[k], fx[k], fy[k], c.f, c.cf2, c.vv);
-        const float src0 = 0.0f;  // no mass source
-        const float h1 = static_cast<float>(c.dtS * src0 + ((static_cast<D>(h0) - X0) - Y0));
+        const float h1 = static_cast<float>(c.dtS * src[3 * k] + ((static_cast<D>(h0) - X0) - Y0));
         const bool pos = h1 > 0;
         const float hNew = pick(pos, h1, 0.0f);
         const float d = static_cast<float>(static_cast<D>(dep[k]) / c.len);
         celOut[k] = pick(pos, static_cast<float>(std::sqrt(static_cast<D>(h1))), 0.0f);
         etaOut[k] = pick(pos, static_cast<float>(static_cast<D>(h1) - d), c.etaDry);
-        const float qx = static_cast<float>(static_cast<D>(h0) * u[k] - X1 - Y1 + c.dtS * src.s1);
-        const float qy = static_cast<float>(static_cast<D>(h0) * v[k] - X2 - Y2 + c.dtS * src.s2);
+        const float qx = static_cast<float>(static_cast<D>(h0) * u[k] - X1 - Y1 + c.dtS * src[3 * k + 1]);
+        const float qy = static_cast<float>(static_cast<D>(h0) * v[k] - X2 - Y2 + c.dtS * src[3 * k + 2]);
         const D q2 = static_cast<D>(qx) * qx + static_cast<D>(qy) * qy;
         const D h3 = static_cast<D>(hNew) * hNew * hNew;
         const bool clearlySub = h3 > q2 * 1.0001;
@@ -102,9 +99,6 @@ void updateCells(Model& m, RunHost& host) {
     c.dtdy = m.dtdy;
     c.len = m.lenScale;
     c.etaDry = static_cast<float>(static_cast<D>(m.tideLevel) / m.lenScale);
-    c.f = m.coriolis;
-    c.cf2 = static_cast<D>(m.fricCoef) / 2.0;
-    c.vv = static_cast<D>(m.velScale) * m.velScale;
     // Cells are independent: each thread takes a slab of rows, band by band, with the
     // events pumped between bands.
     forRowBands(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
@@ -115,7 +109,7 @@ void updateCells(Model& m, RunHost& host) {
                 const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
                 cellBlock(n, c, m.hTot.at(a, j), m.hTot.at(a, j - 1), m.hTot.at(a, j + 1), m.uS.at(a, j), m.vS.at(a, j),
                           m.dep.at(a, j), m.cellFlag.at(a, j), &m.fluxXW(0, a, j), &m.fluxXE(0, a, j),
-                          &m.fluxYS(0, a, j), &m.fluxYN(0, a, j - 1), m.fx.at(a, j), m.fy.at(a, j), m.hTotNew.at(a, j),
+                          &m.fluxYS(0, a, j), &m.fluxYN(0, a, j - 1), &m.srcS(0, a, j), m.hTotNew.at(a, j),
                           m.uSNew.at(a, j), m.vSNew.at(a, j), m.celSNew.at(a, j), m.etaSNew.at(a, j), qx, qy, redo);
                 for (int32_t k = 0; k < n; ++k) {
                     if (!redo[k]) continue;

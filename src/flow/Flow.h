@@ -1,10 +1,8 @@
 // The shallow-water solver's step procedures, called by the main loop in this order:
-// computeFluxes (which gives the stable step too), updateCells (which takes the momentum sources cell by cell),
+// momentumSources, computeFluxes (which gives the stable step too), updateCells,
 // setBoundaryGhosts, applyBoundaryConditions(t), advanceFlowState; publishFlowState at the
 // end of an output interval.
 #pragma once
-
-#include <cmath>
 
 #include "core/Model.h"
 #include "core/RunHost.h"
@@ -27,19 +25,6 @@ void periodicGhostDepths(Model& m);
 // The stable non-dimensional flow step of the present state.
 float flowTimeStep(const Model& m);
 
-// Momentum sources per unit time of one cell (S1, S2; S0 = 0) from its depth h and
-// velocity (u, v) of the present level and the wave force (fx, fy); f = coriolis,
-// cf2 = fricCoef / 2, vv = velScale^2.
-struct MomentumSource {
-    float s1, s2;
-};
-inline MomentumSource momentumSource(float h, float u, float v, float fx, float fy, double f, double cf2, double vv) {
-    const double uk = u, vk = v, hk = h;
-    const float speed = static_cast<float>(std::sqrt(uk * uk + vk * vk));
-    return {static_cast<float>(-hk * vk * f - cf2 * uk * speed + fx / vv),
-            static_cast<float>(uk * hk * f - cf2 * vk * speed + fy / vv)};
-}
-// The sources of every cell into srcS (the cell update forms them itself).
 void momentumSources(Model& m);
 // The face fluxes of the present level; returns its stable step, the number flowTimeStep
 // gives, from the face speeds the fluxes form.

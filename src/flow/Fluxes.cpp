@@ -221,32 +221,34 @@ LITTORAL_ROW_CLONES void faceBlockY(int32_t n, const float* hL, const float* hR,
 // from its west face unless the cell and its west neighbour are dry, then from its east
 // face: each face gives the step of the cell east of it or of the cell west of it, so each
 // cell's step is formed once, from the numbers the rule cell by cell takes.
-// Returns the smallest step below dtMin.
-LITTORAL_ROW_CLONES float blockStep(int32_t n, int32_t lo, int32_t hi, const float* __restrict h,
+// The steps go to the candidates cx (from face k: the cell east of it), cw (the cell west
+// of it) and cy (cell k along Y), 100 where the face or cell gives none (no smaller than
+// any step the minimum keeps).
+LITTORAL_ROW_CLONES void blockSteps(int32_t n, int32_t lo, int32_t hi, const float* __restrict h,
                                     const float* __restrict hS, const float* __restrict hN,
                                     const float* __restrict xs0, const float* __restrict xs1,
                                     const float* __restrict south0, const float* __restrict ys1, float md, float dxS,
-                                    float dyS, float dtMin) {
-    constexpr float kNone = 100.0f;  // no smaller than any step the minimum keeps
-    float dt = dtMin;
+                                    float dyS, float* __restrict cx, float* __restrict cw, float* __restrict cy) {
+    constexpr float kNone = 100.0f;
     for (int32_t k = 0; k < n; ++k) {
         const bool dW = !(h[k - 1] >= md), dC = !(h[k] >= md), dE = !(h[k + 1] >= md), dEE = !(h[k + 2] >= md);
-        const bool cIn = k >= lo && k <= hi, eIn = k + 1 >= lo && k + 1 <= hi;
+        const bool cIn = (k >= lo) & (k <= hi), eIn = (k + 1 >= lo) & (k + 1 <= hi);
         // Cell k + 1 from its west face, unless it and cell k are dry.
         const float sE = stepSpread(dE & dC, dE & dEE, xs0[k], xs1[k], xs1[k]);
-        const float cE = static_cast<float>(static_cast<double>(dxS) / sE);
         // Cell k from its east face, when it and cell k - 1 are dry.
-        const float sC = stepSpread(true, false, xs0[k], xs1[k], xs1[k]);
-        const float cC = static_cast<float>(static_cast<double>(dxS) / sC);
+        const float sW = stepSpread(true, false, xs0[k], xs1[k], xs1[k]);
         // Cell k along Y.
-        const float sy = stepSpread(dC & !(hS[k] >= md), dC & !(hN[k] >= md), south0[k], ys1[k], ys1[k]);
-        const float cy = static_cast<float>(static_cast<double>(dyS) / sy);
-        const float xE = pick(eIn & !(dE & dC), cE, kNone), xC = pick(cIn & dC & dW, cC, kNone);
-        const float yC = pick(cIn, cy, kNone);
-        dt = xE < dt ? xE : dt;
-        dt = xC < dt ? xC : dt;
-        dt = yC < dt ? yC : dt;
+        const float sY = stepSpread(dC & !(hS[k] >= md), dC & !(hN[k] >= md), south0[k], ys1[k], ys1[k]);
+        cx[k] = pick(eIn & !(dE & dC), static_cast<float>(static_cast<double>(dxS) / sE), kNone);
+        cw[k] = pick(cIn & dC & dW, static_cast<float>(static_cast<double>(dxS) / sW), kNone);
+        cy[k] = pick(cIn, static_cast<float>(static_cast<double>(dyS) / sY), kNone);
     }
+}
+
+// The smallest of n candidates below dt, a NaN never taken (the keep-if-smaller of the
+// step's minimum, which does not vectorise; the candidates' divisions above do).
+float smallestStep(int32_t n, const float* c, float dt) {
+    for (int32_t k = 0; k < n; ++k) dt = c[k] < dt ? c[k] : dt;
     return dt;
 }
 
@@ -257,6 +259,7 @@ struct FluxBlock {
     alignas(64) int32_t cx[kBlock], cy[kBlock], wx[kBlock], wy[kBlock];
     alignas(64) float f[12][kBlock];
     alignas(64) float xs0[kBlock], xs1[kBlock], ys0[kBlock], ys1[kBlock];  // face speeds
+    alignas(64) float steps[3][kBlock];                                    // the cells' steps
 };
 
 }  // namespace
@@ -318,9 +321,11 @@ float computeFluxes(Model& m, RunHost& host) {
                            b.f[11], b.wy, b.ys0, b.ys1);
                 wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10], b.f[11]);
                 float* s0 = south0 + (a - i0);
-                if (j >= own0)
-                    dtMin = blockStep(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, b.xs0, b.xs1, s0,
-                                      b.ys1, md, m.dxS, m.dyS, dtMin);
+                if (j >= own0) {
+                    blockSteps(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, b.xs0, b.xs1, s0, b.ys1,
+                               md, m.dxS, m.dyS, b.steps[0], b.steps[1], b.steps[2]);
+                    for (const float* c : b.steps) dtMin = smallestStep(n, c, dtMin);
+                }
                 std::copy_n(b.ys0, n, s0);
                 float* xe = &m.fluxXE(0, a, j);
                 float* xw = &m.fluxXW(0, a, j);

@@ -21,10 +21,11 @@ LITTORAL_ROW_CLONES void sourcesOf(size_t n, const float* __restrict h, const fl
                                    const float* __restrict fy, float* __restrict src, double f, double cf2,
                                    double vv) {
     for (size_t k = 0; k < n; ++k) {
-        const MomentumSource s = momentumSource(h[k], u[k], v[k], fx[k], fy[k], f, cf2, vv);
+        const double uk = u[k], vk = v[k], hk = h[k];
+        const float speed = static_cast<float>(std::sqrt(uk * uk + vk * vk));
         src[3 * k] = 0.0f;
-        src[3 * k + 1] = s.s1;
-        src[3 * k + 2] = s.s2;
+        src[3 * k + 1] = static_cast<float>(-hk * vk * f - cf2 * uk * speed + fx[k] / vv);
+        src[3 * k + 2] = static_cast<float>(uk * hk * f - cf2 * vk * speed + fy[k] / vv);
     }
 }
 

@@ -146,6 +146,7 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
                  &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau},
                 m.jyStart, m.jyEnd);
     m.phiNew = m.phiCur;
+    host.pumpEvents();  // after the last step and the copy of a whole level
 
     waveStress(m, fx, fy, &host);
     host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
@@ -156,6 +157,7 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
             m.etaOut.data()[k] = m.eta.data()[k];
         }
     });
+    host.pumpEvents();
     host.progressLine(endwavLine(time, m.waveT0));
 }
 

@@ -34,7 +34,7 @@ TEST(UpdateCells, DryAndLandCellsAreHeldAtTheTideLevel) {
     // (2,2) and its four neighbours below minDepth: stays dry whatever its fluxes and sources.
     for (auto [i, j] : {std::pair{2, 2}, {1, 2}, {3, 2}, {2, 1}, {2, 3}}) m.hTot(i, j) = 0.005f;
     m.fluxXE(0, 1, 2) = 5.0f;
-    m.fx(2, 2) = 27.0f;
+    m.srcS(1, 2, 2) = 3.0f;
     m.uS(2, 2) = 0.7f;
     // (4,3) is land (flag 15) though wet.
     m.cellFlag(4, 3) = 15;
@@ -103,8 +103,8 @@ TEST(UpdateCells, FluxDifferencesAndSources) {
     m.fluxXE(1, i - 1, j) = 0.4f;
     m.fluxYS(2, i, j) = 0.25f;
     m.fluxYN(2, i, j - 1) = 0.45f;
-    m.fx(i, j) = 0.2f * 9;  // sources fx / velScale^2 = 0.2 and -0.1 without friction or rotation
-    m.fy(i, j) = -0.1f * 9;
+    m.srcS(1, i, j) = 0.2f;
+    m.srcS(2, i, j) = -0.1f;
     m.uS(i, j) = 0.1f;
     updateCells(m, host);
     const double h = 0.8 - 0.2 * 0.2 - 0.25 * (-0.4);  // 0.86

@@ -160,6 +160,7 @@ void budgetStep(Model& m, RunHost& host, Budget& b) {
     m.dtS = flowTimeStep(m);
     m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
     m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
+    momentumSources(m);
     computeFluxes(m, host);
     double before = 0, predicted = 0;
     Grid pred = m.hTot;

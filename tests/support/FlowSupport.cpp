@@ -55,6 +55,7 @@ void flowStep(Model& m, RunHost& host, float dtS, float tSeconds) {
     m.dtS = dtS;
     m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
     m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
+    momentumSources(m);
     computeFluxes(m, host);
     updateCells(m, host);
     setBoundaryGhosts(m);
