@@ -107,21 +107,7 @@ TEST(MpiRuns, GeneratedCasesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
 TEST(MpiRuns, AFailureOnAnyProcessStopsTheCaseOnEveryProcessWithOneMessage) {
     CaseDir dir("mpi-stops");
     auto cases = writeBatchCases(dir);
-    SmallCase north;
-    north.coef.ixEnd = 12;
-    north.coef.jyEnd = 9;
-    north.coef.tEnd = 30;
-    north.wave = waveText(0.5f, 6, 180, 12, 1, -1, 0.5f);
-    north.tide = "0, tide\n2\n17, 0, 0, 0\n19, 1, -9, 0\n";
-    const CoefSpec& c = north.coef;
-    north.bnd = boundaryText(c, [&](int i, int j) {
-        const bool gi = i < c.ixStart || i > c.ixEnd, gj = j < c.jyStart || j > c.jyEnd;
-        if (gi && gj) return 0;
-        if (i > c.ixEnd) return 17;
-        if (i < c.ixStart) return j >= 8 ? 19 : 0;
-        return gj ? 16 : 0;
-    });
-    north.write(dir, "north");
+    writeStoppingCase(dir, "north", 9, 8);
     cases.insert(cases.begin() + 1, "north");
     cases.erase(std::find(cases.begin(), cases.end(), "strip"));  // two rows: fewer than three processes
     expectTheBatchProgramsRun(dir, cases, 1, cases.size() - 3);

@@ -59,26 +59,30 @@ void writeShortSamples(const CaseDir& dir) {
     }
 }
 
+void writeStoppingCase(const CaseDir& dir, const std::string& name, int32_t lastRow, int32_t firstLowRow) {
+    SmallCase c;
+    c.coef.ixEnd = 12;
+    c.coef.jyEnd = lastRow;
+    c.coef.tEnd = 30;
+    c.wave = waveText(0.5f, 6, 180, 12, 1, -1, 0.5f);
+    c.tide = "0, tide\n2\n17, 0, 0, 0\n19, 1, -9, 0\n";
+    const CoefSpec& g = c.coef;
+    c.bnd = boundaryText(g, [&](int i, int j) {
+        const bool gi = i < g.ixStart || i > g.ixEnd, gj = j < g.jyStart || j > g.jyEnd;
+        if (gi && gj) return 0;
+        if (i > g.ixEnd) return 17;
+        if (i < g.ixStart) return j >= firstLowRow ? 19 : 0;
+        return gj ? 16 : 0;
+    });
+    c.write(dir, name);
+}
+
 std::vector<std::string> writeBatchCases(const CaseDir& dir) {
     auto cases = writeGeneratedCases(dir);
     SmallCase bad;
     bad.write(dir, "bad");
     dir.write("bad/coef.txt", "1,a\n");
-    SmallCase stops;
-    stops.coef.ixEnd = 12;
-    stops.coef.jyEnd = 5;
-    stops.coef.tEnd = 30;
-    stops.wave = waveText(0.5f, 6, 180, 12, 1, -1, 0.5f);
-    stops.tide = "0, tide\n2\n17, 0, 0, 0\n19, 1, -9, 0\n";
-    const CoefSpec& c = stops.coef;
-    stops.bnd = boundaryText(c, [&](int i, int j) {
-        const bool gi = i < c.ixStart || i > c.ixEnd, gj = j < c.jyStart || j > c.jyEnd;
-        if (gi && gj) return 0;
-        if (i > c.ixEnd) return 17;
-        if (i < c.ixStart) return 19;
-        return gj ? 16 : 0;
-    });
-    stops.write(dir, "stops");
+    writeStoppingCase(dir, "stops", 5, 1);
     // A second control file for the folder "shore".
     dir.write("again" "cnt.txt", readFile(dir.data / "shorecnt.txt"));
     return {"shore", "bad", "basin", "stops", "strip", "again", "basin"};

@@ -2,6 +2,7 @@
 // counts, side-by-side cases, MPI processes).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ std::vector<std::string> writeGeneratedCases(const CaseDir& dir);
 
 // Copies the samples with a shorter run (48 s instead of 480 s).
 void writeShortSamples(const CaseDir& dir);
+
+// A case of 12 x lastRow cells whose boundary level lies 9 m below the bed on the west
+// side from row firstLowRow north: the run stops after its first interval naming a cell.
+void writeStoppingCase(const CaseDir& dir, const std::string& name, int32_t lastRow, int32_t firstLowRow);
 
 // Cases for a batch: the generated ones, a case that fails on its input ("bad") and one
 // that stops after its first interval ("stops": a water level below the bed at its west
