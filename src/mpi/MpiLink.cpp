@@ -1,8 +1,10 @@
 #include "mpi/MpiLink.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
+#include "core/Allocation.h"
 #include "core/Error.h"
 
 namespace littoral {
@@ -12,6 +14,53 @@ MpiLink::MpiLink(MPI_Comm comm) : comm_(comm) {
     MPI_Comm_size(comm_, &size_);
     counts_.assign(static_cast<size_t>(size_), 0);
     displs_.assign(static_cast<size_t>(size_), 0);
+    start_ = MPI_Wtime();
+}
+
+namespace {
+
+// Adds the seconds from its making to its end to a sum.
+class Stopwatch {
+public:
+    explicit Stopwatch(double& sum) : sum_(sum), t0_(MPI_Wtime()) {}
+    ~Stopwatch() { sum_ += MPI_Wtime() - t0_; }
+    Stopwatch(const Stopwatch&) = delete;
+    Stopwatch& operator=(const Stopwatch&) = delete;
+
+private:
+    double& sum_;
+    double t0_;
+};
+
+// The most memory this process has held, in bytes (0 where the system does not tell).
+double peakMemoryBytes() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return 0;
+    char line[256];
+    double kib = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmHWM: %lf kB", &kib) == 1) break;
+    std::fclose(f);
+    return kib * 1024.0;
+}
+
+}  // namespace
+
+void MpiLink::report() {
+    const double mine[4] = {haloSeconds_, gatherSeconds_, reduceSeconds_, peakMemoryBytes()};
+    std::vector<double> all(rank_ == 0 ? 4 * static_cast<size_t>(size_) : 0);
+    MPI_Gather(mine, 4, MPI_DOUBLE, all.data(), 4, MPI_DOUBLE, 0, comm_);
+    if (rank_ != 0) return;
+    const double wall = MPI_Wtime() - start_;
+    std::fprintf(stderr, "mpi: %d processes, %.2f s wall time\n", size_, wall);
+    for (int q = 0; q < size_; ++q) {
+        const double* v = all.data() + 4 * q;
+        std::fprintf(stderr,
+                     "mpi: process %d: halo exchanges %.3f s (%.1f %%), gathers %.3f s (%.1f %%), minimum and checks "
+                     "%.3f s (%.1f %%, waiting for the slowest included), peak memory %s\n",
+                     q, v[0], 100 * v[0] / wall, v[1], 100 * v[1] / wall, v[2], 100 * v[2] / wall,
+                     formatBytes(v[3]).c_str());
+    }
 }
 
 namespace {
@@ -23,6 +72,7 @@ float* rowOf(Grid& g, int32_t j) { return g.at(g.iLo(), j); }
 
 void MpiLink::exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
     if (size_ == 1) return;
+    const Stopwatch watch(haloSeconds_);
     const RowRange own = ownRows(j0, j1);
     const bool first = rank_ == 0, last = rank_ == size_ - 1;
     int tag = 0;
@@ -50,6 +100,7 @@ void MpiLink::exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j
 
 void MpiLink::gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
     if (size_ == 1) return;
+    const Stopwatch watch(gatherSeconds_);
     for (Grid* g : grids) {
         const int64_t n = g->stride();
         for (int q = 0; q < size_; ++q) {
@@ -66,6 +117,7 @@ float MpiLink::agree(float v, int& failedRank) {
     // Both values are exact in double: the smallest of each is the smallest over the
     // ranks. A failure's key orders by its place, then by the rank.
     const double none = 9007199254740992.0;  // 2^53
+    const Stopwatch watch(reduceSeconds_);
     double in[2] = {v, failed_ ? double(place_) * size_ + rank_ : none}, out[2];
     MPI_Allreduce(in, out, 2, MPI_DOUBLE, MPI_MIN, comm_);
     failedRank = out[1] < none ? static_cast<int>(std::fmod(out[1], double(size_))) : -1;

@@ -18,6 +18,9 @@ public:
     void gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) override;
     float minimum(float v) override;
     void check() override;
+    // Prints (first process) where the run's time went between the processes and the
+    // memory each used at most: "mpi: ..." lines on the error output. Collective.
+    void report();
 
 private:
     // The smallest v over the ranks, and the lowest rank that keeps a failure (or none).
@@ -28,6 +31,7 @@ private:
     MPI_Comm comm_;
     int rank_ = 0, size_ = 1;
     std::vector<int> counts_, displs_;  // of the gather, one per rank
+    double start_ = 0, haloSeconds_ = 0, gatherSeconds_ = 0, reduceSeconds_ = 0;
 };
 
 }  // namespace littoral

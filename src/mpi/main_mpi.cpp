@@ -4,6 +4,8 @@
 #include <mpi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <exception>
 #include <iostream>
 
@@ -25,6 +27,9 @@ int main(int argc, char** argv) {
         }
         try {
             status = littoral::batchMain(argc, argv, {"littoral-mpi", &link});
+            // LITTORAL_MPI_TIMES=1: where the time went between the processes.
+            const char* times = std::getenv("LITTORAL_MPI_TIMES");
+            if (times && std::string(times) == "1") link.report();
         } catch (const std::exception& e) {
             // Nothing should escape the case loop; should it, the others cannot go on.
             std::cerr << "littoral-mpi: " << e.what() << std::endl;
