@@ -89,9 +89,9 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
     std::optional<ResultFiles> results;
     m.slabs().guarded([&] {
         if (m.writesFiles()) results.emplace(m);
+        allocateFlowArrays(m);
     });
     m.slabs().check();
-    allocateFlowArrays(m);
     periodicGhostDepths(m);
     initFlowState(m, hMax);
     if (!(m.periodS > 0) || !std::isfinite(m.periodS))

@@ -22,9 +22,11 @@
 
 #include <cstdint>
 #include <exception>
+#include <new>
 #include <initializer_list>
 #include <string>
 
+#include "core/Allocation.h"
 #include "core/Error.h"
 #include "core/Grid.h"
 #include "core/RowRange.h"
@@ -79,12 +81,18 @@ public:
             const auto* placed = dynamic_cast<const PlacedStop*>(&e);
             place_ = placed ? placed->place() : 0;
             failure_ = e.what();
+            // The memory running out is raised as such, so that the case's message says so.
+            kind_ = dynamic_cast<const AllocationError*>(&e) ? Kind::Allocation
+                    : dynamic_cast<const std::bad_alloc*>(&e) ? Kind::Memory
+                                                               : Kind::Stop;
         }
     }
 
 protected:
+    enum class Kind : int { Stop, Allocation, Memory };
     bool failed_ = false;
     int64_t place_ = 0;  // of the kept failure
+    Kind kind_ = Kind::Stop;
     std::string failure_;
 };
 

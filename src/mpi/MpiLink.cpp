@@ -125,14 +125,18 @@ float MpiLink::agree(float v, int& failedRank) {
 }
 
 void MpiLink::raise(int from) {
-    int length = rank_ == from ? static_cast<int>(failure_.size()) : 0;
-    MPI_Bcast(&length, 1, MPI_INT, from, comm_);
-    std::string text(static_cast<size_t>(length), '\0');
+    int head[2] = {rank_ == from ? static_cast<int>(failure_.size()) : 0, static_cast<int>(kind_)};
+    MPI_Bcast(head, 2, MPI_INT, from, comm_);
+    std::string text(static_cast<size_t>(head[0]), '\0');
     if (rank_ == from) text = failure_;
-    MPI_Bcast(text.data(), length, MPI_CHAR, from, comm_);
+    MPI_Bcast(text.data(), head[0], MPI_CHAR, from, comm_);
     failed_ = false;
     failure_.clear();
-    throw StopError(text);
+    switch (static_cast<Kind>(head[1])) {
+    case Kind::Allocation: throw AllocationError(text);
+    case Kind::Memory: throw std::bad_alloc();
+    default: throw StopError(text);
+    }
 }
 
 float MpiLink::minimum(float v) {

@@ -122,14 +122,17 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
 
     // The passes of the period pump the events between their bands of rows: on a large
     // grid each takes a noticeable time.
-    allocWaveStats(m);
-    waveCoefficients(m, time, &host);
-    clearWaveStats(m, &host);
-    m.nAcc = 0;
-    WaveWork& work = m.waveWork;
-    prepareWaveWork(m, work, &host);
-
+    // On several processes, one that cannot allocate the period's arrays stops them all.
     SlabLink& link = m.slabs();
+    WaveWork& work = m.waveWork;
+    link.guarded([&] {
+        allocWaveStats(m);
+        waveCoefficients(m, time, &host);
+        clearWaveStats(m, &host);
+        m.nAcc = 0;
+        prepareWaveWork(m, work, &host);
+    });
+    link.check();
     for (int16_t i = 0; i < m.nStep; ++i) {
         host.pumpEvents();
         waveStep(m, work, host);
