@@ -288,7 +288,9 @@ void readDepthFile(Model& m) {
 void readBoundaryFile(Model& m) {
     FieldReader r = openInput(m, m.bndFile, "boundary");
     int32_t n = 0;
-    const int32_t capacity = std::min<int32_t>(m.nBndCell, 2047);
+    // A boundary cell's number is kept as 16 x n in its cell flag; the lists' capacity
+    // bounds n far below where that would overflow.
+    const int32_t capacity = std::min<int32_t>(m.nBndCell, std::numeric_limits<int32_t>::max() / 16);
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real("a boundary code");
@@ -307,7 +309,8 @@ void readBoundaryFile(Model& m) {
                     throw StopError(r.where() + "cell " + cellText(i, j) + " is boundary cell " +
                                     std::to_string(n + 1) + ": expected at most " + std::to_string(capacity) +
                                     " boundary cells (" +
-                                    (capacity == m.nBndCell ? "2 x (nx + ny + 4) for this grid" : "the limit of 2047") +
+                                    (capacity == m.nBndCell ? "2 x (nx + ny + 4) for this grid"
+                                                            : "the limit of " + std::to_string(capacity)) +
                                     ")");
                 ++n;
                 m.cellFlag(i, j) = 16 * n;
