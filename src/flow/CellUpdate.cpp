@@ -85,7 +85,8 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
         uOut[k] = static_cast<float>(static_cast<D>(qx) / hNew);
         vOut[k] = static_cast<float>(static_cast<D>(qy) / hNew);
         hOut[k] = hNew;
-        redo[k] = (dryAround | (flag[k] == 15)) ? kDry : (!clearlySub ? kNearCritical : 0);
+        const bool dry = dryAround | (flag[k] == 15);
+        redo[k] = static_cast<int32_t>(dry) * kDry + static_cast<int32_t>(!dry & !clearlySub) * kNearCritical;
     }
 }
 
