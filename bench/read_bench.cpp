@@ -32,7 +32,8 @@ int runReadBenchmark() {
     Model m;
     m.dataDir = dir.string() + "/";
     m.ixStart = 1; m.ixEnd = n - 2; m.jyStart = 1; m.jyEnd = n - 2;
-    m.dx = m.dy = 5; m.waveT0 = 8; m.nBndApprox = 17;
+    // The wave input enters through the cells of code 17 (the ghost cells beyond the east side).
+    m.dx = m.dy = 5; m.waveT0 = 8; m.nBndApprox = 17; m.bndWave = 17;
     m.nBndCell = 2 * (m.ixEnd + m.jyEnd + 4);
     m.depFile = "depth.txt";
     m.bndFile = "boundary.txt";
