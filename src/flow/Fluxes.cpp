@@ -48,8 +48,8 @@ struct Flux3N {
     float m, n, t;  // mass, normal momentum, tangential momentum
 };
 
-// Roe flux of a face without bed term (sides L, R: depth h, normal velocity n, tangential
-// t), with the face's averages and waves for the bed term. The tangential momentum flux
+// Roe flux of a face without bed term (sides L, R: depth h, its square root s, normal
+// velocity n, tangential t), with the face's averages and waves for the bed term. The tangential momentum flux
 // h n t is formed as (h n) t on X faces and (h t) n on Y faces, as the physical fluxes of
 // the two directions are written.
 struct FaceRoe {
@@ -58,11 +58,11 @@ struct FaceRoe {
 };
 
 template <bool kY>
-[[gnu::always_inline]] inline FaceRoe roeFace(float hL, float hR, float nL, float nR, float tL, float tR, float md) {
+[[gnu::always_inline]] inline FaceRoe roeFace(float hL, float hR, D sL, D sR, float nL, float nR, float tL, float tR,
+                                              float md) {
     const bool aw = hL >= md, bw = hR >= md, both = aw & bw, wet = aw | bw;
     // Averages (faceAverages): code 3 both wet, 2 only L, 1 only R, 0 none.
     const D p = static_cast<D>(hL) * hR;
-    const D sL = std::sqrt(static_cast<D>(hL)), sR = std::sqrt(static_cast<D>(hR));
     const float c = pick(both, static_cast<float>(std::sqrt(std::sqrt(p))),
                          pick(aw, static_cast<float>(sL), pick(bw, static_cast<float>(sR), 0.0f)));
     const float hm = pick(both, static_cast<float>(std::sqrt(p)), pick(aw, hL, pick(bw, hR, 0.0f)));
@@ -74,10 +74,10 @@ template <bool kY>
     const float dn = static_cast<float>(static_cast<D>(nR) - nL);
     const float dt = static_cast<float>(static_cast<D>(tR) - tL);
     const D cd = c, hd = hm, n = nm;
-    const float a1 = pick(both, static_cast<float>((cd * dn + dh) / 2.0),
-                          pick(aw, static_cast<float>((cd * dn + dh) / 3.0), static_cast<float>((cd * dn + 2.0 * dh) / 3.0)));
-    const float a2 = pick(both, static_cast<float>((dh - cd * dn) / 2.0),
-                          pick(aw, static_cast<float>((2.0 * dh - cd * dn) / 3.0), static_cast<float>((dh - cd * dn) / 3.0)));
+    // The numerator of the face's case over its divisor: one division each, not one per case.
+    const D div = pickD(both, 2.0, 3.0);
+    const float a1 = static_cast<float>(pickD(both | aw, cd * dn + dh, cd * dn + 2.0 * dh) / div);
+    const float a2 = static_cast<float>(pickD(both | !aw, dh - cd * dn, 2.0 * dh - cd * dn) / div);
     const float l1 = pick(both | bw, static_cast<float>(n + cd), static_cast<float>(n + 2.0 * cd));
     const float l2 = pick(both | aw, static_cast<float>(n - cd), static_cast<float>(n - 2.0 * cd));
     FaceRoe r;
@@ -130,21 +130,24 @@ template <bool kY>
     return static_cast<float>(static_cast<D>(hWet) - dWet) > -dDry;
 }
 
-// n faces of a block. Inputs per face: the sides' depths, normal and tangential
-// velocities, still depths and whether the face is closed. Outputs: what the R side takes
-// (fR*) and what the L side takes (fL*), by component.
+// n faces of a block. Inputs per face: the sides' depths and their square roots, normal and
+// tangential velocities, still depths and whether the face is closed. Outputs: what the R side
+// takes (fR*) and what the L side takes (fL*), by component. Returns nonzero when some face
+// needs a wall flux.
 template <bool kY>
-[[gnu::always_inline]] inline void faceBlock(int32_t n, const float* __restrict hL, const float* __restrict hR, const float* __restrict nL,
+[[gnu::always_inline]] inline int32_t faceBlock(int32_t n, const float* __restrict hL, const float* __restrict hR,
+                      const D* __restrict sL, const D* __restrict sR, const float* __restrict nL,
                       const float* __restrict nR, const float* __restrict tL, const float* __restrict tR,
                       const float* __restrict dL, const float* __restrict dR, const int32_t* __restrict closed,
                       float md, float* __restrict fRm, float* __restrict fRn, float* __restrict fRt,
                       float* __restrict fLm, float* __restrict fLn, float* __restrict fLt,
                       int32_t* __restrict walls, float* __restrict sp0, float* __restrict sp1) {
+    int32_t any = 0;
     for (int32_t k = 0; k < n; ++k) {
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
         // Flux with the bed term.
-        const FaceRoe w = roeFace<kY>(a, b, nL[k], nR[k], tL[k], tR[k], md);
+        const FaceRoe w = roeFace<kY>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
         const float hbar = static_cast<float>((static_cast<D>(a) + b) / 2.0);
         const float bv = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR[k]) - dL[k]) / 2.0);
         const bool noBed = w.c == 0.0f;
@@ -172,11 +175,13 @@ template <bool kY>
         fLn[k] = pick(useFull, lN, 0.0f);
         fLt[k] = pick(useFull, lT, 0.0f);
         walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1);
+        any |= walls[k];
         // The face's wave speeds n~ + c~ and n~ - c~ for the stable step (l3 is n~ on a
         // face with water, 0 as n~ and c~ are on a dry one).
         sp0[k] = static_cast<float>(static_cast<D>(w.l3) + w.c);
         sp1[k] = static_cast<float>(static_cast<D>(w.l3) - w.c);
     }
+    return any;
 }
 
 // The wall fluxes of the faces faceBlock marked (bit 1: the L side, bit 2: the R side).
@@ -186,13 +191,15 @@ void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, cons
               float* fLn, float* fLt) {
     for (int32_t k = 0; k < n; ++k) {
         if (walls[k] & 1) {
-            const Flux3N w = roeFace<kY>(hL[k], hL[k], nL[k], -nL[k], tL[k], tL[k], md).F;
+            const D s = std::sqrt(static_cast<D>(hL[k]));
+            const Flux3N w = roeFace<kY>(hL[k], hL[k], s, s, nL[k], -nL[k], tL[k], tL[k], md).F;
             fLm[k] = w.m;
             fLn[k] = w.n;
             fLt[k] = w.t;
         }
         if (walls[k] & 2) {
-            const Flux3N w = roeFace<kY>(hR[k], hR[k], -nR[k], nR[k], tR[k], tR[k], md).F;
+            const D s = std::sqrt(static_cast<D>(hR[k]));
+            const Flux3N w = roeFace<kY>(hR[k], hR[k], s, s, -nR[k], nR[k], tR[k], tR[k], md).F;
             fRm[k] = w.m;
             fRn[k] = w.n;
             fRt[k] = w.t;
@@ -200,66 +207,115 @@ void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, cons
     }
 }
 
-LITTORAL_ROW_CLONES void faceBlockX(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
+LITTORAL_ROW_CLONES int32_t faceBlockX(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
+                                    const float* nL, const float* nR,
                                     const float* tL, const float* tR, const float* dL, const float* dR,
                                     const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
                                     float* fLm, float* fLn, float* fLt, int32_t* walls, float* sp0, float* sp1) {
-    faceBlock<false>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0, sp1);
+    return faceBlock<false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0,
+                     sp1);
 }
-LITTORAL_ROW_CLONES void faceBlockY(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR,
+LITTORAL_ROW_CLONES int32_t faceBlockY(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
+                                    const float* nL, const float* nR,
                                     const float* tL, const float* tR, const float* dL, const float* dR,
                                     const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
                                     float* fLm, float* fLn, float* fLt, int32_t* walls, float* sp0, float* sp1) {
-    faceBlock<true>(n, hL, hR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0, sp1);
+    return faceBlock<true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0,
+                     sp1);
 }
 
-// The stable step (TimeStep.cpp) over the cells of a block of row j, from the speeds of its
-// faces: X faces k = 0..n-1 between the cells k and k + 1 (xs0, xs1), the cells k = 0..n-1
-// with the right-going speeds south0 of their south faces and the left-going ones ys1 of
-// their north faces; h the depths of row j (h[-1]..h[n+1] read), hS, hN the rows south and
-// north. Cells outside lo..hi are not interior and give no step. A cell's X spread comes
-// from its west face unless the cell and its west neighbour are dry, then from its east
-// face: each face gives the step of the cell east of it or of the cell west of it, so each
-// cell's step is formed once, from the numbers the rule cell by cell takes.
-// The steps go to the candidates cx (from face k: the cell east of it), cw (the cell west
-// of it) and cy (cell k along Y), 100 where the face or cell gives none (no smaller than
-// any step the minimum keeps).
+// The stable step (TimeStep.cpp) over the cells k = 0..n-1 of a block of row j, from the
+// speeds of their faces: xs0, xs1 of the X faces, xs0[k - 1] west and xs0[k] east of cell k
+// (the block's faces are those east of its cells; index -1 holds the west face of the
+// first cell, the last face of the block before), south0 the right-going speeds of the
+// cells' south faces and ys1 the left-going ones of their north faces; h the depths of
+// row j (h[-1]..h[n] read), hS, hN the rows south and north. Cells outside lo..hi are not
+// interior and give no step. The spreads are picked first, so each cell takes one
+// division per direction. The steps go to cx and cy, 100 for a cell that gives none (no
+// smaller than any step the minimum keeps).
 LITTORAL_ROW_CLONES void blockSteps(int32_t n, int32_t lo, int32_t hi, const float* __restrict h,
                                     const float* __restrict hS, const float* __restrict hN,
                                     const float* __restrict xs0, const float* __restrict xs1,
                                     const float* __restrict south0, const float* __restrict ys1, float md, float dxS,
-                                    float dyS, float* __restrict cx, float* __restrict cw, float* __restrict cy) {
+                                    float dyS, float* __restrict cx, float* __restrict cy) {
     constexpr float kNone = 100.0f;
     for (int32_t k = 0; k < n; ++k) {
-        const bool dW = !(h[k - 1] >= md), dC = !(h[k] >= md), dE = !(h[k + 1] >= md), dEE = !(h[k + 2] >= md);
-        const bool cIn = (k >= lo) & (k <= hi), eIn = (k + 1 >= lo) & (k + 1 <= hi);
-        // Cell k + 1 from its west face, unless it and cell k are dry.
-        const float sE = stepSpread(dE & dC, dE & dEE, xs0[k], xs1[k], xs1[k]);
-        // Cell k from its east face, when it and cell k - 1 are dry.
-        const float sW = stepSpread(true, false, xs0[k], xs1[k], xs1[k]);
-        // Cell k along Y.
+        const bool dC = !(h[k] >= md);
+        const bool cIn = (k >= lo) & (k <= hi);
+        const float sX = stepSpread(dC & !(h[k - 1] >= md), dC & !(h[k + 1] >= md), xs0[k - 1], xs1[k - 1], xs1[k]);
         const float sY = stepSpread(dC & !(hS[k] >= md), dC & !(hN[k] >= md), south0[k], ys1[k], ys1[k]);
-        cx[k] = pick(eIn & !(dE & dC), static_cast<float>(static_cast<double>(dxS) / sE), kNone);
-        cw[k] = pick(cIn & dC & dW, static_cast<float>(static_cast<double>(dxS) / sW), kNone);
+        cx[k] = pick(cIn, static_cast<float>(static_cast<double>(dxS) / sX), kNone);
         cy[k] = pick(cIn, static_cast<float>(static_cast<double>(dyS) / sY), kNone);
     }
 }
 
-// The smallest of n candidates below dt, a NaN never taken (the keep-if-smaller of the
-// step's minimum, which does not vectorise; the candidates' divisions above do).
-float smallestStep(int32_t n, const float* c, float dt) {
-    for (int32_t k = 0; k < n; ++k) dt = c[k] < dt ? c[k] : dt;
+// The smallest of n candidates below dt, a NaN never taken. Each of kLanes lanes keeps
+// its own smallest, which the last lines compare: the smallest of a set does not depend
+// on the order it is taken in, and the lanes keep the comparisons out of one long chain.
+LITTORAL_ROW_CLONES float smallestStep(int32_t n, const float* __restrict c, float dt) {
+    constexpr int32_t kLanes = 16;
+    float lane[kLanes];
+    for (float& l : lane) l = dt;
+    int32_t k = 0;
+    for (; k + kLanes <= n; k += kLanes)
+        for (int32_t l = 0; l < kLanes; ++l) lane[l] = c[k + l] < lane[l] ? c[k + l] : lane[l];
+    for (; k < n; ++k) dt = c[k] < dt ? c[k] : dt;
+    for (const float l : lane) dt = l < dt ? l : dt;
     return dt;
+}
+
+// What the faces of a block take from row j and row j + 1 (n + 1 cells of row j, n of the
+// next): the still depths over the length scale d0, d1, the square roots s0, s1 of the
+// depths h0, h1 (each serves the faces on both sides of its cell), and the closed marks of
+// the X and Y faces from the cell flags fl0, fl1.
+LITTORAL_ROW_CLONES void blockInputs(int32_t n, double len, const float* __restrict dep0,
+                                     const float* __restrict dep1, const int32_t* __restrict fl0,
+                                     const int32_t* __restrict fl1, const float* __restrict h0,
+                                     const float* __restrict h1, float* __restrict d0, float* __restrict d1,
+                                     D* __restrict s0, D* __restrict s1, int32_t* __restrict cx,
+                                     int32_t* __restrict cy) {
+    for (int32_t k = 0; k <= n; ++k) {
+        d0[k] = static_cast<float>(static_cast<D>(dep0[k]) / len);
+        s0[k] = std::sqrt(static_cast<D>(h0[k]));
+    }
+    for (int32_t k = 0; k < n; ++k) {
+        d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
+        s1[k] = std::sqrt(static_cast<D>(h1[k]));
+        cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
+        cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
+    }
+}
+
+// The block's twelve flux components f into the grids' (mass, X momentum, Y momentum)
+// triples: xe, xw of the X faces, yn, ys of the Y faces (whose tangential momentum is X's).
+LITTORAL_ROW_CLONES void storeFluxes(int32_t n, const float (&f)[12][kBlock], float* __restrict xe,
+                                     float* __restrict xw, float* __restrict yn, float* __restrict ys) {
+    for (int32_t k = 0; k < n; ++k) {
+        xe[3 * k] = f[0][k];
+        xe[3 * k + 1] = f[1][k];
+        xe[3 * k + 2] = f[2][k];
+        xw[3 * k] = f[3][k];
+        xw[3 * k + 1] = f[4][k];
+        xw[3 * k + 2] = f[5][k];
+        yn[3 * k] = f[6][k];
+        yn[3 * k + 1] = f[8][k];
+        yn[3 * k + 2] = f[7][k];
+        ys[3 * k] = f[9][k];
+        ys[3 * k + 1] = f[11][k];
+        ys[3 * k + 2] = f[10][k];
+    }
 }
 
 // Block buffers: still depths of the row and of the next, closed marks, and the six flux
 // components of each direction.
 struct FluxBlock {
     alignas(64) float d0[kBlock + 1], d1[kBlock];
+    alignas(64) D s0[kBlock + 1], s1[kBlock];  // square roots of the depths of the row and the next
     alignas(64) int32_t cx[kBlock], cy[kBlock], wx[kBlock], wy[kBlock];
     alignas(64) float f[12][kBlock];
-    alignas(64) float xs0[kBlock], xs1[kBlock], ys0[kBlock], ys1[kBlock];  // face speeds
-    alignas(64) float steps[3][kBlock];                                    // the cells' steps
+    // Face speeds; X with the west face of the block's first cell before them.
+    alignas(64) float xs0[kBlock + 16], xs1[kBlock + 16], ys0[kBlock], ys1[kBlock];
+    alignas(64) float steps[2][kBlock];  // the cells' steps along X and Y
 };
 
 }  // namespace
@@ -284,19 +340,16 @@ float computeFluxes(Model& m, RunHost& host) {
             flowFaceSpeeds(width, m.hTot.at(i0, jBegin - 1), m.hTot.at(i0, jBegin), m.vS.at(i0, jBegin - 1),
                            m.vS.at(i0, jBegin), md, south0, south0 + width);
         float dtMin = 100.0f;
+        float* xs0 = b.xs0 + 16;  // xs0[-1], xs1[-1]: the face west of the block
+        float* xs1 = b.xs1 + 16;
         for (int32_t j = jBegin; j <= jEnd; ++j) {
+            xs0[-1] = xs1[-1] = 1.0f;  // west of the ghost cell: no face, and no step taken
             for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {
                 const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
-                const float* dep0 = m.dep.at(a, j);
-                const float* dep1 = m.dep.at(a, j + 1);
-                const int32_t* fl0 = m.cellFlag.at(a, j);
-                const int32_t* fl1 = m.cellFlag.at(a, j + 1);
-                for (int32_t k = 0; k <= n; ++k) b.d0[k] = static_cast<float>(static_cast<D>(dep0[k]) / len);
-                for (int32_t k = 0; k < n; ++k) {
-                    b.d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
-                    b.cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
-                    b.cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
-                }
+                const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
+                const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
+                blockInputs(n, len, m.dep.at(a, j), m.dep.at(a, j + 1), m.cellFlag.at(a, j), m.cellFlag.at(a, j + 1),
+                            h0, h1, b.d0, b.d1, b.s0, b.s1, b.cx, b.cy);
                 // Closed ghosts stand on the bed of the cell whose water they mirror.
                 if (j == m.jyStart - 1) {
                     for (int32_t k = 0; k <= n; ++k) b.d0[k] = flowStillDepth(m, a + k, j);
@@ -309,42 +362,26 @@ float computeFluxes(Model& m, RunHost& host) {
                 } else if (a == m.ixStart - 1) {
                     b.d1[0] = flowStillDepth(m, a, j + 1);
                 }
-                const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
-                const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
                 // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
-                faceBlockX(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0], b.f[1], b.f[2],
-                           b.f[3], b.f[4], b.f[5], b.wx, b.xs0, b.xs1);
-                wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3], b.f[4],
-                                b.f[5]);
+                if (faceBlockX(n, h0, h0 + 1, b.s0, b.s0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0],
+                               b.f[1], b.f[2], b.f[3], b.f[4], b.f[5], b.wx, xs0, xs1))
+                    wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3],
+                                    b.f[4], b.f[5]);
                 // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
-                faceBlockY(n, h0, h1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
-                           b.f[11], b.wy, b.ys0, b.ys1);
-                wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10], b.f[11]);
+                if (faceBlockY(n, h0, h1, b.s0, b.s1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
+                               b.f[10], b.f[11], b.wy, b.ys0, b.ys1))
+                    wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
+                                   b.f[11]);
                 float* s0 = south0 + (a - i0);
                 if (j >= own0) {
-                    blockSteps(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, b.xs0, b.xs1, s0, b.ys1,
-                               md, m.dxS, m.dyS, b.steps[0], b.steps[1], b.steps[2]);
+                    blockSteps(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, xs0, xs1, s0, b.ys1, md,
+                               m.dxS, m.dyS, b.steps[0], b.steps[1]);
                     for (const float* c : b.steps) dtMin = smallestStep(n, c, dtMin);
                 }
                 std::copy_n(b.ys0, n, s0);
-                float* xe = &m.fluxXE(0, a, j);
-                float* xw = &m.fluxXW(0, a, j);
-                float* yn = &m.fluxYN(0, a, j);
-                float* ys = &m.fluxYS(0, a, j);
-                for (int32_t k = 0; k < n; ++k) {
-                    xe[3 * k] = b.f[0][k];
-                    xe[3 * k + 1] = b.f[1][k];
-                    xe[3 * k + 2] = b.f[2][k];
-                    xw[3 * k] = b.f[3][k];
-                    xw[3 * k + 1] = b.f[4][k];
-                    xw[3 * k + 2] = b.f[5][k];
-                    yn[3 * k] = b.f[6][k];
-                    yn[3 * k + 1] = b.f[8][k];  // X momentum = tangential on a Y face
-                    yn[3 * k + 2] = b.f[7][k];
-                    ys[3 * k] = b.f[9][k];
-                    ys[3 * k + 1] = b.f[11][k];
-                    ys[3 * k + 2] = b.f[10][k];
-                }
+                xs0[-1] = xs0[n - 1];
+                xs1[-1] = xs1[n - 1];
+                storeFluxes(n, b.f, &m.fluxXE(0, a, j), &m.fluxXW(0, a, j), &m.fluxYN(0, a, j), &m.fluxYS(0, a, j));
             }
         }
         // The smallest of a set does not depend on the order it is taken in.

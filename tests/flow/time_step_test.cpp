@@ -98,3 +98,35 @@ TEST(FlowTimeStep, EqualsTheCellByCellStepOnMixedGrids) {
         }
     }
 }
+
+// The step is set by one cell whose west face joins two deep cells (the spread of a wet
+// face is twice its celerity), placed at every place a row's block of faces begins and
+// ends: the cell at the start of a block takes its west face from the block before.
+TEST(FlowTimeStep, TheFacesTakeTheStepOfACellAtEveryBlockEdge) {
+    const int nx = 600;
+    for (int i : {1, 2, 127, 128, 129, 255, 256, 257, 383, 384, 512, 599, 600}) {
+        for (bool dryWest : {false, true}) {
+            const FlowGridSpec s{.nx = nx, .ny = 3, .dx = 2.0f, .dy = 3.0f};
+            Model m = makeFlowModel(s);
+            m.minDepth = 0.05f;
+            m.dxS = 0.7f;
+            m.dyS = 50.0f;  // Y never sets the step
+            m.hTot.fill(1.0f);
+            m.uS.fill(0.25f);
+            m.vS.fill(0.0f);
+            if (dryWest) {
+                // The cell and its west neighbour dry: its X spread comes from its east face.
+                m.hTot(i - 1, 2) = 0.0f;
+                m.hTot(i, 2) = 0.0f;
+                m.hTot(i + 1, 2) = 9.0f;
+                m.uS(i + 1, 2) = -4.0f;
+            } else {
+                m.hTot(i - 1, 2) = 9.0f;
+                m.hTot(i, 2) = 9.0f;
+            }
+            const float step = referenceStep(m);
+            ASSERT_EQ(flowTimeStep(m), step) << "cell " << i << (dryWest ? ", dry to the west" : "");
+            expectFluxesGiveTheStep(m);
+        }
+    }
+}
