@@ -150,7 +150,7 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         watchdog.endInterval(m, host, tau, tSeconds);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
         link.guarded([&] {
-            if (results) results->write(m, n, tSeconds);
+            if (results) results->write(m, n, tSeconds, &host);
         });
         link.check();
         host.graphUVEta(m, m.uS, m.vS, m.velScale, m.etaS, m.lenScale, -0.01f, 0.01f);

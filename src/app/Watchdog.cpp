@@ -1,12 +1,14 @@
 #include "app/Watchdog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <limits>
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/Parallel.h"
 
 namespace littoral {
 
@@ -19,10 +21,12 @@ std::string cellText(int32_t i, int32_t j) { return "(" + std::to_string(i) + ",
 // The first cell, row by row along memory, whose value lies outside [lo, hi] (a value that is
 // not a number included) and is not exactly `alsoOk`. Over the interior cells, or the whole
 // grid with its ghost ring; with wetOnly, only cells whose total depth reaches minDepth count.
-// A plain row loop: the cells of a row are tested without a branch, the row searched again
-// only when it holds a bad value.
+// The rows run on all threads in bands, the events of `host` (if any) pumped between bands:
+// each thread keeps the first row holding a bad value, the earliest of them counts, and rows
+// after it are not looked at. The cells of a row are tested without a branch, the first bad
+// row searched again for its first bad cell.
 bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float alsoOk, bool whole, bool wetOnly,
-                  int32_t& fi, int32_t& fj) {
+                  int32_t& fi, int32_t& fj, RunHost* host) {
     if (g.empty()) return false;
     const int32_t i0 = whole ? g.iLo() : m.ixStart, i1 = whole ? g.iHi() : m.ixEnd;
     const int32_t j0 = whole ? g.jLo() : m.jyStart, j1 = whole ? g.jHi() : m.jyEnd;
@@ -33,19 +37,30 @@ bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float als
         const bool in = (v >= lo && v <= hi) || row[k] == alsoOk;
         return !in && (!wetOnly || h[k] >= md);
     };
-    for (int32_t j = j0; j <= j1; ++j) {
-        const float* row = g.at(i0, j);
-        const float* h = wetOnly ? m.hTot.at(i0, j) : row;
-        bool bad = false;
-        for (int32_t k = 0; k < n; ++k) bad |= outside(row, h, k);
-        if (!bad) continue;
-        for (int32_t k = 0; k < n; ++k)
-            if (outside(row, h, k)) {
-                fi = i0 + k;
-                fj = j;
-                return true;
+    std::atomic<int32_t> first{std::numeric_limits<int32_t>::max()};
+    forRowPasses(host, j0, j1, n, [&](int32_t jBegin, int32_t jEnd, int) {
+        for (int32_t j = jBegin; j <= jEnd && j < first.load(std::memory_order_relaxed); ++j) {
+            const float* row = g.at(i0, j);
+            const float* h = wetOnly ? m.hTot.at(i0, j) : row;
+            bool bad = false;
+            for (int32_t k = 0; k < n; ++k) bad |= outside(row, h, k);
+            if (!bad) continue;
+            int32_t seen = first.load();
+            while (j < seen && !first.compare_exchange_weak(seen, j)) {
             }
-    }
+            return;
+        }
+    });
+    const int32_t j = first.load();
+    if (j == std::numeric_limits<int32_t>::max()) return false;
+    const float* row = g.at(i0, j);
+    const float* h = wetOnly ? m.hTot.at(i0, j) : row;
+    for (int32_t k = 0; k < n; ++k)
+        if (outside(row, h, k)) {
+            fi = i0 + k;
+            fj = j;
+            return true;
+        }
     return false;
 }
 
@@ -53,7 +68,7 @@ constexpr float kNone = std::numeric_limits<float>::quiet_NaN();  // never equal
 
 }  // namespace
 
-void checkFinite(const Model& m, float timeSeconds) {
+void checkFinite(const Model& m, float timeSeconds, RunHost* host) {
     struct Named { const Grid* g; const char* name; };
     const Named grids[] = {
         {&m.phiNew, "the wave potential (phiNew)"}, {&m.phiCur, "the wave potential (phiCur)"},
@@ -71,7 +86,7 @@ void checkFinite(const Model& m, float timeSeconds) {
     };
     for (const Named& n : grids) {
         int32_t i = 0, j = 0;
-        if (firstOutside(m, *n.g, -FLT_MAX, FLT_MAX, kNone, true, false, i, j))
+        if (firstOutside(m, *n.g, -FLT_MAX, FLT_MAX, kNone, true, false, i, j, host))
             throw StopError("the computation broke down: " + std::string(n.name) + " is not a finite number at cell (" +
                             std::to_string(i) + ", " + std::to_string(j) + ") at model time " +
                             formatNum(timeSeconds) + " s; the result files of the finished intervals are complete");
@@ -187,11 +202,11 @@ void Watchdog::endInterval(const Model& m, RunHost& host, float tau, float tSeco
                          "(currents and set-up then lag or lead the waves by that share)");
         }
     }
-    checkFinite(m, tSeconds);
-    checkBounds(m, tSeconds);
+    checkFinite(m, tSeconds, &host);
+    checkBounds(m, tSeconds, host);
 }
 
-void Watchdog::checkBounds(const Model& m, float tSeconds) const {
+void Watchdog::checkBounds(const Model& m, float tSeconds, RunHost& host) const {
     struct Check {
         const Grid* g;
         const char* name;
@@ -226,7 +241,7 @@ void Watchdog::checkBounds(const Model& m, float tSeconds) const {
     };
     for (const Check& c : checks) {
         int32_t i = 0, j = 0;
-        if (!firstOutside(m, *c.g, c.lo, c.hi, c.alsoOk, false, c.wetOnly, i, j)) continue;
+        if (!firstOutside(m, *c.g, c.lo, c.hi, c.alsoOk, false, c.wetOnly, i, j, &host)) continue;
         const std::string range = c.hi == big ? "0 or more" : formatNum(c.lo) + " to " + formatNum(c.hi) + c.unit;
         throw StopError("the run was stopped before writing the results of the interval ending at " +
                         formatNum(tSeconds) + " s: " + c.name + " is " + formatNum((*c.g)(i, j)) + c.unit +

@@ -32,7 +32,8 @@ namespace littoral {
 
 // Stops the run when a grid of the wave or flow state, or a quantity of the result file,
 // holds a value that is not a finite number, naming the quantity, the cell and the model time.
-void checkFinite(const Model& m, float timeSeconds);
+// The grids are searched on all threads, the events of `host` pumped between bands of rows.
+void checkFinite(const Model& m, float timeSeconds, RunHost* host = nullptr);
 
 class Watchdog {
 public:
@@ -66,7 +67,7 @@ public:
 
 private:
     [[noreturn]] void stalled(const Model& m, float tSeconds) const;
-    void checkBounds(const Model& m, float tSeconds) const;
+    void checkBounds(const Model& m, float tSeconds, RunHost& host) const;
 
     double levelLo_ = 0, levelHi_ = 0, speed_ = 0, wave_ = 0, bedLo_ = 0, bedHi_ = 0, bedStep_ = 0;
     long stepLimit_ = 0;

@@ -39,7 +39,7 @@ constexpr int64_t kLinesPerPart = 16384;
 
 }  // namespace
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
+void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {
     RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
     for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
                              "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
@@ -57,6 +57,7 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
         forRowSlabs(static_cast<int32_t>(i0), i1,
                     [&](int32_t a, int32_t b, int t) { formatColumns(m, a, b, parts[static_cast<size_t>(t)]); });
         for (const RecordBuffer& p : parts) w.append(p);
+        if (host) host->pumpEvents();
         i0 = int64_t{i1} + 1;
     }
     w.close();

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "core/Model.h"
+#include "core/RunHost.h"
 
 namespace littoral {
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem);
+// The events of `host` (if any) are pumped after each round of formatted lines is written.
+void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host = nullptr);
 
 }  // namespace littoral

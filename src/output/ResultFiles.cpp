@@ -58,8 +58,8 @@ ResultFiles::ResultFiles(const Model& m) {
 
 ResultFiles::~ResultFiles() = default;
 
-void ResultFiles::write(const Model& m, int16_t n, float timeSeconds) {
-    if (m.csvResults) writeResultFields(m, n, "surfer");
+void ResultFiles::write(const Model& m, int16_t n, float timeSeconds, RunHost* host) {
+    if (m.csvResults) writeResultFields(m, n, "surfer", host);
     if (nc_) nc_->writeInterval(m, n, timeSeconds);
 }
 

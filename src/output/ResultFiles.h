@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/Model.h"
+#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -19,8 +20,9 @@ public:
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    // The files of the interval with output number n, ending at model time timeSeconds.
-    void write(const Model& m, int16_t n, float timeSeconds);
+    // The files of the interval with output number n, ending at model time timeSeconds; the
+    // events of `host` (if any) pumped while the field file is written.
+    void write(const Model& m, int16_t n, float timeSeconds, RunHost* host = nullptr);
 
 private:
     std::unique_ptr<NetCdfResults> nc_;
