@@ -144,10 +144,18 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         }
         if (tau != tau0) publishFlowState(m);
         link.check();
-        link.gather({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
-                     &m.setup, &m.curU, &m.curV},
-                    m.jyStart, m.jyEnd);
-        watchdog.endInterval(m, host, tau, tSeconds);
+        // The next period's passes read the rows next to a rank's own.
+        link.exchange({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
+                       &m.setup, &m.curU, &m.curV},
+                      SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+        // Each rank checks its rows; the first bad cell of the grid is reported.
+        link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
+        link.check();
+        // The result files and pictures are written by the first rank, from the whole grid.
+        link.gatherToFirst({&m.dep, &m.wavH, &m.setup, &m.curU, &m.curV, &m.sxx, &m.sxy, &m.syy, &m.fx, &m.fy, &m.tau,
+                            &m.maxtau, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.dh, &m.theta, &m.sumDiss, &m.etaOut, &m.kd,
+                            &m.etaS},
+                           m.jyStart, m.jyEnd);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
         link.guarded([&] {
             if (results) results->write(m, n, tSeconds, &host);

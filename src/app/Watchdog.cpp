@@ -15,6 +15,7 @@ namespace littoral {
 namespace {
 
 constexpr double kG = 9.81;
+constexpr int kFiniteChecks = 24;  // grids checkFinite looks at
 
 std::string cellText(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " + std::to_string(j) + ")"; }
 
@@ -25,11 +26,13 @@ std::string cellText(int32_t i, int32_t j) { return "(" + std::to_string(i) + ",
 // each thread keeps the first row holding a bad value, the earliest of them counts, and rows
 // after it are not looked at. The cells of a row are tested without a branch, the first bad
 // row searched again for its first bad cell.
+// On a rank, over the rows it holds.
 bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float alsoOk, bool whole, bool wetOnly,
                   int32_t& fi, int32_t& fj, RunHost* host) {
     if (g.empty()) return false;
     const int32_t i0 = whole ? g.iLo() : m.ixStart, i1 = whole ? g.iHi() : m.ixEnd;
-    const int32_t j0 = whole ? g.jLo() : m.jyStart, j1 = whole ? g.jHi() : m.jyEnd;
+    const int32_t j0 = whole ? std::max(g.jLo(), m.heldRows().begin) : m.ownRows().begin;
+    const int32_t j1 = whole ? std::min(g.jHi(), m.heldRows().end) : m.ownRows().end;
     const int32_t n = i1 - i0 + 1;
     const float md = m.minDepth;
     auto outside = [&](const float* row, const float* h, int32_t k) {
@@ -66,11 +69,18 @@ bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float als
 
 constexpr float kNone = std::numeric_limits<float>::quiet_NaN();  // never equal to a value
 
+// The order in which a single pass over the checks (number `check`) and their cells meets
+// cell (i, j): of the failures on several ranks, the first in that order is reported.
+int64_t checkPlace(const Model& m, int check, int32_t i, int32_t j) {
+    const int64_t ni = int64_t{m.ixEnd} - m.ixStart + 3, nj = int64_t{m.jyEnd} - m.jyStart + 3;
+    return (int64_t{check} * nj + (j - (m.jyStart - 1))) * ni + (i - (m.ixStart - 1));
+}
+
 }  // namespace
 
 void checkFinite(const Model& m, float timeSeconds, RunHost* host) {
     struct Named { const Grid* g; const char* name; };
-    const Named grids[] = {
+    const Named grids[kFiniteChecks] = {
         {&m.phiNew, "the wave potential (phiNew)"}, {&m.phiCur, "the wave potential (phiCur)"},
         {&m.wavH, "the wave height (wavH)"}, {&m.etaOut, "the wave surface elevation (eta)"},
         {&m.fx, "the wave force in X (fx)"}, {&m.fy, "the wave force in Y (fy)"},
@@ -87,7 +97,7 @@ void checkFinite(const Model& m, float timeSeconds, RunHost* host) {
     for (const Named& n : grids) {
         int32_t i = 0, j = 0;
         if (firstOutside(m, *n.g, -FLT_MAX, FLT_MAX, kNone, true, false, i, j, host))
-            throw StopError("the computation broke down: " + std::string(n.name) + " is not a finite number at cell (" +
+            throw PlacedStop(checkPlace(m, static_cast<int>(&n - grids), i, j), "the computation broke down: " + std::string(n.name) + " is not a finite number at cell (" +
                             std::to_string(i) + ", " + std::to_string(j) + ") at model time " +
                             formatNum(timeSeconds) + " s; the result files of the finished intervals are complete");
     }
@@ -170,22 +180,39 @@ Watchdog::Watchdog(const Model& m) {
 }
 
 void Watchdog::stalled(const Model& m, float tSeconds) const {
-    // The cell with the fastest signal |u| + c over the whole grid limits the step.
+    // The cell with the fastest signal |u| + c over the whole grid limits the step (the
+    // first in row order of equals). Every rank stops here at the same step: the ranks
+    // agree on the fastest signal, then on the first cell that has it, whose values its
+    // rank shares.
     double best = -1;
     int32_t bi = m.ixStart, bj = m.jyStart;
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+    for (int32_t j = m.heldRows().begin; j <= m.heldRows().end; ++j)
         for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
             const double s = std::max(std::fabs(double(m.uS(i, j))), std::fabs(double(m.vS(i, j)))) +
                              std::sqrt(std::max(0.0, double(m.hTot(i, j))));
             if (s > best) { best = s; bi = i; bj = j; }
         }
+    SlabLink& link = m.slabs();
+    const int64_t ni = int64_t{m.ixEnd} - m.ixStart + 3;
+    double fastest = -best;
+    link.minima(&fastest, 1);
+    double place = -fastest == best ? double((bj - (m.jyStart - 1)) * ni + (bi - (m.ixStart - 1))) : 9.0e15;
+    link.minima(&place, 1);
+    bi = static_cast<int32_t>(std::fmod(place, double(ni))) + m.ixStart - 1;
+    bj = static_cast<int32_t>(std::floor(place / double(ni))) + m.jyStart - 1;
+    double at[4] = {0, 0, 0, 0};
+    if (link.rankOfRow(bj, m.jyStart, m.jyEnd) == link.rank())
+        at[0] = m.hTot(bi, bj), at[1] = m.dep(bi, bj), at[2] = m.uS(bi, bj), at[3] = m.vS(bi, bj);
+    link.share(at, 4, bj, m.jyStart, m.jyEnd);
+    const float hTot = static_cast<float>(at[0]), dep = static_cast<float>(at[1]);
+    const float uS = static_cast<float>(at[2]), vS = static_cast<float>(at[3]);
     const double len = m.lenScale, vel = m.velScale;
     throw StopError("the run looks hung: the interval ending at " + formatNum(tSeconds) + " s has taken more than " +
                     std::to_string(stepLimit_) + " flow steps, 20 times what the deepest still water explains, and "
                     "would take hours; the step is limited at cell " +
-                    cellText(bi, bj) + ", water depth " + formatNum(m.hTot(bi, bj) * len) + " m over a still depth of " +
-                    formatNum(m.dep(bi, bj)) + " m, velocity (" + formatNum(m.uS(bi, bj) * vel) + ", " +
-                    formatNum(m.vS(bi, bj) * vel) + ") m/s; most likely cause: " + cause_ +
+                    cellText(bi, bj) + ", water depth " + formatNum(hTot * len) + " m over a still depth of " +
+                    formatNum(dep) + " m, velocity (" + formatNum(uS * vel) + ", " +
+                    formatNum(vS * vel) + ") m/s; most likely cause: " + cause_ +
                     "; the result files of the finished intervals are complete");
 }
 
@@ -243,7 +270,8 @@ void Watchdog::checkBounds(const Model& m, float tSeconds, RunHost& host) const 
         int32_t i = 0, j = 0;
         if (!firstOutside(m, *c.g, c.lo, c.hi, c.alsoOk, false, c.wetOnly, i, j, &host)) continue;
         const std::string range = c.hi == big ? "0 or more" : formatNum(c.lo) + " to " + formatNum(c.hi) + c.unit;
-        throw StopError("the run was stopped before writing the results of the interval ending at " +
+        // After the finiteness checks of every grid.
+        throw PlacedStop(checkPlace(m, kFiniteChecks + static_cast<int>(&c - checks), i, j), "the run was stopped before writing the results of the interval ending at " +
                         formatNum(tSeconds) + " s: " + c.name + " is " + formatNum((*c.g)(i, j)) + c.unit +
                         " at cell " + cellText(i, j) + ", where no sound case of this input goes beyond " + range +
                         " (" + c.why + "); most likely cause: " + cause_ +

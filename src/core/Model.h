@@ -129,6 +129,18 @@ struct Model {
         const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
         return {static_cast<size_t>(r.begin - (jyStart - 1)) * row, static_cast<size_t>(r.end - jyStart + 2) * row};
     }
+    // The rows this rank keeps current: the held rows and one halo row beyond each end
+    // (the ghost rows at the grid's edges).
+    RowRange slabRows() const {
+        const RowRange r = ownRows();
+        return {r.begin - 1, r.end + 1};
+    }
+    // The elements [first, second) of a grid allocated by allocGrid in slabRows.
+    std::pair<size_t, size_t> slabCells() const {
+        const RowRange r = slabRows();
+        const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
+        return {static_cast<size_t>(r.begin - (jyStart - 1)) * row, static_cast<size_t>(r.end - jyStart + 2) * row};
+    }
     // The result and echo files are written by the first rank only.
     bool writesFiles() const { return slabs().rank() == 0; }
 

@@ -3,16 +3,16 @@
 // links no message-passing library; the single-process link does nothing, and every call
 // costs a virtual call at most.
 //
-// Every rank holds the whole grid; the time loops of a rank compute only its own rows and
-// the ghost rows at its edges of the grid (held rows). Between the passes of a step the
-// rows a stencil reaches across are exchanged:
+// Every rank holds the whole grid but keeps only its slab current: its own rows, the ghost
+// rows at its edges of the grid (held rows) and one halo row beyond each end. Every pass
+// computes the rows a rank holds; between the passes the rows a stencil reaches across are
+// exchanged:
 //   halos  the first own row goes to the rank before, the last to the rank after, and the
 //          first rank's first row and the last rank's last row go round to the other end
 //          (periodic sides copy across the grid);
 //   wrap   only that last exchange, between the first and the last rank.
-// At the end of a wave period or a flow interval every rank gathers the held rows of the
-// others, so that the per-period passes, the checks and the result files see the whole
-// state.
+// The per-period passes and the checks run on the held rows too; only the result files and
+// pictures see the whole state, gathered on the first rank, which writes them.
 //
 // Errors: a part that may fail on one rank only runs under guarded(); its failure is kept
 // and raised on every rank by the next minimum() or check(), which every rank reaches. Of
@@ -61,6 +61,25 @@ public:
     }
     // Every rank receives the held rows of every other rank.
     virtual void gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) { (void)grids, (void)j0, (void)j1; }
+    // The first rank receives the held rows of every other rank (for the files it writes).
+    virtual void gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
+        (void)grids, (void)j0, (void)j1;
+    }
+    // The n values of the rank that holds row j (interior rows j0..j1) on every rank.
+    virtual void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) { (void)v, (void)n, (void)j, (void)j0, (void)j1; }
+    // The smallest of each of the n values over the ranks (exact), in place.
+    virtual void minima(double* v, int n) { (void)v, (void)n; }
+    // The rank that holds row j: the one computing it, the first for the south ghost row,
+    // the last for the north one.
+    int rankOfRow(int32_t j, int32_t j0, int32_t j1) const {
+        if (j <= j0) return 0;
+        if (j >= j1) return ranks() - 1;
+        const int64_t rows = int64_t{j1} - j0 + 1;
+        int q = static_cast<int>((int64_t{j} - j0) * ranks() / rows);
+        while (q > 0 && slabOf(j0, j1, q, ranks()).begin > j) --q;
+        while (q < ranks() - 1 && slabOf(j0, j1, q, ranks()).end < j) ++q;
+        return q;
+    }
     // The smallest v over the ranks; raises a kept failure first.
     virtual float minimum(float v) { return v; }
     // Raises a kept failure of any rank on every rank.

@@ -98,19 +98,48 @@ void MpiLink::exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j
     }
 }
 
+void MpiLink::heldParts(int64_t n, int32_t jLo, int32_t j0, int32_t j1) {
+    for (int q = 0; q < size_; ++q) {
+        const RowRange r = slabOf(j0, j1, q, size_);
+        const int32_t a = q == 0 ? j0 - 1 : r.begin, b = q == size_ - 1 ? j1 + 1 : r.end;
+        counts_[static_cast<size_t>(q)] = static_cast<int>((int64_t{b} - a + 1) * n);
+        displs_[static_cast<size_t>(q)] = static_cast<int>((int64_t{a} - jLo) * n);
+    }
+}
+
 void MpiLink::gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
     if (size_ == 1) return;
     const Stopwatch watch(gatherSeconds_);
     for (Grid* g : grids) {
-        const int64_t n = g->stride();
-        for (int q = 0; q < size_; ++q) {
-            const RowRange r = slabOf(j0, j1, q, size_);
-            const int32_t a = q == 0 ? j0 - 1 : r.begin, b = q == size_ - 1 ? j1 + 1 : r.end;
-            counts_[static_cast<size_t>(q)] = static_cast<int>((int64_t{b} - a + 1) * n);
-            displs_[static_cast<size_t>(q)] = static_cast<int>((int64_t{a} - g->jLo()) * n);
-        }
+        heldParts(g->stride(), g->jLo(), j0, j1);
         MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, g->data(), counts_.data(), displs_.data(), MPI_FLOAT, comm_);
     }
+}
+
+void MpiLink::gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
+    if (size_ == 1) return;
+    const Stopwatch watch(gatherSeconds_);
+    for (Grid* g : grids) {
+        heldParts(g->stride(), g->jLo(), j0, j1);
+        const size_t me = static_cast<size_t>(rank_);
+        if (rank_ == 0)
+            MPI_Gatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, g->data(), counts_.data(), displs_.data(), MPI_FLOAT, 0,
+                        comm_);
+        else
+            MPI_Gatherv(g->data() + displs_[me], counts_[me], MPI_FLOAT, nullptr, nullptr, nullptr, MPI_FLOAT, 0, comm_);
+    }
+}
+
+void MpiLink::share(double* v, int n, int32_t j, int32_t j0, int32_t j1) {
+    if (size_ == 1) return;
+    const Stopwatch watch(reduceSeconds_);
+    MPI_Bcast(v, n, MPI_DOUBLE, rankOfRow(j, j0, j1), comm_);
+}
+
+void MpiLink::minima(double* v, int n) {
+    if (size_ == 1) return;
+    const Stopwatch watch(reduceSeconds_);
+    MPI_Allreduce(MPI_IN_PLACE, v, n, MPI_DOUBLE, MPI_MIN, comm_);
 }
 
 float MpiLink::agree(float v, int& failedRank) {

@@ -16,6 +16,9 @@ public:
     int ranks() const override { return size_; }
     void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) override;
     void gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) override;
+    void gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) override;
+    void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) override;
+    void minima(double* v, int n) override;
     float minimum(float v) override;
     void check() override;
     // Prints (first process) where the run's time went between the processes and the
@@ -23,6 +26,8 @@ public:
     void report();
 
 private:
+    // The counts and offsets of every rank's held rows in a grid of row length n.
+    void heldParts(int64_t n, int32_t jLo, int32_t j0, int32_t j1);
     // The smallest v over the ranks, and the lowest rank that keeps a failure (or none).
     float agree(float v, int& failedRank);
     // Throws the failure of rank `from` on every rank.

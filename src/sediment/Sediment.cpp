@@ -97,8 +97,8 @@ SedimentCoefs sedimentCoefs(const Model& m, float dt) {
 }
 
 void bedFactors(const Model& m, Grid& a, RunHost* host) {
-    m.keepGrid(a);  // every cell is written below
-    forRowPasses(host, m.jyStart - 1, m.jyEnd + 1, m.ixEnd - m.ixStart + 3, [&](int32_t jBegin, int32_t jEnd, int) {
+    m.keepGrid(a);  // every cell that is read is written below
+    forRowPasses(host, m.heldRows().begin, m.heldRows().end, m.ixEnd - m.ixStart + 3, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
             for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) a(i, j) = bedFactor(totalDepth(m, i, j), m.kd(i, j));
     });
@@ -126,7 +126,7 @@ void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
 }
 
 void clearTransport(Model& m) {
-    forFlatParts(m.qbx.size(), [&](size_t a, size_t b) {
+    forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
         for (Grid* g : {&m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) std::fill(g->data() + a, g->data() + b, 0.0f);
     });
 }
@@ -134,7 +134,7 @@ void clearTransport(Model& m) {
 void applyBedChange(Model& m) {
     float* dep = m.dep.data();
     float* dh = m.dh.data();
-    forFlatParts(m.dep.size(), [&](size_t a, size_t b) {
+    forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
         for (size_t k = a; k < b; ++k) {
             dep[k] = dep[k] + dh[k];
             dh[k] = 0.0f;
@@ -145,7 +145,7 @@ void applyBedChange(Model& m) {
 void bedChange(Model& m) {
     const double dx = m.dx, dy = m.dy, T = m.waveT0;
     const int32_t n = m.ixEnd - m.ixStart + 1;
-    forRowSlabs(m.jyStart, m.jyEnd, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             const float* __restrict bxW = m.qbx.at(m.ixStart - 1, j);
             const float* __restrict bxE = m.qbx.at(m.ixStart + 1, j);
@@ -168,14 +168,16 @@ void bedChange(Model& m) {
     });
     // Ghost ring: south and north rows first, then the west and east columns, which also
     // give each corner the value of its diagonal interior neighbour.
+    // On a rank, those of the rows it holds; then the rows next to its own from the others.
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
-        m.dh(i, m.jyStart - 1) = m.dh(i, m.jyStart);
-        m.dh(i, m.jyEnd + 1) = m.dh(i, m.jyEnd);
+        if (m.holdsSouthEdge()) m.dh(i, m.jyStart - 1) = m.dh(i, m.jyStart);
+        if (m.holdsNorthEdge()) m.dh(i, m.jyEnd + 1) = m.dh(i, m.jyEnd);
     }
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+    for (int32_t j = m.heldRows().begin; j <= m.heldRows().end; ++j) {
         m.dh(m.ixStart - 1, j) = m.dh(m.ixStart, j);
         m.dh(m.ixEnd + 1, j) = m.dh(m.ixEnd, j);
     }
+    m.slabs().exchange({&m.dh}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
 }
 
 }  // namespace littoral

@@ -29,7 +29,7 @@ void waveCoefficients(Model& m, float time, RunHost* host) {
     // Cells are taken in blocks of a row whose dispersion iterations run side by side.
     constexpr int32_t kLanes = 8;
     const int32_t iLo = m.ixStart - 1, iHi = m.ixEnd + 1;
-    forRowPasses(host, m.jyStart - 1, m.jyEnd + 1, iHi - iLo + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.slabRows().begin, m.slabRows().end, iHi - iLo + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t ib = iLo; ib <= iHi; ib += kLanes) {
                 const int32_t nb = std::min<int32_t>(kLanes, iHi - ib + 1);
@@ -80,22 +80,30 @@ void waveCoefficients(Model& m, float time, RunHost* host) {
     m.dyW = m.dy;
 
     // The incident wave is phased from the reference point: it must be wet and carry a wave.
+    // Its values come from the rank that holds it.
     const int32_t pi = m.phaseX, pj = m.phaseY;
-    const float h = static_cast<float>(static_cast<D>(m.dep(pi, pj)) + m.setup(pi, pj));
+    SlabLink& link = m.slabs();
+    double at[5] = {0, 0, 0, 0, 0};  // depth, set-up, flag, current
+    if (link.rankOfRow(pj, m.jyStart, m.jyEnd) == link.rank())
+        at[0] = m.dep(pi, pj), at[1] = m.setup(pi, pj), at[2] = m.cellFlag(pi, pj), at[3] = m.curU(pi, pj),
+        at[4] = m.curV(pi, pj);
+    link.share(at, 5, pj, m.jyStart, m.jyEnd);
+    const float curU = static_cast<float>(at[3]), curV = static_cast<float>(at[4]);
+    const float h = static_cast<float>(at[0] + static_cast<float>(at[1]));
     // The texts of the stops below are built only when one is raised.
     const auto where = [&] { return "the phase reference point " + cellName(pi, pj) + " (in " + m.wavFile + ")"; };
     const auto when = [&] { return " at model time " + formatNum(time) + " s"; };
-    if (m.cellFlag(pi, pj) == kLand)
+    if (static_cast<int32_t>(at[2]) == kLand)
         throw StopError(where() + " is a land cell (boundary code 15)" + when() +
                         ": expected a water cell where the incident wave is defined");
     if (!(h > 0.000001f))
         throw StopError(where() + " is dry: its water depth is " + formatNum(h) + " m" + when() +
                         ": expected a wet cell where the incident wave is defined");
-    const Dispersion d = waveNumberCurrent(T, h, m.curU(pi, pj), m.curV(pi, pj), m.dirRad);
+    const Dispersion d = waveNumberCurrent(T, h, curU, curV, m.dirRad);
     if (!d.ok)
         throw StopError(where() + ": the dispersion relation has no wave number for the period " + formatNum(T) +
-                        " s in " + formatNum(h) + " m of water with the current (" + formatNum(m.curU(pi, pj)) +
-                        ", " + formatNum(m.curV(pi, pj)) + ") m/s" + when() +
+                        " s in " + formatNum(h) + " m of water with the current (" + formatNum(curU) +
+                        ", " + formatNum(curV) + ") m/s" + when() +
                         ": expected a cell where the incident wave can travel");
     const float k = static_cast<float>(static_cast<D>(d.kh) / h);
     m.kx0 = static_cast<float>(static_cast<D>(k) * std::cos(static_cast<D>(m.dirRad)));

@@ -50,7 +50,7 @@ void allocWaveStats(Model& m) {
 
 void clearWaveStats(Model& m, RunHost* host) {
     const int32_t i0 = m.ixStart - 1, n = m.ixEnd - m.ixStart + 3;
-    forRowPasses(host, m.jyStart - 1, m.jyEnd + 1, n, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.slabRows().begin, m.slabRows().end, n, [&](int32_t jBegin, int32_t jEnd, int) {
         forEachWaveStat(m, [&](Grid& g) {
             if (rebuiltWhole(m, &g)) return;
             for (int32_t j = jBegin; j <= jEnd; ++j) std::fill_n(g.at(i0, j), n, 0.0f);
@@ -125,9 +125,11 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     // On several processes, one that cannot allocate the period's arrays stops them all.
     SlabLink& link = m.slabs();
     WaveWork& work = m.waveWork;
+    link.guarded([&] { allocWaveStats(m); });
+    link.check();
+    // Every rank takes part (the phase point's values are shared) and stops alike.
+    waveCoefficients(m, time, &host);
     link.guarded([&] {
-        allocWaveStats(m);
-        waveCoefficients(m, time, &host);
         clearWaveStats(m, &host);
         m.nAcc = 0;
         prepareWaveWork(m, work, &host);
@@ -143,18 +145,19 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
         shiftPhiLevels(m);
         ++m.nAcc;
     }
-    // The passes after the period see the whole grid on every rank.
-    link.gather({&m.phiCur, &m.phiOld, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta, &m.etarms,
-                 &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2, &m.sumEtaT, &m.sumUV,
-                 &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau},
-                m.jyStart, m.jyEnd);
+    // The passes after the period read the rows next to a rank's own.
+    link.exchange({&m.phiCur, &m.phiOld, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta, &m.etarms,
+                   &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2, &m.sumEtaT, &m.sumUV,
+                   &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau},
+                  SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
     m.phiNew = m.phiCur;
     host.pumpEvents();  // after the last step and the copy of a whole level
 
     waveStress(m, fx, fy, &host);
+    link.gatherToFirst({&m.eta}, m.jyStart, m.jyEnd);  // the picture is drawn there
     host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
     const double root2 = std::sqrt(2.0);
-    forFlatParts(m.wavH.size(), [&](size_t a, size_t b) {
+    forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
         for (size_t k = a; k < b; ++k) {
             m.wavH.data()[k] = static_cast<float>(2.0 * m.etarms.data()[k] * root2);
             m.etaOut.data()[k] = m.eta.data()[k];

@@ -226,7 +226,7 @@ void prepareBreaking(const Model& m, WaveWork& w, RunHost* host) {
     m.keepGrid(w.gamBrk);
     planSlabs(m, w);
     const float never = std::numeric_limits<float>::infinity();
-    forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));

@@ -24,16 +24,19 @@ using D = double;
 
 // West and east columns, then south and north rows; periodic (code 16) from the opposite
 // edge, otherwise from the adjacent interior cell. Corners are left alone.
+// On a rank, the ghosts of the rows it holds (the row at the other end comes by the halo
+// exchange).
 void fillStressGhosts(const Model& m, Grid& g) {
     const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
+    const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
     auto periodic = [&](int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; };
-    for (int32_t j = j0; j <= j1; ++j) {
+    for (int32_t j = m.ownRows().begin; j <= m.ownRows().end; ++j) {
         g(i0 - 1, j) = periodic(i0 - 1, j) ? g(i1, j) : g(i0, j);
         g(i1 + 1, j) = periodic(i1 + 1, j) ? g(i0, j) : g(i1, j);
     }
     for (int32_t i = i0; i <= i1; ++i) {
-        g(i, j0 - 1) = periodic(i, j0 - 1) ? g(i, j1) : g(i, j0);
-        g(i, j1 + 1) = periodic(i, j1 + 1) ? g(i, j0) : g(i, j1);
+        if (south) g(i, j0 - 1) = periodic(i, j0 - 1) ? g(i, j1) : g(i, j0);
+        if (north) g(i, j1 + 1) = periodic(i, j1 + 1) ? g(i, j0) : g(i, j1);
     }
 }
 
@@ -55,7 +58,7 @@ void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
     auto mean = [N](float& s) { s = static_cast<float>(static_cast<D>(s) / N); };
     // Every cell is independent in these passes: they run along the rows (i fastest in
     // memory), a slab of rows per thread.
-    forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 mean(m.sumEta(i, j));
@@ -102,20 +105,28 @@ void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
             }
         }
     });
+    // The ghost rows of periodic sides and the differences below read the rows beyond.
+    SlabLink& link = m.slabs();
+    link.exchange({&m.sxx, &m.sxy, &m.syy, &m.theta}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
     fillStressGhosts(m, m.sxx);
     fillStressGhosts(m, m.sxy);
     fillStressGhosts(m, m.syy);
     fillStressGhosts(m, m.theta);
 
-    forRowPasses(host, m.jyStart, m.jyEnd, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);
                 fy(i, j) = divergence(m, m.sxy, m.syy, i, j);
             }
     });
+    link.exchange({&fx, &fy}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
     fillStressGhosts(m, fx);
     fillStressGhosts(m, fy);
+    // The rows next to a rank's own, ghost cells included, for the passes that follow.
+    link.exchange({&m.sumEta, &m.sumU, &m.sumV, &m.etarms, &m.sumU2, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumUV,
+                   &m.sumEtaT, &m.sumEtaT2, &m.theta, &m.sxx, &m.sxy, &m.syy, &fx, &fy},
+                  SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
 }
 
 }  // namespace littoral

@@ -12,6 +12,7 @@
 
 #include "app/RunCase.h"
 #include "core/Error.h"
+#include "support/GeneratedCases.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
@@ -47,16 +48,6 @@ Outcome run(const SmallCase& c) {
     return o;
 }
 
-// The generated case's depth file (12 x 10 values, i outer) with one cell changed.
-std::string depthWith(int32_t ci, int32_t cj, float value, float depth = 5.0f) {
-    std::string t;
-    for (int32_t i = 0; i <= 11; ++i) {
-        for (int32_t j = 0; j <= 9; ++j) t += (j ? "," : "") + std::to_string(i == ci && j == cj ? value : depth);
-        t += "\n";
-    }
-    return t;
-}
-
 }  // namespace
 
 TEST(Watchdog, SoundCaseRunsThroughWithProgressInsideIntervals) {
@@ -80,7 +71,7 @@ TEST(Watchdog, RunawayAndHungRunsStopNamingTheirCause) {
     };
     const std::string stopped = "the run was stopped before writing the results";
     const Runaway cases[] = {
-        {"one cell ten kilometres deep", {.coef = {.tEnd = 60}, .depth = depthWith(5, 4, 1e4f)},
+        {"one cell ten kilometres deep", {.coef = {.tEnd = 60}, .depth = depthWithCell(5, 4, 1e4f)},
          {stopped + " of the interval ending at", "most likely cause: the depth 10000 m of cell (5, 4) in x\\depth.txt"},
          1},
         {"boundary level above all water", {.coef = {.tEnd = 60}, .tide = "0, tide\n1\n17, 1, 50, 0\n"},
@@ -91,7 +82,7 @@ TEST(Watchdog, RunawayAndHungRunsStopNamingTheirCause) {
          {"the run looks hung: the interval ending at 6 s has taken more than",
           "most likely cause: row 17 of x\\tide.txt (used by boundary cell (11, 1)) sets a discharge of 1e+10"},
          0},
-        {"open ghost a thousand kilometres deep looks hung", {.depth = depthWith(11, 4, 1e6f)},
+        {"open ghost a thousand kilometres deep looks hung", {.depth = depthWithCell(11, 4, 1e6f)},
          {"the run looks hung", "the step is limited at cell (11, 4)",
           "most likely cause: the depth 1000000 m of cell (11, 4) in x\\depth.txt"},
          99},

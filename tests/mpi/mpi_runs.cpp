@@ -117,6 +117,22 @@ TEST(MpiRuns, AFailureOnAnyProcessStopsTheCaseOnEveryProcessWithOneMessage) {
     EXPECT_NE(log.find("FAILED " + (dir.data / "stopscnt.txt").string() + ": "), std::string::npos) << log;
 }
 
+// The watchdog's stops: each process checks its own rows, and every process stops with the
+// message one process gives, naming the same cell wherever the bad cells lie: a cell ten
+// kilometres deep in the last process's rows, a boundary level above all water (cells out of
+// bounds on every process: the first in row order is named), a hung run whose limiting cell
+// lies in the last process's rows.
+TEST(MpiRuns, RunawayAndHungRunsStopEveryProcessNamingTheCellOneProcessNames) {
+    CaseDir dir("mpi-watchdog");
+    SmallCase{.coef = {.tEnd = 60}, .depth = depthWithCell(5, 7, 1e4f)}.write(dir, "deep");
+    SmallCase{.coef = {.tEnd = 60}, .tide = "0, tide\n1\n17, 1, 50, 0\n"}.write(dir, "level");
+    SmallCase{.depth = depthWithCell(11, 6, 1e6f)}.write(dir, "hung");
+    expectTheBatchProgramsRun(dir, {"deep", "level", "hung"}, 1, 0);
+    const std::string log = readFile(dir.root / "log-3.txt.err");
+    EXPECT_NE(log.find("looks hung"), std::string::npos) << log;
+    EXPECT_NE(log.find("the run was stopped before writing"), std::string::npos) << log;
+}
+
 TEST(MpiRuns, MoreProcessesThanRowsAreRefusedWithTheCount) {
     CaseDir dir("mpi-few-rows");
     writeGeneratedCases(dir);

@@ -77,6 +77,15 @@ void writeStoppingCase(const CaseDir& dir, const std::string& name, int32_t last
     c.write(dir, name);
 }
 
+std::string depthWithCell(int32_t ci, int32_t cj, float value, float depth) {
+    std::string t;
+    for (int32_t i = 0; i <= 11; ++i) {
+        for (int32_t j = 0; j <= 9; ++j) t += (j ? "," : "") + std::to_string(i == ci && j == cj ? value : depth);
+        t += "\n";
+    }
+    return t;
+}
+
 std::vector<std::string> writeBatchCases(const CaseDir& dir) {
     auto cases = writeGeneratedCases(dir);
     SmallCase bad;

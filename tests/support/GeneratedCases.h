@@ -22,6 +22,10 @@ void writeShortSamples(const CaseDir& dir);
 // side from row firstLowRow north: the run stops after its first interval naming a cell.
 void writeStoppingCase(const CaseDir& dir, const std::string& name, int32_t lastRow, int32_t firstLowRow);
 
+// The generated small case's depth file (12 x 10 values, i outer) with cell (ci, cj) at
+// value, every other cell at depth.
+std::string depthWithCell(int32_t ci, int32_t cj, float value, float depth = 5.0f);
+
 // Cases for a batch: the generated ones, a case that fails on its input ("bad") and one
 // that stops after its first interval ("stops": a water level below the bed at its west
 // side), each followed by a case with irregular waves, and two cases writing into one
