@@ -88,7 +88,7 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
     // first rank only.
     std::optional<ResultFiles> results;
     m.slabs().guarded([&] {
-        if (m.writesFiles()) results.emplace(m);
+        results.emplace(m);
         allocateFlowArrays(m);
     });
     m.slabs().check();
@@ -151,11 +151,15 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         // Each rank checks its rows; the first bad cell of the grid is reported.
         link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
         link.check();
-        // The result files and pictures are written by the first rank, from the whole grid.
-        link.gatherToFirst({&m.dep, &m.wavH, &m.setup, &m.curU, &m.curV, &m.sxx, &m.sxy, &m.syy, &m.fx, &m.fy, &m.tau,
-                            &m.maxtau, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.dh, &m.theta, &m.sumDiss, &m.etaOut, &m.kd,
-                            &m.etaS},
-                           m.jyStart, m.jyEnd);
+        // The first rank writes the files and draws the pictures: the picture's level and
+        // the netCDF file's grids are gathered there whole (the field file's lines come in
+        // blocks).
+        link.gatherToFirst({&m.etaS}, m.jyStart, m.jyEnd);
+        if (m.netcdfResults)
+            link.gatherToFirst({&m.dep, &m.wavH, &m.setup, &m.curU, &m.curV, &m.sxx, &m.sxy, &m.syy, &m.fx, &m.fy, &m.tau,
+                                &m.maxtau, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.dh, &m.theta, &m.sumDiss, &m.etaOut,
+                                &m.kd},
+                               m.jyStart, m.jyEnd);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
         link.guarded([&] {
             if (results) results->write(m, n, tSeconds, &host);

@@ -25,6 +25,7 @@
 #include <new>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "core/Allocation.h"
 #include "core/Error.h"
@@ -64,6 +65,13 @@ public:
     // The first rank receives the held rows of every other rank (for the files it writes).
     virtual void gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
         (void)grids, (void)j0, (void)j1;
+    }
+    // The first rank receives the text of every rank in `all`, in rank order, and the n marks
+    // (offsets into its text) of each in allMarks, as offsets into `all`.
+    virtual void gatherText(const std::string& text, const int64_t* marks, int n, std::string& all,
+                            std::vector<int64_t>& allMarks) {
+        all = text;
+        allMarks.assign(marks, marks + n);
     }
     // The n values of the rank that holds row j (interior rows j0..j1) on every rank.
     virtual void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) { (void)v, (void)n, (void)j, (void)j0, (void)j1; }

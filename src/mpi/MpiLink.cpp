@@ -130,6 +130,25 @@ void MpiLink::gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int3
     }
 }
 
+void MpiLink::gatherText(const std::string& text, const int64_t* marks, int n, std::string& all,
+                         std::vector<int64_t>& allMarks) {
+    const Stopwatch watch(gatherSeconds_);
+    // Sizes first, then the marks and the texts (a block of a file's lines, far below 2 GiB).
+    const int size = static_cast<int>(text.size());
+    std::vector<int> sizes(rank_ == 0 ? static_cast<size_t>(size_) : 0), offsets(sizes.size());
+    MPI_Gather(&size, 1, MPI_INT, sizes.data(), 1, MPI_INT, 0, comm_);
+    allMarks.resize(rank_ == 0 ? static_cast<size_t>(n) * size_ : 0);
+    MPI_Gather(marks, n, MPI_INT64_T, allMarks.data(), n, MPI_INT64_T, 0, comm_);
+    int64_t total = 0;
+    for (size_t q = 0; q < sizes.size(); ++q) {
+        offsets[q] = static_cast<int>(total);
+        for (int k = 0; k < n; ++k) allMarks[q * static_cast<size_t>(n) + static_cast<size_t>(k)] += total;
+        total += sizes[q];
+    }
+    all.resize(static_cast<size_t>(total));
+    MPI_Gatherv(text.data(), size, MPI_CHAR, all.data(), sizes.data(), offsets.data(), MPI_CHAR, 0, comm_);
+}
+
 void MpiLink::share(double* v, int n, int32_t j, int32_t j0, int32_t j1) {
     if (size_ == 1) return;
     const Stopwatch watch(reduceSeconds_);

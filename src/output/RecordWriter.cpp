@@ -293,9 +293,11 @@ void RecordWriter::flush() {
     rec_.clear();
 }
 
-void RecordWriter::append(const RecordBuffer& records) {
+void RecordWriter::append(const RecordBuffer& records) { append(std::string_view(records.str())); }
+
+void RecordWriter::append(std::string_view records) {
     flush();
-    file_.write(records.str().data(), records.str().size());
+    file_.write(records.data(), records.size());
 }
 
 void RecordWriter::close() {

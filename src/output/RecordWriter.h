@@ -94,6 +94,7 @@ public:
     void endLine();
     // Whole records formatted elsewhere, after those written so far.
     void append(const RecordBuffer& records);
+    void append(std::string_view records);
     // Flushes, closes and renames the file into place.
     void close();
 

@@ -7,6 +7,8 @@
 #include "output/ResultFields.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -18,11 +20,11 @@ namespace littoral {
 
 namespace {
 
-// The lines of the cells of columns i0..i1 (i outer, j inner).
-void formatColumns(const Model& m, int32_t i0, int32_t i1, RecordBuffer& w) {
+// The lines of the cells of columns i0..i1 (i outer, j inner), rows j0..j1 of each.
+void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j1, RecordBuffer& w) {
     for (int32_t i = i0; i <= i1; ++i) {
         const double x = (i - 1) * static_cast<double>(m.dx);
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+        for (int32_t j = j0; j <= j1; ++j) {
             w.f64(x).f64((j - 1) * static_cast<double>(m.dy));
             w.f32(-m.dep(i, j)).f32(m.wavH(i, j)).f32(m.setup(i, j)).f32(m.curU(i, j)).f32(m.curV(i, j));
             w.f32(m.sxx(i, j)).f32(m.sxy(i, j)).f32(m.syy(i, j)).f32(m.fx(i, j)).f32(m.fy(i, j));
@@ -37,14 +39,79 @@ void formatColumns(const Model& m, int32_t i0, int32_t i1, RecordBuffer& w) {
 // Lines formatted per thread before they are written: about 4 MB of text per thread.
 constexpr int64_t kLinesPerPart = 16384;
 
-}  // namespace
-
-void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {
-    RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
+void writeHeader(RecordWriter& w) {
     for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
                              "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
         w.text(name);
     w.endLine();
+}
+
+// On several ranks, each holding the state of its rows: per block of columns every rank
+// formats its rows' part of each column, and the first rank, which writes the file, takes
+// the parts column by column in rank order. Its memory holds one block's text, not the
+// grid. Every rank takes part to the end; a failure of the writing rank is kept for the
+// caller's check.
+void writeGatheredFields(const Model& m, int16_t n, const std::string& stem) {
+    SlabLink& link = m.slabs();
+    std::optional<RecordWriter> w;
+    link.guarded([&] {
+        if (!m.writesFiles()) return;
+        w.emplace(m.outDir + stem + std::to_string(n) + ".csv");
+        writeHeader(*w);
+    });
+    const int threads = threadCount();
+    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
+    const int32_t perPart = static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
+    const int32_t block = static_cast<int32_t>(std::min<int64_t>(int64_t{perPart} * threads, m.ixEnd - m.ixStart + 1));
+    const RowRange own = m.ownRows();
+    std::vector<RecordBuffer> parts(static_cast<size_t>(threads));
+    // Per column of the block: its thread and where its lines start in that thread's part;
+    // then where they start in the rank's text (the last mark is the text's end).
+    std::vector<int> thread(static_cast<size_t>(block));
+    std::vector<int64_t> starts(static_cast<size_t>(block) + 1), bases(static_cast<size_t>(threads)), allStarts;
+    std::string mine, all;
+    for (int64_t i0 = m.ixStart; i0 <= m.ixEnd;) {
+        const int32_t a0 = static_cast<int32_t>(i0), i1 = static_cast<int32_t>(std::min<int64_t>(m.ixEnd, i0 + block - 1));
+        for (RecordBuffer& p : parts) p.clear();
+        forRowSlabs(a0, i1, [&](int32_t a, int32_t b, int t) {
+            RecordBuffer& p = parts[static_cast<size_t>(t)];
+            for (int32_t i = a; i <= b; ++i) {
+                thread[static_cast<size_t>(i - a0)] = t;
+                starts[static_cast<size_t>(i - a0)] = static_cast<int64_t>(p.str().size());
+                formatColumns(m, i, i, own.begin, own.end, p);
+            }
+        });
+        mine.clear();
+        for (int t = 0; t < threads; ++t) {
+            bases[static_cast<size_t>(t)] = static_cast<int64_t>(mine.size());
+            mine += parts[static_cast<size_t>(t)].str();
+        }
+        const int32_t cols = i1 - a0 + 1;
+        for (int32_t c = 0; c < cols; ++c) starts[static_cast<size_t>(c)] += bases[static_cast<size_t>(thread[static_cast<size_t>(c)])];
+        std::fill(starts.begin() + cols, starts.end(), static_cast<int64_t>(mine.size()));
+        link.gatherText(mine, starts.data(), block + 1, all, allStarts);
+        link.guarded([&] {
+            if (!w) return;
+            for (int32_t c = 0; c < cols; ++c)
+                for (int q = 0; q < link.ranks(); ++q) {
+                    const size_t k = static_cast<size_t>(q) * static_cast<size_t>(block + 1) + static_cast<size_t>(c);
+                    w->append(std::string_view(all).substr(static_cast<size_t>(allStarts[k]),
+                                                           static_cast<size_t>(allStarts[k + 1] - allStarts[k])));
+                }
+        });
+        i0 = int64_t{i1} + 1;
+    }
+    link.guarded([&] {
+        if (w) w->close();
+    });
+}
+
+}  // namespace
+
+void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {
+    if (m.slabs().ranks() > 1) return writeGatheredFields(m, n, stem);
+    RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
+    writeHeader(w);
     // The threads format one part each (whole columns of cells, the lines of a column
     // being consecutive in the file); the parts are written in order, then the next round.
     const int threads = threadCount();
@@ -55,7 +122,9 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHo
         const int32_t i1 = static_cast<int32_t>(std::min<int64_t>(m.ixEnd, i0 + int64_t{perPart} * threads - 1));
         for (RecordBuffer& p : parts) p.clear();
         forRowSlabs(static_cast<int32_t>(i0), i1,
-                    [&](int32_t a, int32_t b, int t) { formatColumns(m, a, b, parts[static_cast<size_t>(t)]); });
+                    [&](int32_t a, int32_t b, int t) {
+                        formatColumns(m, a, b, m.jyStart, m.jyEnd, parts[static_cast<size_t>(t)]);
+                    });
         for (const RecordBuffer& p : parts) w.append(p);
         if (host) host->pumpEvents();
         i0 = int64_t{i1} + 1;

@@ -47,7 +47,7 @@ void resultFormatsFromEnvironment(Model& m) {
 }
 
 ResultFiles::ResultFiles(const Model& m) {
-    if (m.netcdfResults) {
+    if (m.netcdfResults && m.writesFiles()) {
 #ifdef LITTORAL_NETCDF
         nc_ = std::make_unique<NetCdfResults>(m);
 #else
@@ -60,6 +60,7 @@ ResultFiles::~ResultFiles() = default;
 
 void ResultFiles::write(const Model& m, int16_t n, float timeSeconds, RunHost* host) {
     if (m.csvResults) writeResultFields(m, n, "surfer", host);
+    m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
     if (nc_) nc_->writeInterval(m, n, timeSeconds);
 }
 

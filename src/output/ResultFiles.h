@@ -21,7 +21,10 @@ public:
     ResultFiles& operator=(const ResultFiles&) = delete;
 
     // The files of the interval with output number n, ending at model time timeSeconds; the
-    // events of `host` (if any) pumped while the field file is written.
+    // events of `host` (if any) pumped while the field file is written. On several ranks
+    // every rank makes one and writes (the field file's lines of its rows go to the first
+    // rank, which writes the files); the netCDF file is written by the first rank from the
+    // whole grids, gathered there beforehand.
     void write(const Model& m, int16_t n, float timeSeconds, RunHost* host = nullptr);
 
 private:

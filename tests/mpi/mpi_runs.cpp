@@ -85,6 +85,17 @@ void writeThreeRows(const CaseDir& dir) {
     c.write(dir, "rows");
 }
 
+// A case of 170 x 100 cells: its result files are more lines than one block of columns, so
+// the first process writes each file from several blocks of every process's lines.
+void writeWide(const CaseDir& dir) {
+    SmallCase c;
+    c.coef.ixEnd = 170;
+    c.coef.jyEnd = 100;
+    c.coef.tEnd = 6;
+    c.slope = 0.02f;
+    c.write(dir, "wide");
+}
+
 }  // namespace
 
 TEST(MpiRuns, SamplesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
@@ -115,6 +126,12 @@ TEST(MpiRuns, AFailureOnAnyProcessStopsTheCaseOnEveryProcessWithOneMessage) {
     EXPECT_NE(log.find("FAILED " + (dir.data / "northcnt.txt").string() + ": "), std::string::npos) << log;
     EXPECT_NE(log.find("FAILED " + (dir.data / "badcnt.txt").string() + ": "), std::string::npos) << log;
     EXPECT_NE(log.find("FAILED " + (dir.data / "stopscnt.txt").string() + ": "), std::string::npos) << log;
+}
+
+TEST(MpiRuns, ResultFilesOfSeveralBlocksOfColumnsAreTheBatchProgramsFiles) {
+    CaseDir dir("mpi-wide");
+    writeWide(dir);
+    expectTheBatchProgramsRun(dir, {"wide"}, 0, 1);
 }
 
 // The watchdog's stops: each process checks its own rows, and every process stops with the
