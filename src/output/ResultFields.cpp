@@ -125,6 +125,7 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHo
                     [&](int32_t a, int32_t b, int t) {
                         formatColumns(m, a, b, m.jyStart, m.jyEnd, parts[static_cast<size_t>(t)]);
                     });
+        if (host) host->pumpEvents();
         for (const RecordBuffer& p : parts) w.append(p);
         if (host) host->pumpEvents();
         i0 = int64_t{i1} + 1;

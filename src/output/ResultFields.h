@@ -9,7 +9,8 @@
 
 namespace littoral {
 
-// The events of `host` (if any) are pumped after each round of formatted lines is written.
+// The events of `host` (if any) are pumped after each round of lines is formatted and after
+// it is written.
 void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host = nullptr);
 
 }  // namespace littoral
