@@ -57,7 +57,9 @@ struct FaceRoe {
     float c, tm, l1, l2, l3;
 };
 
-template <bool kY>
+// kAnyFace false: for faces with water on both sides or on neither (a face with water on
+// one side only gets wrong wave strengths and must be formed again with kAnyFace true).
+template <bool kY, bool kAnyFace = true>
 [[gnu::always_inline]] inline FaceRoe roeFace(float hL, float hR, D sL, D sR, float nL, float nR, float tL, float tR,
                                               float md) {
     const bool aw = hL >= md, bw = hR >= md, both = aw & bw, wet = aw | bw;
@@ -74,10 +76,17 @@ template <bool kY>
     const float dn = static_cast<float>(static_cast<D>(nR) - nL);
     const float dt = static_cast<float>(static_cast<D>(tR) - tL);
     const D cd = c, hd = hm, n = nm;
-    // The numerator of the face's case over its divisor: one division each, not one per case.
-    const D div = pickD(both, 2.0, 3.0);
-    const float a1 = static_cast<float>(pickD(both | aw, cd * dn + dh, cd * dn + 2.0 * dh) / div);
-    const float a2 = static_cast<float>(pickD(both | !aw, dh - cd * dn, 2.0 * dh - cd * dn) / div);
+    // The numerator of the face's case over its divisor: one division each, not one per case;
+    // none on a face that is wet on both sides or on neither.
+    float a1, a2;
+    if constexpr (kAnyFace) {
+        const D div = pickD(both, 2.0, 3.0);
+        a1 = static_cast<float>(pickD(both | aw, cd * dn + dh, cd * dn + 2.0 * dh) / div);
+        a2 = static_cast<float>(pickD(both | !aw, dh - cd * dn, 2.0 * dh - cd * dn) / div);
+    } else {
+        a1 = static_cast<float>((cd * dn + dh) / 2.0);
+        a2 = static_cast<float>((dh - cd * dn) / 2.0);
+    }
     const float l1 = pick(both | bw, static_cast<float>(n + cd), static_cast<float>(n + 2.0 * cd));
     const float l2 = pick(both | aw, static_cast<float>(n - cd), static_cast<float>(n - 2.0 * cd));
     FaceRoe r;
@@ -132,9 +141,10 @@ template <bool kY>
 
 // n faces of a block. Inputs per face: the sides' depths and their square roots, normal and
 // tangential velocities, still depths and whether the face is closed. Outputs: what the R side
-// takes (fR*) and what the L side takes (fL*), by component. Returns nonzero when some face
-// needs a wall flux.
-template <bool kY>
+// takes (fR*) and what the L side takes (fL*), by component. Marks in walls the faces that
+// need a wall flux (bits 1 and 2) and, unless kAnyFace, those with water on one side only
+// (bit 4), and returns the marks of all faces or-ed.
+template <bool kY, bool kAnyFace>
 [[gnu::always_inline]] inline int32_t faceBlock(int32_t n, const float* __restrict hL, const float* __restrict hR,
                       const D* __restrict sL, const D* __restrict sR, const float* __restrict nL,
                       const float* __restrict nR, const float* __restrict tL, const float* __restrict tR,
@@ -147,7 +157,7 @@ template <bool kY>
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
         // Flux with the bed term.
-        const FaceRoe w = roeFace<kY>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
+        const FaceRoe w = roeFace<kY, kAnyFace>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
         const float hbar = static_cast<float>((static_cast<D>(a) + b) / 2.0);
         const float bv = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR[k]) - dL[k]) / 2.0);
         const bool noBed = w.c == 0.0f;
@@ -174,7 +184,8 @@ template <bool kY>
         fLm[k] = pick(useFull, lM, 0.0f);
         fLn[k] = pick(useFull, lN, 0.0f);
         fLt[k] = pick(useFull, lT, 0.0f);
-        walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1);
+        walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1) |
+                   (static_cast<int32_t>(!kAnyFace & (aw != bw)) << 2);
         any |= walls[k];
         // The face's wave speeds n~ + c~ and n~ - c~ for the stable step (l3 is n~ on a
         // face with water, 0 as n~ and c~ are on a dry one).
@@ -207,21 +218,41 @@ void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, cons
     }
 }
 
+// The faces of a block: all of them as faces wet on both sides or on neither, in vector
+// registers, then again one by one those wet on one side only (few: along the shoreline).
+// Returns nonzero when some face needs a wall flux.
+template <bool kY>
+[[gnu::always_inline]] inline int32_t faceRow(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
+                                              const float* nL, const float* nR, const float* tL, const float* tR,
+                                              const float* dL, const float* dR, const int32_t* closed, float md,
+                                              float* fRm, float* fRn, float* fRt, float* fLm, float* fLn, float* fLt,
+                                              int32_t* walls, float* sp0, float* sp1) {
+    const int32_t any = faceBlock<kY, false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt,
+                                             fLm, fLn, fLt, walls, sp0, sp1);
+    if (any & 4)
+        for (int32_t k = 0; k < n; ++k)
+            if (walls[k] & 4)
+                faceBlock<kY, true>(1, hL + k, hR + k, sL + k, sR + k, nL + k, nR + k, tL + k, tR + k, dL + k, dR + k,
+                                    closed + k, md, fRm + k, fRn + k, fRt + k, fLm + k, fLn + k, fLt + k, walls + k,
+                                    sp0 + k, sp1 + k);
+    return any & 3;
+}
+
 LITTORAL_ROW_CLONES int32_t faceBlockX(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
-                                    const float* nL, const float* nR,
-                                    const float* tL, const float* tR, const float* dL, const float* dR,
-                                    const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
-                                    float* fLm, float* fLn, float* fLt, int32_t* walls, float* sp0, float* sp1) {
-    return faceBlock<false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0,
-                     sp1);
+                                       const float* nL, const float* nR, const float* tL, const float* tR,
+                                       const float* dL, const float* dR, const int32_t* closed, float md, float* fRm,
+                                       float* fRn, float* fRt, float* fLm, float* fLn, float* fLt, int32_t* walls,
+                                       float* sp0, float* sp1) {
+    return faceRow<false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls,
+                          sp0, sp1);
 }
 LITTORAL_ROW_CLONES int32_t faceBlockY(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
-                                    const float* nL, const float* nR,
-                                    const float* tL, const float* tR, const float* dL, const float* dR,
-                                    const int32_t* closed, float md, float* fRm, float* fRn, float* fRt,
-                                    float* fLm, float* fLn, float* fLt, int32_t* walls, float* sp0, float* sp1) {
-    return faceBlock<true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls, sp0,
-                     sp1);
+                                       const float* nL, const float* nR, const float* tL, const float* tR,
+                                       const float* dL, const float* dR, const int32_t* closed, float md, float* fRm,
+                                       float* fRn, float* fRt, float* fLm, float* fLn, float* fLt, int32_t* walls,
+                                       float* sp0, float* sp1) {
+    return faceRow<true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls,
+                         sp0, sp1);
 }
 
 // The stable step (TimeStep.cpp) over the cells k = 0..n-1 of a block of row j, from the
