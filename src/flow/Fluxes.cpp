@@ -295,23 +295,22 @@ LITTORAL_ROW_CLONES float smallestStep(int32_t n, const float* __restrict c, flo
     return dt;
 }
 
-// What the faces of a block take from row j and row j + 1 (n + 1 cells of row j, n of the
-// next): the still depths over the length scale d0, d1, the square roots s0, s1 of the
-// depths h0, h1 (each serves the faces on both sides of its cell), and the closed marks of
-// the X and Y faces from the cell flags fl0, fl1.
-LITTORAL_ROW_CLONES void blockInputs(int32_t n, double len, const float* __restrict dep0,
-                                     const float* __restrict dep1, const int32_t* __restrict fl0,
-                                     const int32_t* __restrict fl1, const float* __restrict h0,
-                                     const float* __restrict h1, float* __restrict d0, float* __restrict d1,
-                                     D* __restrict s0, D* __restrict s1, int32_t* __restrict cx,
-                                     int32_t* __restrict cy) {
-    for (int32_t k = 0; k <= n; ++k) {
-        d0[k] = static_cast<float>(static_cast<D>(dep0[k]) / len);
-        s0[k] = std::sqrt(static_cast<D>(h0[k]));
-    }
+// What the faces take from the n cells of a row: the still depths over the length scale d
+// and the square roots s of the depths h. Each row serves two rows of faces (as the north
+// row of one and the south row of the next), each cell the faces on both its sides.
+LITTORAL_ROW_CLONES void rowInputs(int32_t n, double len, const float* __restrict dep, const float* __restrict h,
+                                   float* __restrict d, D* __restrict s) {
     for (int32_t k = 0; k < n; ++k) {
-        d1[k] = static_cast<float>(static_cast<D>(dep1[k]) / len);
-        s1[k] = std::sqrt(static_cast<D>(h1[k]));
+        d[k] = static_cast<float>(static_cast<D>(dep[k]) / len);
+        s[k] = std::sqrt(static_cast<D>(h[k]));
+    }
+}
+
+// The closed marks of a block's X and Y faces from the cell flags fl0, fl1 of its row and
+// the next.
+LITTORAL_ROW_CLONES void closedFaces(int32_t n, const int32_t* __restrict fl0, const int32_t* __restrict fl1,
+                                     int32_t* __restrict cx, int32_t* __restrict cy) {
+    for (int32_t k = 0; k < n; ++k) {
         cx[k] = ((fl0[k + 1] & 4) | (fl0[k] & 1)) != 0;
         cy[k] = ((fl1[k] & 8) | (fl0[k] & 2)) != 0;
     }
@@ -340,8 +339,6 @@ LITTORAL_ROW_CLONES void storeFluxes(int32_t n, const float (&f)[12][kBlock], fl
 // Block buffers: still depths of the row and of the next, closed marks, and the six flux
 // components of each direction.
 struct FluxBlock {
-    alignas(64) float d0[kBlock + 1], d1[kBlock];
-    alignas(64) D s0[kBlock + 1], s1[kBlock];  // square roots of the depths of the row and the next
     alignas(64) int32_t cx[kBlock], cy[kBlock], wx[kBlock], wy[kBlock];
     alignas(64) float f[12][kBlock];
     // Face speeds; X with the west face of the block's first cell before them.
@@ -367,6 +364,26 @@ float computeFluxes(Model& m, RunHost& host) {
         thread_local std::vector<float> speeds;  // sized at the first step
         if (speeds.size() < 2 * static_cast<size_t>(width)) speeds.resize(2 * static_cast<size_t>(width));
         float* south0 = speeds.data();
+        // Still depths and square roots of the depths of the row (d0, s0) and the next (d1,
+        // s1), i = ixStart - 1..ixEnd + 1; the next row's become the row's.
+        thread_local std::vector<float> stills;
+        thread_local std::vector<D> roots;
+        const size_t cells = static_cast<size_t>(width) + 1;
+        if (stills.size() < 2 * cells) stills.resize(2 * cells);
+        if (roots.size() < 2 * cells) roots.resize(2 * cells);
+        float *d0 = stills.data(), *d1 = d0 + cells;
+        D *s0 = roots.data(), *s1 = s0 + cells;
+        // Closed ghosts stand on the bed of the cell whose water they mirror.
+        auto inputsOf = [&](int32_t j, float* d, D* s) {
+            rowInputs(width + 1, len, m.dep.at(i0, j), m.hTot.at(i0, j), d, s);
+            if (j == m.jyStart - 1 || j == m.jyEnd + 1) {
+                for (int32_t k = 0; k <= width; ++k) d[k] = flowStillDepth(m, i0 + k, j);
+            } else {
+                d[0] = flowStillDepth(m, i0, j);
+                d[width] = flowStillDepth(m, m.ixEnd + 1, j);
+            }
+        };
+        inputsOf(jBegin, d0, s0);
         if (jBegin >= own0)
             flowFaceSpeeds(width, m.hTot.at(i0, jBegin - 1), m.hTot.at(i0, jBegin), m.vS.at(i0, jBegin - 1),
                            m.vS.at(i0, jBegin), md, south0, south0 + width);
@@ -374,46 +391,38 @@ float computeFluxes(Model& m, RunHost& host) {
         float* xs0 = b.xs0 + 16;  // xs0[-1], xs1[-1]: the face west of the block
         float* xs1 = b.xs1 + 16;
         for (int32_t j = jBegin; j <= jEnd; ++j) {
+            inputsOf(j + 1, d1, s1);
             xs0[-1] = xs1[-1] = 1.0f;  // west of the ghost cell: no face, and no step taken
             for (int32_t a = m.ixStart - 1; a <= m.ixEnd; a += kBlock) {
                 const int32_t n = std::min(kBlock, m.ixEnd - a + 1);
                 const float *h0 = m.hTot.at(a, j), *u0 = m.uS.at(a, j), *v0 = m.vS.at(a, j);
                 const float *h1 = m.hTot.at(a, j + 1), *u1 = m.uS.at(a, j + 1), *v1 = m.vS.at(a, j + 1);
-                blockInputs(n, len, m.dep.at(a, j), m.dep.at(a, j + 1), m.cellFlag.at(a, j), m.cellFlag.at(a, j + 1),
-                            h0, h1, b.d0, b.d1, b.s0, b.s1, b.cx, b.cy);
-                // Closed ghosts stand on the bed of the cell whose water they mirror.
-                if (j == m.jyStart - 1) {
-                    for (int32_t k = 0; k <= n; ++k) b.d0[k] = flowStillDepth(m, a + k, j);
-                } else {
-                    if (a == m.ixStart - 1) b.d0[0] = flowStillDepth(m, a, j);
-                    if (a + n == m.ixEnd + 1) b.d0[n] = flowStillDepth(m, a + n, j);
-                }
-                if (j == m.jyEnd) {
-                    for (int32_t k = 0; k < n; ++k) b.d1[k] = flowStillDepth(m, a + k, j + 1);
-                } else if (a == m.ixStart - 1) {
-                    b.d1[0] = flowStillDepth(m, a, j + 1);
-                }
+                closedFaces(n, m.cellFlag.at(a, j), m.cellFlag.at(a, j + 1), b.cx, b.cy);
+                const float *bd0 = d0 + (a - i0), *bd1 = d1 + (a - i0);
+                const D *bs0 = s0 + (a - i0), *bs1 = s1 + (a - i0);
                 // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
-                if (faceBlockX(n, h0, h0 + 1, b.s0, b.s0 + 1, u0, u0 + 1, v0, v0 + 1, b.d0, b.d0 + 1, b.cx, md, b.f[0],
+                if (faceBlockX(n, h0, h0 + 1, bs0, bs0 + 1, u0, u0 + 1, v0, v0 + 1, bd0, bd0 + 1, b.cx, md, b.f[0],
                                b.f[1], b.f[2], b.f[3], b.f[4], b.f[5], b.wx, xs0, xs1))
                     wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3],
                                     b.f[4], b.f[5]);
                 // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
-                if (faceBlockY(n, h0, h1, b.s0, b.s1, v0, v1, u0, u1, b.d0, b.d1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
+                if (faceBlockY(n, h0, h1, bs0, bs1, v0, v1, u0, u1, bd0, bd1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
                                b.f[10], b.f[11], b.wy, b.ys0, b.ys1))
                     wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
                                    b.f[11]);
-                float* s0 = south0 + (a - i0);
+                float* south = south0 + (a - i0);
                 if (j >= own0) {
-                    blockSteps(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, xs0, xs1, s0, b.ys1, md,
+                    blockSteps(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, xs0, xs1, south, b.ys1, md,
                                m.dxS, m.dyS, b.steps[0], b.steps[1]);
                     for (const float* c : b.steps) dtMin = smallestStep(n, c, dtMin);
                 }
-                std::copy_n(b.ys0, n, s0);
+                std::copy_n(b.ys0, n, south);
                 xs0[-1] = xs0[n - 1];
                 xs1[-1] = xs1[n - 1];
                 storeFluxes(n, b.f, &m.fluxXE(0, a, j), &m.fluxXW(0, a, j), &m.fluxYN(0, a, j), &m.fluxYS(0, a, j));
             }
+            std::swap(d0, d1);
+            std::swap(s0, s1);
         }
         // The smallest of a set does not depend on the order it is taken in.
 #pragma omp critical(littoral_flux_step)
