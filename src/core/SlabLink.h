@@ -60,8 +60,6 @@ public:
     virtual void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
         (void)grids, (void)which, (void)j0, (void)j1;
     }
-    // Every rank receives the held rows of every other rank.
-    virtual void gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) { (void)grids, (void)j0, (void)j1; }
     // The first rank receives the held rows of every other rank (for the files it writes).
     virtual void gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
         (void)grids, (void)j0, (void)j1;

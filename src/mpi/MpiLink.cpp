@@ -107,15 +107,6 @@ void MpiLink::heldParts(int64_t n, int32_t jLo, int32_t j0, int32_t j1) {
     }
 }
 
-void MpiLink::gather(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
-    if (size_ == 1) return;
-    const Stopwatch watch(gatherSeconds_);
-    for (Grid* g : grids) {
-        heldParts(g->stride(), g->jLo(), j0, j1);
-        MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, g->data(), counts_.data(), displs_.data(), MPI_FLOAT, comm_);
-    }
-}
-
 void MpiLink::gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
     if (size_ == 1) return;
     const Stopwatch watch(gatherSeconds_);
