@@ -31,8 +31,8 @@ void runCase(Model& m, RunHost& host) {
         link.check();
         doing = "reading the depth and boundary files and allocating the open-boundary lines";
         link.guarded([&] {
-            readDepthFile(m);
-            readBoundaryFile(m);
+            readDepthFile(m, &host);
+            readBoundaryFile(m, &host);
         });
         link.check();
         doing = "writing the echo files";
@@ -41,8 +41,8 @@ void runCase(Model& m, RunHost& host) {
             if (!m.writesFiles()) return;
             writeConstEcho(m);
             writeWavTideEcho(m);
-            writeDepBndEcho(m);
-            writeSurferGrids(m);
+            writeDepBndEcho(m, &host);
+            writeSurferGrids(m, &host);
         });
         link.check();
         doing = "running (flow arrays, wave statistics and work arrays, result files, pictures)";

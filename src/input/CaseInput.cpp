@@ -266,7 +266,9 @@ void readTideFile(Model& m) {
     r.expectEnd("the " + std::to_string(m.nBndCond) + " rows of the boundary-condition table");
 }
 
-void readDepthFile(Model& m) {
+void readDepthFile(Model& m) { readDepthFile(m, nullptr); }
+
+void readDepthFile(Model& m, RunHost* host) {
     FieldReader r = openInput(m, m.depFile, "depth");
     m.hMax = 0;
     const float tide = m.tideLevel;
@@ -279,13 +281,16 @@ void readDepthFile(Model& m) {
             const float s = static_cast<float>(static_cast<double>(tide) + v);
             if (s > m.hMax) m.hMax = s;
         }
+        if (host) host->pumpEvents();
     }
     const long n = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
     r.expectEnd(std::to_string(n) + " depths (" + std::to_string(m.ixEnd - m.ixStart + 3) + " x " +
                 std::to_string(m.jyEnd - m.jyStart + 3) + " cells, ghost ring included)");
 }
 
-void readBoundaryFile(Model& m) {
+void readBoundaryFile(Model& m) { readBoundaryFile(m, nullptr); }
+
+void readBoundaryFile(Model& m, RunHost* host) {
     FieldReader r = openInput(m, m.bndFile, "boundary");
     int32_t n = 0;
     // A boundary cell's number is kept as 16 x n in its cell flag; the lists' capacity
@@ -324,6 +329,7 @@ void readBoundaryFile(Model& m) {
                 m.cellFlag(i, j) = static_cast<int32_t>(rv);
             }
         }
+        if (host) host->pumpEvents();
     }
     const long count = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
     r.expectEnd(std::to_string(count) + " boundary codes (ghost ring included)");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Model.h"
+#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -19,6 +20,10 @@ void readTideFile(Model& m);
 void readDepthFile(Model& m);
 // Sets cellFlag, the boundary-cell lists, nLine and allocates the open-boundary lines.
 void readBoundaryFile(Model& m);
+// The same, pumping the host's events after every line of cells: a large grid's files take
+// seconds to read, and a window closed meanwhile ends the case at once.
+void readDepthFile(Model& m, RunHost* host);
+void readBoundaryFile(Model& m, RunHost* host);
 
 void allocateCaseArrays(Model& m);
 void allocateFlowArrays(Model& m);

@@ -59,7 +59,7 @@ void writeWavTideEcho(const Model& m) {
     w.close();
 }
 
-void writeDepBndEcho(const Model& m) {
+void writeDepBndEcho(const Model& m, RunHost* host) {
     RecordWriter w(m.outDir + "0depbnd.txt");
     auto head = [&](const std::string& name) {
         w.text(m.dataDir + name).i32(m.ixStart).i32(m.ixEnd).i32(m.jyStart).i32(m.jyEnd).f32(m.dx).f32(m.dy).endLine();
@@ -68,6 +68,7 @@ void writeDepBndEcho(const Model& m) {
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) w.f32(m.dep(i, j));
         w.endLine();
+        if (host) host->pumpEvents();
     }
     w.endLine();
     head(m.bndFile);
@@ -78,25 +79,30 @@ void writeDepBndEcho(const Model& m) {
             w.i32(interior ? m.cellFlag(i, j) : m.bndCode(m.bndPointNo(i, j)));
         }
         w.endLine();
+        if (host) host->pumpEvents();
     }
     w.close();
 }
 
-void writeSurferGrids(const Model& m) {
+void writeSurferGrids(const Model& m, RunHost* host) {
     {
         RecordWriter w(m.outDir + "surferdep.csv");
         w.text("i").text("j").text("dep").endLine();
-        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
             for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
                 w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).f32(-m.dep(i, j)).endLine();
+            if (host) host->pumpEvents();
+        }
         w.close();
     }
     RecordWriter w(m.outDir + "surferbnd.csv");
     w.text("i").text("j").text("bnd").endLine();
-    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
+    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
         for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
             if (m.cellFlag(i, j) == 15)
                 w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).text("■").endLine();
+        if (host) host->pumpEvents();
+    }
     w.close();
 }
 

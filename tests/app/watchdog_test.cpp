@@ -107,7 +107,9 @@ TEST(Watchdog, ChecksNameTheFirstBadCellWithAnyThreadsAndBands) {
             const std::string msg = stopMessage([&] { endInterval(host); });
             setCellsPerBand(0);
             EXPECT_TRUE(containsAll(msg, {"the flow velocity in X", "(7, 12)", "10 s"})) << msg;
-            if (band == 1) EXPECT_GE(host.pumps, 12);  // the rows before the first bad one, a band each
+            if (band == 1) {
+                EXPECT_GE(host.pumps, 12);  // the rows before the first bad one, a band each
+            }
         }
     // A sound state: every grid searched to its end, the events pumped in between.
     m.uS.fill(0.0f);
