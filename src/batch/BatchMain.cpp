@@ -93,13 +93,15 @@ public:
 #endif
     }
 #ifdef LITTORAL_PICTURES
-    void plotxy(const Model&, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
+    // Only the process that writes the files keeps the pictures' grids (the others hold
+    // just their own rows of them).
+    void plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
                 float maxinp) override {
-        pictures_.keepEta(outfile, dataxy, aaa, mininp, maxinp);
+        if (m.writesFiles()) pictures_.keepEta(outfile, dataxy, aaa, mininp, maxinp);
     }
-    void graphUVEta(const Model&, const Grid&, const Grid&, float, const Grid& eta, float aaa, float mininp,
+    void graphUVEta(const Model& m, const Grid&, const Grid&, float, const Grid& eta, float aaa, float mininp,
                     float maxinp) override {
-        pictures_.keepSetup(eta, aaa, mininp, maxinp);
+        if (m.writesFiles()) pictures_.keepSetup(eta, aaa, mininp, maxinp);
     }
 #endif
     long intervals() const { return done_; }
