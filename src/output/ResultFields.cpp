@@ -20,18 +20,51 @@ namespace littoral {
 
 namespace {
 
+// The 21 fields of a line in file order; the bed level and the bed change (the first and
+// the seventeenth) are written negated.
+constexpr int kFields = 21;
+
 // The lines of the cells of columns i0..i1 (i outer, j inner), rows j0..j1 of each.
-void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j1, RecordBuffer& w) {
-    for (int32_t i = i0; i <= i1; ++i) {
-        const double x = (i - 1) * static_cast<double>(m.dx);
-        for (int32_t j = j0; j <= j1; ++j) {
-            w.f64(x).f64((j - 1) * static_cast<double>(m.dy));
-            w.f32(-m.dep(i, j)).f32(m.wavH(i, j)).f32(m.setup(i, j)).f32(m.curU(i, j)).f32(m.curV(i, j));
-            w.f32(m.sxx(i, j)).f32(m.sxy(i, j)).f32(m.syy(i, j)).f32(m.fx(i, j)).f32(m.fy(i, j));
-            w.f32(m.tau(i, j)).f32(m.maxtau(i, j));
-            w.f32(m.qbx(i, j)).f32(m.qby(i, j)).f32(m.qsx(i, j)).f32(m.qsy(i, j));
-            w.f32(-m.dh(i, j)).f32(m.theta(i, j)).f32(m.sumDiss(i, j)).f32(m.etaOut(i, j)).f32(m.kd(i, j));
-            w.endLine();
+// A grid holds a row (one j) contiguously and a file's column (one i) a whole row apart,
+// so the fields of a tile of columns are first read row by row into a buffer of the
+// thread's own, then formatted column by column from it. starts, if given, receives where
+// each column's lines begin in w.
+void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j1, RecordBuffer& w,
+                   int64_t* starts = nullptr) {
+    const Grid* const g[kFields] = {&m.dep, &m.wavH, &m.setup, &m.curU, &m.curV,   &m.sxx,     &m.sxy,
+                                    &m.syy, &m.fx,   &m.fy,    &m.tau,  &m.maxtau, &m.qbx,     &m.qby,
+                                    &m.qsx, &m.qsy,  &m.dh,    &m.theta, &m.sumDiss, &m.etaOut, &m.kd};
+    const int64_t rows = int64_t{j1} - j0 + 1;
+    if (rows <= 0) {
+        for (int32_t i = i0; starts && i <= i1; ++i) starts[i - i0] = static_cast<int64_t>(w.str().size());
+        return;
+    }
+    // About a million values per tile, at most 16 columns.
+    const int32_t width = static_cast<int32_t>(std::clamp<int64_t>((int64_t{1} << 20) / (rows * kFields), 1, 16));
+    thread_local std::vector<float> tile;  // grows to its size once
+    for (int64_t a = i0; a <= i1; a += width) {
+        const int32_t a0 = static_cast<int32_t>(a);
+        const int32_t cols = static_cast<int32_t>(std::min<int64_t>(i1 - a + 1, width));
+        if (tile.size() < static_cast<size_t>(cols * rows * kFields)) tile.resize(static_cast<size_t>(cols * rows * kFields));
+        for (int32_t j = j0; j <= j1; ++j)
+            for (int k = 0; k < kFields; ++k) {
+                const float* row = g[k]->at(a0, j);
+                float* out = tile.data() + int64_t{j - j0} * kFields + k;
+                for (int32_t c = 0; c < cols; ++c) out[c * rows * kFields] = row[c];
+            }
+        for (int32_t c = 0; c < cols; ++c) {
+            const int32_t i = a0 + c;
+            const double x = (i - 1) * static_cast<double>(m.dx);
+            const float* v = tile.data() + c * rows * kFields;
+            if (starts) starts[i - i0] = static_cast<int64_t>(w.str().size());
+            for (int32_t j = j0; j <= j1; ++j, v += kFields) {
+                w.f64(x).f64((j - 1) * static_cast<double>(m.dy));
+                w.f32(-v[0]);
+                for (int k = 1; k < 16; ++k) w.f32(v[k]);
+                w.f32(-v[16]);
+                for (int k = 17; k < kFields; ++k) w.f32(v[k]);
+                w.endLine();
+            }
         }
     }
 }
@@ -75,11 +108,8 @@ void writeGatheredFields(const Model& m, int16_t n, const std::string& stem) {
         for (RecordBuffer& p : parts) p.clear();
         forRowSlabs(a0, i1, [&](int32_t a, int32_t b, int t) {
             RecordBuffer& p = parts[static_cast<size_t>(t)];
-            for (int32_t i = a; i <= b; ++i) {
-                thread[static_cast<size_t>(i - a0)] = t;
-                starts[static_cast<size_t>(i - a0)] = static_cast<int64_t>(p.str().size());
-                formatColumns(m, i, i, own.begin, own.end, p);
-            }
+            for (int32_t i = a; i <= b; ++i) thread[static_cast<size_t>(i - a0)] = t;
+            formatColumns(m, a, b, own.begin, own.end, p, starts.data() + (a - a0));
         });
         mine.clear();
         for (int t = 0; t < threads; ++t) {
