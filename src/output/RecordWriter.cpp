@@ -254,6 +254,22 @@ RecordBuffer& RecordBuffer::i32(int64_t v) {
     return *this;
 }
 
+void RecordBuffer::numberLine(double a, double b, const float* v, int n) {
+    char t[48 * 34];
+    char* q = t;
+    if (lineStarted_) *q++ = ',';
+    q += appendDouble(q, a);
+    *q++ = ',';
+    q += appendDouble(q, b);
+    for (int k = 0; k < n && k < 32; ++k) {
+        *q++ = ',';
+        q += appendFloat(q, v[k]);
+    }
+    *q++ = '\n';
+    buf_.append(t, static_cast<size_t>(q - t));
+    lineStarted_ = false;
+}
+
 void RecordBuffer::endLine() {
     buf_.push_back('\n');
     lineStarted_ = false;

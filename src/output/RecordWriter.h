@@ -67,6 +67,9 @@ public:
     RecordBuffer& f64(double v);
     RecordBuffer& i32(int64_t v);
     void endLine();
+    // A whole line of numbers: f64(a), f64(b), f32 of v[0..n-1] (n at most 32), endLine(),
+    // appended at once.
+    void numberLine(double a, double b, const float* v, int n);
     const std::string& str() const { return buf_; }
     void clear() { buf_.clear(); }
     void reserve(size_t n) { buf_.reserve(n); }

@@ -21,7 +21,7 @@ namespace littoral {
 namespace {
 
 // The 21 fields of a line in file order; the bed level and the bed change (the first and
-// the seventeenth) are written negated.
+// the seventeenth) are written negated (negated as they are read into the tile).
 constexpr int kFields = 21;
 
 // The lines of the cells of columns i0..i1 (i outer, j inner), rows j0..j1 of each.
@@ -50,21 +50,17 @@ void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j
             for (int k = 0; k < kFields; ++k) {
                 const float* row = g[k]->at(a0, j);
                 float* out = tile.data() + int64_t{j - j0} * kFields + k;
-                for (int32_t c = 0; c < cols; ++c) out[c * rows * kFields] = row[c];
+                if (k == 0 || k == 16)
+                    for (int32_t c = 0; c < cols; ++c) out[c * rows * kFields] = -row[c];
+                else
+                    for (int32_t c = 0; c < cols; ++c) out[c * rows * kFields] = row[c];
             }
         for (int32_t c = 0; c < cols; ++c) {
             const int32_t i = a0 + c;
             const double x = (i - 1) * static_cast<double>(m.dx);
             const float* v = tile.data() + c * rows * kFields;
             if (starts) starts[i - i0] = static_cast<int64_t>(w.str().size());
-            for (int32_t j = j0; j <= j1; ++j, v += kFields) {
-                w.f64(x).f64((j - 1) * static_cast<double>(m.dy));
-                w.f32(-v[0]);
-                for (int k = 1; k < 16; ++k) w.f32(v[k]);
-                w.f32(-v[16]);
-                for (int k = 17; k < kFields; ++k) w.f32(v[k]);
-                w.endLine();
-            }
+            for (int32_t j = j0; j <= j1; ++j, v += kFields) w.numberLine(x, (j - 1) * static_cast<double>(m.dy), v, kFields);
         }
     }
 }

@@ -120,6 +120,16 @@ TEST(RecordWriter, NumberForms) {
     EXPECT_EQ(formatFloat(-0.0f), "0");
     EXPECT_EQ(formatDouble(0.1 * 3), "0.3");
     EXPECT_EQ(formatDouble(2.5 * 7), "17.5");
+    // A whole line at once is the same text as field by field.
+    const float v[] = {-0.0f, 1e-40f, 3.4e38f, -1.0f / 3.0f, 12345678.0f, 0.1f};
+    RecordBuffer whole, fields;
+    whole.numberLine(-2.5, 1e300, v, 6);
+    whole.numberLine(0.0, 7.25, v + 3, 3);
+    fields.f64(-2.5).f64(1e300);
+    for (float x : v) fields.f32(x);
+    fields.endLine();
+    fields.f64(0.0).f64(7.25).f32(v[3]).f32(v[4]).f32(v[5]).endLine();
+    EXPECT_EQ(whole.str(), fields.str());
 }
 
 TEST(RecordWriter, FileAppearsOnlyWhenComplete) {
