@@ -196,7 +196,7 @@ void Watchdog::stalled(const Model& m, float tSeconds) const {
     const int64_t ni = int64_t{m.ixEnd} - m.ixStart + 3;
     double fastest = -best;
     link.minima(&fastest, 1);
-    double place = -fastest == best ? double((bj - (m.jyStart - 1)) * ni + (bi - (m.ixStart - 1))) : 9.0e15;
+    double place = -fastest == best ? double(checkPlace(m, 0, bi, bj)) : 9.0e15;
     link.minima(&place, 1);
     bi = static_cast<int32_t>(std::fmod(place, double(ni))) + m.ixStart - 1;
     bj = static_cast<int32_t>(std::floor(place / double(ni))) + m.jyStart - 1;

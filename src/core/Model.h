@@ -123,24 +123,21 @@ struct Model {
         const RowRange r = ownRows();
         return {r.begin == jyStart ? jyStart - 1 : r.begin, r.end == jyEnd ? jyEnd + 1 : r.end};
     }
-    // The elements [first, second) of a grid allocated by allocGrid in the held rows.
-    std::pair<size_t, size_t> heldCells() const {
-        const RowRange r = heldRows();
+    // The elements [first, second) of a grid allocated by allocGrid in rows r.
+    std::pair<size_t, size_t> cellsOf(RowRange r) const {
         const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
         return {static_cast<size_t>(r.begin - (jyStart - 1)) * row, static_cast<size_t>(r.end - jyStart + 2) * row};
     }
+    // ... in the held rows.
+    std::pair<size_t, size_t> heldCells() const { return cellsOf(heldRows()); }
     // The rows this rank keeps current: the held rows and one halo row beyond each end
     // (the ghost rows at the grid's edges).
     RowRange slabRows() const {
         const RowRange r = ownRows();
         return {r.begin - 1, r.end + 1};
     }
-    // The elements [first, second) of a grid allocated by allocGrid in slabRows.
-    std::pair<size_t, size_t> slabCells() const {
-        const RowRange r = slabRows();
-        const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
-        return {static_cast<size_t>(r.begin - (jyStart - 1)) * row, static_cast<size_t>(r.end - jyStart + 2) * row};
-    }
+    // ... in slabRows.
+    std::pair<size_t, size_t> slabCells() const { return cellsOf(slabRows()); }
     // The result and echo files are written by the first rank only.
     bool writesFiles() const { return slabs().rank() == 0; }
 

@@ -238,21 +238,16 @@ template <bool kY>
     return any & 3;
 }
 
-LITTORAL_ROW_CLONES int32_t faceBlockX(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
-                                       const float* nL, const float* nR, const float* tL, const float* tR,
-                                       const float* dL, const float* dR, const int32_t* closed, float md, float* fRm,
-                                       float* fRn, float* fRt, float* fLm, float* fLn, float* fLt, int32_t* walls,
-                                       float* sp0, float* sp1) {
-    return faceRow<false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls,
-                          sp0, sp1);
-}
-LITTORAL_ROW_CLONES int32_t faceBlockY(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
-                                       const float* nL, const float* nR, const float* tL, const float* tR,
-                                       const float* dL, const float* dR, const int32_t* closed, float md, float* fRm,
-                                       float* fRn, float* fRt, float* fLm, float* fLn, float* fLt, int32_t* walls,
-                                       float* sp0, float* sp1) {
-    return faceRow<true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt, walls,
-                         sp0, sp1);
+// faceRow along X or Y, built for each vector width.
+LITTORAL_ROW_CLONES int32_t faceBlockAlong(bool alongY, int32_t n, const float* hL, const float* hR, const D* sL,
+                                           const D* sR, const float* nL, const float* nR, const float* tL,
+                                           const float* tR, const float* dL, const float* dR, const int32_t* closed,
+                                           float md, float* fRm, float* fRn, float* fRt, float* fLm, float* fLn,
+                                           float* fLt, int32_t* walls, float* sp0, float* sp1) {
+    return alongY ? faceRow<true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
+                                  walls, sp0, sp1)
+                  : faceRow<false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
+                                   walls, sp0, sp1);
 }
 
 // The stable step (TimeStep.cpp) over the cells k = 0..n-1 of a block of row j, from the
@@ -401,12 +396,12 @@ float computeFluxes(Model& m, RunHost& host) {
                 const float *bd0 = d0 + (a - i0), *bd1 = d1 + (a - i0);
                 const D *bs0 = s0 + (a - i0), *bs1 = s1 + (a - i0);
                 // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
-                if (faceBlockX(n, h0, h0 + 1, bs0, bs0 + 1, u0, u0 + 1, v0, v0 + 1, bd0, bd0 + 1, b.cx, md, b.f[0],
+                if (faceBlockAlong(false, n, h0, h0 + 1, bs0, bs0 + 1, u0, u0 + 1, v0, v0 + 1, bd0, bd0 + 1, b.cx, md, b.f[0],
                                b.f[1], b.f[2], b.f[3], b.f[4], b.f[5], b.wx, xs0, xs1))
                     wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3],
                                     b.f[4], b.f[5]);
                 // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
-                if (faceBlockY(n, h0, h1, bs0, bs1, v0, v1, u0, u1, bd0, bd1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
+                if (faceBlockAlong(true, n, h0, h1, bs0, bs1, v0, v1, u0, u1, bd0, bd1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
                                b.f[10], b.f[11], b.wy, b.ys0, b.ys1))
                     wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
                                    b.f[11]);

@@ -68,6 +68,12 @@ void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j
 // Lines formatted per thread before they are written: about 4 MB of text per thread.
 constexpr int64_t kLinesPerPart = 16384;
 
+// Whole columns formatted per thread and round.
+int32_t columnsPerPart(const Model& m) {
+    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
+    return static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
+}
+
 void writeHeader(RecordWriter& w) {
     for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
                              "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
@@ -89,8 +95,7 @@ void writeGatheredFields(const Model& m, int16_t n, const std::string& stem) {
         writeHeader(*w);
     });
     const int threads = threadCount();
-    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
-    const int32_t perPart = static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
+    const int32_t perPart = columnsPerPart(m);
     const int32_t block = static_cast<int32_t>(std::min<int64_t>(int64_t{perPart} * threads, m.ixEnd - m.ixStart + 1));
     const RowRange own = m.ownRows();
     std::vector<RecordBuffer> parts(static_cast<size_t>(threads));
@@ -141,8 +146,7 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHo
     // The threads format one part each (whole columns of cells, the lines of a column
     // being consecutive in the file); the parts are written in order, then the next round.
     const int threads = threadCount();
-    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
-    const int32_t perPart = static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
+    const int32_t perPart = columnsPerPart(m);
     std::vector<RecordBuffer> parts(static_cast<size_t>(threads));
     for (int64_t i0 = m.ixStart; i0 <= m.ixEnd;) {
         const int32_t i1 = static_cast<int32_t>(std::min<int64_t>(m.ixEnd, i0 + int64_t{perPart} * threads - 1));

@@ -10,6 +10,7 @@
 // and the wave force is F = -div S by centred differences, a neighbour behind a closed face
 // replaced by the cell's own value (the divisor 2 dx kept).
 #include <cmath>
+#include <initializer_list>
 
 #include "core/Parallel.h"
 #include "waves/PhiStencil.h"
@@ -22,22 +23,34 @@ namespace {
 
 using D = double;
 
-// West and east columns, then south and north rows; periodic (code 16) from the opposite
-// edge, otherwise from the adjacent interior cell. Corners are left alone.
-// On a rank, the ghosts of the rows it holds (the row at the other end comes by the halo
-// exchange).
-void fillStressGhosts(const Model& m, Grid& g) {
-    const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
-    const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
-    auto periodic = [&](int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; };
+// Ghost cells: west and east columns, then south and north rows; periodic (code 16) from
+// the opposite edge, otherwise from the adjacent interior cell. Corners are left alone.
+// The columns of a rank's own rows need nothing from the others; the rows read the other
+// end of the grid, which the halo exchange between the two brings (with the columns).
+bool periodicGhost(const Model& m, int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; }
+
+void fillStressGhostColumns(const Model& m, Grid& g) {
+    const int32_t i0 = m.ixStart, i1 = m.ixEnd;
     for (int32_t j = m.ownRows().begin; j <= m.ownRows().end; ++j) {
-        g(i0 - 1, j) = periodic(i0 - 1, j) ? g(i1, j) : g(i0, j);
-        g(i1 + 1, j) = periodic(i1 + 1, j) ? g(i0, j) : g(i1, j);
+        g(i0 - 1, j) = periodicGhost(m, i0 - 1, j) ? g(i1, j) : g(i0, j);
+        g(i1 + 1, j) = periodicGhost(m, i1 + 1, j) ? g(i0, j) : g(i1, j);
     }
-    for (int32_t i = i0; i <= i1; ++i) {
-        if (south) g(i, j0 - 1) = periodic(i, j0 - 1) ? g(i, j1) : g(i, j0);
-        if (north) g(i, j1 + 1) = periodic(i, j1 + 1) ? g(i, j0) : g(i, j1);
+}
+
+void fillStressGhostRows(const Model& m, Grid& g) {
+    const int32_t j0 = m.jyStart, j1 = m.jyEnd;
+    const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
+    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+        if (south) g(i, j0 - 1) = periodicGhost(m, i, j0 - 1) ? g(i, j1) : g(i, j0);
+        if (north) g(i, j1 + 1) = periodicGhost(m, i, j1 + 1) ? g(i, j0) : g(i, j1);
     }
+}
+
+// The ghost ring of the grids, the rows next to a rank's own brought from the others.
+void fillStressGhosts(const Model& m, std::initializer_list<Grid*> grids) {
+    for (Grid* g : grids) fillStressGhostColumns(m, *g);
+    m.slabs().exchange(grids, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    for (Grid* g : grids) fillStressGhostRows(m, *g);
 }
 
 // -(d sN-sS / 2dy + d sE-sW / 2dx) with closed faces taking the cell's own value.
@@ -106,12 +119,7 @@ void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
         }
     });
     // The ghost rows of periodic sides and the differences below read the rows beyond.
-    SlabLink& link = m.slabs();
-    link.exchange({&m.sxx, &m.sxy, &m.syy, &m.theta}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
-    fillStressGhosts(m, m.sxx);
-    fillStressGhosts(m, m.sxy);
-    fillStressGhosts(m, m.syy);
-    fillStressGhosts(m, m.theta);
+    fillStressGhosts(m, {&m.sxx, &m.sxy, &m.syy, &m.theta});
 
     forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
@@ -120,13 +128,11 @@ void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
                 fy(i, j) = divergence(m, m.sxy, m.syy, i, j);
             }
     });
-    link.exchange({&fx, &fy}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
-    fillStressGhosts(m, fx);
-    fillStressGhosts(m, fy);
+    fillStressGhosts(m, {&fx, &fy});
     // The rows next to a rank's own, ghost cells included, for the passes that follow.
-    link.exchange({&m.sumEta, &m.sumU, &m.sumV, &m.etarms, &m.sumU2, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumUV,
-                   &m.sumEtaT, &m.sumEtaT2, &m.theta, &m.sxx, &m.sxy, &m.syy, &fx, &fy},
-                  SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    m.slabs().exchange({&m.sumEta, &m.sumU, &m.sumV, &m.etarms, &m.sumU2, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumUV,
+                        &m.sumEtaT, &m.sumEtaT2},
+                       SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
 }
 
 }  // namespace littoral
