@@ -12,6 +12,11 @@
 // A face grid adds the component k = 0 (mass), 1 (X momentum), 2 (Y momentum) as the
 // fastest index. A list is one-dimensional with inclusive bounds lo..hi.
 // Every allocation yields zeros. Bounds are asserted in debug builds and tests only.
+//
+// A grid may cover a band of rows j0..j1 only (a slab of a case split over processes). It
+// may then keep up to two single rows beyond its band (far rows: the row at the other end
+// of the grid that a periodic side copies), stored apart and reached through row() and
+// cell() only.
 #pragma once
 
 #include <algorithm>
@@ -35,7 +40,32 @@ public:
         nj_ = static_cast<std::ptrdiff_t>(j1) - j0 + 1;
         assignZeros(data_, ni_ * nj_, "a grid", "cells", ni_, nj_);
         origin_ = -(static_cast<std::ptrdiff_t>(i0) + static_cast<std::ptrdiff_t>(j0) * ni_);
+        far_.clear();
+        farJ_[0] = farJ_[1] = kNoRow;
     }
+    // Keeps row j as well (nothing when the band holds it already); zero-filled.
+    void addFarRow(int32_t j) {
+        if (hasRow(j)) return;
+        const int slot = farJ_[0] == kNoRow ? 0 : 1;
+        assert(farJ_[slot] == kNoRow);
+        if (far_.empty()) assignZeros(far_, 2 * ni_, "a grid's far rows", "cells", ni_, 2);
+        farJ_[slot] = j;
+    }
+    // Whether row j is kept, in the band or as a far row.
+    bool hasRow(int32_t j) const { return (j >= j0_ && j <= j1_) || j == farJ_[0] || j == farJ_[1]; }
+    // Row j from its first cell i = iLo(), in the band or a far row.
+    T* row(int32_t j) {
+        if (j >= j0_ && j <= j1_) return at(i0_, j);
+        assert(j == farJ_[0] || j == farJ_[1]);
+        return far_.data() + (j == farJ_[0] ? 0 : ni_);
+    }
+    const T* row(int32_t j) const { return const_cast<GridT*>(this)->row(j); }
+    // Cell (i, j) of a kept row, far rows included (not for the time loops' inner loops).
+    T& cell(int32_t i, int32_t j) {
+        assert(i >= i0_ && i <= i1_);
+        return row(j)[i - i0_];
+    }
+    T cell(int32_t i, int32_t j) const { return row(j)[i - i0_]; }
     T& operator()(int32_t i, int32_t j) {
         assert(i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
         return data_[static_cast<size_t>(origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_)];
@@ -49,7 +79,10 @@ public:
     const T* at(int32_t i, int32_t j) const { return data_.data() + (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_); }
     // Distance in elements between (i, j) and (i, j + 1).
     std::ptrdiff_t stride() const { return ni_; }
-    void fill(T v) { std::fill(data_.begin(), data_.end(), v); }
+    void fill(T v) {
+        std::fill(data_.begin(), data_.end(), v);
+        std::fill(far_.begin(), far_.end(), v);
+    }
     size_t size() const { return data_.size(); }
     bool empty() const { return data_.empty(); }
     int32_t iLo() const { return i0_; }
@@ -60,9 +93,12 @@ public:
     const T* data() const { return data_.data(); }
 
 private:
+    static constexpr int32_t kNoRow = INT32_MIN;
     std::vector<T> data_;
+    std::vector<T> far_;  // two rows of ni_ cells
     std::ptrdiff_t origin_ = 0, ni_ = 0, nj_ = 0;
     int32_t i0_ = 0, i1_ = -1, j0_ = 0, j1_ = -1;
+    int32_t farJ_[2] = {kNoRow, kNoRow};
 };
 
 using Grid = GridT<float>;

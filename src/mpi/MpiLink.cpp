@@ -66,7 +66,8 @@ void MpiLink::report() {
 namespace {
 
 // Row j of g, from its west ghost cell; a row holds stride() values.
-float* rowOf(Grid& g, int32_t j) { return g.at(g.iLo(), j); }
+// (The first and last rank keep the row at the other end of the grid as a far row.)
+float* rowOf(Grid& g, int32_t j) { return g.row(j); }
 
 }  // namespace
 
