@@ -31,8 +31,11 @@ void initFlowState(Model& m, float hMax) {
     m.minDepth = static_cast<float>(static_cast<double>(m.minDepth) / m.lenScale);
     m.coriolis = static_cast<float>(static_cast<double>(m.coriolis) / m.rateScale);
 
+    // The rows this rank keeps (the far rows of periodic sides come by exchange before they
+    // are read).
+    const RowRange rows = m.slabRows();
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
-        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
+        for (int32_t j = rows.begin; j <= rows.end; ++j) {
             const float eta = static_cast<float>(static_cast<double>(m.setup(i, j)) / m.lenScale);
             m.etaS(i, j) = eta;
             m.etaSNew(i, j) = eta;
@@ -79,18 +82,16 @@ int64_t intervalCount(const Model& m) {
 }
 
 void mainLoop(Model& m, RunHost& host, float& hMax) {
-    const int64_t rows = int64_t{m.jyEnd} - m.jyStart + 1;
-    if (m.slabs().ranks() > rows)
-        throw StopError(m.coefFile + ": the grid has " + std::to_string(rows) + " rows along Y, fewer than the " +
-                        std::to_string(m.slabs().ranks()) + " processes the run is split over: expected at least one "
-                        "row per process");
     // Before the flow scaling: the netCDF file records the case as read. Written by the
     // first rank only.
     std::optional<ResultFiles> results;
     m.slabs().guarded([&] {
-        results.emplace(m);
         allocateFlowArrays(m);
+        m.allocWholeGrid();
     });
+    m.slabs().check();
+    const Grid* bed = m.netcdfResults ? &m.wholeOnFirst(m.dep) : &m.dep;
+    m.slabs().guarded([&] { results.emplace(m, *bed); });
     m.slabs().check();
     periodicGhostDepths(m);
     initFlowState(m, hMax);
@@ -151,21 +152,13 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
         // Each rank checks its rows; the first bad cell of the grid is reported.
         link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
         link.check();
-        // The first rank writes the files and draws the pictures: the picture's level and
-        // the netCDF file's grids are gathered there whole (the field file's lines come in
-        // blocks).
-        link.gatherToFirst({&m.etaS}, m.jyStart, m.jyEnd);
-        if (m.netcdfResults)
-            link.gatherToFirst({&m.dep, &m.wavH, &m.setup, &m.curU, &m.curV, &m.sxx, &m.sxy, &m.syy, &m.fx, &m.fy, &m.tau,
-                                &m.maxtau, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.dh, &m.theta, &m.sumDiss, &m.etaOut,
-                                &m.kd},
-                               m.jyStart, m.jyEnd);
         const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
         link.guarded([&] {
             if (results) results->write(m, n, tSeconds, &host);
         });
         link.check();
-        host.graphUVEta(m, m.uS, m.vS, m.velScale, m.etaS, m.lenScale, -0.01f, 0.01f);
+        // The first rank draws the picture: the level is gathered there whole.
+        host.graphUVEta(m, m.uS, m.vS, m.velScale, m.wholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     }
     host.runFinished(m);
 }

@@ -123,32 +123,67 @@ struct Model {
         const RowRange r = ownRows();
         return {r.begin == jyStart ? jyStart - 1 : r.begin, r.end == jyEnd ? jyEnd + 1 : r.end};
     }
-    // The elements [first, second) of a grid allocated by allocGrid in rows r.
-    std::pair<size_t, size_t> cellsOf(RowRange r) const {
-        const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
-        return {static_cast<size_t>(r.begin - (jyStart - 1)) * row, static_cast<size_t>(r.end - jyStart + 2) * row};
-    }
-    // ... in the held rows.
-    std::pair<size_t, size_t> heldCells() const { return cellsOf(heldRows()); }
     // The rows this rank keeps current: the held rows and one halo row beyond each end
-    // (the ghost rows at the grid's edges).
+    // (the ghost rows at the grid's edges). Its grids cover these rows only.
     RowRange slabRows() const {
         const RowRange r = ownRows();
         return {r.begin - 1, r.end + 1};
     }
+    // The elements [first, second) of rows r in a grid allocated by allocGrid.
+    std::pair<size_t, size_t> cellsOf(RowRange r) const {
+        const size_t row = static_cast<size_t>(ixEnd - ixStart + 3);
+        const int32_t j0 = slabRows().begin;
+        return {static_cast<size_t>(r.begin - j0) * row, static_cast<size_t>(r.end - j0 + 1) * row};
+    }
+    // ... in the held rows.
+    std::pair<size_t, size_t> heldCells() const { return cellsOf(heldRows()); }
     // ... in slabRows.
     std::pair<size_t, size_t> slabCells() const { return cellsOf(slabRows()); }
     // The result and echo files are written by the first rank only.
     bool writesFiles() const { return slabs().rank() == 0; }
 
-    // Allocates g over the grid with its ghost ring.
+    // Allocates g over the rows this rank keeps, with the ghost columns; the first and the
+    // last rank also keep the row at the other end of the grid, which a periodic side
+    // copies (one process: the whole grid).
     template <class G>
-    void allocGrid(G& g) const { g.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1); }
+    void allocGrid(G& g) const {
+        const RowRange r = slabRows();
+        g.allocate(ixStart - 1, ixEnd + 1, r.begin, r.end);
+        if constexpr (requires { g.addFarRow(0); }) {
+            if (holdsSouthEdge()) g.addFarRow(jyEnd);
+            if (holdsNorthEdge()) g.addFarRow(jyStart);
+        }
+    }
     // allocGrid unless g has that shape already (then its values are kept): for work grids
     // whose every cell that is read is written first.
     template <class G>
     void keepGrid(G& g) const {
-        if (g.iLo() != ixStart - 1 || g.iHi() != ixEnd + 1 || g.jLo() != jyStart - 1 || g.jHi() != jyEnd + 1) allocGrid(g);
+        const RowRange r = slabRows();
+        if (g.iLo() != ixStart - 1 || g.iHi() != ixEnd + 1 || g.jLo() != r.begin || g.jHi() != r.end ||
+            (holdsSouthEdge() && !g.hasRow(jyEnd)) || (holdsNorthEdge() && !g.hasRow(jyStart)))
+            allocGrid(g);
+    }
+    // Allocates g over the whole grid with its ghost ring on the first rank (the cell flags,
+    // which the pictures it draws read whole), over the rows kept elsewhere.
+    template <class G>
+    void allocGridWholeOnFirst(G& g) const {
+        if (slabs().rank() == 0) g.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1);
+        else allocGrid(g);
+    }
+
+    // The first rank's grid of a whole field for the pictures and files it writes, when the
+    // case is split (allocWholeGrid: before the time loops).
+    mutable Grid wholeGrid;
+    void allocWholeGrid() {
+        if (slabs().ranks() > 1 && slabs().rank() == 0) wholeGrid.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1);
+        else wholeGrid = Grid();
+    }
+    // g over the whole grid on the first rank: gathered into wholeGrid from every rank when
+    // the case is split (every rank calls it), g itself on one process. Elsewhere g.
+    const Grid& wholeOnFirst(const Grid& g) const {
+        if (slabs().ranks() == 1) return g;
+        slabs().gatherToFirst(g, wholeGrid, jyStart, jyEnd);
+        return slabs().rank() == 0 ? wholeGrid : g;
     }
 };
 

@@ -3,16 +3,17 @@
 // links no message-passing library; the single-process link does nothing, and every call
 // costs a virtual call at most.
 //
-// Every rank holds the whole grid but keeps only its slab current: its own rows, the ghost
-// rows at its edges of the grid (held rows) and one halo row beyond each end. Every pass
+// Every rank holds only its slab of every grid: its own rows, the ghost rows at its edges of
+// the grid (held rows) and one halo row beyond each end; the first and the last rank also
+// keep the row at the other end of the grid, for periodic sides (a far row). Every pass
 // computes the rows a rank holds; between the passes the rows a stencil reaches across are
 // exchanged:
 //   halos  the first own row goes to the rank before, the last to the rank after, and the
 //          first rank's first row and the last rank's last row go round to the other end
 //          (periodic sides copy across the grid);
 //   wrap   only that last exchange, between the first and the last rank.
-// The per-period passes and the checks run on the held rows too; only the result files and
-// pictures see the whole state, gathered on the first rank, which writes them.
+// The per-period passes and the checks run on the held rows too; the result files come to the
+// first rank in blocks of lines, the pictures' and netCDF file's grids one at a time whole.
 //
 // Errors: a part that may fail on one rank only runs under guarded(); its failure is kept
 // and raised on every rank by the next minimum() or check(), which every rank reaches. Of
@@ -60,9 +61,11 @@ public:
     virtual void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
         (void)grids, (void)which, (void)j0, (void)j1;
     }
-    // The first rank receives the held rows of every other rank (for the files it writes).
-    virtual void gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
-        (void)grids, (void)j0, (void)j1;
+    // The first rank receives the held rows of every rank's part of a grid in whole (allocated
+    // over the whole grid there; untouched elsewhere), for the files and pictures it writes.
+    virtual void gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) {
+        (void)j0, (void)j1;
+        whole = part;
     }
     // The first rank receives the text of every rank in `all`, in rank order, and the n marks
     // (offsets into its text) of each in allMarks, as offsets into `all`.

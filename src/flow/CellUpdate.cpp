@@ -158,18 +158,27 @@ void advanceFlowState(Model& m) {
     // ghost ring a step writes some cells and reads others as the step before left them
     // (corners, the tangential velocity of closed and open sides, the boundary conditions'
     // cells): the new level keeps the ring it had.
+    // On a rank, of the rows it keeps (far rows included).
     const int32_t i0 = m.ixStart - 1, i1 = m.ixEnd + 1, j0 = m.jyStart - 1, j1 = m.jyEnd + 1;
+    const RowRange rows = m.slabRows();
     for (auto [now, next] : {std::pair{&m.etaS, &m.etaSNew}, {&m.hTot, &m.hTotNew}, {&m.uS, &m.uSNew},
                              {&m.vS, &m.vSNew}, {&m.celS, &m.celSNew}}) {
         std::swap(*now, *next);
         Grid& from = *now;
         Grid& to = *next;
-        std::copy_n(from.at(i0, j0), i1 - i0 + 1, to.at(i0, j0));
-        std::copy_n(from.at(i0, j1), i1 - i0 + 1, to.at(i0, j1));
-        for (int32_t j = j0 + 1; j < j1; ++j) {
-            to(i0, j) = from(i0, j);
-            to(i1, j) = from(i1, j);
-        }
+        auto ring = [&](int32_t j) {
+            const float* f = from.row(j);
+            float* t = to.row(j);
+            if (j == j0 || j == j1) {
+                std::copy_n(f, i1 - i0 + 1, t);
+            } else {
+                t[0] = f[0];
+                t[i1 - i0] = f[i1 - i0];
+            }
+        };
+        for (int32_t j = rows.begin; j <= rows.end; ++j) ring(j);
+        for (int32_t j : {m.jyStart, m.jyEnd})
+            if ((j < rows.begin || j > rows.end) && to.hasRow(j)) ring(j);
     }
 }
 

@@ -13,6 +13,7 @@
 // North and east sides face +Y and +X (outgoing waves have speed > 0), south and west sides
 // -Y and -X (outgoing speed < 0). Corner cells of the ghost ring are never written.
 // The tangential velocity of G is written only by a periodic side.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -40,11 +41,11 @@ void ghostCell(Model& m, Cell G, Cell I, Cell P, const Grid& nCur, Grid& nNew, f
         m.hTotNew(G.i, G.j) = hI;
         nNew(G.i, G.j) = -nNew(I.i, I.j);
         m.celSNew(G.i, G.j) = static_cast<float>(std::sqrt(static_cast<double>(hI)));
-    } else if (b == 16) {  // periodic
-        const float hP = m.hTotNew(P.i, P.j);
+    } else if (b == 16) {  // periodic (P of a south or north ghost: in the far row on a rank)
+        const float hP = m.hTotNew.cell(P.i, P.j);
         m.hTotNew(G.i, G.j) = hP;
-        m.uSNew(G.i, G.j) = m.uSNew(P.i, P.j);
-        m.vSNew(G.i, G.j) = m.vSNew(P.i, P.j);
+        m.uSNew(G.i, G.j) = m.uSNew.cell(P.i, P.j);
+        m.vSNew(G.i, G.j) = m.vSNew.cell(P.i, P.j);
         m.celSNew(G.i, G.j) = static_cast<float>(std::sqrt(static_cast<double>(hP)));
     } else {  // open: Riemann invariants from the current level
         const float md = m.minDepth;
@@ -133,12 +134,16 @@ float flowStillDepth(const Model& m, int32_t i, int32_t j) {
 }
 
 void periodicGhostDepths(Model& m) {
+    // On a rank: the ghost rows it keeps, from the far rows, and the ghost columns of every
+    // row of its slab (the depths as read are the same on every rank).
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i)
         for (int32_t j : {m.jyStart - 1, m.jyEnd + 1}) {
             Cell I{}, P{};
-            if (ghostSides(m, i, j, I, P) && m.bndCode(m.bndPointNo(i, j)) == 16) m.dep(i, j) = m.dep(P.i, P.j);
+            if (m.dep.hasRow(j) && ghostSides(m, i, j, I, P) && m.bndCode(m.bndPointNo(i, j)) == 16)
+                m.dep(i, j) = m.dep.cell(P.i, P.j);
         }
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+    const RowRange rows = m.slabRows();
+    for (int32_t j = std::max(rows.begin, m.jyStart); j <= std::min(rows.end, m.jyEnd); ++j)
         for (int32_t i : {m.ixStart - 1, m.ixEnd + 1}) {
             Cell I{}, P{};
             if (ghostSides(m, i, j, I, P) && m.bndCode(m.bndPointNo(i, j)) == 16) m.dep(i, j) = m.dep(P.i, P.j);

@@ -184,9 +184,14 @@ void readCoefFile(Model& m) {
 }
 
 void allocateCaseArrays(Model& m) {
+    const int64_t rows = int64_t{m.jyEnd} - m.jyStart + 1;
+    if (m.slabs().ranks() > rows)
+        throw StopError(m.coefFile + ": the grid has " + std::to_string(rows) + " rows along Y, fewer than the " +
+                        std::to_string(m.slabs().ranks()) + " processes the run is split over: expected at least one "
+                        "row per process");
     requireMemoryFor(m);
     for (Grid* g : {&m.dep, &m.dh, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) m.allocGrid(*g);
-    m.allocGrid(m.cellFlag);
+    m.allocGridWholeOnFirst(m.cellFlag);  // the pictures read it whole
     for (Grid* g : {&m.setup, &m.curU, &m.curV, &m.wavH, &m.etaOut}) m.allocGrid(*g);
     m.bndCellI.allocate(0, m.nBndCell);
     m.bndCellJ.allocate(0, m.nBndCell);

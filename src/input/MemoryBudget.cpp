@@ -12,8 +12,11 @@ namespace littoral {
 
 namespace {
 
+// On a rank, the rows it keeps (its slab and up to two far rows).
 uint64_t cellsWithGhosts(const Model& m) {
-    const int64_t ni = int64_t(m.ixEnd) - m.ixStart + 3, nj = int64_t(m.jyEnd) - m.jyStart + 3;
+    const RowRange r = m.slabRows();
+    const int64_t ni = int64_t(m.ixEnd) - m.ixStart + 3,
+                  nj = int64_t(r.end) - r.begin + 1 + (m.slabs().ranks() > 1 ? 2 : 0);
     return ni > 0 && nj > 0 ? static_cast<uint64_t>(ni) * static_cast<uint64_t>(nj) : 0;
 }
 

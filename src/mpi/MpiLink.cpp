@@ -108,17 +108,21 @@ void MpiLink::heldParts(int64_t n, int32_t jLo, int32_t j0, int32_t j1) {
     }
 }
 
-void MpiLink::gatherToFirst(std::initializer_list<Grid*> grids, int32_t j0, int32_t j1) {
-    if (size_ == 1) return;
+void MpiLink::gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) {
+    if (size_ == 1) {
+        whole = part;
+        return;
+    }
     const Stopwatch watch(gatherSeconds_);
-    for (Grid* g : grids) {
-        heldParts(g->stride(), g->jLo(), j0, j1);
-        const size_t me = static_cast<size_t>(rank_);
-        if (rank_ == 0)
-            MPI_Gatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, g->data(), counts_.data(), displs_.data(), MPI_FLOAT, 0,
-                        comm_);
-        else
-            MPI_Gatherv(g->data() + displs_[me], counts_[me], MPI_FLOAT, nullptr, nullptr, nullptr, MPI_FLOAT, 0, comm_);
+    const RowRange own = ownRows(j0, j1);
+    const float* mine = part.row(rank_ == 0 ? j0 - 1 : own.begin);
+    const int n = static_cast<int>((int64_t{rank_ == size_ - 1 ? j1 + 1 : own.end} - (rank_ == 0 ? j0 - 1 : own.begin) + 1) *
+                                   part.stride());
+    if (rank_ == 0) {
+        heldParts(whole.stride(), whole.jLo(), j0, j1);
+        MPI_Gatherv(mine, n, MPI_FLOAT, whole.data(), counts_.data(), displs_.data(), MPI_FLOAT, 0, comm_);
+    } else {
+        MPI_Gatherv(mine, n, MPI_FLOAT, nullptr, nullptr, nullptr, MPI_FLOAT, 0, comm_);
     }
 }
 

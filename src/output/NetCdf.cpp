@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "core/Error.h"
@@ -94,7 +95,9 @@ void NetCdfResults::check(int status, const char* what) const {
                     (err ? std::string(" (") + std::strerror(err) + ")" : std::string()));
 }
 
-NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
+NetCdfResults::NetCdfResults(const Model& m) : NetCdfResults(m, m.dep) {}
+
+NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir + "results.nc") {
     nx_ = static_cast<size_t>(m.ixEnd - m.ixStart + 1);
     ny_ = static_cast<size_t>(m.jyEnd - m.jyStart + 1);
     // A temporary name no other run can take: the library creates it only when it does not
@@ -272,7 +275,7 @@ NetCdfResults::NetCdfResults(const Model& m) : path_(m.outDir + "results.nc") {
             const int32_t j = m.jyStart + static_cast<int32_t>(r);
             for (size_t c = 0; c < nx_; ++c) {
                 const int32_t i = m.ixStart + static_cast<int32_t>(c);
-                buf_[r * nx_ + c] = -m.dep(i, j);
+                buf_[r * nx_ + c] = -bed(i, j);
                 ints[r * nx_ + c] = m.cellFlag(i, j);
             }
         }
@@ -336,23 +339,33 @@ NetCdfResults::~NetCdfResults() {
     if (written_ == 0 && !tmp_.empty()) std::remove(tmp_.c_str());
 }
 
+size_t netcdfFieldCount() { return std::size(kFields); }
+
+const Grid& netcdfFieldGrid(const Model& m, size_t f) { return m.*kFields[f].grid; }
+
 void NetCdfResults::writeInterval(const Model& m, int16_t n, float timeSeconds) {
+    for (size_t f = 0; f < fieldVars_.size(); ++f) putField(m, f, m.*kFields[f].grid);
+    finishInterval(n, timeSeconds);
+}
+
+void NetCdfResults::putField(const Model& m, size_t f, const Grid& g) {
     failed_ = true;  // until the interval is synced
     errno = 0;
-    const size_t t = written_;
-    const size_t start[3] = {t, 0, 0};
+    const size_t start[3] = {written_, 0, 0};
     const size_t count[3] = {1, ny_, nx_};
-    for (size_t f = 0; f < fieldVars_.size(); ++f) {
-        const Grid& g = m.*kFields[f].grid;
-        const bool neg = kFields[f].negated;
-        for (size_t r = 0; r < ny_; ++r) {
-            const float* row = g.at(m.ixStart, m.jyStart + static_cast<int32_t>(r));
-            float* out = buf_.data() + r * nx_;
-            if (neg) for (size_t c = 0; c < nx_; ++c) out[c] = -row[c];
-            else for (size_t c = 0; c < nx_; ++c) out[c] = row[c];
-        }
-        check(nc_put_vara_float(ncid_, fieldVars_[f], start, count, buf_.data()), kFields[f].name);
+    const bool neg = kFields[f].negated;
+    for (size_t r = 0; r < ny_; ++r) {
+        const float* row = g.at(m.ixStart, m.jyStart + static_cast<int32_t>(r));
+        float* out = buf_.data() + r * nx_;
+        if (neg) for (size_t c = 0; c < nx_; ++c) out[c] = -row[c];
+        else for (size_t c = 0; c < nx_; ++c) out[c] = row[c];
     }
+    check(nc_put_vara_float(ncid_, fieldVars_[f], start, count, buf_.data()), kFields[f].name);
+}
+
+void NetCdfResults::finishInterval(int16_t n, float timeSeconds) {
+    failed_ = true;
+    const size_t t = written_;
     const double time = timeSeconds;
     const int number = n;
     // The fields reach the disk first; the time and number, which mark the interval as

@@ -18,11 +18,17 @@
 
 namespace littoral {
 
+// The fields of an interval, in the order of the field file's columns.
+size_t netcdfFieldCount();
+const Grid& netcdfFieldGrid(const Model& m, size_t f);
+
 class NetCdfResults {
 public:
     // Creates the file and writes everything that does not change with time; call before
     // the flow scaling (minDepth is recorded in metres).
     explicit NetCdfResults(const Model& m);
+    // ... with the bed of the case as read given whole (on a split case, gathered).
+    NetCdfResults(const Model& m, const Grid& bed);
     // Closes the file; a file that never received an interval is removed.
     ~NetCdfResults();
     NetCdfResults(const NetCdfResults&) = delete;
@@ -31,6 +37,10 @@ public:
     // Appends the fields of the interval that ends at timeSeconds (output number n) and
     // syncs the file to disk.
     void writeInterval(const Model& m, int16_t n, float timeSeconds);
+    // The same in parts: each field f (netcdfFieldGrid's grid, given whole), then the
+    // interval's time and number.
+    void putField(const Model& m, size_t f, const Grid& g);
+    void finishInterval(int16_t n, float timeSeconds);
     // Closes the file, reporting a failure.
     void close();
 

@@ -15,7 +15,8 @@ namespace littoral {
 // Complete type for the unique_ptr of a build without netCDF; never made.
 class NetCdfResults {
 public:
-    void writeInterval(const Model&, int16_t, float) {}
+    void putField(const Model&, size_t, const Grid&) {}
+    void finishInterval(int16_t, float) {}
 };
 #endif
 
@@ -46,11 +47,14 @@ void resultFormatsFromEnvironment(Model& m) {
     }
 }
 
-ResultFiles::ResultFiles(const Model& m) {
+ResultFiles::ResultFiles(const Model& m) : ResultFiles(m, m.dep) {}
+
+ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
     if (m.netcdfResults && m.writesFiles()) {
 #ifdef LITTORAL_NETCDF
-        nc_ = std::make_unique<NetCdfResults>(m);
+        nc_ = std::make_unique<NetCdfResults>(m, bed);
 #else
+        (void)bed;
         throw StopError(netcdfUnavailableMessage("the netCDF result file"));
 #endif
     }
@@ -61,7 +65,22 @@ ResultFiles::~ResultFiles() = default;
 void ResultFiles::write(const Model& m, int16_t n, float timeSeconds, RunHost* host) {
     if (m.csvResults) writeResultFields(m, n, "surfer", host);
     m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
-    if (nc_) nc_->writeInterval(m, n, timeSeconds);
+#ifdef LITTORAL_NETCDF
+    if (!m.netcdfResults) return;
+    // Field by field, each whole on the first rank; every rank takes part in every gather,
+    // and a failure of the writing rank stops them all after the last.
+    SlabLink& link = m.slabs();
+    for (size_t f = 0; f < netcdfFieldCount(); ++f) {
+        const Grid& g = m.wholeOnFirst(netcdfFieldGrid(m, f));
+        link.guarded([&] {
+            if (nc_) nc_->putField(m, f, g);
+        });
+    }
+    link.guarded([&] {
+        if (nc_) nc_->finishInterval(n, timeSeconds);
+    });
+    link.check();
+#endif
 }
 
 }  // namespace littoral

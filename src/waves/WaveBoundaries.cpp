@@ -24,7 +24,7 @@ enum class Side { South, North, West, East };
 struct Ghost {
     int32_t gi, gj;  // ghost cell
     int32_t ii, ij;  // inner cell
-    int32_t fi, fj;  // far cell
+    int32_t fi, fj;  // far cell (south and north: in the far row of a rank's grids)
 };
 
 inline Ghost ghostOf(const Model& m, Side side, int32_t k) {
@@ -60,7 +60,7 @@ namespace {
 inline void predGhost(Model& m, const Ghost& g) {
     const int32_t code = m.bndCode(m.bndPointNo(g.gi, g.gj));
     if (code == 0) m.phiPred(g.gi, g.gj) = m.phiPred(g.ii, g.ij);
-    else if (code == 16) m.phiPred(g.gi, g.gj) = m.phiPred(g.fi, g.fj);
+    else if (code == 16) m.phiPred(g.gi, g.gj) = m.phiPred.cell(g.fi, g.fj);
     else m.phiPred(g.gi, g.gj) = m.phiCur(g.gi, g.gj);  // open: level n during the corrector
 }
 
@@ -88,7 +88,7 @@ void setPhiBoundary(Model& m) {
         const int32_t s = m.bndPointNo(g.gi, g.gj);
         const int32_t code = m.bndCode(s);
         if (code == 0) { m.phiNew(g.gi, g.gj) = m.phiNew(g.ii, g.ij); return; }
-        if (code == 16) { m.phiNew(g.gi, g.gj) = m.phiNew(g.fi, g.fj); return; }
+        if (code == 16) { m.phiNew(g.gi, g.gj) = m.phiNew.cell(g.fi, g.fj); return; }
         const bool acrossY = side == Side::South || side == Side::North;
         const float width2 = static_cast<float>(2.0 * (acrossY ? m.dyW : m.dxW));
         const float L = m.wlen(g.ii, g.ij);

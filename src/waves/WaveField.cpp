@@ -154,8 +154,8 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
     host.pumpEvents();  // after the last step and the copy of a whole level
 
     waveStress(m, fx, fy, &host);
-    link.gatherToFirst({&m.eta}, m.jyStart, m.jyEnd);  // the picture is drawn there
-    host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
+    // The picture is drawn on the first rank, from the level gathered there whole.
+    host.plotxy(m, "eta", m.wholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
     const double root2 = std::sqrt(2.0);
     forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
         for (size_t k = a; k < b; ++k) {

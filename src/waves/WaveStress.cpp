@@ -41,8 +41,8 @@ void fillStressGhostRows(const Model& m, Grid& g) {
     const int32_t j0 = m.jyStart, j1 = m.jyEnd;
     const bool south = m.holdsSouthEdge(), north = m.holdsNorthEdge();
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-        if (south) g(i, j0 - 1) = periodicGhost(m, i, j0 - 1) ? g(i, j1) : g(i, j0);
-        if (north) g(i, j1 + 1) = periodicGhost(m, i, j1 + 1) ? g(i, j0) : g(i, j1);
+        if (south) g(i, j0 - 1) = periodicGhost(m, i, j0 - 1) ? g.cell(i, j1) : g(i, j0);
+        if (north) g(i, j1 + 1) = periodicGhost(m, i, j1 + 1) ? g.cell(i, j0) : g(i, j1);
     }
 }
 
