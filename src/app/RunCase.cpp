@@ -30,10 +30,10 @@ void runCase(Model& m, RunHost& host) {
         });
         link.check();
         doing = "reading the depth and boundary files and allocating the open-boundary lines";
-        link.guarded([&] {
-            readDepthFile(m, &host);
-            readBoundaryFile(m, &host);
-        });
+        // Every rank reads the files whole and keeps its rows; the boundary reader and the
+        // grid echoes are reached by every rank (they agree over the ranks).
+        link.guarded([&] { readDepthFile(m, &host); });
+        readBoundaryFile(m, &host);
         link.check();
         doing = "writing the echo files";
         transformIncidentWave(m);
@@ -41,9 +41,9 @@ void runCase(Model& m, RunHost& host) {
             if (!m.writesFiles()) return;
             writeConstEcho(m);
             writeWavTideEcho(m);
-            writeDepBndEcho(m, &host);
-            writeSurferGrids(m, &host);
         });
+        writeDepBndEcho(m, &host);
+        writeSurferGrids(m, &host);
         link.check();
         doing = "running (flow arrays, wave statistics and work arrays, result files, pictures)";
         host.showPlotWindows(m);

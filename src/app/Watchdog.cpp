@@ -76,6 +76,42 @@ int64_t checkPlace(const Model& m, int check, int32_t i, int32_t j) {
     return (int64_t{check} * nj + (j - (m.jyStart - 1))) * ni + (i - (m.ixStart - 1));
 }
 
+// The cell of a place of checkPlace's order (check 0).
+void cellOfPlace(const Model& m, int64_t place, int32_t& i, int32_t& j) {
+    const int64_t ni = int64_t{m.ixEnd} - m.ixStart + 3;
+    i = static_cast<int32_t>(place % ni) + m.ixStart - 1;
+    j = static_cast<int32_t>(place / ni) + m.jyStart - 1;
+}
+
+// No place: beyond every place of the checks, exact in double.
+constexpr double kNoPlace = 9.0e15;
+
+// The largest of the ranks' values v, and of the places (whole numbers, kNoPlace for none)
+// whose rank has it the first: an arg-max whose first place in the order of one pass wins.
+std::pair<double, int64_t> largestFirst(SlabLink& link, double v, double place) {
+    double top = -v;
+    link.minima(&top, 1);
+    top = -top;
+    double first = v == top ? place : kNoPlace;
+    link.minima(&first, 1);
+    return {top, static_cast<int64_t>(first)};
+}
+
+// The largest of the ranks' values, exact.
+double largest(SlabLink& link, double v) {
+    double negated = -v;
+    link.minima(&negated, 1);
+    return -negated;
+}
+
+// The n values of the rank that holds row j, on every rank; `read` fills them there.
+template <class Read>
+void shareFromRow(const Model& m, int32_t j, double* v, int n, Read&& read) {
+    SlabLink& link = m.slabs();
+    if (link.rankOfRow(j, m.jyStart, m.jyEnd) == link.rank()) read(v);
+    link.share(v, n, j, m.jyStart, m.jyEnd);
+}
+
 }  // namespace
 
 void checkFinite(const Model& m, float timeSeconds, RunHost* host) {
@@ -112,28 +148,38 @@ Watchdog::Watchdog(const Model& m) {
     hin = std::fabs(hin);
 
     // The bed as the flow feels it: a cell counts no deeper than its deepest neighbour, so a
-    // single cell far off its surroundings (an input error) does not widen the bounds.
-    auto felt = [&](int32_t i, int32_t j) {
-        double around = -DBL_MAX;
-        if (i > m.ixStart - 1) around = std::max(around, double(m.dep(i - 1, j)));
-        if (i < m.ixEnd + 1) around = std::max(around, double(m.dep(i + 1, j)));
-        if (j > m.jyStart - 1) around = std::max(around, double(m.dep(i, j - 1)));
-        if (j < m.jyEnd + 1) around = std::max(around, double(m.dep(i, j + 1)));
-        return std::min(double(m.dep(i, j)), around);
-    };
+    // single cell far off its surroundings (an input error) does not widen the bounds. Each
+    // rank forms it on its own rows, exchanged so that a step across the slab's edge compares
+    // the next rank's first row (a value of dep, exact as a float).
+    SlabLink& link = m.slabs();
+    const RowRange own = m.ownRows();
+    Grid felt;
+    link.guarded([&] { m.allocGrid(felt); });
+    link.check();
+    for (int32_t j = own.begin; j <= own.end; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+            double around = std::max(double(m.dep(i - 1, j)), double(m.dep(i + 1, j)));
+            around = std::max(around, std::max(double(m.dep(i, j - 1)), double(m.dep(i, j + 1))));
+            felt(i, j) = static_cast<float>(std::min(double(m.dep(i, j)), around));
+        }
+    link.exchange({&felt}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
     // Deepest interior water, the largest bed step between neighbours (over steps the
-    // scheme's own drift moves water), wet area and the first bed.
+    // scheme's own drift moves water), wet area and the first bed; over every rank's rows.
     double dInt = 0, relief = 0, wetCells = 0, depLo = DBL_MAX, depHi = -DBL_MAX;
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+    for (int32_t j = own.begin; j <= own.end; ++j)
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
             const double d = m.dep(i, j), f = felt(i, j);
             dInt = std::max(dInt, f + tide);
-            if (i < m.ixEnd) relief = std::max(relief, std::fabs(felt(i + 1, j) - f));
-            if (j < m.jyEnd) relief = std::max(relief, std::fabs(felt(i, j + 1) - f));
+            if (i < m.ixEnd) relief = std::max(relief, std::fabs(double(felt(i + 1, j)) - f));
+            if (j < m.jyEnd) relief = std::max(relief, std::fabs(double(felt(i, j + 1)) - f));
             wetCells += d + tide > 0;
             depLo = std::min(depLo, d);
             depHi = std::max(depHi, d);
         }
+    double extremes[4] = {-dInt, -relief, depLo, -depHi};
+    link.minima(extremes, 4);
+    dInt = -extremes[0], relief = -extremes[1], depLo = extremes[2], depHi = -extremes[3];
+    link.sums(&wetCells, 1);
     const double wetArea = std::max(wetCells, 1.0) * m.dx * m.dy;
 
     // What the listed boundary cells impose: levels, prescribed speeds, inflow.
@@ -192,18 +238,11 @@ void Watchdog::stalled(const Model& m, float tSeconds) const {
                              std::sqrt(std::max(0.0, double(m.hTot(i, j))));
             if (s > best) { best = s; bi = i; bj = j; }
         }
-    SlabLink& link = m.slabs();
-    const int64_t ni = int64_t{m.ixEnd} - m.ixStart + 3;
-    double fastest = -best;
-    link.minima(&fastest, 1);
-    double place = -fastest == best ? double(checkPlace(m, 0, bi, bj)) : 9.0e15;
-    link.minima(&place, 1);
-    bi = static_cast<int32_t>(std::fmod(place, double(ni))) + m.ixStart - 1;
-    bj = static_cast<int32_t>(std::floor(place / double(ni))) + m.jyStart - 1;
+    cellOfPlace(m, largestFirst(m.slabs(), best, double(checkPlace(m, 0, bi, bj))).second, bi, bj);
     double at[4] = {0, 0, 0, 0};
-    if (link.rankOfRow(bj, m.jyStart, m.jyEnd) == link.rank())
-        at[0] = m.hTot(bi, bj), at[1] = m.dep(bi, bj), at[2] = m.uS(bi, bj), at[3] = m.vS(bi, bj);
-    link.share(at, 4, bj, m.jyStart, m.jyEnd);
+    shareFromRow(m, bj, at, 4, [&](double* v) {
+        v[0] = m.hTot(bi, bj), v[1] = m.dep(bi, bj), v[2] = m.uS(bi, bj), v[3] = m.vS(bi, bj);
+    });
     const float hTot = static_cast<float>(at[0]), dep = static_cast<float>(at[1]);
     const float uS = static_cast<float>(at[2]), vS = static_cast<float>(at[3]);
     const double len = m.lenScale, vel = m.velScale;
@@ -280,9 +319,13 @@ void Watchdog::checkBounds(const Model& m, float tSeconds, RunHost& host) const 
 }
 
 std::string likelyCause(const Model& m) {
+    // Every rank looks at its rows; the ranks agree on each finding.
+    SlabLink& link = m.slabs();
+    const RowRange own = m.ownRows(), held = m.heldRows();
     double dInt = 0;
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+    for (int32_t j = own.begin; j <= own.end; ++j)
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) dInt = std::max(dInt, double(m.dep(i, j)) + m.tideLevel);
+    dInt = largest(link, dInt);
     const double cDeep = std::sqrt(kG * std::max(dInt, 0.01));
     // A boundary row that imposes more than the grid's water can carry.
     for (int32_t n = 1; n <= m.nBndListed; ++n) {
@@ -301,10 +344,11 @@ std::string likelyCause(const Model& m) {
             return row + " sets a discharge of " + formatNum(q) + " m3/s, whose critical depth exceeds the deepest "
                    "water of the grid (" + formatNum(dInt) + " m)";
     }
-    // A cell far deeper than all its neighbours (ghost ring included).
+    // A cell far deeper than all its neighbours (ghost ring included; the first in row order
+    // of equals).
     double worst = 0;
     int32_t wi = 0, wj = 0;
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+    for (int32_t j = held.begin; j <= held.end; ++j)
         for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
             const double d = m.dep(i, j);
             if (!(d > 1.0)) continue;
@@ -314,17 +358,31 @@ std::string likelyCause(const Model& m) {
                     if (a != i || b != j) around = std::max(around, double(m.dep(a, b)));
             if (d / around > worst) { worst = d / around; wi = i; wj = j; }
         }
-    if (worst > 5.0)
-        return "the depth " + formatNum(m.dep(wi, wj)) + " m of cell " + cellText(wi, wj) + " in " + m.depFile + ", " +
-               formatNum(worst) + " times the deepest of its neighbours";
+    const auto [ratio, place] = largestFirst(link, worst, double(checkPlace(m, 0, wi, wj)));
+    if (ratio > 5.0) {
+        cellOfPlace(m, place, wi, wj);
+        double d = 0;
+        shareFromRow(m, wj, &d, 1, [&](double* v) { *v = m.dep(wi, wj); });
+        return "the depth " + formatNum(static_cast<float>(d)) + " m of cell " + cellText(wi, wj) + " in " + m.depFile +
+               ", " + formatNum(ratio) + " times the deepest of its neighbours";
+    }
     if (m.brkRatio > 2.0f)
         return "the breaking wave height to depth ratio " + formatNum(m.brkRatio) + " in " + m.coefFile +
                " (waves break at about 0.8 of the depth)";
-    for (int32_t n = 1; n <= m.nBndListed; ++n) {
+    // The first wave input cell in list order that is dry.
+    double dry = kNoPlace;
+    for (int32_t n = 1; n <= m.nBndListed && dry == kNoPlace; ++n) {
         const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
-        if (m.bndCode(n) == m.bndWave && !(double(m.dep(i, j)) + m.tideLevel > 0))
-            return "the wave input cell " + cellText(i, j) + " is dry (still depth " + formatNum(m.dep(i, j)) + " m in " +
-                   m.depFile + " with the tide " + formatNum(m.tideLevel) + " m): waves are put into a cell without water";
+        if (m.holdsRow(j) && m.bndCode(n) == m.bndWave && !(double(m.dep(i, j)) + m.tideLevel > 0)) dry = n;
+    }
+    link.minima(&dry, 1);
+    if (dry != kNoPlace) {
+        const int32_t n = static_cast<int32_t>(dry), i = m.bndCellI(n), j = m.bndCellJ(n);
+        double d = 0;
+        shareFromRow(m, j, &d, 1, [&](double* v) { *v = m.dep(i, j); });
+        return "the wave input cell " + cellText(i, j) + " is dry (still depth " + formatNum(static_cast<float>(d)) +
+               " m in " + m.depFile + " with the tide " + formatNum(m.tideLevel) +
+               " m): waves are put into a cell without water";
     }
     return "no single input stands out; look at the depths, boundary codes and coefficients around that cell";
 }

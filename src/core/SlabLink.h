@@ -93,6 +93,9 @@ public:
     virtual float minimum(float v) { return v; }
     // Raises a kept failure of any rank on every rank.
     virtual void check() {}
+    // The sum of each of the n values over the ranks, in place (exact for whole numbers
+    // below 2^53, such as counts of cells).
+    virtual void sums(double* v, int n) { (void)v, (void)n; }
 
     // Runs part; on several ranks a failure is kept for the next check() instead of thrown.
     template <class F>

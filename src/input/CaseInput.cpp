@@ -278,11 +278,16 @@ void readDepthFile(Model& m, RunHost* host) {
     m.hMax = 0;
     const float tide = m.tideLevel;
     const std::string what = "a depth (m)";
+    // Every rank reads the whole file (so meets a bad value where one process does) and keeps
+    // the rows of its slab; the largest depth is taken over every value read.
+    const RowRange keep = m.slabRows();
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real(what);
-            m.dep(i, j) = v;
-            m.setup(i, j) = tide;
+            if (j >= keep.begin && j <= keep.end) {
+                m.dep(i, j) = v;
+                m.setup(i, j) = tide;
+            }
             const float s = static_cast<float>(static_cast<double>(tide) + v);
             if (s > m.hMax) m.hMax = s;
         }
@@ -296,15 +301,35 @@ void readDepthFile(Model& m, RunHost* host) {
 void readBoundaryFile(Model& m) { readBoundaryFile(m, nullptr); }
 
 void readBoundaryFile(Model& m, RunHost* host) {
+    // Every rank reads the codes and lists; the wavelengths are found at the listed cells of
+    // each rank's rows, the longest over all of them sizing the open-boundary lines.
+    SlabLink& link = m.slabs();
+    double Lmax = 0;
+    link.guarded([&] {
+        readBoundaryCodes(m, host);
+        Lmax = longestBoundaryWavelength(m);
+    });
+    link.check();
+    double negated = -Lmax;
+    link.minima(&negated, 1);
+    Lmax = -negated;
+    link.guarded([&] { allocateBoundaryLines(m, Lmax); });
+    link.check();
+}
+
+void readBoundaryCodes(Model& m, RunHost* host) {
     FieldReader r = openInput(m, m.bndFile, "boundary");
     int32_t n = 0;
     // A boundary cell's number is kept as 16 x n in its cell flag; the lists' capacity
-    // bounds n far below where that would overflow.
+    // bounds n far below where that would overflow. The flags are kept for the slab's rows,
+    // the lists whole.
     const int32_t capacity = std::min<int32_t>(m.nBndCell, std::numeric_limits<int32_t>::max() / 16);
+    const RowRange keep = m.slabRows();
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real("a boundary code");
             const double rv = std::nearbyint(static_cast<double>(v));
+            int32_t flag = 0;
             if (v > 15) {
                 if (rv > 32767.0)
                     throw StopError(r.where() + "expected a boundary code up to 32767, found " +
@@ -323,7 +348,7 @@ void readBoundaryFile(Model& m, RunHost* host) {
                                                             : "the limit of " + std::to_string(capacity)) +
                                     ")");
                 ++n;
-                m.cellFlag(i, j) = 16 * n;
+                flag = 16 * n;
                 m.bndCode(n) = code;
                 m.bndCellI(n) = i;
                 m.bndCellJ(n) = j;
@@ -331,8 +356,9 @@ void readBoundaryFile(Model& m, RunHost* host) {
                 if (rv < 0)
                     throw StopError(r.where() + "expected a boundary code from 0 to 15 or above 15, found " +
                                     formatNum(v) + " at cell " + cellText(i, j));
-                m.cellFlag(i, j) = static_cast<int32_t>(rv);
+                flag = static_cast<int32_t>(rv);
             }
+            if (j >= keep.begin && j <= keep.end) m.cellFlag(i, j) = flag;
         }
         if (host) host->pumpEvents();
     }
@@ -342,14 +368,18 @@ void readBoundaryFile(Model& m, RunHost* host) {
         throw StopError(m.bndFile + ": no boundary cell (no code above 15): expected at least one, "
                         "for example the wave input boundary " + std::to_string(m.bndWave));
     m.nBndListed = n;
+}
 
+double longestBoundaryWavelength(const Model& m) {
     double Lmax = 0;
-    for (int32_t k = 1; k <= n; ++k) {
+    for (int32_t k = 1; k <= m.nBndListed; ++k) {
+        if (!m.holdsRow(m.bndCellJ(k))) continue;
         const float d = m.dep(m.bndCellI(k), m.bndCellJ(k));
         if (d > 0) {
             const float kw = static_cast<float>(waveNumber(1.0 / m.waveT0, d));
+            // On several ranks the first cell in list order that fails is reported.
             if (!(kw > 0.0f) || !std::isfinite(kw))
-                throw StopError(m.bndFile + ": boundary cell " + cellText(m.bndCellI(k), m.bndCellJ(k)) +
+                throw PlacedStop(k, m.bndFile + ": boundary cell " + cellText(m.bndCellI(k), m.bndCellJ(k)) +
                                 " has no wavelength for its open-boundary line: depth " + formatNum(d) + " m (in " +
                                 m.depFile + ") with the wave period " + formatNum(m.waveT0) + " s (in " + m.wavFile +
                                 "): expected a depth and period for which the dispersion relation has a solution");
@@ -357,6 +387,11 @@ void readBoundaryFile(Model& m, RunHost* host) {
             if (L > Lmax) Lmax = L;
         }
     }
+    return Lmax;
+}
+
+void allocateBoundaryLines(Model& m, double Lmax) {
+    const int32_t n = m.nBndListed;
     const double steps = std::floor(Lmax / std::sqrt(static_cast<double>(m.dx) * m.dy)) + 1.0;
     if (steps > 32767.0)
         throw StopError(m.bndFile + ": the open-boundary lines would need " + formatNum(static_cast<float>(steps)) +

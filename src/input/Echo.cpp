@@ -1,6 +1,7 @@
 #include "input/Echo.h"
 
 #include "output/RecordWriter.h"
+#include "output/ResultFields.h"
 
 namespace littoral {
 
@@ -59,25 +60,87 @@ void writeWavTideEcho(const Model& m) {
     w.close();
 }
 
-void writeDepBndEcho(const Model& m, RunHost* host) {
-    RecordWriter w(m.outDir + "0depbnd.txt");
-    auto head = [&](const std::string& name) {
-        w.text(m.dataDir + name).i32(m.ixStart).i32(m.ixEnd).i32(m.jyStart).i32(m.jyEnd).f32(m.dx).f32(m.dy).endLine();
+namespace {
+
+// The fields of the echoes for column i of the grid, rows `rows` of it; W is the file's
+// writer or, on several ranks, a buffer of this rank's part.
+template <class W>
+void headLine(W& w, const Model& m, const std::string& name) {
+    w.text(m.dataDir + name).i32(m.ixStart).i32(m.ixEnd).i32(m.jyStart).i32(m.jyEnd).f32(m.dx).f32(m.dy).endLine();
+}
+
+template <class W>
+void depths(W& w, const Model& m, int32_t i, RowRange rows) {
+    for (int32_t j = rows.begin; j <= rows.end; ++j) w.f32(m.dep(i, j));
+}
+
+template <class W>
+void codes(W& w, const Model& m, int32_t i, RowRange rows) {
+    for (int32_t j = rows.begin; j <= rows.end; ++j) {
+        const bool interior = i >= m.ixStart && i <= m.ixEnd && j >= m.jyStart && j <= m.jyEnd;
+        // Ghost cells show the boundary-file value of a listed cell, 0 otherwise.
+        w.i32(interior ? m.cellFlag(i, j) : m.bndCode(m.bndPointNo(i, j)));
+    }
+}
+
+template <class W>
+void depthCells(W& w, const Model& m, int32_t i, RowRange rows) {
+    for (int32_t j = rows.begin; j <= rows.end; ++j)
+        w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).f32(-m.dep(i, j)).endLine();
+}
+
+template <class W>
+void landCells(W& w, const Model& m, int32_t i, RowRange rows) {
+    for (int32_t j = rows.begin; j <= rows.end; ++j)
+        if (m.cellFlag(i, j) == 15)
+            w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).text("■").endLine();
+}
+
+// This rank's part of each column a..b: `cells` of its rows (interior or held); a column
+// that is one line (`line`) continues the previous rank's part and is ended by the last's.
+template <class Cells>
+ColumnPart partOf(const Model& m, bool interior, bool line, Cells cells) {
+    const SlabLink& link = m.slabs();
+    const RowRange rows = interior ? m.ownRows() : m.heldRows();
+    const bool first = link.rank() == 0, last = link.rank() == link.ranks() - 1;
+    return [&m, rows, line, first, last, cells](int32_t a, int32_t b, RecordBuffer& w, int64_t* starts) {
+        for (int32_t i = a; i <= b; ++i) {
+            starts[i - a] = static_cast<int64_t>(w.str().size());
+            if (line) w.resumeLine(!first);
+            cells(w, m, i, rows);
+            if (line && last) w.endLine();
+        }
     };
-    head(m.depFile);
+}
+
+}  // namespace
+
+void writeDepBndEcho(const Model& m, RunHost* host) {
+    // On several ranks every rank takes part: each line is the ranks' parts in rank order.
+    if (m.slabs().ranks() > 1) {
+        GatheredFile f(m, m.outDir + "0depbnd.txt");
+        f.lines([&](RecordWriter& w) { headLine(w, m, m.depFile); });
+        f.columns(m.ixStart - 1, m.ixEnd + 1, partOf(m, false, true, depths<RecordBuffer>));
+        f.lines([&](RecordWriter& w) {
+            w.endLine();
+            headLine(w, m, m.bndFile);
+        });
+        f.columns(m.ixStart - 1, m.ixEnd + 1, partOf(m, false, true, codes<RecordBuffer>));
+        f.close();
+        return;
+    }
+    const RowRange all{m.jyStart - 1, m.jyEnd + 1};
+    RecordWriter w(m.outDir + "0depbnd.txt");
+    headLine(w, m, m.depFile);
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
-        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) w.f32(m.dep(i, j));
+        depths(w, m, i, all);
         w.endLine();
         if (host) host->pumpEvents();
     }
     w.endLine();
-    head(m.bndFile);
+    headLine(w, m, m.bndFile);
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
-        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
-            const bool interior = i >= m.ixStart && i <= m.ixEnd && j >= m.jyStart && j <= m.jyEnd;
-            // Ghost cells show the boundary-file value of a listed cell, 0 otherwise.
-            w.i32(interior ? m.cellFlag(i, j) : m.bndCode(m.bndPointNo(i, j)));
-        }
+        codes(w, m, i, all);
         w.endLine();
         if (host) host->pumpEvents();
     }
@@ -85,12 +148,22 @@ void writeDepBndEcho(const Model& m, RunHost* host) {
 }
 
 void writeSurferGrids(const Model& m, RunHost* host) {
+    if (m.slabs().ranks() > 1) {
+        for (const bool land : {false, true}) {
+            GatheredFile f(m, m.outDir + (land ? "surferbnd.csv" : "surferdep.csv"));
+            f.lines([&](RecordWriter& w) { w.text("i").text("j").text(land ? "bnd" : "dep").endLine(); });
+            f.columns(m.ixStart, m.ixEnd,
+                      land ? partOf(m, true, false, landCells<RecordBuffer>) : partOf(m, true, false, depthCells<RecordBuffer>));
+            f.close();
+        }
+        return;
+    }
+    const RowRange interior{m.jyStart, m.jyEnd};
     {
         RecordWriter w(m.outDir + "surferdep.csv");
         w.text("i").text("j").text("dep").endLine();
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-            for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-                w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).f32(-m.dep(i, j)).endLine();
+            depthCells(w, m, i, interior);
             if (host) host->pumpEvents();
         }
         w.close();
@@ -98,9 +171,7 @@ void writeSurferGrids(const Model& m, RunHost* host) {
     RecordWriter w(m.outDir + "surferbnd.csv");
     w.text("i").text("j").text("bnd").endLine();
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
-        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
-            if (m.cellFlag(i, j) == 15)
-                w.f64((i - 1) * static_cast<double>(m.dx)).f64((j - 1) * static_cast<double>(m.dy)).text("■").endLine();
+        landCells(w, m, i, interior);
         if (host) host->pumpEvents();
     }
     w.close();

@@ -157,6 +157,12 @@ void MpiLink::minima(double* v, int n) {
     MPI_Allreduce(MPI_IN_PLACE, v, n, MPI_DOUBLE, MPI_MIN, comm_);
 }
 
+void MpiLink::sums(double* v, int n) {
+    if (size_ == 1) return;
+    const Stopwatch watch(reduceSeconds_);
+    MPI_Allreduce(MPI_IN_PLACE, v, n, MPI_DOUBLE, MPI_SUM, comm_);
+}
+
 float MpiLink::agree(float v, int& failedRank) {
     // Both values are exact in double: the smallest of each is the smallest over the
     // ranks. A failure's key orders by its place, then by the rank.

@@ -22,6 +22,7 @@ public:
     void minima(double* v, int n) override;
     float minimum(float v) override;
     void check() override;
+    void sums(double* v, int n) override;
     // Prints (first process) where the run's time went between the processes and the
     // memory each used at most: "mpi: ..." lines on the error output. Collective.
     void report();

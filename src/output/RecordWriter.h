@@ -67,6 +67,12 @@ public:
     RecordBuffer& f64(double v);
     RecordBuffer& i32(int64_t v);
     void endLine();
+    // The fields that follow go on a line whose earlier fields another buffer holds (a
+    // separator first), or begin a line (afterFields false); for a line formatted in parts.
+    RecordBuffer& resumeLine(bool afterFields) {
+        lineStarted_ = afterFields;
+        return *this;
+    }
     // A whole line of numbers: f64(a), f64(b), f32 of v[0..n-1] (n at most 32), endLine(),
     // appended at once.
     void numberLine(double a, double b, const float* v, int n);

@@ -68,12 +68,6 @@ void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j
 // Lines formatted per thread before they are written: about 4 MB of text per thread.
 constexpr int64_t kLinesPerPart = 16384;
 
-// Whole columns formatted per thread and round.
-int32_t columnsPerPart(const Model& m) {
-    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
-    return static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
-}
-
 void writeHeader(RecordWriter& w) {
     for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
                              "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
@@ -81,63 +75,77 @@ void writeHeader(RecordWriter& w) {
     w.endLine();
 }
 
-// On several ranks, each holding the state of its rows: per block of columns every rank
-// formats its rows' part of each column, and the first rank, which writes the file, takes
-// the parts column by column in rank order. Its memory holds one block's text, not the
-// grid. Every rank takes part to the end; a failure of the writing rank is kept for the
-// caller's check.
+// On several ranks, each holding the state of its rows: each column is made of every rank's
+// own rows' lines.
 void writeGatheredFields(const Model& m, int16_t n, const std::string& stem) {
-    SlabLink& link = m.slabs();
-    std::optional<RecordWriter> w;
-    link.guarded([&] {
-        if (!m.writesFiles()) return;
-        w.emplace(m.outDir + stem + std::to_string(n) + ".csv");
-        writeHeader(*w);
-    });
-    const int threads = threadCount();
-    const int32_t perPart = columnsPerPart(m);
-    const int32_t block = static_cast<int32_t>(std::min<int64_t>(int64_t{perPart} * threads, m.ixEnd - m.ixStart + 1));
+    GatheredFile f(m, m.outDir + stem + std::to_string(n) + ".csv");
+    f.lines(writeHeader);
     const RowRange own = m.ownRows();
+    f.columns(m.ixStart, m.ixEnd, [&](int32_t a, int32_t b, RecordBuffer& p, int64_t* starts) {
+        formatColumns(m, a, b, own.begin, own.end, p, starts);
+    });
+    f.close();
+}
+
+}  // namespace
+
+int32_t columnsPerPart(const Model& m) {
+    const int64_t column = std::max(1, m.jyEnd - m.jyStart + 1);
+    return static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
+}
+
+GatheredFile::GatheredFile(const Model& m, const std::string& path) : m_(m) {
+    m.slabs().guarded([&] {
+        if (m.writesFiles()) w_.emplace(path);
+    });
+}
+
+void GatheredFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
+    // Per block of columns every rank formats its part of each column on its threads, and the
+    // first rank, which writes the file, takes the parts column by column in rank order. Its
+    // memory holds one block's text, not the grid. Every rank takes part to the end.
+    SlabLink& link = m_.slabs();
+    const int threads = threadCount();
+    const int32_t block =
+        static_cast<int32_t>(std::min<int64_t>(int64_t{columnsPerPart(m_)} * threads, int64_t{i1} - i0 + 1));
+    if (block <= 0) return;
     std::vector<RecordBuffer> parts(static_cast<size_t>(threads));
-    // Per column of the block: its thread and where its lines start in that thread's part;
-    // then where they start in the rank's text (the last mark is the text's end).
+    // Per column of the block: its thread and where its text starts in that thread's part;
+    // then where it starts in the rank's text (the last mark is the text's end).
     std::vector<int> thread(static_cast<size_t>(block));
     std::vector<int64_t> starts(static_cast<size_t>(block) + 1), bases(static_cast<size_t>(threads)), allStarts;
     std::string mine, all;
-    for (int64_t i0 = m.ixStart; i0 <= m.ixEnd;) {
-        const int32_t a0 = static_cast<int32_t>(i0), i1 = static_cast<int32_t>(std::min<int64_t>(m.ixEnd, i0 + block - 1));
+    for (int64_t c0 = i0; c0 <= i1;) {
+        const int32_t a0 = static_cast<int32_t>(c0), a1 = static_cast<int32_t>(std::min<int64_t>(i1, c0 + block - 1));
         for (RecordBuffer& p : parts) p.clear();
-        forRowSlabs(a0, i1, [&](int32_t a, int32_t b, int t) {
-            RecordBuffer& p = parts[static_cast<size_t>(t)];
+        forRowSlabs(a0, a1, [&](int32_t a, int32_t b, int t) {
             for (int32_t i = a; i <= b; ++i) thread[static_cast<size_t>(i - a0)] = t;
-            formatColumns(m, a, b, own.begin, own.end, p, starts.data() + (a - a0));
+            part(a, b, parts[static_cast<size_t>(t)], starts.data() + (a - a0));
         });
         mine.clear();
         for (int t = 0; t < threads; ++t) {
             bases[static_cast<size_t>(t)] = static_cast<int64_t>(mine.size());
             mine += parts[static_cast<size_t>(t)].str();
         }
-        const int32_t cols = i1 - a0 + 1;
+        const int32_t cols = a1 - a0 + 1;
         for (int32_t c = 0; c < cols; ++c) starts[static_cast<size_t>(c)] += bases[static_cast<size_t>(thread[static_cast<size_t>(c)])];
         std::fill(starts.begin() + cols, starts.end(), static_cast<int64_t>(mine.size()));
         link.gatherText(mine, starts.data(), block + 1, all, allStarts);
-        link.guarded([&] {
-            if (!w) return;
+        lines([&](RecordWriter& w) {
             for (int32_t c = 0; c < cols; ++c)
                 for (int q = 0; q < link.ranks(); ++q) {
                     const size_t k = static_cast<size_t>(q) * static_cast<size_t>(block + 1) + static_cast<size_t>(c);
-                    w->append(std::string_view(all).substr(static_cast<size_t>(allStarts[k]),
-                                                           static_cast<size_t>(allStarts[k + 1] - allStarts[k])));
+                    w.append(std::string_view(all).substr(static_cast<size_t>(allStarts[k]),
+                                                          static_cast<size_t>(allStarts[k + 1] - allStarts[k])));
                 }
         });
-        i0 = int64_t{i1} + 1;
+        c0 = int64_t{a1} + 1;
     }
-    link.guarded([&] {
-        if (w) w->close();
-    });
 }
 
-}  // namespace
+void GatheredFile::close() {
+    lines([](RecordWriter& w) { w.close(); });
+}
 
 void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {
     if (m.slabs().ranks() > 1) return writeGatheredFields(m, n, stem);

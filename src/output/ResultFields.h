@@ -2,12 +2,46 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "core/Model.h"
 #include "core/RunHost.h"
+#include "output/RecordWriter.h"
 
 namespace littoral {
+
+// Whole columns of the grid (lines of one i) per part a thread formats: about 16384 cells.
+int32_t columnsPerPart(const Model& m);
+
+// This rank's part of the columns a..b of a file, formatted into w; starts[i - a] receives
+// where column i's text begins in w.
+using ColumnPart = std::function<void(int32_t a, int32_t b, RecordBuffer& w, int64_t* starts)>;
+
+// A file the ranks of a case write together, each holding the grids of its rows: the first
+// rank opens, writes and closes it; its failures are kept for the caller's check(). Every
+// rank makes the same calls.
+class GatheredFile {
+public:
+    GatheredFile(const Model& m, const std::string& path);
+    // Records the first rank writes alone (headers, blank lines): f(RecordWriter&).
+    template <class F>
+    void lines(F&& f) {
+        m_.slabs().guarded([&] {
+            if (w_) f(*w_);
+        });
+    }
+    // The columns i0..i1, each the parts of every rank in rank order, in blocks of columns
+    // (one block's text on the first rank at a time, never the grid).
+    void columns(int32_t i0, int32_t i1, const ColumnPart& part);
+    // Renames the file into place.
+    void close();
+
+private:
+    const Model& m_;
+    std::optional<RecordWriter> w_;
+};
 
 // The events of `host` (if any) are pumped after each round of lines is formatted and after
 // it is written.

@@ -188,6 +188,15 @@ SteepnessPoint breakingPoint(float sRef, float xRef, float slope) {
 void transformIncidentWave(Model& m) {
     const int32_t ip = m.phaseX, jp = m.phaseY;
     const std::string where = m.wavFile + ": the phase reference point " + cell(ip, jp);
+    // The point's flag, set-up and depth, from the rank that holds its row (every rank calls
+    // this, and every rank meets the stops below alike).
+    SlabLink& link = m.slabs();
+    double at[3] = {0, 0, 0};
+    if (link.rankOfRow(jp, m.jyStart, m.jyEnd) == link.rank())
+        at[0] = m.cellFlag(ip, jp), at[1] = m.setup(ip, jp), at[2] = m.dep(ip, jp);
+    link.share(at, 3, jp, m.jyStart, m.jyEnd);
+    const int32_t flag = static_cast<int32_t>(at[0]);
+    const float setup = static_cast<float>(at[1]), dep = static_cast<float>(at[2]);
 
     const float theta0 = static_cast<float>(offshoreAngle(m.waveDir0));
     if (!(std::cos(static_cast<double>(theta0)) >= 0.0))
@@ -202,13 +211,13 @@ void transformIncidentWave(Model& m) {
 
     const float T = m.waveT0;
     const float L0 = static_cast<float>(9.81 * 0.5 / kPi * (static_cast<double>(T) * T));
-    if (m.cellFlag(ip, jp) == 15)
+    if (flag == 15)
         throw StopError(where + " is a land cell (code 15 in " + m.bndFile +
                         "): expected a sea cell to which the offshore wave can be carried");
-    const float h = static_cast<float>(static_cast<double>(m.setup(ip, jp)) + m.dep(ip, jp));
+    const float h = static_cast<float>(static_cast<double>(setup) + dep);
     if (!(h > 0))
-        throw StopError(where + " is dry: depth " + formatNum(m.dep(ip, jp)) + " m plus tide " +
-                        formatNum(m.setup(ip, jp)) + " m gives " + formatNum(h) + " m, expected a positive depth");
+        throw StopError(where + " is dry: depth " + formatNum(dep) + " m plus tide " +
+                        formatNum(setup) + " m gives " + formatNum(h) + " m, expected a positive depth");
     const float x = static_cast<float>(static_cast<double>(h) / L0);
 
     const Dispersion d = waveNumberCurrent(T, h, 0.0f, 0.0f, 0.0f);

@@ -6,6 +6,7 @@
 #include "app/RunCase.h"
 #include "input/CaseInput.h"
 #include "input/Echo.h"
+#include "support/GeneratedCases.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
@@ -298,4 +299,51 @@ TEST(CaseInput, ControlBytesInANameAreRefused) {
     dir.prepare(m, "ncnt.txt");
     EXPECT_EQ(readStop(m), "ncnt.txt: field 1 (line 1): expected the name of the coefficient file, found a name "
                               "with a control byte: \"c/coef.txt\\r\\rc/depth.txt\"");
+}
+
+namespace {
+
+// One rank of a case split over three, reading alone: its exchanges do nothing.
+struct RankOfThree : SlabLink {
+    explicit RankOfThree(int r) : r_(r) {}
+    int rank() const override { return r_; }
+    int ranks() const override { return 3; }
+    int r_;
+};
+
+}  // namespace
+
+// Each rank keeps the depths, set-up and cell flags of its slab's rows only (outside them it
+// holds no storage), but the largest depth of the whole file and the whole boundary lists.
+TEST(CaseInput, EachRankKeepsItsSlabsRowsAndTheWholeBoundaryLists) {
+    CaseDir dir("input-slabs");
+    const SmallCase c{.depth = depthText([](int32_t i, int32_t j) { return std::to_string(i + 0.25 * j); })};
+    const Model whole = readSmall(dir, c, "s");
+    for (int r = 0; r < 3; ++r) {
+        RankOfThree link(r);
+        Model m;
+        dir.prepare(m, "scnt.txt");
+        m.link = &link;
+        readControlFile(m);
+        m.dep.fill(NAN);
+        m.setup.fill(NAN);
+        m.cellFlag.fill(-7);
+        readDepthFile(m);
+        readBoundaryFile(m);
+        const RowRange keep = m.slabRows();
+        for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j)
+            for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
+                const bool kept = j >= keep.begin && j <= keep.end;
+                EXPECT_EQ(kept, m.dep(i, j) == whole.dep(i, j)) << r << ": " << i << ", " << j;
+                EXPECT_EQ(kept, m.setup(i, j) == whole.setup(i, j)) << r << ": " << i << ", " << j;
+                EXPECT_EQ(kept ? whole.cellFlag(i, j) : -7, m.cellFlag(i, j)) << r << ": " << i << ", " << j;
+            }
+        EXPECT_EQ(m.hMax, whole.hMax);
+        EXPECT_EQ(m.hMax, 13.25f);
+        EXPECT_EQ(m.nLine, whole.nLine);
+        ASSERT_EQ(m.nBndListed, whole.nBndListed);
+        for (int32_t n = 1; n <= m.nBndListed; ++n)
+            EXPECT_TRUE(m.bndCellI(n) == whole.bndCellI(n) && m.bndCellJ(n) == whole.bndCellJ(n) &&
+                        m.bndCode(n) == whole.bndCode(n)) << n;
+    }
 }

@@ -136,18 +136,40 @@ TEST(MpiRuns, ResultFilesOfSeveralBlocksOfColumnsAreTheBatchProgramsFiles) {
 
 // The watchdog's stops: each process checks its own rows, and every process stops with the
 // message one process gives, naming the same cell wherever the bad cells lie: a cell ten
-// kilometres deep in the last process's rows, a boundary level above all water (cells out of
-// bounds on every process: the first in row order is named), a hung run whose limiting cell
-// lies in the last process's rows.
+// kilometres deep in the last process's rows (also the likely cause the message names), a
+// boundary level above all water (cells out of bounds on every process: the first in row
+// order is named; the bed steps 3 m between rows 2 and 3, across the edge of the first of
+// three processes' rows, which widens the bound the message gives), a hung run whose
+// limiting cell lies in the last process's rows.
 TEST(MpiRuns, RunawayAndHungRunsStopEveryProcessNamingTheCellOneProcessNames) {
     CaseDir dir("mpi-watchdog");
     SmallCase{.coef = {.tEnd = 60}, .depth = depthWithCell(5, 7, 1e4f)}.write(dir, "deep");
-    SmallCase{.coef = {.tEnd = 60}, .tide = "0, tide\n1\n17, 1, 50, 0\n"}.write(dir, "level");
+    SmallCase{.coef = {.tEnd = 60},
+              .tide = "0, tide\n1\n17, 1, 50, 0\n",
+              .depth = depthText([](int32_t, int32_t j) { return j >= 3 ? "8" : "5"; })}
+        .write(dir, "level");
     SmallCase{.depth = depthWithCell(11, 6, 1e6f)}.write(dir, "hung");
     expectTheBatchProgramsRun(dir, {"deep", "level", "hung"}, 1, 0);
     const std::string log = readFile(dir.root / "log-3.txt.err");
     EXPECT_NE(log.find("looks hung"), std::string::npos) << log;
     EXPECT_NE(log.find("the run was stopped before writing"), std::string::npos) << log;
+}
+
+// Bad input met in the last process's rows stops every process with the batch program's
+// message: a depth that is not a number, a dry phase reference point, and two boundary cells
+// without a wavelength (a depth of 1e-30 m), of which the first in the boundary list lies in
+// the north ghost row, after the other in row order.
+TEST(MpiRuns, BadInputInTheLastProcesssRowsStopsEveryProcessWithTheBatchProgramsMessage) {
+    CaseDir dir("mpi-input");
+    SmallCase{.depth = depthText([](int32_t i, int32_t j) { return i == 5 && j == 7 ? "5m" : "5"; })}.write(dir, "text");
+    SmallCase{.wave = waveText(0.5f, 6, 180, 5, 7), .depth = depthWithCell(5, 7, -1)}.write(dir, "dry");
+    SmallCase{.depth = depthText([](int32_t i, int32_t j) { return (i == 1 && j == 9) || (i == 2 && j == 0) ? "1e-30" : "5"; })}
+        .write(dir, "flat");
+    expectTheBatchProgramsRun(dir, {"text", "dry", "flat"}, 1, 0);
+    const std::string log = readFile(dir.root / "log-3.txt.err");
+    for (const char* what : {"expected a depth", "the phase reference point (5, 7) is dry",
+                             "boundary cell (1, 9) has no wavelength"})
+        EXPECT_NE(log.find(what), std::string::npos) << what << "\n" << log;
 }
 
 TEST(MpiRuns, MoreProcessesThanRowsAreRefusedWithTheCount) {

@@ -77,13 +77,17 @@ void writeStoppingCase(const CaseDir& dir, const std::string& name, int32_t last
     c.write(dir, name);
 }
 
-std::string depthWithCell(int32_t ci, int32_t cj, float value, float depth) {
+std::string depthText(const std::function<std::string(int32_t i, int32_t j)>& value) {
     std::string t;
     for (int32_t i = 0; i <= 11; ++i) {
-        for (int32_t j = 0; j <= 9; ++j) t += (j ? "," : "") + std::to_string(i == ci && j == cj ? value : depth);
+        for (int32_t j = 0; j <= 9; ++j) t += (j ? "," : "") + value(i, j);
         t += "\n";
     }
     return t;
+}
+
+std::string depthWithCell(int32_t ci, int32_t cj, float value, float depth) {
+    return depthText([&](int32_t i, int32_t j) { return std::to_string(i == ci && j == cj ? value : depth); });
 }
 
 std::vector<std::string> writeBatchCases(const CaseDir& dir) {

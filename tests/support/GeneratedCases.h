@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,9 @@ void writeShortSamples(const CaseDir& dir);
 // side from row firstLowRow north: the run stops after its first interval naming a cell.
 void writeStoppingCase(const CaseDir& dir, const std::string& name, int32_t lastRow, int32_t firstLowRow);
 
-// The generated small case's depth file (12 x 10 values, i outer) with cell (ci, cj) at
-// value, every other cell at depth.
+// The generated small case's depth file (12 x 10 values, i outer): the text of each cell.
+std::string depthText(const std::function<std::string(int32_t i, int32_t j)>& value);
+// ... with cell (ci, cj) at value, every other cell at depth.
 std::string depthWithCell(int32_t ci, int32_t cj, float value, float depth = 5.0f);
 
 // Cases for a batch: the generated ones, a case that fails on its input ("bad") and one
