@@ -279,14 +279,13 @@ void readDepthFile(Model& m, RunHost* host) {
     const float tide = m.tideLevel;
     const std::string what = "a depth (m)";
     // Every rank reads the whole file (so meets a bad value where one process does) and keeps
-    // the rows of its slab; the largest depth is taken over every value read.
-    const RowRange keep = m.slabRows();
+    // the rows its grids hold; the largest depth is taken over every value read.
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real(what);
-            if (j >= keep.begin && j <= keep.end) {
-                m.dep(i, j) = v;
-                m.setup(i, j) = tide;
+            if (m.dep.hasRow(j)) {
+                m.dep.cell(i, j) = v;
+                m.setup.cell(i, j) = tide;
             }
             const float s = static_cast<float>(static_cast<double>(tide) + v);
             if (s > m.hMax) m.hMax = s;
@@ -321,10 +320,9 @@ void readBoundaryCodes(Model& m, RunHost* host) {
     FieldReader r = openInput(m, m.bndFile, "boundary");
     int32_t n = 0;
     // A boundary cell's number is kept as 16 x n in its cell flag; the lists' capacity
-    // bounds n far below where that would overflow. The flags are kept for the slab's rows,
-    // the lists whole.
+    // bounds n far below where that would overflow. The flags are kept in the rows the grid
+    // holds, the lists whole.
     const int32_t capacity = std::min<int32_t>(m.nBndCell, std::numeric_limits<int32_t>::max() / 16);
-    const RowRange keep = m.slabRows();
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real("a boundary code");
@@ -358,7 +356,7 @@ void readBoundaryCodes(Model& m, RunHost* host) {
                                     formatNum(v) + " at cell " + cellText(i, j));
                 flag = static_cast<int32_t>(rv);
             }
-            if (j >= keep.begin && j <= keep.end) m.cellFlag(i, j) = flag;
+            if (m.cellFlag.hasRow(j)) m.cellFlag.cell(i, j) = flag;
         }
         if (host) host->pumpEvents();
     }

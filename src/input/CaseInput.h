@@ -22,7 +22,7 @@ void readDepthFile(Model& m);
 void readBoundaryFile(Model& m);
 // The same, pumping the host's events after every line of cells: a large grid's files take
 // seconds to read, and a window closed meanwhile ends the case at once.
-// On several ranks each keeps dep, setup and cellFlag for its slab's rows only (every rank
+// On several ranks each keeps dep, setup and cellFlag in the rows those grids hold (every rank
 // reads the whole file and meets any error where one process would); readBoundaryFile is
 // then reached by every rank, outside any part that runs on one rank only.
 void readDepthFile(Model& m, RunHost* host);
