@@ -9,6 +9,10 @@
 
 #include <regex>
 
+#ifdef LITTORAL_NETCDF
+#include <netcdf.h>
+#endif
+
 #include "support/GeneratedCases.h"
 #include "support/TestSupport.h"
 
@@ -182,3 +186,89 @@ TEST(MpiRuns, MoreProcessesThanRowsAreRefusedWithTheCount) {
         << r.text;
     EXPECT_EQ(std::count(r.text.begin(), r.text.end(), '\n'), 3) << "the thread line and the case's line:\n" << r.text;
 }
+
+#ifdef LITTORAL_NETCDF
+namespace {
+
+// The first difference between two netCDF files, variable by variable (values byte for byte)
+// and attribute by attribute, leaving out the time the file was written ("history"); ""
+// when there is none.
+std::string netcdfDifferences(const fs::path& a, const fs::path& b) {
+    int id[2] = {-1, -1};
+    if (nc_open(a.c_str(), NC_NOWRITE, &id[0]) != NC_NOERR || nc_open(b.c_str(), NC_NOWRITE, &id[1]) != NC_NOERR)
+        return "cannot open " + a.string() + " or " + b.string();
+    std::string diff;
+    auto attributes = [&](int var, const std::string& where) {
+        int n[2] = {0, 0};
+        for (int k : {0, 1}) nc_inq_varnatts(id[k], var, &n[k]);
+        if (n[0] != n[1]) return where + ": " + std::to_string(n[0]) + " against " + std::to_string(n[1]) + " attributes";
+        for (int t = 0; t < n[0]; ++t) {
+            char name[NC_MAX_NAME + 1] = {};
+            nc_inq_attname(id[0], var, t, name);
+            if (var == NC_GLOBAL && std::string(name) == "history") continue;
+            std::string v[2];
+            for (int k : {0, 1}) {
+                nc_type type = 0;
+                size_t len = 0, size = 0;
+                if (nc_inq_att(id[k], var, name, &type, &len) != NC_NOERR) return where + ": no attribute " + name;
+                nc_inq_type(id[k], type, nullptr, &size);
+                v[k].resize(len * size);
+                nc_get_att(id[k], var, name, v[k].data());
+                v[k] += "/" + std::to_string(type);
+            }
+            if (v[0] != v[1]) return where + ": attribute " + name + " differs";
+        }
+        return std::string();
+    };
+    int nVars[2] = {0, 0};
+    for (int k : {0, 1}) nc_inq_nvars(id[k], &nVars[k]);
+    diff = attributes(NC_GLOBAL, "global");
+    if (diff.empty() && nVars[0] != nVars[1]) diff = "the numbers of variables differ";
+    for (int var = 0; diff.empty() && var < nVars[0]; ++var) {
+        std::string values[2];
+        char name[NC_MAX_NAME + 1] = {};
+        nc_inq_varname(id[0], var, name);
+        for (int k : {0, 1}) {
+            nc_type type = 0;
+            int dims = 0, dimIds[NC_MAX_VAR_DIMS] = {};
+            nc_inq_var(id[k], var, nullptr, &type, &dims, dimIds, nullptr);
+            size_t count = 1, size = 0;
+            for (int d = 0; d < dims; ++d) {
+                size_t len = 0;
+                nc_inq_dimlen(id[k], dimIds[d], &len);
+                count *= len;
+            }
+            nc_inq_type(id[k], type, nullptr, &size);
+            values[k].resize(count * size);
+            if (count > 0) nc_get_var(id[k], var, values[k].data());
+        }
+        if (values[0] != values[1]) diff = std::string("the values of ") + name + " differ";
+        else diff = attributes(var, name);
+    }
+    nc_close(id[0]);
+    nc_close(id[1]);
+    return diff;
+}
+
+}  // namespace
+
+// With --netcdf, the first process writes the netCDF file from each grid gathered whole in
+// turn: the same file as the batch program's, value for value, for a case with periodic
+// sides and one with closed and open sides and an island, on 2 and 3 processes.
+TEST(MpiRuns, TheNetCdfFileIsTheBatchProgramsValueForValue) {
+    CaseDir dir("mpi-netcdf");
+    writeGeneratedCases(dir);
+    const std::string args = " --netcdf" + argsOf(dir, {"shore", "basin"});
+    const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    ASSERT_EQ(batch.status, 0) << batch.text;
+    const fs::path one = dir.keepOutput("output-batch");
+    for (int processes : {2, 3}) {
+        const ProgramRun mpi = runMpi(processes, args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
+        ASSERT_EQ(mpi.status, 0) << mpi.text;
+        const fs::path out = dir.keepOutput("output-" + std::to_string(processes));
+        for (const char* c : {"shore", "basin"})
+            EXPECT_EQ(netcdfDifferences(one / c / "results.nc", out / c / "results.nc"), "")
+                << processes << " processes, case " << c;
+    }
+}
+#endif
