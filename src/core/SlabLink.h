@@ -67,13 +67,10 @@ public:
         (void)j0, (void)j1;
         whole = part;
     }
-    // The first rank receives the text of every rank in `all`, in rank order, and the n marks
-    // (offsets into its text) of each in allMarks, as offsets into `all`.
-    virtual void gatherText(const std::string& text, const int64_t* marks, int n, std::string& all,
-                            std::vector<int64_t>& allMarks) {
-        all = text;
-        allMarks.assign(marks, marks + n);
-    }
+    // The n values of every rank on every rank, in rank order.
+    virtual void allValues(const int64_t* mine, int n, std::vector<int64_t>& all) { all.assign(mine, mine + n); }
+    // The first rank's text on every rank.
+    virtual void textOfFirst(std::string& text) { (void)text; }
     // The n values of the rank that holds row j (interior rows j0..j1) on every rank.
     virtual void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) { (void)v, (void)n, (void)j, (void)j0, (void)j1; }
     // The smallest of each of the n values over the ranks (exact), in place.

@@ -126,23 +126,19 @@ void MpiLink::gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j
     }
 }
 
-void MpiLink::gatherText(const std::string& text, const int64_t* marks, int n, std::string& all,
-                         std::vector<int64_t>& allMarks) {
+void MpiLink::allValues(const int64_t* mine, int n, std::vector<int64_t>& all) {
     const Stopwatch watch(gatherSeconds_);
-    // Sizes first, then the marks and the texts (a block of a file's lines, far below 2 GiB).
-    const int size = static_cast<int>(text.size());
-    std::vector<int> sizes(rank_ == 0 ? static_cast<size_t>(size_) : 0), offsets(sizes.size());
-    MPI_Gather(&size, 1, MPI_INT, sizes.data(), 1, MPI_INT, 0, comm_);
-    allMarks.resize(rank_ == 0 ? static_cast<size_t>(n) * size_ : 0);
-    MPI_Gather(marks, n, MPI_INT64_T, allMarks.data(), n, MPI_INT64_T, 0, comm_);
-    int64_t total = 0;
-    for (size_t q = 0; q < sizes.size(); ++q) {
-        offsets[q] = static_cast<int>(total);
-        for (int k = 0; k < n; ++k) allMarks[q * static_cast<size_t>(n) + static_cast<size_t>(k)] += total;
-        total += sizes[q];
-    }
-    all.resize(static_cast<size_t>(total));
-    MPI_Gatherv(text.data(), size, MPI_CHAR, all.data(), sizes.data(), offsets.data(), MPI_CHAR, 0, comm_);
+    all.resize(static_cast<size_t>(n) * static_cast<size_t>(size_));
+    MPI_Allgather(mine, n, MPI_INT64_T, all.data(), n, MPI_INT64_T, comm_);
+}
+
+void MpiLink::textOfFirst(std::string& text) {
+    if (size_ == 1) return;
+    const Stopwatch watch(gatherSeconds_);
+    int size = static_cast<int>(text.size());
+    MPI_Bcast(&size, 1, MPI_INT, 0, comm_);
+    text.resize(static_cast<size_t>(size));
+    MPI_Bcast(text.data(), size, MPI_CHAR, 0, comm_);
 }
 
 void MpiLink::share(double* v, int n, int32_t j, int32_t j0, int32_t j1) {

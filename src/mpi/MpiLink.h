@@ -16,8 +16,8 @@ public:
     int ranks() const override { return size_; }
     void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) override;
     void gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) override;
-    void gatherText(const std::string& text, const int64_t* marks, int n, std::string& all,
-                    std::vector<int64_t>& allMarks) override;
+    void allValues(const int64_t* mine, int n, std::vector<int64_t>& all) override;
+    void textOfFirst(std::string& text) override;
     void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) override;
     void minima(double* v, int n) override;
     float minimum(float v) override;

@@ -194,7 +194,70 @@ void ReplacingFile::write(const char* data, size_t size) {
         if (n == 0) fail("writing failed", ENOSPC);
         data += n;
         size -= static_cast<size_t>(n);
+        pos_ += n;
     }
+}
+
+namespace {
+
+// Writes size bytes at offset: 0, or the errno of the failure (ENOSPC for a write that
+// makes no progress).
+int writeAllAt(int fd, const char* data, size_t size, int64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return ENOSPC;
+        data += n;
+        size -= static_cast<size_t>(n);
+        offset += n;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void ReplacingFile::writeAt(const char* data, size_t size, int64_t offset) {
+    if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
+    if (const int err = writeAllAt(fd_, data, size, offset)) fail("writing failed", err);
+}
+
+void ReplacingFile::seek(int64_t offset) {
+    if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) fail("writing failed", errno);
+    pos_ = offset;
+}
+
+FilePart::FilePart(const std::string& temporaryPath, const std::string& path) : path_(path) {
+    fd_ = ::open(temporaryPath.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        throw StopError(path + ": the file cannot be opened for writing from this process (" + std::strerror(errno) +
+                        "); expected the output folder on a file system every process shares");
+}
+
+FilePart::~FilePart() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void FilePart::writeAt(const char* data, size_t size, int64_t offset) {
+    if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
+    if (const int err = writeAllAt(fd_, data, size, offset)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw StopError(path_ + ": writing failed (" + std::string(std::strerror(err)) +
+                        "); nothing was left under this name");
+    }
+}
+
+void FilePart::close() {
+    if (fd_ < 0) return;
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0)
+        throw StopError(path_ + ": writing failed at closing (" + std::string(std::strerror(errno)) +
+                        "); nothing was left under this name");
 }
 
 void ReplacingFile::commit() {
@@ -314,6 +377,11 @@ void RecordWriter::append(const RecordBuffer& records) { append(std::string_view
 void RecordWriter::append(std::string_view records) {
     flush();
     file_.write(records.data(), records.size());
+}
+
+int64_t RecordWriter::end() {
+    flush();
+    return file_.position();
 }
 
 void RecordWriter::close() {

@@ -39,6 +39,12 @@ public:
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
     void write(const char* data, size_t size);
+    // Writes at a byte offset, leaving the position of write() where it is.
+    void writeAt(const char* data, size_t size, int64_t offset);
+    // The byte offset write() writes at next, and moving it (to the end of what other
+    // writers put at offsets, for instance).
+    int64_t position() const { return pos_; }
+    void seek(int64_t offset);
     // Closes the temporary (checked) and renames it to the final name.
     void commit();
     const std::string& path() const { return path_; }
@@ -47,6 +53,25 @@ public:
 private:
     [[noreturn]] void fail(const char* what, int err);
     std::string path_, tmp_;
+    int fd_ = -1;
+    int64_t pos_ = 0;
+};
+
+// A part of a file that another process is writing under a temporary name (a
+// ReplacingFile's): this process writes its bytes at offsets, then closes (checked) before
+// the other renames the file into place. Failures throw StopError naming the final name.
+class FilePart {
+public:
+    FilePart(const std::string& temporaryPath, const std::string& path);
+    ~FilePart();
+    FilePart(const FilePart&) = delete;
+    FilePart& operator=(const FilePart&) = delete;
+
+    void writeAt(const char* data, size_t size, int64_t offset);
+    void close();
+
+private:
+    std::string path_;
     int fd_ = -1;
 };
 
@@ -104,6 +129,13 @@ public:
     // Whole records formatted elsewhere, after those written so far.
     void append(const RecordBuffer& records);
     void append(std::string_view records);
+    // Writes what is buffered: the byte offset the next records go to.
+    int64_t end();
+    // Records at a byte offset at or after end(), and the next records after offset `to`
+    // (for a file that several processes write at offsets).
+    void writeAt(std::string_view records, int64_t offset) { file_.writeAt(records.data(), records.size(), offset); }
+    void moveEnd(int64_t to) { file_.seek(to); }
+    const std::string& temporaryPath() const { return file_.temporaryPath(); }
     // Flushes, closes and renames the file into place.
     void close();
 

@@ -94,16 +94,32 @@ int32_t columnsPerPart(const Model& m) {
     return static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
 }
 
-GatheredFile::GatheredFile(const Model& m, const std::string& path) : m_(m) {
-    m.slabs().guarded([&] {
+GatheredFile::GatheredFile(const Model& m, const std::string& path) : m_(m), path_(path) {
+    SlabLink& link = m.slabs();
+    link.guarded([&] {
         if (m.writesFiles()) w_.emplace(path);
+    });
+    // The other ranks open the first's temporary (none when it could not be made).
+    std::string temporary = w_ ? w_->temporaryPath() : std::string();
+    link.textOfFirst(temporary);
+    link.guarded([&] {
+        if (!m.writesFiles() && !temporary.empty()) part_.emplace(temporary, path);
+    });
+}
+
+void GatheredFile::writeAt(std::string_view text, int64_t offset) {
+    if (text.empty()) return;
+    m_.slabs().guarded([&] {
+        if (w_) w_->writeAt(text, offset);
+        else if (part_) part_->writeAt(text.data(), text.size(), offset);
     });
 }
 
 void GatheredFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
-    // Per block of columns every rank formats its part of each column on its threads, and the
-    // first rank, which writes the file, takes the parts column by column in rank order. Its
-    // memory holds one block's text, not the grid. Every rank takes part to the end.
+    // Per block of columns every rank formats its part of each column on its threads; the
+    // sizes of every rank's parts give each part its place in the file (column by column,
+    // the ranks in order within a column), and every rank writes its own. The first rank's
+    // lines alone (headers) go before and after.
     SlabLink& link = m_.slabs();
     const int threads = threadCount();
     const int32_t block =
@@ -113,8 +129,11 @@ void GatheredFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
     // Per column of the block: its thread and where its text starts in that thread's part;
     // then where it starts in the rank's text (the last mark is the text's end).
     std::vector<int> thread(static_cast<size_t>(block));
-    std::vector<int64_t> starts(static_cast<size_t>(block) + 1), bases(static_cast<size_t>(threads)), allStarts;
-    std::string mine, all;
+    std::vector<int64_t> starts(static_cast<size_t>(block) + 1), bases(static_cast<size_t>(threads));
+    // Sent: the first rank's end of file, then the size of each column's part.
+    std::vector<int64_t> sizes(static_cast<size_t>(block) + 1), all;
+    const size_t stride = sizes.size(), me = static_cast<size_t>(link.rank());
+    std::string mine;
     for (int64_t c0 = i0; c0 <= i1;) {
         const int32_t a0 = static_cast<int32_t>(c0), a1 = static_cast<int32_t>(std::min<int64_t>(i1, c0 + block - 1));
         for (RecordBuffer& p : parts) p.clear();
@@ -130,21 +149,35 @@ void GatheredFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
         const int32_t cols = a1 - a0 + 1;
         for (int32_t c = 0; c < cols; ++c) starts[static_cast<size_t>(c)] += bases[static_cast<size_t>(thread[static_cast<size_t>(c)])];
         std::fill(starts.begin() + cols, starts.end(), static_cast<int64_t>(mine.size()));
-        link.gatherText(mine, starts.data(), block + 1, all, allStarts);
-        lines([&](RecordWriter& w) {
-            for (int32_t c = 0; c < cols; ++c)
-                for (int q = 0; q < link.ranks(); ++q) {
-                    const size_t k = static_cast<size_t>(q) * static_cast<size_t>(block + 1) + static_cast<size_t>(c);
-                    w.append(std::string_view(all).substr(static_cast<size_t>(allStarts[k]),
-                                                          static_cast<size_t>(allStarts[k + 1] - allStarts[k])));
-                }
+        sizes[0] = 0;
+        link.guarded([&] {
+            if (w_) sizes[0] = w_->end();
         });
+        for (int32_t c = 0; c < block; ++c) sizes[static_cast<size_t>(c) + 1] = starts[static_cast<size_t>(c) + 1] - starts[static_cast<size_t>(c)];
+        link.allValues(sizes.data(), static_cast<int>(stride), all);
+        int64_t at = all[0];
+        for (int32_t c = 0; c < cols; ++c) {
+            const size_t k = static_cast<size_t>(c) + 1;
+            int64_t mineAt = at;
+            for (size_t q = 0; q < me; ++q) mineAt += all[q * stride + k];
+            writeAt(std::string_view(mine).substr(static_cast<size_t>(starts[k - 1]), static_cast<size_t>(all[me * stride + k])),
+                    mineAt);
+            for (size_t q = 0; q * stride < all.size(); ++q) at += all[q * stride + k];
+        }
+        lines([&](RecordWriter& w) { w.moveEnd(at); });
         c0 = int64_t{a1} + 1;
     }
 }
 
 void GatheredFile::close() {
+    SlabLink& link = m_.slabs();
+    // Every part reaches the file before the first rank renames it.
+    link.guarded([&] {
+        if (part_) part_->close();
+    });
+    link.check();
     lines([](RecordWriter& w) { w.close(); });
+    link.check();
 }
 
 void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {

@@ -20,8 +20,11 @@ int32_t columnsPerPart(const Model& m);
 using ColumnPart = std::function<void(int32_t a, int32_t b, RecordBuffer& w, int64_t* starts)>;
 
 // A file the ranks of a case write together, each holding the grids of its rows: the first
-// rank opens, writes and closes it; its failures are kept for the caller's check(). Every
-// rank makes the same calls.
+// rank creates it under a temporary name, writes the lines it writes alone, and renames it
+// into place at the end; every rank writes its own parts of the columns at their offsets
+// (the output folder lies on a file system every rank shares). Failures are kept for the
+// next check(); close() raises them on every rank before the file is renamed, so a failed
+// file leaves nothing under its name. Every rank makes the same calls.
 class GatheredFile {
 public:
     GatheredFile(const Model& m, const std::string& path);
@@ -33,14 +36,19 @@ public:
         });
     }
     // The columns i0..i1, each the parts of every rank in rank order, in blocks of columns
-    // (one block's text on the first rank at a time, never the grid).
+    // (each rank holds one block's text of its own rows at a time, never the grid).
     void columns(int32_t i0, int32_t i1, const ColumnPart& part);
-    // Renames the file into place.
+    // Closes every rank's part and renames the file into place; raises any failure.
     void close();
 
 private:
+    // Writes this rank's text at a byte offset of the file.
+    void writeAt(std::string_view text, int64_t offset);
+
     const Model& m_;
-    std::optional<RecordWriter> w_;
+    std::string path_;
+    std::optional<RecordWriter> w_;  // the first rank's
+    std::optional<FilePart> part_;   // the other ranks'
 };
 
 // The events of `host` (if any) are pumped after each round of lines is formatted and after

@@ -7,6 +7,7 @@
 
 #include <sys/wait.h>
 
+#include <fstream>
 #include <regex>
 
 #ifdef LITTORAL_NETCDF
@@ -174,6 +175,36 @@ TEST(MpiRuns, BadInputInTheLastProcesssRowsStopsEveryProcessWithTheBatchPrograms
     for (const char* what : {"expected a depth", "the phase reference point (5, 7) is dry",
                              "boundary cell (1, 9) has no wavelength"})
         EXPECT_NE(log.find(what), std::string::npos) << what << "\n" << log;
+}
+
+// Every process writes its rows' parts of a result file at their places in the first
+// process's temporary; a write that fails on any of them stops the case on every process
+// with the batch program's message, and nothing is left under the file's name nor any
+// temporary: the output folder is the batch program's. The limit on a file's size lies just
+// below the field file's size, so that only the file's last lines, the last process's part
+// of the last column, pass it (the echo files stay below it).
+TEST(MpiRuns, AFailedWriteOfAnyProcesssPartLeavesNothingOfTheFile) {
+    CaseDir dir("mpi-write-fails");
+    writeWide(dir);
+    const std::string args = argsOf(dir, {"wide"});
+    ASSERT_EQ(runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-free.txt").status, 0);
+    const uintmax_t size = fs::file_size(dir.keepOutput("output-free") / "wide" / "surfer0.csv");
+    const fs::path limited = dir.root / "limited.sh";
+    std::ofstream(limited) << "#!/bin/bash\nulimit -f " << (size - 1) / 1024 << "\ntrap '' XFSZ\nexec \"$@\"\n";
+    fs::permissions(limited, fs::perms::owner_all);
+    const ProgramRun batch = runProgram(limited.string() + " " + LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    EXPECT_EQ(batch.status, 1) << batch.text;
+    EXPECT_NE(batch.text.find("surfer0.csv: writing failed"), std::string::npos) << batch.text;
+    const fs::path one = dir.keepOutput("output-batch");
+    for (int processes : {2, 3}) {
+        const ProgramRun mpi = runProgram(std::string(LITTORAL_MPIEXEC) + " -q -np " + std::to_string(processes) +
+                                              " --oversubscribe " + limited.string() + " " + LITTORAL_MPI_EXE,
+                                          args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
+        EXPECT_EQ(mpi.status, 1) << processes << " processes:\n" << mpi.text;
+        EXPECT_EQ(withoutWallTimes(mpi.text), withoutWallTimes(batch.text)) << processes << " processes";
+        EXPECT_EQ(treeDifferences(one, dir.keepOutput("output-" + std::to_string(processes))), "")
+            << processes << " processes against the batch program";
+    }
 }
 
 TEST(MpiRuns, MoreProcessesThanRowsAreRefusedWithTheCount) {
