@@ -12,8 +12,9 @@
 //          first rank's first row and the last rank's last row go round to the other end
 //          (periodic sides copy across the grid);
 //   wrap   only that last exchange, between the first and the last rank.
-// The per-period passes and the checks run on the held rows too; the result files come to the
-// first rank in blocks of lines, the pictures' and netCDF file's grids one at a time whole.
+// The per-period passes and the checks run on the held rows too; every rank writes its rows'
+// lines of the result files into the first rank's temporary at places the ranks agree on,
+// and the pictures' and netCDF file's grids come to the first rank one at a time whole.
 //
 // Errors: a part that may fail on one rank only runs under guarded(); its failure is kept
 // and raised on every rank by the next minimum() or check(), which every rank reaches. Of

@@ -118,7 +118,7 @@ ColumnPart partOf(const Model& m, bool interior, bool line, Cells cells) {
 void writeDepBndEcho(const Model& m, RunHost* host) {
     // On several ranks every rank takes part: each line is the ranks' parts in rank order.
     if (m.slabs().ranks() > 1) {
-        GatheredFile f(m, m.outDir + "0depbnd.txt");
+        JointFile f(m, m.outDir + "0depbnd.txt");
         f.lines([&](RecordWriter& w) { headLine(w, m, m.depFile); });
         f.columns(m.ixStart - 1, m.ixEnd + 1, partOf(m, false, true, depths<RecordBuffer>));
         f.lines([&](RecordWriter& w) {
@@ -150,7 +150,7 @@ void writeDepBndEcho(const Model& m, RunHost* host) {
 void writeSurferGrids(const Model& m, RunHost* host) {
     if (m.slabs().ranks() > 1) {
         for (const bool land : {false, true}) {
-            GatheredFile f(m, m.outDir + (land ? "surferbnd.csv" : "surferdep.csv"));
+            JointFile f(m, m.outDir + (land ? "surferbnd.csv" : "surferdep.csv"));
             f.lines([&](RecordWriter& w) { w.text("i").text("j").text(land ? "bnd" : "dep").endLine(); });
             f.columns(m.ixStart, m.ixEnd,
                       land ? partOf(m, true, false, landCells<RecordBuffer>) : partOf(m, true, false, depthCells<RecordBuffer>));

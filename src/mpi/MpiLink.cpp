@@ -56,7 +56,7 @@ void MpiLink::report() {
     for (int q = 0; q < size_; ++q) {
         const double* v = all.data() + 4 * q;
         std::fprintf(stderr,
-                     "mpi: process %d: halo exchanges %.3f s (%.1f %%), gathers %.3f s (%.1f %%), minimum and checks "
+                     "mpi: process %d: halo exchanges %.3f s (%.1f %%), gathers and file parts' places %.3f s (%.1f %%), minimum and checks "
                      "%.3f s (%.1f %%, waiting for the slowest included), peak memory %s\n",
                      q, v[0], 100 * v[0] / wall, v[1], 100 * v[1] / wall, v[2], 100 * v[2] / wall,
                      formatBytes(v[3]).c_str());

@@ -77,8 +77,8 @@ void writeHeader(RecordWriter& w) {
 
 // On several ranks, each holding the state of its rows: each column is made of every rank's
 // own rows' lines.
-void writeGatheredFields(const Model& m, int16_t n, const std::string& stem) {
-    GatheredFile f(m, m.outDir + stem + std::to_string(n) + ".csv");
+void writeJointFields(const Model& m, int16_t n, const std::string& stem) {
+    JointFile f(m, m.outDir + stem + std::to_string(n) + ".csv");
     f.lines(writeHeader);
     const RowRange own = m.ownRows();
     f.columns(m.ixStart, m.ixEnd, [&](int32_t a, int32_t b, RecordBuffer& p, int64_t* starts) {
@@ -94,7 +94,7 @@ int32_t columnsPerPart(const Model& m) {
     return static_cast<int32_t>(std::max<int64_t>(1, kLinesPerPart / column));
 }
 
-GatheredFile::GatheredFile(const Model& m, const std::string& path) : m_(m), path_(path) {
+JointFile::JointFile(const Model& m, const std::string& path) : m_(m), path_(path) {
     SlabLink& link = m.slabs();
     link.guarded([&] {
         if (m.writesFiles()) w_.emplace(path);
@@ -107,7 +107,7 @@ GatheredFile::GatheredFile(const Model& m, const std::string& path) : m_(m), pat
     });
 }
 
-void GatheredFile::writeAt(std::string_view text, int64_t offset) {
+void JointFile::writeAt(std::string_view text, int64_t offset) {
     if (text.empty()) return;
     m_.slabs().guarded([&] {
         if (w_) w_->writeAt(text, offset);
@@ -115,7 +115,7 @@ void GatheredFile::writeAt(std::string_view text, int64_t offset) {
     });
 }
 
-void GatheredFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
+void JointFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
     // Per block of columns every rank formats its part of each column on its threads; the
     // sizes of every rank's parts give each part its place in the file (column by column,
     // the ranks in order within a column), and every rank writes its own. The first rank's
@@ -169,7 +169,7 @@ void GatheredFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
     }
 }
 
-void GatheredFile::close() {
+void JointFile::close() {
     SlabLink& link = m_.slabs();
     // Every part reaches the file before the first rank renames it.
     link.guarded([&] {
@@ -181,7 +181,7 @@ void GatheredFile::close() {
 }
 
 void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {
-    if (m.slabs().ranks() > 1) return writeGatheredFields(m, n, stem);
+    if (m.slabs().ranks() > 1) return writeJointFields(m, n, stem);
     RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
     writeHeader(w);
     // The threads format one part each (whole columns of cells, the lines of a column

@@ -25,9 +25,9 @@ using ColumnPart = std::function<void(int32_t a, int32_t b, RecordBuffer& w, int
 // (the output folder lies on a file system every rank shares). Failures are kept for the
 // next check(); close() raises them on every rank before the file is renamed, so a failed
 // file leaves nothing under its name. Every rank makes the same calls.
-class GatheredFile {
+class JointFile {
 public:
-    GatheredFile(const Model& m, const std::string& path);
+    JointFile(const Model& m, const std::string& path);
     // Records the first rank writes alone (headers, blank lines): f(RecordWriter&).
     template <class F>
     void lines(F&& f) {

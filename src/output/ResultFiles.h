@@ -24,9 +24,8 @@ public:
 
     // The files of the interval with output number n, ending at model time timeSeconds; the
     // events of `host` (if any) pumped while the field file is written. On several ranks
-    // every rank makes one and writes (the field file's lines of its rows go to the first
-    // rank, which writes the files); the netCDF file by the first rank, its grids gathered
-    // there one at a time.
+    // every rank makes one and writes the field file's lines of its rows (JointFile); the
+    // netCDF file is written by the first rank, its grids gathered there one at a time.
     void write(const Model& m, int16_t n, float timeSeconds, RunHost* host = nullptr);
 
 private:
