@@ -87,9 +87,10 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
     std::optional<ResultFiles> results;
     m.slabs().guarded([&] {
         allocateFlowArrays(m);
-        m.allocWholeGrid();
+        m.allocWholeGrids();
     });
     m.slabs().check();
+    m.gatherFlags();
     const Grid* bed = m.netcdfResults ? &m.wholeOnFirst(m.dep) : &m.dep;
     m.slabs().guarded([&] { results.emplace(m, *bed); });
     m.slabs().check();

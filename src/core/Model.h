@@ -97,10 +97,8 @@ struct Model {
     RandomSequence rnd;
 
     // Boundary-cell number of a cell: Int(cellFlag / 16).
-    int32_t bndPointNo(int32_t i, int32_t j) const {
-        const int32_t f = cellFlag(i, j);
-        return f >= 0 ? f / 16 : -((-f + 15) / 16);
-    }
+    int32_t bndPointNo(int32_t i, int32_t j) const { return bndPointOf(cellFlag(i, j)); }
+    static int32_t bndPointOf(int32_t f) { return f >= 0 ? f / 16 : -((-f + 15) / 16); }
     // Work arrays of the wave step (WaveWork.h), sized by the first wave period.
     WaveWork waveWork;
 
@@ -163,21 +161,26 @@ struct Model {
             (holdsSouthEdge() && !g.hasRow(jyEnd)) || (holdsNorthEdge() && !g.hasRow(jyStart)))
             allocGrid(g);
     }
-    // Allocates g over the whole grid with its ghost ring on the first rank (the cell flags,
-    // which the pictures it draws read whole), over the rows kept elsewhere.
-    template <class G>
-    void allocGridWholeOnFirst(G& g) const {
-        if (slabs().rank() == 0) g.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1);
-        else allocGrid(g);
-    }
-
-    // The first rank's grid of a whole field for the pictures and files it writes, when the
-    // case is split (allocWholeGrid: before the time loops).
+    // The first rank's grids of a whole field for the pictures and files it writes, and of
+    // the cell flags (which the pictures and the netCDF file show), when the case is split
+    // (allocWholeGrids: before the time loops).
     mutable Grid wholeGrid;
-    void allocWholeGrid() {
-        if (slabs().ranks() > 1 && slabs().rank() == 0) wholeGrid.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1);
-        else wholeGrid = Grid();
+    IntGrid wholeFlags;
+    void allocWholeGrids() {
+        if (slabs().ranks() > 1 && slabs().rank() == 0) {
+            wholeGrid.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1);
+            wholeFlags.allocate(ixStart - 1, ixEnd + 1, jyStart - 1, jyEnd + 1);
+        } else {
+            wholeGrid = Grid();
+            wholeFlags = IntGrid();
+        }
     }
+    // The cell flags of the whole grid on the first rank (every rank calls gatherFlags once
+    // the flags are read): wholeFlags when the case is split, cellFlag on one process.
+    void gatherFlags() {
+        if (slabs().ranks() > 1) slabs().gatherToFirst(cellFlag, wholeFlags, jyStart, jyEnd);
+    }
+    const IntGrid& flagsOfWhole() const { return slabs().ranks() > 1 ? wholeFlags : cellFlag; }
     // g over the whole grid on the first rank: gathered into wholeGrid from every rank when
     // the case is split (every rank calls it), g itself on one process. Elsewhere g.
     const Grid& wholeOnFirst(const Grid& g) const {

@@ -68,6 +68,10 @@ public:
         (void)j0, (void)j1;
         whole = part;
     }
+    virtual void gatherToFirst(const IntGrid& part, IntGrid& whole, int32_t j0, int32_t j1) {
+        (void)j0, (void)j1;
+        whole = part;
+    }
     // The n values of every rank on every rank, in rank order.
     virtual void allValues(const int64_t* mine, int n, std::vector<int64_t>& all) { all.assign(mine, mine + n); }
     // The first rank's text on every rank.

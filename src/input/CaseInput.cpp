@@ -191,7 +191,7 @@ void allocateCaseArrays(Model& m) {
                         "row per process");
     requireMemoryFor(m);
     for (Grid* g : {&m.dep, &m.dh, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau}) m.allocGrid(*g);
-    m.allocGridWholeOnFirst(m.cellFlag);  // the pictures read it whole
+    m.allocGrid(m.cellFlag);
     for (Grid* g : {&m.setup, &m.curU, &m.curV, &m.wavH, &m.etaOut}) m.allocGrid(*g);
     m.bndCellI.allocate(0, m.nBndCell);
     m.bndCellJ.allocate(0, m.nBndCell);

@@ -108,22 +108,30 @@ void MpiLink::heldParts(int64_t n, int32_t jLo, int32_t j0, int32_t j1) {
     }
 }
 
-void MpiLink::gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) {
+template <class T>
+void MpiLink::gatherHeld(const GridT<T>& part, GridT<T>& whole, MPI_Datatype type, int32_t j0, int32_t j1) {
     if (size_ == 1) {
         whole = part;
         return;
     }
     const Stopwatch watch(gatherSeconds_);
     const RowRange own = ownRows(j0, j1);
-    const float* mine = part.row(rank_ == 0 ? j0 - 1 : own.begin);
-    const int n = static_cast<int>((int64_t{rank_ == size_ - 1 ? j1 + 1 : own.end} - (rank_ == 0 ? j0 - 1 : own.begin) + 1) *
-                                   part.stride());
+    const int32_t a = rank_ == 0 ? j0 - 1 : own.begin, b = rank_ == size_ - 1 ? j1 + 1 : own.end;
+    const int n = static_cast<int>((int64_t{b} - a + 1) * part.stride());
     if (rank_ == 0) {
         heldParts(whole.stride(), whole.jLo(), j0, j1);
-        MPI_Gatherv(mine, n, MPI_FLOAT, whole.data(), counts_.data(), displs_.data(), MPI_FLOAT, 0, comm_);
+        MPI_Gatherv(part.row(a), n, type, whole.data(), counts_.data(), displs_.data(), type, 0, comm_);
     } else {
-        MPI_Gatherv(mine, n, MPI_FLOAT, nullptr, nullptr, nullptr, MPI_FLOAT, 0, comm_);
+        MPI_Gatherv(part.row(a), n, type, nullptr, nullptr, nullptr, type, 0, comm_);
     }
+}
+
+void MpiLink::gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) {
+    gatherHeld(part, whole, MPI_FLOAT, j0, j1);
+}
+
+void MpiLink::gatherToFirst(const IntGrid& part, IntGrid& whole, int32_t j0, int32_t j1) {
+    gatherHeld(part, whole, MPI_INT32_T, j0, j1);
 }
 
 void MpiLink::allValues(const int64_t* mine, int n, std::vector<int64_t>& all) {

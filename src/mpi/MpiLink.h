@@ -16,6 +16,7 @@ public:
     int ranks() const override { return size_; }
     void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) override;
     void gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) override;
+    void gatherToFirst(const IntGrid& part, IntGrid& whole, int32_t j0, int32_t j1) override;
     void allValues(const int64_t* mine, int n, std::vector<int64_t>& all) override;
     void textOfFirst(std::string& text) override;
     void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) override;
@@ -30,6 +31,8 @@ public:
 private:
     // The counts and offsets of every rank's held rows in a grid of row length n.
     void heldParts(int64_t n, int32_t jLo, int32_t j0, int32_t j1);
+    template <class T>
+    void gatherHeld(const GridT<T>& part, GridT<T>& whole, MPI_Datatype type, int32_t j0, int32_t j1);
     // The smallest v over the ranks, and the lowest rank that keeps a failure (or none).
     float agree(float v, int& failedRank);
     // Throws the failure of rank `from` on every rank.

@@ -271,12 +271,13 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
 
         buf_.resize(nx_ * ny_);
         std::vector<int> ints(nx_ * ny_);
+        const IntGrid& flags = m.flagsOfWhole();  // gathered on the first rank
         for (size_t r = 0; r < ny_; ++r) {
             const int32_t j = m.jyStart + static_cast<int32_t>(r);
             for (size_t c = 0; c < nx_; ++c) {
                 const int32_t i = m.ixStart + static_cast<int32_t>(c);
                 buf_[r * nx_ + c] = -bed(i, j);
-                ints[r * nx_ + c] = m.cellFlag(i, j);
+                ints[r * nx_ + c] = flags(i, j);
             }
         }
         check(nc_put_var_float(ncid_, vBed, buf_.data()), "initial_bed_level");
@@ -288,9 +289,9 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
                 const int32_t i = m.ixStart - 1 + static_cast<int32_t>(c);
                 const bool ghost = i < m.ixStart || i > m.ixEnd || j < m.jyStart || j > m.jyEnd;
                 if (!ghost) {
-                    ints[r * (nx_ + 2) + c] = m.cellFlag(i, j);
+                    ints[r * (nx_ + 2) + c] = flags(i, j);
                 } else {
-                    const int32_t p = m.bndPointNo(i, j);
+                    const int32_t p = Model::bndPointOf(flags(i, j));
                     ints[r * (nx_ + 2) + c] = p >= 0 && p <= m.nBndCell ? m.bndCode(p) : 0;
                 }
             }

@@ -77,7 +77,7 @@ void requireCovers(const Grid& g, int32_t i0, int32_t i1, int32_t j0, int32_t j1
 }
 
 void requireFlags(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j1, const std::string& what) {
-    const IntGrid& f = m.cellFlag;
+    const IntGrid& f = m.flagsOfWhole();
     if (f.empty() || f.iLo() > i0 || f.iHi() < i1 || f.jLo() > j0 || f.jHi() < j1)
         throw StopError(what + ": the cell flags do not cover the grid drawn: expected i = " + std::to_string(i0) +
                         " to " + std::to_string(i1) + ", j = " + std::to_string(j0) + " to " + std::to_string(j1));
@@ -164,10 +164,11 @@ std::string drawEtaPicture(QImage& img, const Model& m, const std::string& outfi
     constexpr int pen = 3;
     canvas.box(i0, j0, i1, j1, pen, argb(kBlack));
     startDrawn(drawn, range, i0, i1, j0, j1);
+    const IntGrid& flags = m.flagsOfWhole();  // gathered on the first rank of a split case
     for (int32_t i = i0; i <= i1; ++i)
         for (int32_t j = j0; j <= j1; ++j) {
             const float v = static_cast<float>(static_cast<double>(dataxy(i, j)) * aaa);
-            const bool land = m.cellFlag(i, j) == kLandFlag;
+            const bool land = flags(i, j) == kLandFlag;
             canvas.point(i, j, pen, argb(range.colour(v, land)));
             keepDrawn(drawn, i, j, v, land);
         }
@@ -193,10 +194,11 @@ std::string drawSetupPicture(QImage& img, const Model& m, const Grid& eta, float
     PixelCanvas canvas(img, setupPictureScale(m));
     constexpr int pen = 3;
     startDrawn(drawn, range, i0, i1, j0, j1);
+    const IntGrid& flags = m.flagsOfWhole();  // gathered on the first rank of a split case
     for (int32_t i = i0; i <= i1; ++i)
         for (int32_t j = j0; j <= j1; ++j) {
             const float v = level(i, j);
-            const bool land = m.cellFlag(i, j) == kLandFlag;
+            const bool land = flags(i, j) == kLandFlag;
             canvas.point(i, j, pen, argb(range.colour(v, land)));
             keepDrawn(drawn, i, j, v, land);
         }
