@@ -4,6 +4,7 @@
 # 2 processes, one thread each: wall time per run, speed-up, the time each process spends
 # in halo exchanges, gathers and the step's minimum, and its peak memory.
 # usage: bench/mpi-bench.sh BIN_FOLDER [N] [PROCESSES...]   (defaults: 2000, 1 2)
+# Options for both programs in BENCH_OPTIONS, e.g. BENCH_OPTIONS="--netcdf --no-csv".
 set -euo pipefail
 bin=$(cd "${1:?usage: mpi-bench.sh BIN_FOLDER [N] [PROCESSES...]}" && pwd)
 n=${2:-2000}
@@ -51,7 +52,7 @@ printf 'beach\\coef.txt\nbeach\\depth.txt\nbeach\\boundary.txt\nbeach\\wave.txt\
 export OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMP_WAIT_POLICY=passive LITTORAL_THREADS=1
 echo "$n x $n cells, $(nproc) cores, load: $(cut -d' ' -f1-3 /proc/loadavg)"
 start=$(date +%s.%N)
-"$bin/littoral-batch" "$dir/data/beachcnt.txt" 2>&1 | grep -v "^  \["
+"$bin/littoral-batch" ${BENCH_OPTIONS:-} "$dir/data/beachcnt.txt" 2>&1 | grep -v "^  \["
 one=$(echo "$(date +%s.%N) - $start" | bc)
 printf 'littoral-batch, 1 thread: %.2f s\n' "$one"
 rm -rf "$dir/output/beach"
@@ -60,7 +61,7 @@ for p in "${procs[@]}"; do
   # More processes than cores (to see the memory per process fall): oversubscribed, unbound.
   placing=(--bind-to core)
   [ "$p" -gt "$(nproc)" ] && placing=(--oversubscribe --bind-to none)
-  LITTORAL_MPI_TIMES=1 mpirun -q -np "$p" "${placing[@]}" "$bin/littoral-mpi" "$dir/data/beachcnt.txt" 2>&1 | grep -v '^  \['
+  LITTORAL_MPI_TIMES=1 mpirun -q -np "$p" "${placing[@]}" "$bin/littoral-mpi" ${BENCH_OPTIONS:-} "$dir/data/beachcnt.txt" 2>&1 | grep -v '^  \['
   t=$(echo "$(date +%s.%N) - $start" | bc)
   printf 'littoral-mpi, %d processes of 1 thread: %.2f s, speed-up %.2f over littoral-batch\n' "$p" "$t" \
     "$(echo "$one / $t" | bc -l)"
