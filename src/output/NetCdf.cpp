@@ -95,6 +95,29 @@ void NetCdfResults::check(int status, const char* what) const {
                     (err ? std::string(" (") + std::strerror(err) + ")" : std::string()));
 }
 
+namespace {
+
+// The library's chunk cache for the variables made while it lives: none. Each chunk of the
+// file is written whole and once, and a cache would keep the last chunk of every variable
+// (up to 16 MB each, some 390 MB on 2000 x 2000 cells) for the whole run. The library's
+// setting is restored for the files opened afterwards.
+class NoChunkCache {
+public:
+    NoChunkCache() {
+        nc_get_chunk_cache(&size_, &elements_, &preemption_);
+        nc_set_chunk_cache(0, 0, preemption_);
+    }
+    ~NoChunkCache() { nc_set_chunk_cache(size_, elements_, preemption_); }
+    NoChunkCache(const NoChunkCache&) = delete;
+    NoChunkCache& operator=(const NoChunkCache&) = delete;
+
+private:
+    size_t size_ = 0, elements_ = 0;
+    float preemption_ = 0;
+};
+
+}  // namespace
+
 NetCdfResults::NetCdfResults(const Model& m) : NetCdfResults(m, m.dep) {}
 
 NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir + "results.nc") {
@@ -102,6 +125,7 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
     ny_ = static_cast<size_t>(m.jyEnd - m.jyStart + 1);
     // A temporary name no other run can take: the library creates it only when it does not
     // exist yet (with the permissions of any new file), another name is tried otherwise.
+    const NoChunkCache noCache;
     int status = NC_EEXIST;
     for (unsigned k = 0; k < 100 && status == NC_EEXIST; ++k) {
         tmp_ = path_ + "." + std::to_string(getpid()) + "-" + std::to_string(k) + ".part";
