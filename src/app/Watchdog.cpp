@@ -89,27 +89,10 @@ constexpr double kNoPlace = 9.0e15;
 // The largest of the ranks' values v, and of the places (whole numbers, kNoPlace for none)
 // whose rank has it the first: an arg-max whose first place in the order of one pass wins.
 std::pair<double, int64_t> largestFirst(SlabLink& link, double v, double place) {
-    double top = -v;
-    link.minima(&top, 1);
-    top = -top;
+    const double top = link.largest(v);
     double first = v == top ? place : kNoPlace;
     link.minima(&first, 1);
     return {top, static_cast<int64_t>(first)};
-}
-
-// The largest of the ranks' values, exact.
-double largest(SlabLink& link, double v) {
-    double negated = -v;
-    link.minima(&negated, 1);
-    return -negated;
-}
-
-// The n values of the rank that holds row j, on every rank; `read` fills them there.
-template <class Read>
-void shareFromRow(const Model& m, int32_t j, double* v, int n, Read&& read) {
-    SlabLink& link = m.slabs();
-    if (link.rankOfRow(j, m.jyStart, m.jyEnd) == link.rank()) read(v);
-    link.share(v, n, j, m.jyStart, m.jyEnd);
 }
 
 }  // namespace
@@ -240,7 +223,7 @@ void Watchdog::stalled(const Model& m, float tSeconds) const {
         }
     cellOfPlace(m, largestFirst(m.slabs(), best, double(checkPlace(m, 0, bi, bj))).second, bi, bj);
     double at[4] = {0, 0, 0, 0};
-    shareFromRow(m, bj, at, 4, [&](double* v) {
+    m.shareFromRow(bj, at, 4, [&](double* v) {
         v[0] = m.hTot(bi, bj), v[1] = m.dep(bi, bj), v[2] = m.uS(bi, bj), v[3] = m.vS(bi, bj);
     });
     const float hTot = static_cast<float>(at[0]), dep = static_cast<float>(at[1]);
@@ -325,7 +308,7 @@ std::string likelyCause(const Model& m) {
     double dInt = 0;
     for (int32_t j = own.begin; j <= own.end; ++j)
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) dInt = std::max(dInt, double(m.dep(i, j)) + m.tideLevel);
-    dInt = largest(link, dInt);
+    dInt = link.largest(dInt);
     const double cDeep = std::sqrt(kG * std::max(dInt, 0.01));
     // A boundary row that imposes more than the grid's water can carry.
     for (int32_t n = 1; n <= m.nBndListed; ++n) {
@@ -362,7 +345,7 @@ std::string likelyCause(const Model& m) {
     if (ratio > 5.0) {
         cellOfPlace(m, place, wi, wj);
         double d = 0;
-        shareFromRow(m, wj, &d, 1, [&](double* v) { *v = m.dep(wi, wj); });
+        m.shareFromRow(wj, &d, 1, [&](double* v) { *v = m.dep(wi, wj); });
         return "the depth " + formatNum(static_cast<float>(d)) + " m of cell " + cellText(wi, wj) + " in " + m.depFile +
                ", " + formatNum(ratio) + " times the deepest of its neighbours";
     }
@@ -379,7 +362,7 @@ std::string likelyCause(const Model& m) {
     if (dry != kNoPlace) {
         const int32_t n = static_cast<int32_t>(dry), i = m.bndCellI(n), j = m.bndCellJ(n);
         double d = 0;
-        shareFromRow(m, j, &d, 1, [&](double* v) { *v = m.dep(i, j); });
+        m.shareFromRow(j, &d, 1, [&](double* v) { *v = m.dep(i, j); });
         return "the wave input cell " + cellText(i, j) + " is dry (still depth " + formatNum(static_cast<float>(d)) +
                " m in " + m.depFile + " with the tide " + formatNum(m.tideLevel) +
                " m): waves are put into a cell without water";

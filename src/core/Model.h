@@ -137,6 +137,14 @@ struct Model {
     std::pair<size_t, size_t> heldCells() const { return cellsOf(heldRows()); }
     // ... in slabRows.
     std::pair<size_t, size_t> slabCells() const { return cellsOf(slabRows()); }
+    // The n values of the rank that holds row j, on every rank (every rank calls it):
+    // read(v) fills them there.
+    template <class Read>
+    void shareFromRow(int32_t j, double* v, int n, Read&& read) const {
+        SlabLink& link = slabs();
+        if (link.rankOfRow(j, jyStart, jyEnd) == link.rank()) read(v);
+        link.share(v, n, j, jyStart, jyEnd);
+    }
     // The result and echo files are written by the first rank only.
     bool writesFiles() const { return slabs().rank() == 0; }
 

@@ -80,6 +80,12 @@ public:
     virtual void share(double* v, int n, int32_t j, int32_t j0, int32_t j1) { (void)v, (void)n, (void)j, (void)j0, (void)j1; }
     // The smallest of each of the n values over the ranks (exact), in place.
     virtual void minima(double* v, int n) { (void)v, (void)n; }
+    // The largest of v over the ranks (exact).
+    double largest(double v) {
+        double negated = -v;
+        minima(&negated, 1);
+        return -negated;
+    }
     // The rank that holds row j: the one computing it, the first for the south ghost row,
     // the last for the north one.
     int rankOfRow(int32_t j, int32_t j0, int32_t j1) const {

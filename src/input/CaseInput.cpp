@@ -309,9 +309,7 @@ void readBoundaryFile(Model& m, RunHost* host) {
         Lmax = longestBoundaryWavelength(m);
     });
     link.check();
-    double negated = -Lmax;
-    link.minima(&negated, 1);
-    Lmax = -negated;
+    Lmax = link.largest(Lmax);
     link.guarded([&] { allocateBoundaryLines(m, Lmax); });
     link.check();
 }

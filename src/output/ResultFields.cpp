@@ -162,7 +162,7 @@ void JointFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
             for (size_t q = 0; q < me; ++q) mineAt += all[q * stride + k];
             writeAt(std::string_view(mine).substr(static_cast<size_t>(starts[k - 1]), static_cast<size_t>(all[me * stride + k])),
                     mineAt);
-            for (size_t q = 0; q * stride < all.size(); ++q) at += all[q * stride + k];
+            for (size_t q = 0; q < static_cast<size_t>(link.ranks()); ++q) at += all[q * stride + k];
         }
         lines([&](RecordWriter& w) { w.moveEnd(at); });
         c0 = int64_t{a1} + 1;

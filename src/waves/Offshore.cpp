@@ -190,11 +190,8 @@ void transformIncidentWave(Model& m) {
     const std::string where = m.wavFile + ": the phase reference point " + cell(ip, jp);
     // The point's flag, set-up and depth, from the rank that holds its row (every rank calls
     // this, and every rank meets the stops below alike).
-    SlabLink& link = m.slabs();
     double at[3] = {0, 0, 0};
-    if (link.rankOfRow(jp, m.jyStart, m.jyEnd) == link.rank())
-        at[0] = m.cellFlag(ip, jp), at[1] = m.setup(ip, jp), at[2] = m.dep(ip, jp);
-    link.share(at, 3, jp, m.jyStart, m.jyEnd);
+    m.shareFromRow(jp, at, 3, [&](double* v) { v[0] = m.cellFlag(ip, jp), v[1] = m.setup(ip, jp), v[2] = m.dep(ip, jp); });
     const int32_t flag = static_cast<int32_t>(at[0]);
     const float setup = static_cast<float>(at[1]), dep = static_cast<float>(at[2]);
 

@@ -82,12 +82,11 @@ void waveCoefficients(Model& m, float time, RunHost* host) {
     // The incident wave is phased from the reference point: it must be wet and carry a wave.
     // Its values come from the rank that holds it.
     const int32_t pi = m.phaseX, pj = m.phaseY;
-    SlabLink& link = m.slabs();
     double at[5] = {0, 0, 0, 0, 0};  // depth, set-up, flag, current
-    if (link.rankOfRow(pj, m.jyStart, m.jyEnd) == link.rank())
-        at[0] = m.dep(pi, pj), at[1] = m.setup(pi, pj), at[2] = m.cellFlag(pi, pj), at[3] = m.curU(pi, pj),
-        at[4] = m.curV(pi, pj);
-    link.share(at, 5, pj, m.jyStart, m.jyEnd);
+    m.shareFromRow(pj, at, 5, [&](double* v) {
+        v[0] = m.dep(pi, pj), v[1] = m.setup(pi, pj), v[2] = m.cellFlag(pi, pj), v[3] = m.curU(pi, pj),
+        v[4] = m.curV(pi, pj);
+    });
     const float curU = static_cast<float>(at[3]), curV = static_cast<float>(at[4]);
     const float h = static_cast<float>(at[0] + static_cast<float>(at[1]));
     // The texts of the stops below are built only when one is raised.

@@ -91,7 +91,7 @@ void writeThreeRows(const CaseDir& dir) {
 }
 
 // A case of 170 x 100 cells: its result files are more lines than one block of columns, so
-// the first process writes each file from several blocks of every process's lines.
+// every process writes its lines of each file in several blocks.
 void writeWide(const CaseDir& dir) {
     SmallCase c;
     c.coef.ixEnd = 170;
