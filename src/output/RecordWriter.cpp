@@ -183,21 +183,6 @@ void ReplacingFile::fail(const char* what, int err) {
     throw StopError(path_ + ": " + what + " (" + std::strerror(err) + "); nothing was left under this name");
 }
 
-void ReplacingFile::write(const char* data, size_t size) {
-    if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("writing failed", errno);
-        }
-        if (n == 0) fail("writing failed", ENOSPC);
-        data += n;
-        size -= static_cast<size_t>(n);
-        pos_ += n;
-    }
-}
-
 namespace {
 
 // Writes size bytes at offset: 0, or the errno of the failure (ENOSPC for a write that
@@ -219,6 +204,11 @@ int writeAllAt(int fd, const char* data, size_t size, int64_t offset) {
 
 }  // namespace
 
+void ReplacingFile::write(const char* data, size_t size) {
+    writeAt(data, size, pos_);
+    pos_ += static_cast<int64_t>(size);
+}
+
 void ReplacingFile::writeAt(const char* data, size_t size, int64_t offset) {
     if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
     if (const int err = writeAllAt(fd_, data, size, offset)) fail("writing failed", err);
@@ -226,7 +216,6 @@ void ReplacingFile::writeAt(const char* data, size_t size, int64_t offset) {
 
 void ReplacingFile::seek(int64_t offset) {
     if (fd_ < 0) throw StopError(path_ + ": written after it was closed");
-    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) fail("writing failed", errno);
     pos_ = offset;
 }
 
