@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 
 namespace littoral {
 
@@ -21,13 +21,12 @@ using BenchClock = std::chrono::steady_clock;
 // bytes through the same footprint as a time step does.
 double streamingRate(size_t n, double bytesPerCell, int reps, bool reuse, int threads);
 
-// A host that measures the longest time between two event pumps (the desktop program's
-// windows wait that long at most for their events), overall and per pass: a gap counts for
+// A host that measures the time between two marks, overall and per pass: a gap counts for
 // the pass named in `pass` when it ends.
-struct PumpGapHost : SilentHost {
+struct PassClock : SilentHost {
     struct PassGap {
         std::string name;
-        double longest, total;  // the total is the pass's time when it pumps to its end
+        double longest, total;  // the total is the pass's time
     };
     BenchClock::time_point last = BenchClock::now();
     double longest = 0;
@@ -38,7 +37,7 @@ struct PumpGapHost : SilentHost {
         passes.clear();
         last = BenchClock::now();
     }
-    void pumpEvents() override {
+    void mark() {
         const auto now = BenchClock::now();
         const double gap = std::chrono::duration<double>(now - last).count();
         longest = std::max(longest, gap);
@@ -52,9 +51,9 @@ struct PumpGapHost : SilentHost {
             p->total += gap;
         }
     }
-    // "longest pump gap per pass (of its time): name N ms (of M ms), ..." on one line.
+    // "longest time between marks per pass (of its time): name N ms (of M ms), ..." on one line.
     void printPassGaps(const char* indent) const {
-        std::printf("%slongest pump gap per pass (of its time):", indent);
+        std::printf("%slongest time between marks per pass (of its time):", indent);
         for (size_t k = 0; k < passes.size(); ++k)
             std::printf("%s %s %.0f ms (of %.0f ms)", k ? "," : "", passes[k].name.c_str(), passes[k].longest * 1e3,
                         passes[k].total * 1e3);

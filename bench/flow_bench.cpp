@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/MainLoop.h"
-#include "app/Watchdog.h"
+#include "run/MainLoop.h"
+#include "run/Watchdog.h"
 #include "bench_support.h"
 #include "core/Parallel.h"
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 #include "core/Model.h"
 #include "flow/Flow.h"
 #include "input/CaseInput.h"
@@ -77,7 +77,7 @@ constexpr double kBytesPerCellStep = 4.0 * (17 + 8 + 26);
 // The passes of the main loop around the flow steps: the transport cleared and the bed
 // moved before the waves, the bed change after them, the checks at an interval's end and
 // the result files (into a folder of their own, removed after).
-void endOfInterval(Model& m, PumpGapHost& host, float tSeconds) {
+void endOfInterval(Model& m, PassClock& host, float tSeconds) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / "littoral-bench-flow";
     fs::create_directories(dir);
@@ -91,10 +91,10 @@ void endOfInterval(Model& m, PumpGapHost& host, float tSeconds) {
     host.pass.clear();
     host.restart();
     auto timed = [&](const char* name, auto&& pass) {
-        host.pumpEvents();
+        host.mark();
         host.pass = name;
         pass();
-        host.pumpEvents();
+        host.mark();
     };
     timed("clear transport", [&] { clearTransport(m); });
     timed("apply bed change", [&] { applyBedChange(m); });
@@ -102,7 +102,7 @@ void endOfInterval(Model& m, PumpGapHost& host, float tSeconds) {
     timed("interval checks", [&] { watchdog.endInterval(m, host, 0.0f, tSeconds); });
     timed("result files", [&] {
         ResultFiles results(m);
-        results.write(m, 1, tSeconds, &host);
+        results.write(m, 1, tSeconds);
     });
     host.printPassGaps("  end of interval: ");
     fs::remove_all(dir);
@@ -113,7 +113,7 @@ double benchFlow(int32_t n, long steps, int threads, double oneThreadRate) {
     ThreadCountScope scope(threads);
     Model m;
     buildFlowCase(m, n);
-    PumpGapHost host;
+    PassClock host;
     double tFlux = 0, tSrc = 0, tCell = 0, tBnd = 0, tAdv = 0;
     auto since = [](Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); };
     host.restart();
@@ -121,9 +121,9 @@ double benchFlow(int32_t n, long steps, int threads, double oneThreadRate) {
     float tSeconds = 0;
     for (long s = 0; s < steps; ++s) {
         auto t = Clock::now();
-        host.pumpEvents();  // ends the gap of the boundaries and the advance of the step before
+        host.mark();  // ends the gap of the boundaries and the advance of the step before
         host.pass = "fluxes and time step";
-        m.dtS = computeFluxes(m, host);
+        m.dtS = computeFluxes(m);
         m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
         m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
         tSeconds = static_cast<float>(tSeconds + static_cast<double>(m.dtS) * m.timeScale);
@@ -132,7 +132,7 @@ double benchFlow(int32_t n, long steps, int threads, double oneThreadRate) {
         momentumSources(m);
         tSrc += since(t); t = Clock::now();
         host.pass = "cell update";
-        updateCells(m, host);
+        updateCells(m);
         tCell += since(t); t = Clock::now();
         host.pass = "boundaries and advance";
         setBoundaryGhosts(m);
@@ -161,7 +161,7 @@ double benchFlow(int32_t n, long steps, int threads, double oneThreadRate) {
     const double stream =
         streamingRate(static_cast<size_t>((n + 2.0) * (n + 2.0)), kBytesPerCellStep, 3, false, threads);
     std::printf("  streaming, same footprint (%.0f bytes per cell), %d thread%s: %.2f Mcell/s, roofline ratio %.2f; "
-                "longest pump gap %.0f ms\n",
+                "longest step %.0f ms\n",
                 kBytesPerCellStep, threads, threads == 1 ? "" : "s", stream / 1e6, rate / stream, host.longest * 1e3);
     host.printPassGaps("  ");
     endOfInterval(m, host, tSeconds);

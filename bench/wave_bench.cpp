@@ -12,7 +12,7 @@
 
 #include "bench_support.h"
 #include "core/Parallel.h"
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 #include "core/Model.h"
 #include "input/CaseInput.h"
 #include "waves/WaveField.h"
@@ -83,28 +83,28 @@ double peakMemoryMiB() {
 }
 
 // The passes of a period once more, each on its own (after the periods timed), for the
-// longest pump gap of each; a few steps stand for the sweep.
-void passGaps(Model& m, PumpGapHost& host, float time) {
+// time of each; a few steps stand for the sweep.
+void passGaps(Model& m, PassClock& host, float time) {
     host.restart();
     auto pass = [&](const char* name, auto&& run) {
         host.pass.clear();
-        host.pumpEvents();  // the gap before the pass is no part of it
+        host.mark();  // the gap before the pass is no part of it
         host.pass = name;
         run();
-        host.pumpEvents();  // nor the part after its last band
+        host.mark();  // nor the part after its last band
     };
-    pass("coefficients", [&] { waveCoefficients(m, time, &host); });
-    pass("clearing the sums", [&] { clearWaveStats(m, &host); });
-    pass("breaking limits and bed factors", [&] { prepareWaveWork(m, m.waveWork, &host); });
+    pass("coefficients", [&] { waveCoefficients(m, time); });
+    pass("clearing the sums", [&] { clearWaveStats(m); });
+    pass("breaking limits and bed factors", [&] { prepareWaveWork(m, m.waveWork); });
     m.nAcc = 0;
     pass("wave steps", [&] {
         for (int k = 0; k < 3; ++k, ++m.nAcc) {
-            host.pumpEvents();
-            waveStep(m, m.waveWork, host);
+            host.mark();
+            waveStep(m, m.waveWork);
             shiftPhiLevels(m);
         }
     });
-    pass("stresses and forces", [&] { waveStress(m, m.fx, m.fy, &host); });
+    pass("stresses and forces", [&] { waveStress(m, m.fx, m.fy); });
 }
 
 // Rate of the wave model in cell-steps per second with `threads` threads.
@@ -112,28 +112,27 @@ double benchCase(int32_t nx, int32_t ny, int periods, int threads, double oneThr
     ThreadCountScope scope(threads);
     Model m;
     buildBenchCase(m, nx, ny);
-    PumpGapHost host;
+    PassClock host;
     // One period to warm up (ramp, caches), then the timed periods.
-    waveField(m, host, m.hMax, 0.0f, m.fx, m.fy);
+    waveField(m, m.hMax, 0.0f, m.fx, m.fy);
     host.restart();
     const auto t0 = Clock::now();
     for (int p = 1; p <= periods; ++p)
-        waveField(m, host, m.hMax, static_cast<float>(m.waveT0 * p), m.fx, m.fy);
+        waveField(m, m.hMax, static_cast<float>(m.waveT0 * p), m.fx, m.fy);
     const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
     const double cells = static_cast<double>(nx) * ny;
     const double rate = cells * m.nStep * periods / sec;
     const double peak = peakMemoryMiB();  // before the streaming loops add their arrays
-    const double longestGap = host.longest;
     passGaps(m, host, static_cast<float>(m.waveT0 * (periods + 1)));
     const size_t n = static_cast<size_t>((nx + 2.0) * (ny + 2.0));
     const double stream = streamingRate(n, kBytesPerCellStep, 3, false, threads);
     const double cached = streamingRate(n, kBytesPerCellStep, 3, true, threads);
     std::printf("wave %5d x %-5d  %d thread%s  steps/period %4d  %8.3f s per period  %8.2f Mcell-steps/s  "
-                "speed-up %.2f  peak memory %.0f MiB  longest pump gap %.0f ms  wavH(20, mid) %.3f m\n"
+                "speed-up %.2f  peak memory %.0f MiB  wavH(20, mid) %.3f m\n"
                 "    streaming, same footprint, %d thread%s  %8.2f Mcell/s  roofline ratio %.2f\n"
                 "    streaming, 3 arrays reused         %8.2f Mcell/s  ratio %.2f\n",
                 nx, ny, threads, threads == 1 ? " " : "s", m.nStep, sec / periods, rate / 1e6,
-                oneThreadRate > 0 ? rate / oneThreadRate : 1.0, peak, longestGap * 1e3, m.wavH(20, ny / 2),
+                oneThreadRate > 0 ? rate / oneThreadRate : 1.0, peak, m.wavH(20, ny / 2),
                 threads, threads == 1 ? " " : "s", stream / 1e6, rate / stream, cached / 1e6, rate / cached);
     host.printPassGaps("    ");
     // With cells of 2.5 m the steps of a period follow from the same depth (waveTimeStep).

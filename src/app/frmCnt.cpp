@@ -9,8 +9,8 @@
 #include <QKeyEvent>
 #include <QScreen>
 
-#include "app/RunCase.h"
-#include "core/RunHost.h"
+#include "app/frmWorker.h"
+#include "run/RunHost.h"
 #include "core/Error.h"
 #include "core/Model.h"
 #include "input/FreeField.h"
@@ -163,7 +163,7 @@ void frmCnt::runSelectedCases(Model& m, RunHost& host) {
         m.cntPath = cntPath;
         m.dataDir = (folder_ + "/").toStdString();
         m.outBase = outBase;
-        runCase(m, host);
+        runCaseOnWorker(m, host, [this] { return closed_; });
     }
 }
 

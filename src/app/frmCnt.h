@@ -61,7 +61,8 @@ public:
     // True once the user has closed the window.
     bool closed() const { return closed_; }
     // Runs the entries of FlCnt that were selected when CmdGo was pressed, in list order
-    // (runCase for each). The selection is frozen from that press on.
+    // (runCase for each, on a worker thread; `host` is called on this thread). The selection
+    // is frozen from that press on.
     void runSelectedCases(Model& m, RunHost& host);
     // The file names of those entries.
     const QStringList& casesToRun() const { return casesToRun_; }

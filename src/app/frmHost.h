@@ -1,12 +1,12 @@
-// The desktop program's host of a running case: the event pump, the progress lines in the
-// start-up window and the two plot windows. The plot windows are created at their first
+// The desktop program's host of a running case, called on the main thread: the progress
+// lines in the start-up window and the two plot windows. The plot windows are created at their first
 // use, sized from the grid of that case, and reused for every later case.
 #pragma once
 
 #include <chrono>
 #include <memory>
 
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 
 namespace littoral {
 
@@ -19,8 +19,9 @@ public:
     explicit DesktopHost(frmCnt& cnt);
     ~DesktopHost() override;
     // Runs pending window events at most every few milliseconds: a clock read otherwise.
-    // Throws RunAborted once the start-up window has been closed.
-    void pumpEvents() override;
+    // Throws RunAborted once the start-up window has been closed. (The case runs on a
+    // worker thread; the main thread processes events while it waits for it.)
+    void pumpEvents();
     void progressLine(const std::string& line) override;
     void warning(const std::string& text) override;
     void caseStarted(const std::string&) override {}

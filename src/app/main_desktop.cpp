@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/AppPaths.h"
+#include "run/AppPaths.h"
 #include "app/frmCnt.h"
 #include "app/frmHost.h"
 #include "core/Error.h"

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 #include "core/Parallel.h"
 
 namespace littoral {

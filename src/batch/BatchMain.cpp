@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AppPaths.h"
-#include "app/RunCase.h"
+#include "run/AppPaths.h"
+#include "run/RunCase.h"
 #include "batch/BatchJobs.h"
 #include "core/Error.h"
 #include "core/Model.h"
@@ -59,11 +59,10 @@ public:
             total_ = static_cast<long>(std::floor((static_cast<double>(m.tEndS) - m.tStartS) / m.periodS)) + 1;
         lastShown_ = -1;
     }
-    void progressLine(const std::string& line) override {
+    void periodDone(double seconds) override { time_ = seconds; }
+    void progressLine(const std::string&) override {
         ++done_;
         if (!showProgress_) return;
-        // "endwav  <time> <periods>"
-        std::sscanf(line.c_str(), "endwav %lf", &time_);
         const double frac = total_ > 0 ? std::min(1.0, double(done_) / double(total_)) : 0.0;
         const int pct = static_cast<int>(frac * 100);
         if (!tty_ && pct / 10 == lastShown_ / 10 && done_ != total_) return;
@@ -159,23 +158,11 @@ void usage(const std::string& program) {
 }
 
 // Sets the paths of the case `arg` in m: the control file, its folder, the output folder.
-void locateCase(const std::string& arg, Model& m) {
-    std::error_code ec;
-    fs::path cnt(arg);
-    if (!fs::exists(cnt, ec)) {
-        const fs::path beside = fs::path(applicationFolder()) / "data" / arg;
-        if (fs::exists(beside, ec)) cnt = beside;
-        else throw StopError(arg + ": the control file does not exist");
-    }
-    cnt = fs::absolute(cnt, ec);
-    const fs::path dataDir = cnt.parent_path();
-    const fs::path outBase = dataDir.parent_path() / "output";
-    if (!fs::is_directory(outBase, ec))
-        throw StopError("the folder \"output\" is missing beside the data folder: expected " + outBase.string() +
-                        " to exist");
-    m.cntPath = cnt.string();
-    m.dataDir = dataDir.string() + "/";
-    m.outBase = outBase.string() + "/";
+void locateInto(const std::string& arg, Model& m) {
+    const CasePaths p = littoral::locateCase(arg);
+    m.cntPath = p.cntPath;
+    m.dataDir = p.dataDir;
+    m.outBase = p.outBase;
 }
 
 // The result files every case writes.
@@ -186,7 +173,7 @@ struct ResultChoice {
 CaseOutcome runOne(const std::string& arg, Model& m, const ResultChoice& results, bool tty, bool showProgress,
                    const std::function<void(Model&)>& atRunStart) {
     try {
-        m.slabs().guarded([&] { locateCase(arg, m); });
+        m.slabs().guarded([&] { locateInto(arg, m); });
         m.slabs().check();
         m.netcdfResults = results.netcdf;
         m.csvResults = results.csv;
@@ -291,7 +278,7 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     auto outputFolderOf = [](const std::string& arg) -> std::string {
         try {
             Model m;
-            locateCase(arg, m);
+            locateInto(arg, m);
             readControlNames(m);
             return m.outDir;
         } catch (const std::exception&) {

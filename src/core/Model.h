@@ -7,10 +7,12 @@
 // velocities / velScale, so that gravity is 1.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
 
+#include "core/Error.h"
 #include "core/Grid.h"
 #include "core/SlabLink.h"
 #include "core/WaveWork.h"
@@ -28,6 +30,9 @@ struct Model {
     // Result files of every interval: the field files surferN.csv and one netCDF file
     // results.nc per case (set by the programs' options; the field files by default).
     bool csvResults = true, netcdfResults = false;
+    // Whether the case writes anything (the output folder, its echo and result files); a run
+    // in memory writes nothing.
+    bool filesWanted = true;
 
     // ---- grid extents (coefficient file) ----
     int32_t ixStart = 0, ixEnd = 0, jyStart = 0, jyEnd = 0;
@@ -101,6 +106,14 @@ struct Model {
     static int32_t bndPointOf(int32_t f) { return f >= 0 ? f / 16 : -((-f + 15) / 16); }
     // Work arrays of the wave step (WaveWork.h), sized by the first wave period.
     WaveWork waveWork;
+
+    // A stop asked for from any thread (none: the run is never asked to stop); the time loops
+    // honour it between their steps, so every file written so far stays complete.
+    const std::atomic<bool>* stopRequest = nullptr;
+    // Throws RunAborted when a stop has been asked for.
+    void checkStop() const {
+        if (stopRequest && stopRequest->load(std::memory_order_relaxed)) throw RunAborted();
+    }
 
     // The ranks the time loops are split over (none: this process computes every row).
     SlabLink* link = nullptr;

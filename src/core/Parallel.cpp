@@ -13,8 +13,6 @@ namespace {
 constexpr int kMaxThreads = 4096;
 int programThreads = 0;             // 0: one per core
 thread_local int ownThreads = 0;    // 0: the program's count
-constexpr int64_t kDefaultCellsPerBand = int64_t{1} << 20;
-int64_t bandCells = kDefaultCellsPerBand;
 
 std::atomic<bool> forkedChild{false};
 void markForkedChild() { forkedChild.store(true, std::memory_order_relaxed); }
@@ -25,9 +23,6 @@ bool inForkedChild() {
     (void)forkHandler;
     return forkedChild.load(std::memory_order_relaxed);
 }
-
-int64_t cellsPerBand() { return bandCells; }
-void setCellsPerBand(int64_t cells) { bandCells = cells > 0 ? cells : kDefaultCellsPerBand; }
 
 int coreCount() { return std::max(1, omp_get_num_procs()); }
 
@@ -56,20 +51,6 @@ int threadsFromEnvironment() {
     const char* v = std::getenv("LITTORAL_THREADS");
     if (v == nullptr || *v == '\0') return 0;
     return parseThreadCount(v, "the environment variable LITTORAL_THREADS");
-}
-
-BandPace::BandPace(double& cost, int64_t rowCells, int threads)
-    : cost_(cost), rowCells_(std::max<int64_t>(1, rowCells)), threads_(std::max(1, threads)), most_(bandRows(rowCells)),
-      rows_(std::max(1, most_ / 16)), start_(Clock::now()) {
-    if (cost_ > 0)
-        rows_ = static_cast<int32_t>(std::clamp<double>(kBandSeconds * threads_ / (cost_ * rowCells_), 1.0, most_));
-}
-
-void BandPace::done(int32_t rows) {
-    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-    if (seconds > 0) cost_ = seconds * threads_ / (static_cast<double>(rows) * rowCells_);
-    const double fit = cost_ > 0 ? kBandSeconds * threads_ / (cost_ * rowCells_) : 2.0 * rows;
-    rows_ = static_cast<int32_t>(std::clamp<double>(std::min(fit, 2.0 * rows), 1.0, most_));
 }
 
 ThreadCountScope::ThreadCountScope(int n) : saved_(ownThreads) { ownThreads = n > 0 ? std::min(n, kMaxThreads) : 0; }

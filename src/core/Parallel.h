@@ -1,19 +1,17 @@
 // Threads of the time loops. Work is split by whole rows: rows are contiguous in memory,
 // so a thread owns a slab of rows and the vector loops inside a row stay as they are.
 // Every cell's arithmetic is the same whatever slab it falls in, so results do not depend
-// on the number of threads. The window system is reached only from the main thread,
-// between parallel blocks (forRowBands).
+// on the number of threads. The threads never
+// reach a front-end: the driver reports between passes.
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include <omp.h>
 
 #include "core/RowRange.h"
-#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -43,11 +41,6 @@ public:
 private:
     int saved_;
 };
-
-// Cells a band of work holds between two event pumps: about a million by default, some
-// 20 ms of the heaviest pass on one core. Tests set small bands to run many of them.
-int64_t cellsPerBand();
-void setCellsPerBand(int64_t cells);  // <= 0: the default
 
 // True in a process made by fork(): it has only the forking thread, and the OpenMP
 // threads of its parent do not exist there.
@@ -81,61 +74,6 @@ void forRowSlabs(int32_t j0, int32_t j1, F&& body) {
         const RowRange r = slabOf(j0, j1, t, nt);
         if (r.end >= r.begin) body(r.begin, r.end, t);
     });
-}
-
-// Rows of one band of a grid whose rows hold rowCells cells each.
-inline int32_t bandRows(int64_t rowCells) {
-    return static_cast<int32_t>(std::max<int64_t>(1, cellsPerBand() / std::max<int64_t>(1, rowCells)));
-}
-
-// Paces the bands of one pass so that each takes about kBandSeconds: the first band is a
-// sixteenth of cellsPerBand() (or sized from what the pass cost the last time on this
-// thread), every later one from the time the bands before it took, at most twice the one
-// before and never more than cellsPerBand(). The passes differ in cost per cell by an
-// order of magnitude (the dispersion iterations against a copy), so a size in cells alone
-// would leave the windows waiting on the costly ones.
-class BandPace {
-public:
-    static constexpr double kBandSeconds = 0.02;
-    // cost: thread-seconds per cell remembered for the pass (0: none yet).
-    BandPace(double& cost, int64_t rowCells, int threads);
-    int32_t rows() const { return rows_; }
-    // A band begins.
-    void begin() { start_ = Clock::now(); }
-    // The band of `rows` rows begun last is done; sizes the next.
-    void done(int32_t rows);
-
-private:
-    using Clock = std::chrono::steady_clock;
-    double& cost_;
-    int64_t rowCells_;
-    int threads_;
-    int32_t most_, rows_;
-    Clock::time_point start_;
-};
-
-// forRowSlabs band by band over j0..j1, the events pumped on the calling thread after
-// each band; the bands paced by BandPace.
-template <class F>
-void forRowBands(RunHost& host, int32_t j0, int32_t j1, int64_t rowCells, F&& body) {
-    thread_local double cost = 0;  // one per pass: each pass's body is a type of its own
-    BandPace pace(cost, rowCells, threadCount());
-    for (int64_t b = j0; b <= j1;) {
-        const int32_t e = static_cast<int32_t>(std::min<int64_t>(j1, b + pace.rows() - 1));
-        pace.begin();
-        forRowSlabs(static_cast<int32_t>(b), e, body);
-        pace.done(static_cast<int32_t>(e - b + 1));
-        host.pumpEvents();
-        b = int64_t{e} + 1;
-    }
-}
-
-// forRowBands with the events of `host` pumped between bands; forRowSlabs in one go
-// without a host.
-template <class F>
-void forRowPasses(RunHost* host, int32_t j0, int32_t j1, int64_t rowCells, F&& body) {
-    if (host) forRowBands(*host, j0, j1, rowCells, body);
-    else forRowSlabs(j0, j1, body);
 }
 
 // Runs body(begin, end) over the elements 0..n-1 of flat arrays split into one

@@ -44,11 +44,8 @@ struct WaveWork {
     Grid bedFac;  // bed factor of the sediment transport (bedFactors), ghost ring included
     SedimentCoefs sed{};  // sediment constants of one wave step
     PhiRowShare share;    // predictor to corrector, row by row
-    // The rows of a wave step in slabs: bands of rows run one after another (the events
-    // are pumped between them), each band split into slabsPerBand slabs that run side by
-    // side; slab s of band b is slabs[b * slabsPerBand + s].
+    // The rows of a wave step in slabs, one per thread, that run side by side.
     std::vector<RowRange> slabs;
-    int32_t slabsPerBand = 1;
 };
 
 }  // namespace littoral

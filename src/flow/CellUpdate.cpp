@@ -92,7 +92,7 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
 
 }  // namespace
 
-void updateCells(Model& m, RunHost& host) {
+void updateCells(Model& m) {
     CellConsts c;
     c.md = m.minDepth;
     c.dtS = m.dtS;
@@ -102,7 +102,7 @@ void updateCells(Model& m, RunHost& host) {
     c.etaDry = static_cast<float>(static_cast<D>(m.tideLevel) / m.lenScale);
     // Cells are independent: each thread takes a slab of rows, band by band, with the
     // events pumped between bands.
-    forRowBands(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         alignas(64) float qx[kBlock], qy[kBlock];
         alignas(64) int32_t redo[kBlock];
         for (int32_t j = jBegin; j <= jEnd; ++j) {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "core/Model.h"
-#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -28,8 +27,8 @@ float flowTimeStep(const Model& m);
 void momentumSources(Model& m);
 // The face fluxes of the present level; returns its stable step, the number flowTimeStep
 // gives, from the face speeds the fluxes form.
-float computeFluxes(Model& m, RunHost& host);
-void updateCells(Model& m, RunHost& host);
+float computeFluxes(Model& m);
+void updateCells(Model& m);
 void setBoundaryGhosts(Model& m);
 void applyBoundaryConditions(Model& m, float t);
 // The new level becomes the present one (the grids are exchanged: every cell of the new

@@ -343,7 +343,7 @@ struct FluxBlock {
 
 }  // namespace
 
-float computeFluxes(Model& m, RunHost& host) {
+float computeFluxes(Model& m) {
     const float md = m.minDepth;
     const D len = m.lenScale;
     const int32_t i0 = m.ixStart - 1, width = m.ixEnd - m.ixStart + 2;  // columns of faces
@@ -352,7 +352,7 @@ float computeFluxes(Model& m, RunHost& host) {
     // the events pumped between bands.
     // On a rank, the faces of its own cells, and the step of its own cells.
     const int32_t own0 = m.ownRows().begin;
-    forRowBands(host, own0 - 1, m.ownRows().end, width, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(own0 - 1, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         FluxBlock b;
         // The right-going speeds of the south faces of the row (of its Y faces, for the
         // next row); the faces below the slab's first row are formed here.

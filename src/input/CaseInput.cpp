@@ -91,9 +91,9 @@ void readControlNames(Model& m) {
 void readControlFile(Model& m) {
     readControlNames(m);
     std::error_code ec;
-    if (!fs::is_directory(m.outBase, ec))
+    if (m.filesWanted && !fs::is_directory(m.outBase, ec))
         throw StopError("the output folder " + m.outBase + " does not exist");
-    if (!fs::is_directory(m.outDir, ec)) {
+    if (m.filesWanted && !fs::is_directory(m.outDir, ec)) {
         fs::create_directory(m.outDir, ec);
         if (ec)
             throw StopError(fs::path(m.cntPath).filename().string() + ": the output folder " + m.outDir +
@@ -271,9 +271,7 @@ void readTideFile(Model& m) {
     r.expectEnd("the " + std::to_string(m.nBndCond) + " rows of the boundary-condition table");
 }
 
-void readDepthFile(Model& m) { readDepthFile(m, nullptr); }
-
-void readDepthFile(Model& m, RunHost* host) {
+void readDepthFile(Model& m) {
     FieldReader r = openInput(m, m.depFile, "depth");
     m.hMax = 0;
     const float tide = m.tideLevel;
@@ -290,22 +288,19 @@ void readDepthFile(Model& m, RunHost* host) {
             const float s = static_cast<float>(static_cast<double>(tide) + v);
             if (s > m.hMax) m.hMax = s;
         }
-        if (host) host->pumpEvents();
     }
     const long n = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
     r.expectEnd(std::to_string(n) + " depths (" + std::to_string(m.ixEnd - m.ixStart + 3) + " x " +
                 std::to_string(m.jyEnd - m.jyStart + 3) + " cells, ghost ring included)");
 }
 
-void readBoundaryFile(Model& m) { readBoundaryFile(m, nullptr); }
-
-void readBoundaryFile(Model& m, RunHost* host) {
+void readBoundaryFile(Model& m) {
     // Every rank reads the codes and lists; the wavelengths are found at the listed cells of
     // each rank's rows, the longest over all of them sizing the open-boundary lines.
     SlabLink& link = m.slabs();
     double Lmax = 0;
     link.guarded([&] {
-        readBoundaryCodes(m, host);
+        readBoundaryCodes(m);
         Lmax = longestBoundaryWavelength(m);
     });
     link.check();
@@ -314,7 +309,7 @@ void readBoundaryFile(Model& m, RunHost* host) {
     link.check();
 }
 
-void readBoundaryCodes(Model& m, RunHost* host) {
+void readBoundaryCodes(Model& m) {
     FieldReader r = openInput(m, m.bndFile, "boundary");
     int32_t n = 0;
     // A boundary cell's number is kept as 16 x n in its cell flag; the lists' capacity
@@ -356,7 +351,6 @@ void readBoundaryCodes(Model& m, RunHost* host) {
             }
             if (m.cellFlag.hasRow(j)) m.cellFlag.cell(i, j) = flag;
         }
-        if (host) host->pumpEvents();
     }
     const long count = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
     r.expectEnd(std::to_string(count) + " boundary codes (ghost ring included)");

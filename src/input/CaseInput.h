@@ -4,7 +4,6 @@
 #pragma once
 
 #include "core/Model.h"
-#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -20,17 +19,13 @@ void readTideFile(Model& m);
 void readDepthFile(Model& m);
 // Sets cellFlag, the boundary-cell lists, nLine and allocates the open-boundary lines.
 void readBoundaryFile(Model& m);
-// The same, pumping the host's events after every line of cells: a large grid's files take
-// seconds to read, and a window closed meanwhile ends the case at once.
 // On several ranks each keeps dep, setup and cellFlag in the rows those grids hold (every rank
 // reads the whole file and meets any error where one process would); readBoundaryFile is
 // then reached by every rank, outside any part that runs on one rank only.
-void readDepthFile(Model& m, RunHost* host);
-void readBoundaryFile(Model& m, RunHost* host);
 // The parts of readBoundaryFile: the codes, cellFlag and the boundary-cell lists; the longest
 // wavelength at the listed cells of this rank's rows (a cell without one is a PlacedStop at
 // its list number); the open-boundary lines for the longest wavelength of all ranks.
-void readBoundaryCodes(Model& m, RunHost* host);
+void readBoundaryCodes(Model& m);
 double longestBoundaryWavelength(const Model& m);
 void allocateBoundaryLines(Model& m, double Lmax);
 

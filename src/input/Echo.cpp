@@ -115,7 +115,7 @@ ColumnPart partOf(const Model& m, bool interior, bool line, Cells cells) {
 
 }  // namespace
 
-void writeDepBndEcho(const Model& m, RunHost* host) {
+void writeDepBndEcho(const Model& m) {
     // On several ranks every rank takes part: each line is the ranks' parts in rank order.
     if (m.slabs().ranks() > 1) {
         JointFile f(m, m.outDir + "0depbnd.txt");
@@ -135,19 +135,17 @@ void writeDepBndEcho(const Model& m, RunHost* host) {
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         depths(w, m, i, all);
         w.endLine();
-        if (host) host->pumpEvents();
     }
     w.endLine();
     headLine(w, m, m.bndFile);
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         codes(w, m, i, all);
         w.endLine();
-        if (host) host->pumpEvents();
     }
     w.close();
 }
 
-void writeSurferGrids(const Model& m, RunHost* host) {
+void writeSurferGrids(const Model& m) {
     if (m.slabs().ranks() > 1) {
         for (const bool land : {false, true}) {
             JointFile f(m, m.outDir + (land ? "surferbnd.csv" : "surferdep.csv"));
@@ -164,7 +162,6 @@ void writeSurferGrids(const Model& m, RunHost* host) {
         w.text("i").text("j").text("dep").endLine();
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
             depthCells(w, m, i, interior);
-            if (host) host->pumpEvents();
         }
         w.close();
     }
@@ -172,7 +169,6 @@ void writeSurferGrids(const Model& m, RunHost* host) {
     w.text("i").text("j").text("bnd").endLine();
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
         landCells(w, m, i, interior);
-        if (host) host->pumpEvents();
     }
     w.close();
 }

@@ -179,7 +179,8 @@ std::string FieldReader::where() const {
 }
 
 void FieldReader::fail(std::string_view what, std::string_view found) const {
-    throw StopError(where() + "expected " + std::string(what) + ", found " + std::string(found));
+    throw InputStop(where() + "expected " + std::string(what) + ", found " + std::string(found), name_,
+                    "field " + std::to_string(fieldNo_), fieldLine_);
 }
 
 std::string_view FieldReader::nextField(std::string_view what) {

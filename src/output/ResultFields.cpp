@@ -5,6 +5,7 @@
 // fields of the wave, flow and sediment state. The bed level and the bed change are
 // written negated (depth is positive downward, "_dep" and "_dh" positive upward).
 #include "output/ResultFields.h"
+#include "output/FieldTable.h"
 
 #include <algorithm>
 #include <optional>
@@ -20,9 +21,9 @@ namespace littoral {
 
 namespace {
 
-// The 21 fields of a line in file order; the bed level and the bed change (the first and
-// the seventeenth) are written negated (negated as they are read into the tile).
-constexpr int kFields = 21;
+// The 21 fields of a line in file order (FieldTable); the bed level and the bed change are
+// written negated (negated as they are read into the tile).
+constexpr int kFields = static_cast<int>(kResultFieldCount);
 
 // The lines of the cells of columns i0..i1 (i outer, j inner), rows j0..j1 of each.
 // A grid holds a row (one j) contiguously and a file's column (one i) a whole row apart,
@@ -31,9 +32,8 @@ constexpr int kFields = 21;
 // each column's lines begin in w.
 void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j1, RecordBuffer& w,
                    int64_t* starts = nullptr) {
-    const Grid* const g[kFields] = {&m.dep, &m.wavH, &m.setup, &m.curU, &m.curV,   &m.sxx,     &m.sxy,
-                                    &m.syy, &m.fx,   &m.fy,    &m.tau,  &m.maxtau, &m.qbx,     &m.qby,
-                                    &m.qsx, &m.qsy,  &m.dh,    &m.theta, &m.sumDiss, &m.etaOut, &m.kd};
+    const Grid* g[kFields];
+    for (int k = 0; k < kFields; ++k) g[k] = &(m.*kResultFields[k].grid);
     const int64_t rows = int64_t{j1} - j0 + 1;
     if (rows <= 0) {
         for (int32_t i = i0; starts && i <= i1; ++i) starts[i - i0] = static_cast<int64_t>(w.str().size());
@@ -50,7 +50,7 @@ void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j
             for (int k = 0; k < kFields; ++k) {
                 const float* row = g[k]->at(a0, j);
                 float* out = tile.data() + int64_t{j - j0} * kFields + k;
-                if (k == 0 || k == 16)
+                if (kResultFields[k].negated)
                     for (int32_t c = 0; c < cols; ++c) out[c * rows * kFields] = -row[c];
                 else
                     for (int32_t c = 0; c < cols; ++c) out[c * rows * kFields] = row[c];
@@ -69,9 +69,8 @@ void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j
 constexpr int64_t kLinesPerPart = 16384;
 
 void writeHeader(RecordWriter& w) {
-    for (const char* name : {"i", "j", "_dep", "wavH", "setup", "lfu", "lfv", "sxx", "sxy", "syy", "fx", "fy", "tau",
-                             "maxtau", "qbx", "qby", "qsx", "qsy", "_dh", "theta", "vptwb", "eta", "kd"})
-        w.text(name);
+    w.text("i").text("j");
+    for (const ResultField& f : kResultFields) w.text(f.column);
     w.endLine();
 }
 
@@ -180,7 +179,7 @@ void JointFile::close() {
     link.check();
 }
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host) {
+void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
     if (m.slabs().ranks() > 1) return writeJointFields(m, n, stem);
     RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
     writeHeader(w);
@@ -196,9 +195,7 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHo
                     [&](int32_t a, int32_t b, int t) {
                         formatColumns(m, a, b, m.jyStart, m.jyEnd, parts[static_cast<size_t>(t)]);
                     });
-        if (host) host->pumpEvents();
         for (const RecordBuffer& p : parts) w.append(p);
-        if (host) host->pumpEvents();
         i0 = int64_t{i1} + 1;
     }
     w.close();

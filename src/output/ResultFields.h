@@ -7,7 +7,6 @@
 #include <string>
 
 #include "core/Model.h"
-#include "core/RunHost.h"
 #include "output/RecordWriter.h"
 
 namespace littoral {
@@ -51,8 +50,6 @@ private:
     std::optional<FilePart> part_;   // the other ranks'
 };
 
-// The events of `host` (if any) are pumped after each round of lines is formatted and after
-// it is written.
-void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHost* host = nullptr);
+void writeResultFields(const Model& m, int16_t n, const std::string& stem);
 
 }  // namespace littoral

@@ -50,7 +50,7 @@ void resultFormatsFromEnvironment(Model& m) {
 ResultFiles::ResultFiles(const Model& m) : ResultFiles(m, m.dep) {}
 
 ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
-    if (m.netcdfResults && m.writesFiles()) {
+    if (m.netcdfResults && m.filesWanted && m.writesFiles()) {
 #ifdef LITTORAL_NETCDF
         nc_ = std::make_unique<NetCdfResults>(m, bed);
 #else
@@ -62,8 +62,9 @@ ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
 
 ResultFiles::~ResultFiles() = default;
 
-void ResultFiles::write(const Model& m, int16_t n, float timeSeconds, RunHost* host) {
-    if (m.csvResults) writeResultFields(m, n, "surfer", host);
+void ResultFiles::write(const Model& m, int16_t n, float timeSeconds) {
+    if (!m.filesWanted) return;
+    if (m.csvResults) writeResultFields(m, n, "surfer");
     m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
 #ifdef LITTORAL_NETCDF
     if (!m.netcdfResults) return;

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "core/Model.h"
-#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -22,11 +21,10 @@ public:
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    // The files of the interval with output number n, ending at model time timeSeconds; the
-    // events of `host` (if any) pumped while the field file is written. On several ranks
+    // The files of the interval with output number n, ending at model time timeSeconds. On several ranks
     // every rank makes one and writes the field file's lines of its rows (JointFile); the
     // netCDF file is written by the first rank, its grids gathered there one at a time.
-    void write(const Model& m, int16_t n, float timeSeconds, RunHost* host = nullptr);
+    void write(const Model& m, int16_t n, float timeSeconds);
 
 private:
     std::unique_ptr<NetCdfResults> nc_;

@@ -96,9 +96,9 @@ SedimentCoefs sedimentCoefs(const Model& m, float dt) {
     return c;
 }
 
-void bedFactors(const Model& m, Grid& a, RunHost* host) {
+void bedFactors(const Model& m, Grid& a) {
     m.keepGrid(a);  // every cell that is read is written below
-    forRowPasses(host, m.heldRows().begin, m.heldRows().end, m.ixEnd - m.ixStart + 3, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.heldRows().begin, m.heldRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
             for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) a(i, j) = bedFactor(totalDepth(m, i, j), m.kd(i, j));
     });

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/Model.h"
-#include "core/RunHost.h"
 
 namespace littoral {
 
@@ -17,7 +16,7 @@ void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v);
 SedimentCoefs sedimentCoefs(const Model& m, float dt);
 // Bed factor of every cell (ghost ring included): 1/cosh(kh) where the cell is wet, 0 where
 // it is wet and kh > 100, and -1 (negative: no stress, no transport) where it is dry.
-void bedFactors(const Model& m, Grid& a, RunHost* host = nullptr);
+void bedFactors(const Model& m, Grid& a);
 // Row j from cell i0 to i1 (inclusive) with the bed factors a of bedFactors.
 void accumSedimentRow(Model& m, const SedimentCoefs& c, const Grid& a, const Grid& u, const Grid& v, int32_t j,
                       int32_t i0, int32_t i1);

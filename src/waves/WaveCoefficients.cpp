@@ -24,12 +24,12 @@ using D = double;
 std::string cellName(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " + std::to_string(j) + ")"; }
 }  // namespace
 
-void waveCoefficients(Model& m, float time, RunHost* host) {
+void waveCoefficients(Model& m, float time) {
     const float T = static_cast<float>(1.0 / m.waveFreq);
     // Cells are taken in blocks of a row whose dispersion iterations run side by side.
     constexpr int32_t kLanes = 8;
     const int32_t iLo = m.ixStart - 1, iHi = m.ixEnd + 1;
-    forRowPasses(host, m.slabRows().begin, m.slabRows().end, iHi - iLo + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.slabRows().begin, m.slabRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t ib = iLo; ib <= iHi; ib += kLanes) {
                 const int32_t nb = std::min<int32_t>(kLanes, iHi - ib + 1);

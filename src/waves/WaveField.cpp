@@ -48,9 +48,9 @@ void allocWaveStats(Model& m) {
     forEachWaveStat(m, [&](Grid& g) { m.keepGrid(g); });
 }
 
-void clearWaveStats(Model& m, RunHost* host) {
+void clearWaveStats(Model& m) {
     const int32_t i0 = m.ixStart - 1, n = m.ixEnd - m.ixStart + 3;
-    forRowPasses(host, m.slabRows().begin, m.slabRows().end, n, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.slabRows().begin, m.slabRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         forEachWaveStat(m, [&](Grid& g) {
             if (rebuiltWhole(m, &g)) return;
             for (int32_t j = jBegin; j <= jEnd; ++j) std::fill_n(g.at(i0, j), n, 0.0f);
@@ -114,30 +114,28 @@ std::string endwavLine(float time, float waveT0) {
     return "endwav " + numberText(tenths) + numberText(periods);
 }
 
-void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid& fy) {
+void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
     waveTimeStep(m, hMax, time);
     m.waveFreq = static_cast<float>(1.0 / m.waveT0);
     m.dirRad = static_cast<float>(static_cast<D>(m.waveDir0) / 57.29577951308238);
     incidentHeight(m);
 
-    // The passes of the period pump the events between their bands of rows: on a large
-    // grid each takes a noticeable time.
     // On several processes, one that cannot allocate the period's arrays stops them all.
     SlabLink& link = m.slabs();
     WaveWork& work = m.waveWork;
     link.guarded([&] { allocWaveStats(m); });
     link.check();
     // Every rank takes part (the phase point's values are shared) and stops alike.
-    waveCoefficients(m, time, &host);
+    waveCoefficients(m, time);
     link.guarded([&] {
-        clearWaveStats(m, &host);
+        clearWaveStats(m);
         m.nAcc = 0;
-        prepareWaveWork(m, work, &host);
+        prepareWaveWork(m, work);
     });
     link.check();
     for (int16_t i = 0; i < m.nStep; ++i) {
-        host.pumpEvents();
-        waveStep(m, work, host);
+        m.checkStop();
+        waveStep(m, work);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
         // The next predictor reads the new level one row beyond this rank's rows.
@@ -151,11 +149,8 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
                    &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau},
                   SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
     m.phiNew = m.phiCur;
-    host.pumpEvents();  // after the last step and the copy of a whole level
 
-    waveStress(m, fx, fy, &host);
-    // The picture is drawn on the first rank, from the level gathered there whole.
-    host.plotxy(m, "eta", m.wholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
+    waveStress(m, fx, fy);
     const double root2 = std::sqrt(2.0);
     forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
         for (size_t k = a; k < b; ++k) {
@@ -163,8 +158,6 @@ void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid&
             m.etaOut.data()[k] = m.eta.data()[k];
         }
     });
-    host.pumpEvents();
-    host.progressLine(endwavLine(time, m.waveT0));
 }
 
 }  // namespace littoral

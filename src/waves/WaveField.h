@@ -2,14 +2,15 @@
 // period on the present depth, mean level and current.
 #pragma once
 
-#include "core/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral {
 
 // (Re)creates phiNew, phiCur, phiOld, phiPred, sumDiss, theta, kd, all zero.
 void allocWaveArrays(Model& m);
-// One wave period starting at model time `time` (s); fills fx, fy with the wave force.
-void waveField(Model& m, RunHost& host, float& hMax, float time, Grid& fx, Grid& fy);
+// One wave period starting at model time `time` (s); fills fx, fy with the wave force and
+// wavH, etaOut with the period's height and last surface. A stop request (Model::checkStop)
+// is honoured before every wave step.
+void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy);
 
 }  // namespace littoral

@@ -162,6 +162,13 @@ public:
         for (int64_t k = 0; k < n; ++k) next();
     }
     bool operator==(const RandomSequence&) const = default;
+    // The generator's state, and a sequence that continues from one.
+    uint64_t state() const { return state_; }
+    static RandomSequence fromState(uint64_t s) {
+        RandomSequence r;
+        r.state_ = s;
+        return r;
+    }
 private:
     uint64_t state_ = 0x853c49e6748fea9bULL;
 };

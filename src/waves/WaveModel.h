@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "core/Model.h"
-#include "core/RunHost.h"
 #include "sediment/Sediment.h"
 
 namespace littoral {
@@ -35,9 +34,8 @@ void incidentHeight(Model& m);
 // has changed, kept otherwise (clearWaveStats zeroes them).
 void allocWaveStats(Model& m);
 // Zeroes the period's sums and surface fields (all but the coefficients, which are
-// rebuilt cell by cell) and the interior of sumDiss, in bands of rows with the events of
-// `host` pumped between them.
-void clearWaveStats(Model& m, RunHost* host = nullptr);
+// rebuilt cell by cell) and the interior of sumDiss.
+void clearWaveStats(Model& m);
 void shiftPhiLevels(Model& m);
 // "endwav " + the number texts of the time to 0.1 s and of the elapsed wave periods, each
 // with its leading blank: "endwav  3600 360" (core/Numeric.h, numberText).
@@ -46,7 +44,7 @@ std::string endwavLine(float time, float waveT0);
 // ---- local coefficients (WaveCoefficients.cpp) ----
 // kd, wlen, cc2, ccg, omk over the whole grid, dxW, dyW, and kx0, ky0 at the phase
 // reference point; `time` (s) only names the moment in a failure message.
-void waveCoefficients(Model& m, float time, RunHost* host = nullptr);
+void waveCoefficients(Model& m, float time);
 
 // ---- incident wave (IncidentWave.cpp) ----
 void incidentWave(Model& m, float t);
@@ -55,18 +53,16 @@ void incidentWave(Model& m, float t);
 // Breaking limit of every interior cell for this period: brkRatio tanh(kh)/kh raised by
 // 1 + 15 s^(4/3) where the bottom deepens along theta (s the slope); allocates hBrk,
 // gamBrk and the row buffers of w.
-void prepareBreaking(const Model& m, WaveWork& w, RunHost* host = nullptr);
+void prepareBreaking(const Model& m, WaveWork& w);
 // Breaking limit of one cell (h > 0), as prepareBreaking computes it.
 float breakingLimit(const Model& m, int32_t i, int32_t j);
 // prepareBreaking, the bed factors and the sediment constants of this period.
-void prepareWaveWork(const Model& m, WaveWork& w, RunHost* host = nullptr);
+void prepareWaveWork(const Model& m, WaveWork& w);
 void wavePhiStep(Model& m, WaveWork& w);
 void waveDiagnostics(Model& m);
 // One whole wave step: wavePhiStep, setPhiBoundary, waveDiagnostics and the sediment
 // transport of the step (w from prepareWaveWork), row by row in one sweep; the same
-// numbers as those passes one after the other, for any number of threads. On a large grid
-// the events are pumped between bands of rows.
-void waveStep(Model& m, WaveWork& w, RunHost& host);
+// numbers as those passes one after the other, for any number of threads.
 void waveStep(Model& m, WaveWork& w);
 
 // ---- boundaries (WaveBoundaries.cpp) ----
@@ -80,6 +76,6 @@ void setPhiBoundary(Model& m);
 float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl);
 
 // ---- statistics and forces (WaveStress.cpp) ----
-void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host = nullptr);
+void waveStress(Model& m, Grid& fx, Grid& fy);
 
 }  // namespace littoral

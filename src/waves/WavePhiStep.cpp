@@ -195,14 +195,8 @@ namespace {
 void planSlabs(const Model& m, WaveWork& w) {
     const int32_t j0 = m.ownRows().begin, j1 = m.ownRows().end;
     const int32_t threads = static_cast<int32_t>(std::min<int64_t>(threadCount(), std::max(1, j1 - j0 + 1)));
-    const int32_t band = std::max(bandRows(m.ixEnd - m.ixStart + 1), threads);
-    const int32_t bands = std::max<int32_t>(1, (j1 - j0 + band) / band);
-    w.slabsPerBand = threads;
-    w.slabs.resize(static_cast<size_t>(bands) * threads);
-    for (int32_t b = 0; b < bands; ++b) {
-        const int32_t a = j0 + b * band, e = std::min(j1, a + band - 1);
-        for (int32_t t = 0; t < threads; ++t) w.slabs[static_cast<size_t>(b) * threads + t] = slabOf(a, e, t, threads);
-    }
+    w.slabs.resize(static_cast<size_t>(threads));
+    for (int32_t t = 0; t < threads; ++t) w.slabs[static_cast<size_t>(t)] = slabOf(j0, j1, t, threads);
     w.share.allocate(m.ixEnd - m.ixStart + 1, 2 * static_cast<int32_t>(w.slabs.size()) + 2 * threads);
 }
 
@@ -221,12 +215,12 @@ float breakingLimit(const Model& m, int32_t i, int32_t j) {
     return static_cast<float>(static_cast<D>(m.brkRatio) * F);
 }
 
-void prepareBreaking(const Model& m, WaveWork& w, RunHost* host) {
+void prepareBreaking(const Model& m, WaveWork& w) {
     m.keepGrid(w.hBrk);  // the interior is written below, the ghost ring is never used
     m.keepGrid(w.gamBrk);
     planSlabs(m, w);
     const float never = std::numeric_limits<float>::infinity();
-    forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 const float h = static_cast<float>(static_cast<D>(m.dep(i, j)) + m.setup(i, j));
@@ -242,9 +236,9 @@ void prepareBreaking(const Model& m, WaveWork& w, RunHost* host) {
     });
 }
 
-void prepareWaveWork(const Model& m, WaveWork& w, RunHost* host) {
-    prepareBreaking(m, w, host);
-    bedFactors(m, w.bedFac, host);
+void prepareWaveWork(const Model& m, WaveWork& w) {
+    prepareBreaking(m, w);
+    bedFactors(m, w.bedFac);
     w.sed = sedimentCoefs(m, m.waveDt);
 }
 
@@ -267,10 +261,10 @@ namespace {
 // so the first and last rows of every slab are predicted first, for all slabs, together
 // with the ghost rows of the predictor; then each slab sweeps its rows, predicting only
 // those inside it. Every value is the one the single sweep over the grid gives.
-void sweep(Model& m, WaveWork& w, RunHost& host, bool diagnostics) {
+void sweep(Model& m, WaveWork& w, bool diagnostics) {
     const StepRows rows(m, w);
-    const int32_t nSlabs = static_cast<int32_t>(w.slabs.size()), perBand = w.slabsPerBand;
-    const int32_t threads = std::min(perBand, threadCount());
+    const int32_t nSlabs = static_cast<int32_t>(w.slabs.size());
+    const int32_t threads = std::min(nSlabs, threadCount());
     auto predict = [&](int32_t j, int32_t slot) {
         rows.predict(j, slot);
         setPredBoundaryRow(m, j);
@@ -300,12 +294,9 @@ void sweep(Model& m, WaveWork& w, RunHost& host, bool diagnostics) {
             rows.sediment(j);
         }
     };
-    for (int32_t b = 0; b * perBand < nSlabs; ++b) {
-        if (b > 0) host.pumpEvents();
-        onThreads(threads, [&](int t, int nt) {
-            for (int32_t s = b * perBand + t; s < (b + 1) * perBand; s += nt) sweepSlab(s, t);
-        });
-    }
+    onThreads(threads, [&](int t, int nt) {
+        for (int32_t s = t; s < nSlabs; s += nt) sweepSlab(s, t);
+    });
     if (!diagnostics) return;
     m.slabs().exchange({&m.uOrb, &m.vOrb, &m.eta}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
     surfaceGhostsEdges(m);
@@ -315,10 +306,7 @@ void sweep(Model& m, WaveWork& w, RunHost& host, bool diagnostics) {
 
 }  // namespace
 
-void wavePhiStep(Model& m, WaveWork& w) {
-    SilentHost none;
-    sweep(m, w, none, false);
-}
+void wavePhiStep(Model& m, WaveWork& w) { sweep(m, w, false); }
 
 void waveDiagnostics(Model& m) {
     WaveWork none;
@@ -328,15 +316,10 @@ void waveDiagnostics(Model& m) {
     surfaceGhostsEdges(m);
 }
 
-void waveStep(Model& m, WaveWork& w, RunHost& host) {
-    sweep(m, w, host, true);
+void waveStep(Model& m, WaveWork& w) {
+    sweep(m, w, true);
     m.slabs().exchange({&m.phiNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
     setPhiBoundary(m);
-}
-
-void waveStep(Model& m, WaveWork& w) {
-    SilentHost none;
-    waveStep(m, w, none);
 }
 
 }  // namespace littoral

@@ -66,12 +66,12 @@ float divergence(const Model& m, const Grid& gx, const Grid& gy, int32_t i, int3
 
 }  // namespace
 
-void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
+void waveStress(Model& m, Grid& fx, Grid& fy) {
     const D N = m.nAcc;
     auto mean = [N](float& s) { s = static_cast<float>(static_cast<D>(s) / N); };
     // Every cell is independent in these passes: they run along the rows (i fastest in
     // memory), a slab of rows per thread.
-    forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 mean(m.sumEta(i, j));
@@ -121,7 +121,7 @@ void waveStress(Model& m, Grid& fx, Grid& fy, RunHost* host) {
     // The ghost rows of periodic sides and the differences below read the rows beyond.
     fillStressGhosts(m, {&m.sxx, &m.sxy, &m.syy, &m.theta});
 
-    forRowPasses(host, m.ownRows().begin, m.ownRows().end, m.ixEnd - m.ixStart + 1, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j)
             for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
                 fx(i, j) = divergence(m, m.sxx, m.sxy, i, j);

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;

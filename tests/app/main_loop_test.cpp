@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 #include "input/CaseInput.h"
 #include "support/TestSupport.h"
 

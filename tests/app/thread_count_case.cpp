@@ -4,7 +4,7 @@
 // of the cases run one after another, irregular wave heights included.
 #include <gtest/gtest.h>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "core/Parallel.h"
 #include "support/GeneratedCases.h"
 #include "support/TestSupport.h"

@@ -11,7 +11,7 @@
 #include <new>
 
 #include "core/Parallel.h"
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 #include "support/FlowSupport.h"
 #include "support/WaveSupport.h"
 

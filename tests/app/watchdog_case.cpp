@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "core/Error.h"
 #include "support/GeneratedCases.h"
 #include "support/TestSupport.h"

@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "app/MainLoop.h"
-#include "app/Watchdog.h"
+#include "run/MainLoop.h"
+#include "run/Watchdog.h"
 #include "core/Parallel.h"
 #include "input/CaseInput.h"
 #include "support/TestSupport.h"
@@ -77,10 +77,9 @@ TEST(Watchdog, BoundsFollowThePhysics) {
     EXPECT_EQ(w.stepLimit(), static_cast<long>(20 * 10 * 4 * std::sqrt(9.81 * 8.0) / 5 + 1000));
 }
 
-// The end-of-interval checks search the grids on all threads in bands of rows, with the
-// events pumped between bands: with any thread count and band size they name the first bad
-// cell along memory (row by row), as a search cell by cell does.
-TEST(Watchdog, ChecksNameTheFirstBadCellWithAnyThreadsAndBands) {
+// The end-of-interval checks search the grids on all threads: with any thread count they
+// name the first bad cell along memory (row by row), as a search cell by cell does.
+TEST(Watchdog, ChecksNameTheFirstBadCellWithAnyThreads) {
     Model m = still(5.0f);
     m.ixEnd = 300;
     m.jyEnd = 40;
@@ -99,24 +98,15 @@ TEST(Watchdog, ChecksNameTheFirstBadCellWithAnyThreadsAndBands) {
     m.uS(250, 12) = nan;
     m.uS(7, 12) = nan;  // the first along memory
     m.vS(3, 2) = nan;   // a later grid of the list
-    for (int threads : {1, 2, 3})
-        for (int64_t band : {int64_t{1}, int64_t{0}}) {
-            ThreadCountScope scope(threads);
-            setCellsPerBand(band);
-            RecordingHost host;
-            const std::string msg = stopMessage([&] { endInterval(host); });
-            setCellsPerBand(0);
-            EXPECT_TRUE(containsAll(msg, {"the flow velocity in X", "(7, 12)", "10 s"})) << msg;
-            if (band == 1) {
-                EXPECT_GE(host.pumps, 12);  // the rows before the first bad one, a band each
-            }
-        }
-    // A sound state: every grid searched to its end, the events pumped in between.
+    for (int threads : {1, 2, 3, 7}) {
+        ThreadCountScope scope(threads);
+        RecordingHost host;
+        const std::string msg = stopMessage([&] { endInterval(host); });
+        EXPECT_TRUE(containsAll(msg, {"the flow velocity in X", "(7, 12)", "10 s"})) << msg;
+    }
+    // A sound state: every grid searched to its end.
     m.uS.fill(0.0f);
     m.vS.fill(0.0f);
-    setCellsPerBand(1);
     RecordingHost host;
-    endInterval(host);
-    setCellsPerBand(0);
-    EXPECT_GE(host.pumps, 40);
+    EXPECT_NO_THROW(endInterval(host));
 }

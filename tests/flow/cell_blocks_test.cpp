@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 #include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 #include "support/FlowSupport.h"
@@ -113,7 +113,7 @@ TEST(UpdateCells, BlockedRowsEqualTheCellByCellUpdate) {
             }
         Model ref = m;
         SilentHost host;
-        updateCells(m, host);
+        updateCells(m);
         referenceUpdate(ref);
         EXPECT_EQ(firstBitDifference(m.hTotNew.data(), ref.hTotNew.data(), m.hTotNew.size()), -1) << "hTotNew, nx " << nx;
         EXPECT_EQ(firstBitDifference(m.uSNew.data(), ref.uSNew.data(), m.uSNew.size()), -1) << "uSNew, nx " << nx;

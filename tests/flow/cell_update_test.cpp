@@ -38,7 +38,7 @@ TEST(UpdateCells, DryAndLandCellsAreHeldAtTheTideLevel) {
     m.uS(2, 2) = 0.7f;
     // (4,3) is land (flag 15) though wet.
     m.cellFlag(4, 3) = 15;
-    updateCells(m, host);
+    updateCells(m);
     for (auto [i, j] : {std::pair{2, 2}, {4, 3}}) {
         EXPECT_EQ(m.hTotNew(i, j), 0.0f);
         EXPECT_EQ(m.uSNew(i, j), 0.0f);
@@ -49,7 +49,6 @@ TEST(UpdateCells, DryAndLandCellsAreHeldAtTheTideLevel) {
     // A depth between 0 and minDepth (dry for the faces) is kept when a neighbour is wet.
     EXPECT_FLOAT_EQ(m.hTotNew(1, 2), 0.005f);
     // The event pump runs after each band of rows; this small grid is one band.
-    EXPECT_EQ(host.pumps, 1);
 }
 
 TEST(UpdateCells, NegativeNewDepthMakesTheCellDry) {
@@ -58,7 +57,7 @@ TEST(UpdateCells, NegativeNewDepthMakesTheCellDry) {
     m.cellFlag(2, 2) = 16 * 3;  // a boundary cell: updated from its fluxes
     m.fluxXW(0, 2, 2) = 4.0f;   // drains 0.8 from a depth of 0.5
     m.uS(2, 2) = 0.3f;
-    updateCells(m, host);
+    updateCells(m);
     EXPECT_EQ(m.hTotNew(2, 2), 0.0f);
     EXPECT_EQ(m.celSNew(2, 2), 0.0f);
     EXPECT_FLOAT_EQ(m.etaSNew(2, 2), 0.2f);
@@ -72,7 +71,7 @@ TEST(UpdateCells, SupercriticalDischargeRaisesTheDepthToCritical) {
     Model m = quietGrid();
     RecordingHost host;
     m.uS(3, 2) = 2.0f;  // h u = 1 with zero fluxes
-    updateCells(m, host);
+    updateCells(m);
     EXPECT_FLOAT_EQ(m.hTotNew(3, 2), 1.0f);
     EXPECT_FLOAT_EQ(m.uSNew(3, 2), 1.0f);
     EXPECT_EQ(m.vSNew(3, 2), 0.0f);
@@ -84,7 +83,7 @@ TEST(UpdateCells, SupercriticalDischargeRaisesTheDepthToCritical) {
     // Subcritical: q = 0.1 on 0.5 keeps the depth and gives u = q / h.
     m.uS(1, 1) = 0.2f;
     m.vS(1, 1) = -0.1f;
-    updateCells(m, host);
+    updateCells(m);
     EXPECT_FLOAT_EQ(m.hTotNew(1, 1), 0.5f);
     EXPECT_FLOAT_EQ(m.uSNew(1, 1), 0.2f);
     EXPECT_FLOAT_EQ(m.vSNew(1, 1), -0.1f);
@@ -106,7 +105,7 @@ TEST(UpdateCells, FluxDifferencesAndSources) {
     m.srcS(1, i, j) = 0.2f;
     m.srcS(2, i, j) = -0.1f;
     m.uS(i, j) = 0.1f;
-    updateCells(m, host);
+    updateCells(m);
     const double h = 0.8 - 0.2 * 0.2 - 0.25 * (-0.4);  // 0.86
     EXPECT_NEAR(m.hTotNew(i, j), h, 1e-6);
     EXPECT_NEAR(m.etaSNew(i, j), h - 0.8, 1e-6);

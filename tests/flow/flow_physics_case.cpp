@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 #include "flow/Flow.h"
 #include "support/FlowSupport.h"
 
@@ -161,7 +161,7 @@ void budgetStep(Model& m, RunHost& host, Budget& b) {
     m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
     m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
     momentumSources(m);
-    computeFluxes(m, host);
+    computeFluxes(m);
     double before = 0, predicted = 0;
     Grid pred = m.hTot;
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
@@ -172,7 +172,7 @@ void budgetStep(Model& m, RunHost& host, Budget& b) {
             pred(i, j) = static_cast<float>(m.hTot(i, j) - X0 - Y0);
             predicted += m.hTot(i, j) - X0 - Y0;
         }
-    updateCells(m, host);
+    updateCells(m);
     const double toM3 = static_cast<double>(m.lenScale) * m.dx * m.dy;
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
         for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 #include "flow/Flow.h"
 #include "flow/RoeFlux.h"
 #include "support/FlowSupport.h"
@@ -131,7 +131,7 @@ TEST(ComputeFluxes, BlockedRowsEqualTheFaceByFaceFluxes) {
                 }
             Model ref = m;
             SilentHost host;
-            computeFluxes(m, host);
+            computeFluxes(m);
             referenceFluxes(ref);
             EXPECT_EQ(firstBitDifference(m.fluxXE.data(), ref.fluxXE.data(), m.fluxXE.size()), -1) << "fluxXE, nx " << nx << ", trial " << trial;
             EXPECT_EQ(firstBitDifference(m.fluxXW.data(), ref.fluxXW.data(), m.fluxXW.size()), -1) << "fluxXW, nx " << nx << ", trial " << trial;

@@ -34,13 +34,13 @@ TEST(ComputeFluxes, ClosedFaceIsTestedFirstEvenWhenBothSidesAreDry) {
     m.uS(1, 1) = 0.5f;
     m.uS(2, 1) = -0.3f;
     m.cellFlag(1, 1) = 1;
-    computeFluxes(m, host);
+    computeFluxes(m);
     EXPECT_NEAR(m.fluxXW(1, 1, 1), 0.004 * 0.25 + 0.004 * 0.004 / 2, 1e-9);
     EXPECT_NEAR(m.fluxXE(1, 1, 1), 0.002 * 0.09 + 0.002 * 0.002 / 2, 1e-9);
     EXPECT_EQ(m.fluxXW(0, 1, 1), 0.0f);
     // Without the bit the same dry face carries nothing.
     m.cellFlag(1, 1) = 0;
-    computeFluxes(m, host);
+    computeFluxes(m);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(m.fluxXW(k, 1, 1), 0.0f);
         EXPECT_EQ(m.fluxXE(k, 1, 1), 0.0f);
@@ -51,7 +51,7 @@ TEST(ComputeFluxes, ClosedFaceIsTestedFirstEvenWhenBothSidesAreDry) {
     m.cellFlag(2, 1) = 4;
     m.vS(2, 1) = 0.2f;
     m.cellFlag(2, 2) = 8;
-    computeFluxes(m, host);
+    computeFluxes(m);
     EXPECT_NEAR(m.fluxXW(1, 1, 1), 0.125, 1e-7);  // still water against a wall: h^2/2
     EXPECT_EQ(m.fluxXW(0, 1, 1), 0.0f);
     const double wallN = 0.5 * 0.04 + 0.125 + std::pow(0.5, 1.5) * 0.2;
@@ -59,7 +59,6 @@ TEST(ComputeFluxes, ClosedFaceIsTestedFirstEvenWhenBothSidesAreDry) {
     EXPECT_NEAR(m.fluxYS(0, 2, 1), 0.0, 1e-7);
     EXPECT_NEAR(m.fluxYN(2, 2, 1), 0.125, 1e-7);
     // The event pump runs after each band of rows; this small grid is one band per call.
-    EXPECT_EQ(host.pumps, 3L);
 }
 
 // A wet cell beside a dry cell whose bed is at or above the wet cell's level sees a wall and
@@ -75,7 +74,7 @@ TEST(ComputeFluxes, HalfDryFaceFollowsTheLevelAgainstTheBed) {
     m.uS(1, 1) = 0.1f;
     m.hTot(2, 1) = 0.0f;
     m.dep(2, 1) = 0.25f;
-    computeFluxes(m, host);
+    computeFluxes(m);
     FaceGrid wall;
     m.allocGrid(wall);
     roeFluxX(1, 1, 0.25f, 0.25f, 0.1f, -0.1f, 0.0f, 0.0f, wall, m.minDepth);
@@ -85,7 +84,7 @@ TEST(ComputeFluxes, HalfDryFaceFollowsTheLevelAgainstTheBed) {
     }
     // The bed lowered a little: the level is now above it and water flows onto the dry cell.
     m.dep(2, 1) = 0.26f;
-    computeFluxes(m, host);
+    computeFluxes(m);
     FaceGrid E, W;
     m.allocGrid(E);
     m.allocGrid(W);
@@ -101,7 +100,7 @@ TEST(ComputeFluxes, HalfDryFaceFollowsTheLevelAgainstTheBed) {
     m.hTot(3, 2) = 0.25f;
     m.dep(3, 2) = 0.5f;
     m.vS(3, 2) = -0.2f;
-    computeFluxes(m, host);
+    computeFluxes(m);
     roeFluxY(3, 1, 0.25f, 0.25f, 0.0f, 0.0f, 0.2f, -0.2f, wall, m.minDepth);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(m.fluxYN(k, 3, 1), wall(k, 3, 1)) << k;
@@ -122,7 +121,7 @@ TEST(ComputeFluxes, StillLakeMomentumBalancesInEveryCell) {
             m.dep(i, j) = 0.3f + 0.1f * ii + 0.05f * jj;
             m.hTot(i, j) = m.dep(i, j) + 0.02f;
         }
-    computeFluxes(m, host);
+    computeFluxes(m);
     for (int32_t i = 1; i <= 3; ++i)
         for (int32_t j = 1; j <= 2; ++j) {
             EXPECT_NEAR(m.fluxXW(1, i, j) - m.fluxXE(1, i - 1, j), 0.0, 1e-7) << i << "," << j;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "input/CaseInput.h"
 #include "input/Echo.h"
 #include "support/GeneratedCases.h"

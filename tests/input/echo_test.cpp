@@ -78,39 +78,6 @@ TEST(Echo, GridWithoutLandGivesHeaderOnly) {
     EXPECT_EQ(countLines(dir.output / "f" / "0wavtide.txt"), 14);  // no table rows below 17
 }
 
-// Reading and echoing a large grid take seconds: the desktop's events are pumped after
-// every line of cells, and a window closed meanwhile ends the case at once, leaving no part
-// of the file being written.
-TEST(Echo, GridFilesPumpTheEventsAndAClosedWindowLeavesNoPartOfAFile) {
-    CaseDir dir("echo-pump");
-    Model m;
-    SmallCase{}.prepare(dir, "p", m);  // files of 12 lines of 10 values
-    readControlFile(m);
-    RecordingHost host;
-    readDepthFile(m, &host);
-    readBoundaryFile(m, &host);
-    EXPECT_EQ(host.pumps, 24);
-    writeDepBndEcho(m, &host);
-    writeSurferGrids(m, &host);
-    EXPECT_EQ(host.pumps, 24 + 24 + 20);
-
-    struct ClosingHost : RecordingHost {
-        void pumpEvents() override {
-            if (++pumps == 5) throw RunAborted();
-        }
-    };
-    CaseDir other("echo-closed");
-    Model n;
-    SmallCase{}.prepare(other, "p", n);
-    readCase(n);
-    ClosingHost closing;
-    EXPECT_THROW(writeDepBndEcho(n, &closing), RunAborted);
-    EXPECT_TRUE(other.outputFiles("p").empty());
-    closing.pumps = 0;
-    EXPECT_THROW(writeSurferGrids(n, &closing), RunAborted);
-    EXPECT_TRUE(other.outputFiles("p").empty());
-}
-
 TEST(RecordWriter, NumberForms) {
     EXPECT_EQ(formatFloat(0.1f), "0.1");
     EXPECT_EQ(formatFloat(-9.0f), "-9");

@@ -12,7 +12,7 @@
 #include <new>
 #include <string>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "core/Allocation.h"
 #include "core/Error.h"
 #include "input/MemoryBudget.h"

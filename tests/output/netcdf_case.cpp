@@ -15,7 +15,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "output/ResultFiles.h"
 #include "support/TestSupport.h"
 

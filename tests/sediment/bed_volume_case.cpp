@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 #include "sediment/Sediment.h"
 #include "support/TestSupport.h"
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral::test {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral::test {
@@ -133,11 +133,10 @@ struct SmallCase {
     void prepare(const CaseDir& dir, const std::string& name, Model& m) const;
 };
 
-// A recording host: counts pump calls, keeps progress lines, warnings and plot calls.
+// A recording host: keeps progress lines and warnings, counts plot calls.
 struct RecordingHost : RunHost {
-    long pumps = 0, plots = 0, graphs = 0;
+    long plots = 0, graphs = 0;
     std::vector<std::string> lines, warnings;
-    void pumpEvents() override { ++pumps; }
     void progressLine(const std::string& l) override { lines.push_back(l); }
     void warning(const std::string& t) override { warnings.push_back(t); }
     void caseStarted(const std::string&) override {}

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 #include "waves/WaveField.h"
 #include "waves/WaveFunctions.h"
+#include "waves/WaveModel.h"
 
 namespace littoral::test {
 
@@ -84,7 +85,9 @@ void buildWaveCase(Model& m, const WaveCaseSpec& s, const std::function<double(d
 void runWavePeriods(Model& m, RunHost& host, int periods, int periodsDone) {
     for (int p = 0; p < periods; ++p) {
         const float time = static_cast<float>(static_cast<double>(m.waveT0) * (periodsDone + p));
-        waveField(m, host, m.hMax, time, m.fx, m.fy);
+        waveField(m, m.hMax, time, m.fx, m.fy);
+        host.plotxy(m, "eta", m.eta, 1.0f, m.hPlotNeg, m.hPlot);
+        host.progressLine(endwavLine(time, m.waveT0));
     }
 }
 

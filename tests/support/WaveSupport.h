@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 #include "core/Model.h"
 
 namespace littoral::test {

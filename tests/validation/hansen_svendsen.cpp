@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/RunCase.h"
+#include "run/RunCase.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;

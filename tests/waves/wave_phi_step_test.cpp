@@ -314,18 +314,17 @@ TEST(WaveStep, OneSweepEqualsTheSeparatePassesBitForBit) {
     // transport row by row; the ghost rows make the first and last rows special (periodic
     // sides copy the far row), and a grid of one or two rows has them side by side.
     struct Layout { int32_t ny, south, north; };
-    // The sweep also runs in slabs of rows side by side, in bands of one row per thread up
-    // to the whole grid: the edge rows of every slab are predicted before the slabs run.
-    struct Split { int threads; int64_t bandCells; };
+    // The sweep also runs in slabs of rows side by side, one per thread (more threads than
+    // rows included): the edge rows of every slab are predicted before the slabs run.
+    struct Split { int threads; };
     for (const Layout L : {Layout{9, 16, 0}, Layout{9, 0, 16}, Layout{8, 16, 16}, Layout{2, 18, 17},
                            Layout{1, 16, 16}, Layout{1, 0, 18}})
-        for (const Split p : {Split{1, 0}, Split{2, 0}, Split{3, 1}, Split{7, 1}, Split{2, 30}, Split{3, 50}})
+        for (const Split p : {Split{1}, Split{2}, Split{3}, Split{7}})
         for (unsigned seed : {1u, 2u}) {
             SCOPED_TRACE("ny " + std::to_string(L.ny) + " south " + std::to_string(L.south) + " north " +
                          std::to_string(L.north) + " seed " + std::to_string(seed) + " threads " +
-                         std::to_string(p.threads) + " band cells " + std::to_string(p.bandCells));
+                         std::to_string(p.threads));
             ThreadCountScope threads(p.threads);
-            setCellsPerBand(p.bandCells);
             Model a, b;
             randomModel(a, seed, L.ny, L.south, L.north);
             randomModel(b, seed, L.ny, L.south, L.north);
@@ -352,6 +351,5 @@ TEST(WaveStep, OneSweepEqualsTheSeparatePassesBitForBit) {
                 shiftPhiLevels(b);
             }
             EXPECT_GT(moving, 0) << "the case moves sediment somewhere";
-            setCellsPerBand(0);
         }
 }

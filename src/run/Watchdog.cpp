@@ -1,4 +1,4 @@
-#include "app/Watchdog.h"
+#include "run/Watchdog.h"
 
 #include <algorithm>
 #include <atomic>
@@ -22,13 +22,12 @@ std::string cellText(int32_t i, int32_t j) { return "(" + std::to_string(i) + ",
 // The first cell, row by row along memory, whose value lies outside [lo, hi] (a value that is
 // not a number included) and is not exactly `alsoOk`. Over the interior cells, or the whole
 // grid with its ghost ring; with wetOnly, only cells whose total depth reaches minDepth count.
-// The rows run on all threads in bands, the events of `host` (if any) pumped between bands:
-// each thread keeps the first row holding a bad value, the earliest of them counts, and rows
+// The rows run on all threads: each thread keeps the first row holding a bad value, the earliest of them counts, and rows
 // after it are not looked at. The cells of a row are tested without a branch, the first bad
 // row searched again for its first bad cell.
 // On a rank, over the rows it holds.
 bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float alsoOk, bool whole, bool wetOnly,
-                  int32_t& fi, int32_t& fj, RunHost* host) {
+                  int32_t& fi, int32_t& fj) {
     if (g.empty()) return false;
     const int32_t i0 = whole ? g.iLo() : m.ixStart, i1 = whole ? g.iHi() : m.ixEnd;
     const int32_t j0 = whole ? std::max(g.jLo(), m.heldRows().begin) : m.ownRows().begin;
@@ -41,7 +40,7 @@ bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float als
         return !in && (!wetOnly || h[k] >= md);
     };
     std::atomic<int32_t> first{std::numeric_limits<int32_t>::max()};
-    forRowPasses(host, j0, j1, n, [&](int32_t jBegin, int32_t jEnd, int) {
+    forRowSlabs(j0, j1, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd && j < first.load(std::memory_order_relaxed); ++j) {
             const float* row = g.at(i0, j);
             const float* h = wetOnly ? m.hTot.at(i0, j) : row;
@@ -97,7 +96,7 @@ std::pair<double, int64_t> largestFirst(SlabLink& link, double v, double place) 
 
 }  // namespace
 
-void checkFinite(const Model& m, float timeSeconds, RunHost* host) {
+void checkFinite(const Model& m, float timeSeconds) {
     struct Named { const Grid* g; const char* name; };
     const Named grids[kFiniteChecks] = {
         {&m.phiNew, "the wave potential (phiNew)"}, {&m.phiCur, "the wave potential (phiCur)"},
@@ -115,7 +114,7 @@ void checkFinite(const Model& m, float timeSeconds, RunHost* host) {
     };
     for (const Named& n : grids) {
         int32_t i = 0, j = 0;
-        if (firstOutside(m, *n.g, -FLT_MAX, FLT_MAX, kNone, true, false, i, j, host))
+        if (firstOutside(m, *n.g, -FLT_MAX, FLT_MAX, kNone, true, false, i, j))
             throw PlacedStop(checkPlace(m, static_cast<int>(&n - grids), i, j), "the computation broke down: " + std::string(n.name) + " is not a finite number at cell (" +
                             std::to_string(i) + ", " + std::to_string(j) + ") at model time " +
                             formatNum(timeSeconds) + " s; the result files of the finished intervals are complete");
@@ -251,11 +250,11 @@ void Watchdog::endInterval(const Model& m, RunHost& host, float tau, float tSeco
                          "(currents and set-up then lag or lead the waves by that share)");
         }
     }
-    checkFinite(m, tSeconds, &host);
-    checkBounds(m, tSeconds, host);
+    checkFinite(m, tSeconds);
+    checkBounds(m, tSeconds);
 }
 
-void Watchdog::checkBounds(const Model& m, float tSeconds, RunHost& host) const {
+void Watchdog::checkBounds(const Model& m, float tSeconds) const {
     struct Check {
         const Grid* g;
         const char* name;
@@ -290,7 +289,7 @@ void Watchdog::checkBounds(const Model& m, float tSeconds, RunHost& host) const 
     };
     for (const Check& c : checks) {
         int32_t i = 0, j = 0;
-        if (!firstOutside(m, *c.g, c.lo, c.hi, c.alsoOk, false, c.wetOnly, i, j, &host)) continue;
+        if (!firstOutside(m, *c.g, c.lo, c.hi, c.alsoOk, false, c.wetOnly, i, j)) continue;
         const std::string range = c.hi == big ? "0 or more" : formatNum(c.lo) + " to " + formatNum(c.hi) + c.unit;
         // After the finiteness checks of every grid.
         throw PlacedStop(checkPlace(m, kFiniteChecks + static_cast<int>(&c - checks), i, j), "the run was stopped before writing the results of the interval ending at " +

@@ -2,7 +2,7 @@
 // change of the previous interval is applied, one wave period is simulated, the period's
 // transport becomes a bed change, and the flow advances in stable steps until the
 // interval's end, the last step clipped onto it; then the result file is written.
-#include "app/MainLoop.h"
+#include "run/MainLoop.h"
 
 #include <cmath>
 #include <optional>
@@ -15,10 +15,11 @@
 #include "output/ResultFiles.h"
 #include "sediment/Sediment.h"
 #include "waves/WaveField.h"
+#include "waves/WaveModel.h"
 
 namespace littoral {
 
-void initFlowState(Model& m, float hMax) {
+void scaleFlow(Model& m, float hMax) {
     m.lenScale = hMax;
     m.timeScale = static_cast<float>(std::sqrt(static_cast<double>(m.lenScale) / 9.81));
     m.velScale = static_cast<float>(static_cast<double>(m.lenScale) / m.timeScale);
@@ -30,6 +31,10 @@ void initFlowState(Model& m, float hMax) {
     m.dyS = static_cast<float>(static_cast<double>(m.dy) / m.lenScale);
     m.minDepth = static_cast<float>(static_cast<double>(m.minDepth) / m.lenScale);
     m.coriolis = static_cast<float>(static_cast<double>(m.coriolis) / m.rateScale);
+}
+
+void initFlowState(Model& m, float hMax) {
+    scaleFlow(m, hMax);
 
     // The rows this rank keeps (the far rows of periodic sides come by exchange before they
     // are read).
@@ -81,10 +86,13 @@ int64_t intervalCount(const Model& m) {
     return n;
 }
 
-void mainLoop(Model& m, RunHost& host, float& hMax) {
+IntervalLoop::IntervalLoop(Model& m, RunHost& host, float& hMax) : m_(m), host_(host), hMax_(hMax) {}
+IntervalLoop::~IntervalLoop() = default;
+
+void IntervalLoop::begin() {
+    Model& m = m_;
     // Before the flow scaling: the netCDF file records the case as read. Written by the
     // first rank only.
-    std::optional<ResultFiles> results;
     m.slabs().guarded([&] {
         allocateFlowArrays(m);
         m.allocWholeGrids();
@@ -92,76 +100,103 @@ void mainLoop(Model& m, RunHost& host, float& hMax) {
     m.slabs().check();
     m.gatherFlags();
     const Grid* bed = m.netcdfResults ? &m.wholeOnFirst(m.dep) : &m.dep;
-    m.slabs().guarded([&] { results.emplace(m, *bed); });
+    m.slabs().guarded([&] { results_ = std::make_unique<ResultFiles>(m, *bed); });
     m.slabs().check();
     periodicGhostDepths(m);
-    initFlowState(m, hMax);
+    initFlowState(m, hMax_);
     if (!(m.periodS > 0) || !std::isfinite(m.periodS))
         throw StopError(m.coefFile + ": the output interval (one wave period of " + formatNum(m.waveT0) +
-                        " s) cannot be scaled with the largest depth " + formatNum(hMax) +
+                        " s) cannot be scaled with the largest depth " + formatNum(hMax_) +
                         " m: expected a positive largest depth");
     // The output numbers are 16-bit: the interval counter is stepped through once, as the
     // loop will step it, before anything is computed.
     lastOutputNumber(m);
-    Watchdog watchdog(m);
-    host.runStarted(m);
+    watchdog_.emplace(m);
+    host_.runStarted(m);
+    t_ = m.tStartS;
+    tau_ = 0.0f;
+}
 
-    float tau = 0.0f;  // the flow clock starts at 0 whatever the start time is
-    for (float t = m.tStartS; t <= m.tEndS; t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
-        clearTransport(m);
-        applyBedChange(m);
-        waveField(m, host, hMax, static_cast<float>(static_cast<double>(m.timeScale) * t), m.fx, m.fy);
-        bedChange(m);
-        const float tInt = static_cast<float>(static_cast<double>(m.periodS) + t);
-        const float tSeconds = static_cast<float>(static_cast<double>(m.timeScale) * tInt);
+bool IntervalLoop::step() {
+    Model& m = m_;
+    RunHost& host = host_;
+    const float t = t_;
+    if (!(t <= m.tEndS)) return false;
+    float& tau = tau_;
+    Watchdog& watchdog = *watchdog_;
+    m.checkStop();
+    clearTransport(m);
+    applyBedChange(m);
+    const float waveTime = static_cast<float>(static_cast<double>(m.timeScale) * t);
+    waveField(m, hMax_, waveTime, m.fx, m.fy);
+    // The picture is drawn on the first rank, from the level gathered there whole.
+    host.plotxy(m, "eta", m.wholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
+    host.periodDone(waveTime);
+    host.progressLine(endwavLine(waveTime, m.waveT0));
+    bedChange(m);
+    const float tInt = static_cast<float>(static_cast<double>(m.periodS) + t);
+    const float tSeconds = static_cast<float>(static_cast<double>(m.timeScale) * tInt);
 
-        const float tau0 = tau;
-        watchdog.startInterval(tau);
-        SlabLink& link = m.slabs();
-        while (tau != tInt) {
-            host.pumpEvents();
-            // The fluxes do not depend on the step; they take it along (on a rank, its rows').
-            m.dtS = link.minimum(computeFluxes(m, host));
-            if (static_cast<float>(static_cast<double>(tau) + m.dtS) > tInt)
-                m.dtS = static_cast<float>(static_cast<double>(tInt) - tau);
-            const float next = static_cast<float>(static_cast<double>(tau) + m.dtS);
-            if (!(next > tau))
-                throw StopError("the flow time step " + formatNum(m.dtS) + " no longer advances the flow clock at model time " +
-                                formatNum(static_cast<double>(tau) * m.timeScale) + " s");
-            // A clipped step whose sum rounds beside the interval's end lands on it.
-            tau = (m.dtS == static_cast<float>(static_cast<double>(tInt) - tau) && next != tInt) ? tInt : next;
-            m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
-            m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
-            momentumSources(m);
-            updateCells(m, host);
-            // A periodic ghost row copies the new level of the row at the other end.
-            link.exchange({&m.hTotNew, &m.uSNew, &m.vSNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
-            setBoundaryGhosts(m);
-            link.guarded([&] { applyBoundaryConditions(m, tSeconds); });
-            advanceFlowState(m);
-            // The next step's fluxes and time step read the level one row beyond this rank's.
-            link.exchange({&m.hTot, &m.uS, &m.vS}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
-            watchdog.step(m, m.dtS, tSeconds);
-            host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
-        }
-        if (tau != tau0) publishFlowState(m);
-        link.check();
-        // The next period's passes read the rows next to a rank's own.
-        link.exchange({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
-                       &m.setup, &m.curU, &m.curV},
-                      SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
-        // Each rank checks its rows; the first bad cell of the grid is reported.
-        link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
-        link.check();
-        const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
-        link.guarded([&] {
-            if (results) results->write(m, n, tSeconds, &host);
-        });
-        link.check();
-        // The first rank draws the picture: the level is gathered there whole.
-        host.graphUVEta(m, m.uS, m.vS, m.velScale, m.wholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
+    const float tau0 = tau;
+    watchdog.startInterval(tau);
+    SlabLink& link = m.slabs();
+    while (tau != tInt) {
+        m.checkStop();
+        // The fluxes do not depend on the step; they take it along (on a rank, its rows').
+        m.dtS = link.minimum(computeFluxes(m));
+        if (static_cast<float>(static_cast<double>(tau) + m.dtS) > tInt)
+            m.dtS = static_cast<float>(static_cast<double>(tInt) - tau);
+        const float next = static_cast<float>(static_cast<double>(tau) + m.dtS);
+        if (!(next > tau))
+            throw StopError("the flow time step " + formatNum(m.dtS) + " no longer advances the flow clock at model time " +
+                            formatNum(static_cast<double>(tau) * m.timeScale) + " s");
+        // A clipped step whose sum rounds beside the interval's end lands on it.
+        tau = (m.dtS == static_cast<float>(static_cast<double>(tInt) - tau) && next != tInt) ? tInt : next;
+        m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
+        m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
+        momentumSources(m);
+        updateCells(m);
+        // A periodic ghost row copies the new level of the row at the other end.
+        link.exchange({&m.hTotNew, &m.uSNew, &m.vSNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
+        setBoundaryGhosts(m);
+        link.guarded([&] { applyBoundaryConditions(m, tSeconds); });
+        advanceFlowState(m);
+        // The next step's fluxes and time step read the level one row beyond this rank's.
+        link.exchange({&m.hTot, &m.uS, &m.vS}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+        watchdog.step(m, m.dtS, tSeconds);
+        host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
     }
-    host.runFinished(m);
+    if (tau != tau0) publishFlowState(m);
+    link.check();
+    // The next period's passes read the rows next to a rank's own.
+    link.exchange({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
+                   &m.setup, &m.curU, &m.curV},
+                  SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    // Each rank checks its rows; the first bad cell of the grid is reported.
+    link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
+    link.check();
+    const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
+    link.guarded([&] {
+        if (results_) results_->write(m, n, tSeconds);
+    });
+    link.check();
+    // The first rank draws the picture: the level is gathered there whole.
+    host.graphUVEta(m, m.uS, m.vS, m.velScale, m.wholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
+    number_ = n;
+    endSeconds_ = tSeconds;
+    host.intervalDone(m, n, tSeconds);
+    t_ = static_cast<float>(static_cast<double>(t) + m.periodS);
+    return true;
+}
+
+void IntervalLoop::finish() { host_.runFinished(m_); }
+
+void mainLoop(Model& m, RunHost& host, float& hMax) {
+    IntervalLoop loop(m, host, hMax);
+    loop.begin();
+    while (loop.step()) {
+    }
+    loop.finish();
 }
 
 }  // namespace littoral

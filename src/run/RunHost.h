@@ -1,6 +1,8 @@
-// What a running case needs from its front-end. The desktop program implements it with
-// its windows, the batch program with a progress bar on the terminal, tests with a
-// recorder. The engine never includes a window toolkit: it reaches one only through here.
+// What a running case reports to its front-end: the desktop program shows it in its
+// windows, the batch program on a progress bar, the library's users through its events,
+// tests record it. Called on the thread that runs the case, between the passes of the
+// time loops (never from inside a pass); the grids handed over stay valid and unchanged
+// until the call returns.
 #pragma once
 
 #include <string>
@@ -12,23 +14,26 @@ namespace littoral {
 struct Model;
 
 struct RunHost {
-    // Lets pending window events run; must cost next to nothing when none wait. May throw
-    // RunAborted when the user has closed the start-up window.
-    virtual void pumpEvents() = 0;
-    // The "endwav ..." line after every wave period.
+    // The "endwav ..." line after every wave period (periodDone first gives its time).
     virtual void progressLine(const std::string& line) = 0;
+    // A wave period beginning at model time seconds is done.
+    virtual void periodDone(double seconds) { (void)seconds; }
     // A case is about to be read (its control file name).
     virtual void caseStarted(const std::string& controlFileName) = 0;
     // The case's input is read and echoed: show the two plot windows.
     virtual void showPlotWindows(const Model& m) = 0;
     // The main loop begins (the scales and the time span are known).
     virtual void runStarted(const Model& m) = 0;
-    // Grid plot window: draw dataxy*aaa over the whole grid with the range mininp..maxinp.
+    // A wave period is done: dataxy*aaa over the whole grid with the range mininp..maxinp
+    // (the grid plot window's picture).
     virtual void plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa,
                         float mininp, float maxinp) = 0;
-    // Graph window: draw eta*aaa - tideLevel over the interior (fx, fy, bbb are not drawn).
+    // An interval is done: eta*aaa - tideLevel over the interior (the graph window's
+    // picture; fx, fy, bbb are not drawn).
     virtual void graphUVEta(const Model& m, const Grid& fx, const Grid& fy, float bbb,
                             const Grid& eta, float aaa, float mininp, float maxinp) = 0;
+    // The interval numbered n, ending at model time seconds, has written its files.
+    virtual void intervalDone(const Model& m, int n, double seconds) { (void)m, (void)n, (void)seconds; }
     // The main loop has finished the case.
     virtual void runFinished(const Model& m) = 0;
     // A warning for the user that does not stop the run (one line of text).
@@ -41,7 +46,6 @@ struct RunHost {
 
 // A host that shows nothing; a base for tests and the batch program.
 struct SilentHost : RunHost {
-    void pumpEvents() override {}
     void progressLine(const std::string&) override {}
     void caseStarted(const std::string&) override {}
     void showPlotWindows(const Model&) override {}

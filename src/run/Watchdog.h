@@ -26,14 +26,14 @@
 #include <string>
 
 #include "core/Model.h"
-#include "core/RunHost.h"
+#include "run/RunHost.h"
 
 namespace littoral {
 
 // Stops the run when a grid of the wave or flow state, or a quantity of the result file,
 // holds a value that is not a finite number, naming the quantity, the cell and the model time.
-// The grids are searched on all threads, the events of `host` pumped between bands of rows.
-void checkFinite(const Model& m, float timeSeconds, RunHost* host = nullptr);
+// The grids are searched on all threads.
+void checkFinite(const Model& m, float timeSeconds);
 
 class Watchdog {
 public:
@@ -67,7 +67,7 @@ public:
 
 private:
     [[noreturn]] void stalled(const Model& m, float tSeconds) const;
-    void checkBounds(const Model& m, float tSeconds, RunHost& host) const;
+    void checkBounds(const Model& m, float tSeconds) const;
 
     double levelLo_ = 0, levelHi_ = 0, speed_ = 0, wave_ = 0, bedLo_ = 0, bedHi_ = 0, bedStep_ = 0;
     long stepLimit_ = 0;

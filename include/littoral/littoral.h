@@ -1,0 +1,231 @@
+// Littoral's engine as a library: read or build a case, run it interval by interval, take
+// its fields, follow it through events, stop it from any thread. Every front-end of the
+// project (desktop, batch, cluster, benchmark, Python) drives the engine through this header.
+//
+//   littoral::Case c = littoral::readCase("data/beachcnt.txt");  // InputError on bad input
+//   littoral::RunOptions options;                                // threads, files, events
+//   littoral::Run run(c, options);
+//   while (run.advance()) {                                      // one output interval
+//       littoral::Field h = run.field("wavH");                   // h(i, j), 0-based
+//   }
+//
+// Units are those of the case files: metres, seconds, degrees; fields are single precision.
+// A run writes exactly the batch program's files (echo files, surferN.csv, results.nc) into
+// its output folder unless RunOptions::writeFiles is false.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace littoral {
+
+class SlabLink;  // the processes a case is split over (littoral-mpi); none: one process
+
+// A case file that cannot be read or holds a value the model cannot use: the message names
+// the file, the field or line and what was expected.
+class InputError : public std::invalid_argument {
+public:
+    InputError(const std::string& message, std::string file, std::string field, long line)
+        : std::invalid_argument(message), file_(std::move(file)), field_(std::move(field)), line_(line) {}
+    // The file at fault (as the case names it), the field ("field 21", a label or "") and the
+    // line (0 where none applies).
+    const std::string& file() const { return file_; }
+    const std::string& field() const { return field_; }
+    long line() const { return line_; }
+
+private:
+    std::string file_, field_;
+    long line_;
+};
+
+// A run that stopped after it began: a numerical dead end (the cell and the model time
+// named), a failed write, the memory running out. The files of the finished intervals are
+// complete.
+class RunError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A read-only view of a field over the interior cells: f(i, j) with i = 0 .. nx()-1 along X
+// and j = 0 .. ny()-1 along Y (cell (i, j) is the case's cell (ixStart + i, jyStart + j)).
+// Valid until the run advances or ends.
+class Field {
+public:
+    Field() = default;
+    Field(const float* first, int nx, int ny, std::ptrdiff_t rowStride)
+        : first_(first), nx_(nx), ny_(ny), stride_(rowStride) {}
+    int nx() const { return nx_; }
+    int ny() const { return ny_; }
+    float operator()(int i, int j) const { return first_[static_cast<std::ptrdiff_t>(j) * stride_ + i]; }
+    // The first cell of row j (nx() values side by side).
+    const float* row(int j) const { return first_ + static_cast<std::ptrdiff_t>(j) * stride_; }
+    // Floats from one row to the next.
+    std::ptrdiff_t rowStride() const { return stride_; }
+    bool empty() const { return first_ == nullptr; }
+
+private:
+    const float* first_ = nullptr;
+    int nx_ = 0, ny_ = 0;
+    std::ptrdiff_t stride_ = 0;
+};
+
+// The fields a run gives, in the order of the columns of the result files: name (as the
+// result files' header, "_dep" and "_dh" for the bed level and bed change, which are the
+// depth and the depth change negated), the netCDF variable name, units and a description.
+struct FieldInfo {
+    std::string column, name, units, longName;
+};
+const std::vector<FieldInfo>& resultFields();
+
+// The inputs of a case built in memory (Case::fromInputs): the grid with its ghost ring,
+// the coefficients, the incident wave and the tide table, as the case files hold them.
+struct CaseInputs {
+    std::string name = "case";   // the output folder's name below output/
+    std::string dataFolder;      // where the case files are written to run it ("" : none yet)
+    int nx = 0, ny = 0;          // interior cells along X and Y
+    double dx = 1.0, dy = 1.0;   // cell sizes (m)
+    // Still-water depth (m, positive downwards) and boundary code of every cell of the grid
+    // with its ghost ring: (nx + 2) x (ny + 2) values, i fastest, j = 0 the south ghost row.
+    std::vector<float> depth;
+    std::vector<int32_t> codes;
+    // Coefficients (the coefficient file's fields, in its order and units).
+    double latitude = 35.0, friction = 0.01, breakingRatio = 0.8, minDepth = 0.01, spare = 0.0;
+    double startTime = 0.0, endTime = 60.0;
+    double shieldsCritical = 0.05, grainSize = 0.0002, sedimentDensity = 2650.0, viscosity = 1.0e-6;
+    double bedloadCoef = 8.0, suspendedCoef = 5.0;
+    // Incident wave: the boundary code of the wave input cells, offshore height (m), period
+    // (s), direction (degrees), the phase point (cell indices), groups and irregular heights.
+    int waveCode = 17;
+    double height = 1.0, period = 8.0, direction = 180.0;
+    int phaseI = 0, phaseJ = 0;
+    double groups = 0.0, groupAmplitude = 0.0, irregularCap = 0.0;
+    // Tide level (m) and the rows of the flow boundary-condition table, one per code from 17:
+    // type and its two values.
+    double tideLevel = 0.0;
+    struct TideRow {
+        int type = 0;
+        double value1 = 0.0, value2 = 0.0;
+    };
+    std::vector<TideRow> tideRows;
+};
+
+// A case: its control file and the files it names, read and checked.
+class Case {
+public:
+    // Reads and checks the control file and every file it names (InputError on a fault).
+    // A bare name is looked up in the folder "data" beside the program; results go below the
+    // folder "output" beside the control file's folder, which must exist.
+    static Case read(const std::string& controlFile);
+    // Writes the inputs as the six case files (control, coefficient, depth, boundary, wave and
+    // tide) into inputs.dataFolder, creating the folder "output" beside it, and reads them.
+    static Case fromInputs(const CaseInputs& inputs);
+
+    const std::string& controlFile() const;
+    const std::string& outputFolder() const;  // where the run writes its files
+    int nx() const;
+    int ny() const;
+    double dx() const;
+    double dy() const;
+    double startTime() const;
+    double endTime() const;
+    double wavePeriod() const;  // the output interval
+    // Output intervals a run of the whole time span has.
+    long intervals() const;
+
+    struct Facts;
+
+private:
+    explicit Case(std::shared_ptr<const Facts> f) : facts_(std::move(f)) {}
+    std::shared_ptr<const Facts> facts_;
+    friend class Run;
+};
+
+inline Case readCase(const std::string& controlFile) { return Case::read(controlFile); }
+
+// What a run reports as it goes, on the thread that advances it, between its steps.
+struct WavePeriodDone {
+    double time = 0;           // model time at the period's start (s)
+    long periods = 0;          // wave periods elapsed before it
+    std::string line;          // the progress line "endwav <time> <periods>"
+    Field surface;             // the last surface elevation (m); on a split case, the first process's view only
+    float low = 0, high = 0;   // the colour range the pictures draw it in (m)
+};
+struct IntervalDone {
+    int number = 0;            // output number of the interval's files
+    double time = 0;           // model time at the interval's end (s)
+    Field setup;               // mean water level minus the tide level (m)
+    float low = 0, high = 0;   // the colour range the pictures draw it in (m)
+};
+struct RunEvents {
+    std::function<void(const Case&)> caseStarted;           // the case is read, the run begins
+    std::function<void(const WavePeriodDone&)> wavePeriod;  // after each wave period
+    std::function<void(const IntervalDone&)> interval;      // after each interval's files
+    std::function<void(const std::string&)> warning;        // a warning that does not stop the run
+    std::function<void(double)> progress;                   // flow part of the interval done, 0 to 1
+    std::function<void()> caseFinished;                     // the time span is done
+};
+
+// The state of the random sequence of irregular wave heights: a run continues the sequence
+// it is given and leaves it where its last interval drew.
+struct RandomState {
+    uint64_t value = 0;
+    bool set = false;  // false: the sequence's fixed start
+};
+
+struct RunOptions {
+    int threads = 0;          // threads of the computation; 0: LITTORAL_THREADS, else one per core
+    bool writeFiles = true;   // the echo and result files; false: the run writes nothing
+    bool csv = true;          // surferN.csv of every interval
+    bool netcdf = false;      // results.nc
+    RunEvents events;
+    RandomState random;       // where the irregular heights continue (unset: the sequence's start)
+    SlabLink* processes = nullptr;  // littoral-mpi's link; nullptr: this process computes every row
+};
+
+struct Interval {
+    int number = -1;   // output number of the last finished interval (-1: none yet)
+    double time = 0;   // its end (model time, s)
+};
+
+// A case running: each advance() computes one output interval (bed change, one wave period,
+// the flow to the interval's end, the checks, the files).
+class Run {
+public:
+    Run(const Case& c, const RunOptions& options = {});
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    // One output interval; false once the time span is done or a stop was asked for (the
+    // files written so far are complete). Throws RunError or InputError.
+    bool advance();
+    const Interval& interval() const;
+    bool finished() const;
+    bool stopped() const;
+    // A field of the last interval by its column or netCDF name ("wavH", "setup", "lfu",
+    // "_dep" or "bed_level", ...); std::out_of_range for an unknown name.
+    Field field(const std::string& name) const;
+    // Asks the run to end at its next step; may be called from any thread.
+    void requestStop();
+    // The random sequence of the irregular heights as the run has left it.
+    RandomState random() const;
+    const Case& runCase() const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> s_;
+};
+
+// The whole case: a Run advanced to its end.
+void runToEnd(const Case& c, const RunOptions& options = {});
+
+// The engine's version ("0.1").
+const char* version();
+
+}  // namespace littoral

@@ -1,0 +1,90 @@
+#include "run/RunCase.h"
+
+#include "core/Allocation.h"
+#include "core/Error.h"
+#include "input/CaseInput.h"
+#include "input/Echo.h"
+#include "input/MemoryBudget.h"
+#include "waves/Offshore.h"
+
+namespace littoral {
+
+CaseDriver::CaseDriver(Model& m, RunHost& host) : m_(m), host_(host) {}
+CaseDriver::~CaseDriver() = default;
+
+template <class F>
+auto CaseDriver::named(F&& part) -> decltype(part()) {
+    try {
+        return part();
+    } catch (const std::bad_alloc& e) {
+        const std::string what =
+            dynamic_cast<const AllocationError*>(&e) ? std::string(" (") + e.what() + " could not be allocated)" : "";
+        std::string source;
+        const uint64_t avail = availableMemoryBytes(&source);
+        throw StopError(m_.cntPath + ": the memory ran out while " + doing_ + what + "; the case's arrays need about " +
+                        formatBytes(static_cast<double>(caseMemoryBytes(m_))) + " in all, " +
+                        formatBytes(static_cast<double>(avail)) + " is available (" + source + ")");
+    }
+}
+
+void CaseDriver::start() {
+    named([&] {
+        Model& m = m_;
+        RunHost& host = host_;
+        doing_ = "reading its control file";
+        host.caseStarted(m.cntPath);
+        doing_ = "reading the control, coefficient, wave and tide files and allocating the case's grids";
+        SlabLink& link = m.slabs();
+        link.guarded([&] { readControlFile(m); });
+        link.check();
+        // The case holds its output folder until it ends, however it ends (on several
+        // ranks, the first holds it and writes every file).
+        link.guarded([&] {
+            if (m.writesFiles() && m.filesWanted) folderLock_.emplace(m.outDir, m.cntPath);
+        });
+        link.check();
+        doing_ = "reading the depth and boundary files and allocating the open-boundary lines";
+        // Every rank reads the files whole and keeps its rows; the boundary reader and the
+        // grid echoes are reached by every rank (they agree over the ranks).
+        link.guarded([&] { readDepthFile(m); });
+        readBoundaryFile(m);
+        link.check();
+        m.checkStop();
+        doing_ = "writing the echo files";
+        transformIncidentWave(m);
+        if (m.filesWanted) {
+            link.guarded([&] {
+                if (!m.writesFiles()) return;
+                writeConstEcho(m);
+                writeWavTideEcho(m);
+            });
+            writeDepBndEcho(m);
+            writeSurferGrids(m);
+        }
+        link.check();
+        doing_ = "running (flow arrays, wave statistics and work arrays, result files, pictures)";
+        host.showPlotWindows(m);
+        m.checkStop();
+        loop_ = std::make_unique<IntervalLoop>(m, host, m.hMax);
+        loop_->begin();
+    });
+}
+
+bool CaseDriver::advance() {
+    return named([&] { return loop_->step(); });
+}
+
+void CaseDriver::finish() {
+    named([&] { loop_->finish(); });
+    folderLock_.reset();
+}
+
+void runCase(Model& m, RunHost& host) {
+    CaseDriver run(m, host);
+    run.start();
+    while (run.advance()) {
+    }
+    run.finish();
+}
+
+}  // namespace littoral
