@@ -1,6 +1,7 @@
 // The model state of one case: every grid, list and scalar by the name it bears in the
-// model's documentation. One struct passed by reference to every procedure; two models can
-// live side by side (tests do so). Each case reallocates the grids with zeros.
+// model's documentation, grouped by lifetime: the case as read, the flow's scales, the state
+// carried from interval to interval, what each period and step forms anew, and the run's
+// context. Each case reallocates the grids with zeros.
 //
 // Units: wave, sediment and file quantities are dimensional (m, s, m/s, Pa); the flow
 // state (names ending in S) is non-dimensional: lengths / lenScale, times / timeScale,
@@ -14,109 +15,135 @@
 
 #include "core/Error.h"
 #include "core/Grid.h"
+#include "core/Random.h"
 #include "core/SlabLink.h"
 #include "core/WaveWork.h"
-#include "waves/WaveFunctions.h"
 
 namespace littoral {
 
-struct Model {
-    // ---- paths (text) ----
+// ---- the case as read: its files, in metres and seconds; never rescaled ----
+struct CaseInput {
+    // paths (text)
     std::string cntPath;   // control file being run
     std::string dataDir;   // folder of the control files, with a trailing separator
     std::string outBase;   // "output" folder beside the program, with a trailing separator
     std::string outDir;    // outBase + output name + separator
     std::string coefFile, depFile, bndFile, wavFile, tideFile;
-    // Result files of every interval: the field files surferN.csv and one netCDF file
-    // results.nc per case (set by the programs' options; the field files by default).
-    bool csvResults = true, netcdfResults = false;
-    // Whether the case writes anything (the output folder, its echo and result files); a run
-    // in memory writes nothing.
-    bool filesWanted = true;
 
-    // ---- grid extents (coefficient file) ----
+    // grid extents (coefficient file)
     int32_t ixStart = 0, ixEnd = 0, jyStart = 0, jyEnd = 0;
     float dx = 0, dy = 0;
 
-    // ---- table sizes ----
+    // table sizes
     int16_t nBndApprox = 0;  // highest row number of the flow boundary-condition table
     int32_t nBndCell = 0;    // capacity of the boundary-cell lists, 2*(nx+ny+4)
     int16_t nBndCond = 0;    // rows given in the tide file
     int16_t nLine = 0;       // points - 1 of each open-boundary line
     int32_t nBndListed = 0;  // boundary cells actually listed by the boundary file
 
-    // ---- coefficients ----
+    // coefficients
     float latitude = 0, fricCoef = 0, brkRatio = 0, minDepth = 0, spareParam = 0;
     float tStart = 0, tEnd = 0, shieldsCr = 0, grainSize = 0, sedDensity = 0;
     float viscosity = 0, bedloadCoef = 0, suspCoef = 0;
-    // derived
+    // derived from them (1/s, m/s)
     float coriolis = 0, subWeight = 0, fallVel = 0;
 
-    // ---- incident wave (wave file; waveH0 and waveDir0 transformed to the phase point) ----
+    // incident wave (wave file; waveH0 and waveDir0 transformed to the phase point)
     int16_t bndWave = 0;
     float waveH0 = 0, waveT0 = 0, waveDir0 = 0;
     int32_t phaseX = 0, phaseY = 0;
     float nGroup = 0, groupAmp = 0, hmaxIrr = 0;
 
-    // ---- tide ----
+    // tide
     float tideLevel = 0;
 
-    // ---- length scale: largest still depth plus tide over the grid ----
+    // length scale: largest still depth plus tide over the grid
     float hMax = 0;
 
-    // ---- flow scales and step (non-dimensional) ----
-    float lenScale = 0, timeScale = 0, velScale = 0, rateScale = 0;
-    float periodS = 0, tStartS = 0, tEndS = 0, dxS = 0, dyS = 0;
-    float dtS = 0, dtdx = 0, dtdy = 0;
-
-    // ---- case grids (allocateCaseArrays) ----
-    Grid dep, dh, qbx, qby, qsx, qsy, tau, maxtau;
+    // cell flags and the boundary tables (boundary and tide files)
     IntGrid cellFlag;
-    Grid setup, curU, curV, wavH, etaOut;
     ListT<int32_t> bndCellI, bndCellJ, bndCode;  // 0..nBndCell
     ListT<int16_t> bndType;                      // 0..nBndApprox
     ListT<float> bndVal1, bndVal2;               // 0..nBndApprox
+};
 
-    // ---- wave model, kept across wave periods (allocWaveArrays) ----
-    Grid phiNew, phiCur, phiOld, phiPred, sumDiss, theta, kd;
-    // ---- wave model, rebuilt every wave period (allocWaveStats) ----
-    Grid ccg, cc2, wlen, omk, eta, sumEta, brkEx, etarms, uOrb, sumU, sumU2, vOrb, sumV,
-        sumV2, sumEtaU, sumEtaV, sumEtaT2, sumEtaT, sumUV, sxx, sxy, syy;
-    // ---- open-boundary lines (boundary reader) ----
+// ---- the flow's scales, derived once the case is read (initFlowState) ----
+struct FlowScales {
+    float lenScale = 0, timeScale = 0, velScale = 0, rateScale = 0;
+    float periodS = 0, tStartS = 0, tEndS = 0, dxS = 0, dyS = 0;
+    // the minimum computational depth over lenScale, the Coriolis parameter times timeScale
+    float minDepthS = 0, coriolisS = 0;
+};
+
+// ---- the state a run carries from one interval to the next (what a restart saves) ----
+// The bed and what the interval's end publishes of the flow, in metres and seconds.
+struct BedState {
+    Grid dep, dh;                  // still depth (moved by the bed change) and the period's change
+    Grid setup, curU, curV;        // mean water level and current at the interval's end
+};
+// The wave model's levels and the open-boundary lines, kept across wave periods.
+struct WaveState {
+    Grid phiNew, phiCur, phiOld;
     LineArray lineNew;  // 0..n by 0..nLine (row 0 is scratch)
     LineArray line;     // 1..n by 0..nLine
     LineArray lineOld;  // 1..n by 0..nLine
-    // ---- wave model scalars ----
+};
+// The flow's two time levels (non-dimensional) and the wave force it is driven by.
+struct FlowState {
+    Grid hTot, hTotNew, etaS, etaSNew, celS, celSNew, uS, uSNew, vS, vSNew;
+    Grid fx, fy;  // wave force / density, m^2/s^2 (dimensional)
+};
+struct RunState : BedState, WaveState, FlowState {};
+
+// ---- what each wave period and flow step forms anew, and the results of the interval ----
+struct PeriodFields {
+    // transport and stress of the period, its height and last surface (results)
+    Grid qbx, qby, qsx, qsy, tau, maxtau, wavH, etaOut;
+    // wave model, rebuilt every period: the predictor, breaking dissipation, direction and kh
+    Grid phiPred, sumDiss, theta, kd;
+    Grid ccg, cc2, wlen, omk, eta, sumEta, brkEx, etarms, uOrb, sumU, sumU2, vOrb, sumV,
+        sumV2, sumEtaU, sumEtaV, sumEtaT2, sumEtaT, sumUV, sxx, sxy, syy;
+    // wave model scalars of the period
     float waveDt = 0;
     int32_t nStep = 0, stepOffset = 0;
     int16_t nAcc = 0;
     float waveFreq = 0, dirRad = 0, waveHin = 0, hPlot = 0, hPlotNeg = 0;
     float kx0 = 0, ky0 = 0, dxW = 0, dyW = 0;
-
-    // ---- flow state (allocateFlowArrays), non-dimensional ----
-    Grid hTot, hTotNew, etaS, etaSNew, celS, celSNew, uS, uSNew, vS, vSNew;
-    Grid fx, fy;  // wave force / density, m^2/s^2 (dimensional)
+    // the flow step and its faces (non-dimensional)
+    float dtS = 0, dtdx = 0, dtdy = 0;
     FaceGrid srcS, fluxXE, fluxXW, fluxYN, fluxYS;
+};
 
+// ---- the run's context: its options, random sequence, stop request and processes ----
+struct RunContext {
+    // Result files of every interval: the field files surferN.csv and one netCDF file
+    // results.nc per case (set by the programs' options; the field files by default).
+    bool csvResults = true, netcdfResults = false;
+    // Whether the case writes anything (the output folder, its echo and result files); a run
+    // in memory writes nothing.
+    bool filesWanted = true;
     // Random sequence of the irregular wave heights: kept across the cases of one run.
     RandomSequence rnd;
-
-    // Boundary-cell number of a cell: Int(cellFlag / 16).
-    int32_t bndPointNo(int32_t i, int32_t j) const { return bndPointOf(cellFlag(i, j)); }
-    static int32_t bndPointOf(int32_t f) { return f >= 0 ? f / 16 : -((-f + 15) / 16); }
     // Work arrays of the wave step (WaveWork.h), sized by the first wave period.
     WaveWork waveWork;
-
     // A stop asked for from any thread (none: the run is never asked to stop); the time loops
     // honour it between their steps, so every file written so far stays complete.
     const std::atomic<bool>* stopRequest = nullptr;
+    // The ranks the time loops are split over (none: this process computes every row).
+    SlabLink* link = nullptr;
+};
+
+// The model of one case: every grid, list and scalar by the name it bears in the model's
+// documentation, grouped by lifetime in the types above. Two models can live side by side.
+struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
+    // Boundary-cell number of a cell: Int(cellFlag / 16).
+    int32_t bndPointNo(int32_t i, int32_t j) const { return bndPointOf(cellFlag(i, j)); }
+    static int32_t bndPointOf(int32_t f) { return f >= 0 ? f / 16 : -((-f + 15) / 16); }
     // Throws RunAborted when a stop has been asked for.
     void checkStop() const {
         if (stopRequest && stopRequest->load(std::memory_order_relaxed)) throw RunAborted();
     }
 
-    // The ranks the time loops are split over (none: this process computes every row).
-    SlabLink* link = nullptr;
     SlabLink& slabs() const { return link ? *link : singleProcess(); }
     // The interior rows this rank computes, and whether it holds the south and north ghost
     // rows (it computes the first or the last interior row).

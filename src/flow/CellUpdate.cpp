@@ -94,7 +94,7 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
 
 void updateCells(Model& m) {
     CellConsts c;
-    c.md = m.minDepth;
+    c.md = m.minDepthS;
     c.dtS = m.dtS;
     c.dtdx = m.dtdx;
     c.dtdy = m.dtdy;

@@ -48,7 +48,7 @@ void ghostCell(Model& m, Cell G, Cell I, Cell P, const Grid& nCur, Grid& nNew, f
         m.vSNew(G.i, G.j) = m.vSNew.cell(P.i, P.j);
         m.celSNew(G.i, G.j) = static_cast<float>(std::sqrt(static_cast<double>(hP)));
     } else {  // open: Riemann invariants from the current level
-        const float md = m.minDepth;
+        const float md = m.minDepthS;
         const float hI = m.hTot(I.i, I.j), hG = m.hTot(G.i, G.j);
         const float nI = nCur(I.i, I.j), nG = nCur(G.i, G.j);
         const float lp = roeSpeed(0, hI, hG, nI, nG, md);

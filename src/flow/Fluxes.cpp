@@ -344,7 +344,7 @@ struct FluxBlock {
 }  // namespace
 
 float computeFluxes(Model& m) {
-    const float md = m.minDepth;
+    const float md = m.minDepthS;
     const D len = m.lenScale;
     const int32_t i0 = m.ixStart - 1, width = m.ixEnd - m.ixStart + 2;  // columns of faces
     float step = 100.0f;

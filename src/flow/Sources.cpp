@@ -34,7 +34,7 @@ LITTORAL_ROW_CLONES void sourcesOf(size_t n, const float* __restrict h, const fl
 void momentumSources(Model& m) {
     // Element by element: every grid shares one layout and srcS holds three components per
     // cell, so the flat arrays are walked directly.
-    const double f = m.coriolis, cf2 = static_cast<double>(m.fricCoef) / 2.0;
+    const double f = m.coriolisS, cf2 = static_cast<double>(m.fricCoef) / 2.0;
     const double vv = static_cast<double>(m.velScale) * m.velScale;
     forFlatParts(m.heldCells().first, m.heldCells().second, [&](size_t a, size_t b) {
         sourcesOf(b - a, m.hTot.data() + a, m.uS.data() + a, m.vS.data() + a, m.fx.data() + a, m.fy.data() + a,

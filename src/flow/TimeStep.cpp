@@ -74,7 +74,7 @@ LITTORAL_ROW_CLONES float blockStep(int32_t n, const float* __restrict h, const 
 }  // namespace
 
 float flowTimeStep(const Model& m) {
-    const float md = m.minDepth;
+    const float md = m.minDepthS;
     const int32_t i0 = m.ixStart, i1 = m.ixEnd;
     // Each slab of rows keeps its own smallest step; the slabs' are then compared.
     return minOverRowSlabs(m.ownRows().begin, m.ownRows().end, 100.0f, [&](int32_t j0, int32_t j1) {

@@ -24,8 +24,7 @@ const Grid& netcdfFieldGrid(const Model& m, size_t f);
 
 class NetCdfResults {
 public:
-    // Creates the file and writes everything that does not change with time; call before
-    // the flow scaling (minDepth is recorded in metres).
+    // Creates the file and writes everything that does not change with time.
     explicit NetCdfResults(const Model& m);
     // ... with the bed of the case as read given whole (on a split case, gathered).
     NetCdfResults(const Model& m, const Grid& bed);

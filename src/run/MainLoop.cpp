@@ -29,8 +29,8 @@ void scaleFlow(Model& m, float hMax) {
     m.tEndS = static_cast<float>(static_cast<double>(m.tEnd) / m.timeScale);
     m.dxS = static_cast<float>(static_cast<double>(m.dx) / m.lenScale);
     m.dyS = static_cast<float>(static_cast<double>(m.dy) / m.lenScale);
-    m.minDepth = static_cast<float>(static_cast<double>(m.minDepth) / m.lenScale);
-    m.coriolis = static_cast<float>(static_cast<double>(m.coriolis) / m.rateScale);
+    m.minDepthS = static_cast<float>(static_cast<double>(m.minDepth) / m.lenScale);
+    m.coriolisS = static_cast<float>(static_cast<double>(m.coriolis) / m.rateScale);
 }
 
 void initFlowState(Model& m, float hMax) {

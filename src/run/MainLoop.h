@@ -16,7 +16,8 @@ namespace littoral {
 class ResultFiles;
 
 // The flow scales from the length scale hMax: lenScale, timeScale, velScale, rateScale and
-// the scaled times, cell sizes, minimum depth and Coriolis parameter.
+// the scaled times, cell sizes, minimum depth (minDepthS) and Coriolis parameter (coriolisS);
+// the case's own values stay as read.
 void scaleFlow(Model& m, float hMax);
 // scaleFlow, then the flow state at rest on the set-up (every grid this rank keeps).
 void initFlowState(Model& m, float hMax);

@@ -33,7 +33,7 @@ bool firstOutside(const Model& m, const Grid& g, double lo, double hi, float als
     const int32_t j0 = whole ? std::max(g.jLo(), m.heldRows().begin) : m.ownRows().begin;
     const int32_t j1 = whole ? std::min(g.jHi(), m.heldRows().end) : m.ownRows().end;
     const int32_t n = i1 - i0 + 1;
-    const float md = m.minDepth;
+    const float md = m.minDepthS;
     auto outside = [&](const float* row, const float* h, int32_t k) {
         const double v = row[k];
         const bool in = (v >= lo && v <= hi) || row[k] == alsoOk;

@@ -34,8 +34,11 @@ TEST(MainLoop, ScalesAndInitialState) {
     EXPECT_FLOAT_EQ(m.timeScale, static_cast<float>(std::sqrt(4.5 / 9.81)));
     EXPECT_FLOAT_EQ(m.velScale, static_cast<float>(4.5 / m.timeScale));
     EXPECT_FLOAT_EQ(m.periodS, static_cast<float>(8.0 / m.timeScale));
-    EXPECT_FLOAT_EQ(m.minDepth, static_cast<float>(0.01 / 4.5));
-    EXPECT_FLOAT_EQ(m.coriolis, static_cast<float>(-8e-5 / m.rateScale));
+    EXPECT_FLOAT_EQ(m.minDepthS, static_cast<float>(0.01 / 4.5));
+    EXPECT_FLOAT_EQ(m.coriolisS, static_cast<float>(-8e-5 / m.rateScale));
+    // The case's own values stay as read, in metres and 1/s.
+    EXPECT_EQ(m.minDepth, 0.01f);
+    EXPECT_EQ(m.coriolis, -8e-5f);
     // Ghost ring included: h = (d + eta) / lenScale = 1, c = 1.
     EXPECT_FLOAT_EQ(m.hTot(0, 0), 1.0f);
     EXPECT_FLOAT_EQ(m.celSNew(7, 5), 1.0f);

@@ -3,6 +3,8 @@
 // the flow integrates a different time than the interval; the watchdog says so once.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <limits>
 
 #include "run/MainLoop.h"

@@ -18,7 +18,7 @@ using namespace littoral::test;
 namespace {
 
 void referenceUpdate(Model& m) {
-    const float md = m.minDepth;
+    const float md = m.minDepthS;
     const double dtS = m.dtS, dtdx = m.dtdx, dtdy = m.dtdy;
     const float etaDry = static_cast<float>(static_cast<double>(m.tideLevel) / m.lenScale);
     // Every cell depends only on the current level and the fluxes, so the cells are taken
@@ -86,7 +86,7 @@ TEST(UpdateCells, BlockedRowsEqualTheCellByCellUpdate) {
         const FlowGridSpec s{.nx = nx, .ny = 3};
         Model m = makeFlowModel(s);
         m.lenScale = 1.3f;
-        m.minDepth = 0.01f;
+        m.minDepth = m.minDepthS = 0.01f;
         m.tideLevel = 0.2f;
         m.dtS = 0.05f;
         m.dtdx = 0.05f;

@@ -18,7 +18,7 @@ Model quietGrid(float h = 0.5f) {
     m.lenScale = 2;
     m.velScale = 3;
     m.tideLevel = 0.4f;
-    m.minDepth = 0.01f;
+    m.minDepth = m.minDepthS = 0.01f;
     m.dtS = 0.1f;
     m.dtdx = 0.2f;
     m.dtdy = 0.25f;

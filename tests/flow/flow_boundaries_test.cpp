@@ -20,7 +20,7 @@ Model restGrid() {
     m.velScale = 4;
     m.dxS = 1;
     m.dyS = 1;
-    m.minDepth = 0.01f;
+    m.minDepth = m.minDepthS = 0.01f;
     m.dtdx = 0.3f;
     m.dtdy = 0.3f;
     m.dep.fill(1.0f);

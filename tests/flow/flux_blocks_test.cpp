@@ -66,7 +66,7 @@ void referenceFace(bool closed, float hL, float hR, float dL, float dR, float md
 
 // Face by face; a closed ghost stands on its neighbour's bed (flowStillDepth).
 void referenceFluxes(Model& m) {
-    const float md = m.minDepth;
+    const float md = m.minDepthS;
     for (int32_t j = m.jyStart - 1; j <= m.jyEnd; ++j)
         for (int32_t i = m.ixStart - 1; i <= m.ixEnd; ++i) {
             const float hL = m.hTot(i, j), uL = m.uS(i, j), vL = m.vS(i, j), dL = flowStillDepth(m, i, j);
@@ -100,7 +100,7 @@ TEST(ComputeFluxes, BlockedRowsEqualTheFaceByFaceFluxes) {
             const FlowGridSpec s{.nx = nx, .ny = 4};
             Model m = makeFlowModel(s);
             m.lenScale = 1.7f;
-            m.minDepth = 0.01f;
+            m.minDepth = m.minDepthS = 0.01f;
             // The last trial takes beds, depths and velocities on a grid of 1/16 with the
             // length scale 1, so that levels exactly at the dry bed, equal depths and equal
             // velocities on both sides of a face (zero waves) come up often.
@@ -114,7 +114,7 @@ TEST(ComputeFluxes, BlockedRowsEqualTheFaceByFaceFluxes) {
                     m.dep(i, j) = -0.3f + 0.8f * unit(rng);
                     const float r = unit(rng);
                     m.hTot(i, j) = r < 0.25f ? 0.0f
-                                   : r < 0.3f ? m.minDepth
+                                   : r < 0.3f ? m.minDepthS
                                    : r < 0.35f ? 0.0099f
                                    : r < 0.4f ? 0.005f
                                               : 0.6f * unit(rng);

@@ -18,7 +18,7 @@ Model smallGrid() {
     const FlowGridSpec s{.nx = 3, .ny = 2};
     Model m = makeFlowModel(s);
     m.lenScale = 1;
-    m.minDepth = 0.01f;
+    m.minDepth = m.minDepthS = 0.01f;
     m.dep.fill(0.5f);
     m.hTot.fill(0.5f);
     return m;
@@ -77,7 +77,7 @@ TEST(ComputeFluxes, HalfDryFaceFollowsTheLevelAgainstTheBed) {
     computeFluxes(m);
     FaceGrid wall;
     m.allocGrid(wall);
-    roeFluxX(1, 1, 0.25f, 0.25f, 0.1f, -0.1f, 0.0f, 0.0f, wall, m.minDepth);
+    roeFluxX(1, 1, 0.25f, 0.25f, 0.1f, -0.1f, 0.0f, 0.0f, wall, m.minDepthS);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(m.fluxXW(k, 1, 1), wall(k, 1, 1)) << k;
         EXPECT_EQ(m.fluxXE(k, 1, 1), 0.0f) << k;
@@ -88,7 +88,7 @@ TEST(ComputeFluxes, HalfDryFaceFollowsTheLevelAgainstTheBed) {
     FaceGrid E, W;
     m.allocGrid(E);
     m.allocGrid(W);
-    roeFluxBedX(1, 1, 0.25f, 0.0f, 0.5f, 0.26f, 0.1f, 0.0f, 0.0f, 0.0f, E, W, m.minDepth);
+    roeFluxBedX(1, 1, 0.25f, 0.0f, 0.5f, 0.26f, 0.1f, 0.0f, 0.0f, 0.0f, E, W, m.minDepthS);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(m.fluxXW(k, 1, 1), W(k, 1, 1)) << k;
         EXPECT_EQ(m.fluxXE(k, 1, 1), E(k, 1, 1)) << k;
@@ -101,7 +101,7 @@ TEST(ComputeFluxes, HalfDryFaceFollowsTheLevelAgainstTheBed) {
     m.dep(3, 2) = 0.5f;
     m.vS(3, 2) = -0.2f;
     computeFluxes(m);
-    roeFluxY(3, 1, 0.25f, 0.25f, 0.0f, 0.0f, 0.2f, -0.2f, wall, m.minDepth);
+    roeFluxY(3, 1, 0.25f, 0.25f, 0.0f, 0.0f, 0.2f, -0.2f, wall, m.minDepthS);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(m.fluxYN(k, 3, 1), wall(k, 3, 1)) << k;
         EXPECT_EQ(m.fluxYS(k, 3, 1), 0.0f) << k;

@@ -23,7 +23,7 @@ namespace {
 // neighbour are dry), Y from the south face's right-going and the north face's left-going
 // speed.
 float referenceStep(const Model& m) {
-    const float md = m.minDepth;
+    const float md = m.minDepthS;
     float dtMin = 100.0f;
     auto dryPair = [&](float a, float b) { return wetDryCode(a, b, md) == 0; };
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
@@ -74,13 +74,13 @@ TEST(FlowTimeStep, EqualsTheCellByCellStepOnMixedGrids) {
         for (int trial = 0; trial < 4; ++trial) {
             const FlowGridSpec s{.nx = nx, .ny = 5, .dx = 2.0f, .dy = 3.0f};
             Model m = makeFlowModel(s);
-            m.minDepth = 0.05f;
+            m.minDepth = m.minDepthS = 0.05f;
             m.dxS = 0.7f;
             m.dyS = 1.1f;
             for (int32_t j = 0; j <= s.ny + 1; ++j)
                 for (int32_t i = 0; i <= nx + 1; ++i) {
                     const float r = unit(rng);
-                    m.hTot(i, j) = r < 0.3f ? 0.0f : r < 0.35f ? m.minDepth : r < 0.4f ? 0.049f : depth(rng);
+                    m.hTot(i, j) = r < 0.3f ? 0.0f : r < 0.35f ? m.minDepthS : r < 0.4f ? 0.049f : depth(rng);
                     m.uS(i, j) = vel(rng);
                     m.vS(i, j) = vel(rng);
                 }
@@ -104,7 +104,7 @@ TEST(FlowTimeStep, TheFacesTakeTheStepOfACellAtEveryBlockEdge) {
         for (bool dryWest : {false, true}) {
             const FlowGridSpec s{.nx = nx, .ny = 3, .dx = 2.0f, .dy = 3.0f};
             Model m = makeFlowModel(s);
-            m.minDepth = 0.05f;
+            m.minDepth = m.minDepthS = 0.05f;
             m.dxS = 0.7f;
             m.dyS = 50.0f;  // Y never sets the step
             m.hTot.fill(1.0f);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "waves/WaveFunctions.h"
 #include "run/RunCase.h"
 #include "input/CaseInput.h"
 #include "input/Echo.h"

@@ -18,6 +18,9 @@ Model makeFlowModel(const FlowGridSpec& s) {
     m.latitude = s.latitude;
     m.fricCoef = s.fricCoef;
     m.coriolis = static_cast<float>(-0.0001458 * std::sin(s.latitude * 0.017453292519943278));
+    // Unscaled until scaleFlowModel: the kernels' non-dimensional values equal the case's.
+    m.minDepthS = m.minDepth;
+    m.coriolisS = m.coriolis;
     m.tStart = 0;
     m.tEnd = 1e6f;
     allocateCaseArrays(m);

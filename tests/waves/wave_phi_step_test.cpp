@@ -338,7 +338,7 @@ TEST(WaveStep, OneSweepEqualsTheSeparatePassesBitForBit) {
                 setPhiBoundary(b);
                 waveDiagnostics(b);
                 accumSedimentFlux(b, b.waveDt, b.uOrb, b.vOrb);
-                for (auto g : {&Model::phiNew, &Model::phiPred, &Model::brkEx, &Model::eta, &Model::uOrb,
+                for (Grid Model::*g : std::initializer_list<Grid Model::*>{&Model::phiNew, &Model::phiPred, &Model::brkEx, &Model::eta, &Model::uOrb,
                                &Model::vOrb, &Model::sumDiss, &Model::sumEta, &Model::etarms, &Model::sumEtaU,
                                &Model::sumEtaV, &Model::sumU, &Model::sumU2, &Model::sumV, &Model::sumV2,
                                &Model::sumEtaT2, &Model::sumEtaT, &Model::sumUV, &Model::qbx, &Model::qby,
