@@ -25,6 +25,7 @@
 namespace littoral {
 
 class SlabLink;  // the processes a case is split over (littoral-mpi); none: one process
+struct RunHost;   // the driver's reports, for the project's own front-end pieces
 
 // A case file that cannot be read or holds a value the model cannot use: the message names
 // the file, the field or line and what was expected.
@@ -136,6 +137,12 @@ public:
     double wavePeriod() const;  // the output interval
     // Output intervals a run of the whole time span has.
     long intervals() const;
+    // Irregular wave heights drawn from the random sequence by a run of the whole span (one
+    // per interval with irregular waves, none with regular ones).
+    long randomDraws() const;
+    // The output folder a control file names, from the control file alone ("" when it cannot
+    // be read): for telling which cases write into one folder before reading them.
+    static std::string outputFolderOf(const std::string& controlFile);
 
     struct Facts;
 
@@ -173,8 +180,10 @@ struct RunEvents {
 // The state of the random sequence of irregular wave heights: a run continues the sequence
 // it is given and leaves it where its last interval drew.
 struct RandomState {
-    uint64_t value = 0;
-    bool set = false;  // false: the sequence's fixed start
+    uint64_t value = 0x853c49e6748fea9bULL;  // the sequence's fixed start
+    // The state n draws further on.
+    RandomState after(long n) const;
+    bool operator==(const RandomState&) const = default;
 };
 
 struct RunOptions {
@@ -183,7 +192,7 @@ struct RunOptions {
     bool csv = true;          // surferN.csv of every interval
     bool netcdf = false;      // results.nc
     RunEvents events;
-    RandomState random;       // where the irregular heights continue (unset: the sequence's start)
+    RandomState random;       // where the irregular heights continue (default: the sequence's start)
     SlabLink* processes = nullptr;  // littoral-mpi's link; nullptr: this process computes every row
 };
 
@@ -220,10 +229,27 @@ public:
 
 private:
     std::unique_ptr<State> s_;
+    friend void addObserver(Run&, RunHost&);
+    friend void removeObserver(Run&, RunHost&);
 };
 
 // The whole case: a Run advanced to its end.
 void runToEnd(const Case& c, const RunOptions& options = {});
+
+// ---- for programs ----
+// The thread count of runs whose options leave it at 0: n <= 0 means one per core.
+void setDefaultThreads(int n);
+int defaultThreads();
+// The count the environment variable LITTORAL_THREADS asks for, 0 when it is unset or empty;
+// a std::runtime_error naming the variable when it is not a whole number from 1 to 4096.
+int threadsFromEnvironment();
+// A count given as text (an option's value): a whole number from 1 to 4096, or a
+// std::runtime_error naming `what`.
+int parseThreadCount(const std::string& text, const std::string& what);
+// Whether results.nc can be written (the library was built with netCDF), and the message
+// for an option asking for it when it cannot.
+bool netcdfAvailable();
+std::string netcdfUnavailableMessage(const std::string& option);
 
 // The engine's version ("0.1").
 const char* version();

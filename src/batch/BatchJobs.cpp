@@ -4,8 +4,6 @@
 #include <mutex>
 #include <thread>
 
-#include "run/MainLoop.h"
-#include "core/Parallel.h"
 
 namespace littoral {
 
@@ -14,18 +12,18 @@ namespace {
 struct CaseSlot {
     std::string outDir;        // "" when the control file cannot be read
     bool namesRead = false;    // outDir is known
-    RandomSequence start;      // the state the case ran from
+    RandomState start;         // the state the case ran from
     bool handedOn = false;     // `next` is known
-    RandomSequence next;       // the state the case leaves, as foreseen
+    RandomState next;          // the state the case leaves, as foreseen
     bool ran = false;          // the first run has ended
-    RandomSequence end;        // the state it actually left
+    RandomState end;           // the state it actually left
     CaseOutcome outcome;
     bool final = false;        // checked (and run again if need be): its files stand
 };
 
 }  // namespace
 
-int runSideBySide(const std::vector<std::string>& args, int jobs, int threadsPerJob, const CaseRunner& run,
+int runSideBySide(const std::vector<std::string>& args, int jobs, const CaseRunner& run,
                   const std::function<std::string(const std::string&)>& outputFolderOf,
                   const std::function<void(const CaseOutcome&)>& report) {
     const size_t n = args.size();
@@ -36,13 +34,12 @@ int runSideBySide(const std::vector<std::string>& args, int jobs, int threadsPer
 
     // The state case i starts from, once the case before it has handed it on.
     auto startOf = [&](size_t i, std::unique_lock<std::mutex>& lock) {
-        if (i == 0) return RandomSequence{};
+        if (i == 0) return RandomState{};
         cv.wait(lock, [&] { return slots[i - 1].handedOn; });
         return slots[i - 1].next;
     };
 
     auto worker = [&] {
-        ThreadCountScope scope(threadsPerJob);
         for (;;) {
             size_t i;
             {
@@ -66,25 +63,23 @@ int runSideBySide(const std::vector<std::string>& args, int jobs, int threadsPer
                 });
             }
             bool started = false;
-            auto atRunStart = [&](Model& m) {
+            auto atStart = [&](long draws) {
                 std::unique_lock lock(mu);
                 c.start = startOf(i, lock);
-                m.rnd = c.start;
-                c.next = c.start;
-                if (m.hmaxIrr > 0) c.next.skip(intervalCount(m));
+                c.next = c.start.after(draws);
                 c.handedOn = true;
-                started = true;
                 cv.notify_all();
+                return c.start;
             };
-            Model m;
-            CaseOutcome out = run(args[i], m, atRunStart);
+            RandomState end;
+            CaseOutcome out = run(args[i], atStart, end, started);
             std::unique_lock lock(mu);
-            if (!started) {  // stopped before its first interval: drew nothing
+            if (!started) {  // stopped before it was read: drew nothing
                 c.start = startOf(i, lock);
                 c.next = c.start;
                 c.handedOn = true;
             }
-            c.end = started ? m.rnd : c.start;
+            c.end = started ? end : c.start;
             c.outcome = std::move(out);
             c.ran = true;
             cv.notify_all();
@@ -97,7 +92,7 @@ int runSideBySide(const std::vector<std::string>& args, int jobs, int threadsPer
 
     // The cases in order: one that drew its heights from a state other than the one the
     // cases before it actually left runs again, here, from the right state.
-    RandomSequence state;
+    RandomState state;
     int failed = 0;
     for (size_t i = 0; i < n; ++i) {
         CaseSlot& c = slots[i];
@@ -107,14 +102,10 @@ int runSideBySide(const std::vector<std::string>& args, int jobs, int threadsPer
         }
         const bool drew = !(c.end == c.start);
         if (drew && !(c.start == state)) {
-            ThreadCountScope scope(threadsPerJob);
             bool started = false;
-            Model m;
-            c.outcome = run(args[i], m, [&](Model& mm) {
-                mm.rnd = state;
-                started = true;
-            });
-            if (started) state = m.rnd;
+            RandomState end;
+            c.outcome = run(args[i], [&](long) { return state; }, end, started);
+            if (started) state = end;
         } else if (drew) {
             state = c.end;
         }

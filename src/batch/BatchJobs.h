@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Model.h"
+#include "littoral/littoral.h"
 
 namespace littoral {
 
@@ -16,14 +16,15 @@ struct CaseOutcome {
     std::string text;  // the "ok ..." or "FAILED ..." line
 };
 
-// Runs the case `arg` on a fresh model; the case's host calls atRunStart(m) when its main
-// loop starts, before the first irregular wave height is drawn.
-using CaseRunner =
-    std::function<CaseOutcome(const std::string& arg, Model& m, const std::function<void(Model&)>& atRunStart)>;
+// Runs the case `arg` on threadsPerJob threads: once the case is read, start(draws) gives
+// the random state to begin from (draws: the irregular heights the case will draw); `end`
+// receives the state the run left, and `started` whether start was called.
+using CaseStart = std::function<RandomState(long draws)>;
+using CaseRunner = std::function<CaseOutcome(const std::string& arg, const CaseStart& start, RandomState& end,
+                                             bool& started)>;
 
-// Runs the cases on `jobs` threads of their own, each case's loops on threadsPerJob
-// threads, and hands the outcomes to report in the cases' order. Returns the number of
-// failed cases.
+// Runs the cases on `jobs` threads of their own and hands the outcomes to report in the
+// cases' order. Returns the number of failed cases.
 //
 // The irregular wave heights of a run come from one random sequence that continues from
 // case to case, so every case must start from the state the cases before it leave: a case
@@ -32,7 +33,7 @@ using CaseRunner =
 // draws fewer; the cases after it that drew from the wrong state are run again, in order.
 // Cases that write into the same output folder run one after another.
 // outputFolderOf(arg): the case's output folder, "" when it cannot be told.
-int runSideBySide(const std::vector<std::string>& args, int jobs, int threadsPerJob, const CaseRunner& run,
+int runSideBySide(const std::vector<std::string>& args, int jobs, const CaseRunner& run,
                   const std::function<std::string(const std::string&)>& outputFolderOf,
                   const std::function<void(const CaseOutcome&)>& report);
 

@@ -7,29 +7,23 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "run/AppPaths.h"
-#include "run/RunCase.h"
 #include "batch/BatchJobs.h"
-#include "core/Error.h"
-#include "core/Model.h"
-#include "core/Parallel.h"
-#include "input/CaseInput.h"
-#include "output/ResultFiles.h"
+#include "littoral/littoral.h"
 #ifdef LITTORAL_PICTURES
-#include "plots/frmRender.h"
+#include "littoral/pictures.h"
 #endif
 
-namespace fs = std::filesystem;
 using namespace littoral;
 
 namespace {
@@ -45,24 +39,39 @@ std::string clockText(double s) {
     return b;
 }
 
-// A progress bar on the terminal, fed by the wave model's "endwav" lines.
-class BatchHost : public SilentHost {
+// A progress bar on the terminal, fed by the run's events: after every wave period (and, on
+// a terminal, within the long intervals too), the intervals done, the model time, the wall
+// time elapsed and remaining.
+class Progress {
 public:
-    explicit BatchHost(bool tty, bool showProgress = true) : tty_(tty), showProgress_(showProgress) {}
-    void runStarted(const Model& m) override {
-        start_ = Clock::now();
-        nextDraw_ = start_;
-        time_ = 0;
-        done_ = 0;
-        total_ = 0;
-        if (m.tEnd >= m.tStart && m.periodS > 0)
-            total_ = static_cast<long>(std::floor((static_cast<double>(m.tEndS) - m.tStartS) / m.periodS)) + 1;
-        lastShown_ = -1;
+    Progress(bool tty, bool show) : tty_(tty), show_(show) {}
+    // Chains the bar onto the run's events.
+    void attach(RunEvents& e) {
+        e.caseStarted = [this](const Case& c) {
+            start_ = Clock::now();
+            nextDraw_ = start_;
+            time_ = 0;
+            done_ = 0;
+            total_ = c.intervals();
+            lastShown_ = -1;
+        };
+        e.wavePeriod = [this](const WavePeriodDone& w) { period(w.time); };
+        e.progress = [this](double f) { within(f); };
+        e.warning = [this](const std::string& text) {
+            std::fprintf(stderr, "%s%s\n", tty_ && done_ > 0 ? "\n" : "", text.c_str());
+            std::fflush(stderr);
+        };
+        e.caseFinished = [this] {
+            if (tty_ && done_ > 0) std::fprintf(stderr, "\n");
+        };
     }
-    void periodDone(double seconds) override { time_ = seconds; }
-    void progressLine(const std::string&) override {
+    long intervals() const { return done_; }
+
+private:
+    void period(double time) {
         ++done_;
-        if (!showProgress_) return;
+        time_ = time;
+        if (!show_) return;
         const double frac = total_ > 0 ? std::min(1.0, double(done_) / double(total_)) : 0.0;
         const int pct = static_cast<int>(frac * 100);
         if (!tty_ && pct / 10 == lastShown_ / 10 && done_ != total_) return;
@@ -70,42 +79,13 @@ public:
         draw(frac);
     }
     // Inside a long interval the bar moves too (on a terminal, at most four times a second).
-    void intervalProgress(double fraction) override {
-        if (!tty_ || total_ <= 0) return;
+    void within(double fraction) {
+        if (!show_ || !tty_ || total_ <= 0) return;
         const Clock::time_point now = Clock::now();
         if (now < nextDraw_) return;
         nextDraw_ = now + std::chrono::milliseconds(250);
         draw(std::min(1.0, (double(done_) + fraction) / double(total_)));
     }
-    void warning(const std::string& text) override {
-        std::fprintf(stderr, "%s%s\n", tty_ && done_ > 0 ? "\n" : "", text.c_str());
-        std::fflush(stderr);
-    }
-    void runFinished(const Model& m) override {
-        if (tty_ && done_ > 0) std::fprintf(stderr, "\n");
-#ifdef LITTORAL_PICTURES
-        // The pictures the desktop windows would show at the end of the case.
-        if (m.writesFiles()) pictures_.write(m);
-        pictures_.clear();
-#else
-        (void)m;
-#endif
-    }
-#ifdef LITTORAL_PICTURES
-    // Only the process that writes the files keeps the pictures' grids (the others hold
-    // just their own rows of them).
-    void plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
-                float maxinp) override {
-        if (m.writesFiles()) pictures_.keepEta(outfile, dataxy, aaa, mininp, maxinp);
-    }
-    void graphUVEta(const Model& m, const Grid&, const Grid&, float, const Grid& eta, float aaa, float mininp,
-                    float maxinp) override {
-        if (m.writesFiles()) pictures_.keepSetup(eta, aaa, mininp, maxinp);
-    }
-#endif
-    long intervals() const { return done_; }
-
-private:
     void draw(double frac) {
         const double el = std::chrono::duration<double>(Clock::now() - start_).count();
         const double rem = frac > 0 ? el / frac * (1.0 - frac) : -1;
@@ -118,29 +98,11 @@ private:
         std::fflush(stderr);
     }
 
-    bool tty_, showProgress_;
+    bool tty_, show_;
     Clock::time_point start_{}, nextDraw_{};
     double time_ = 0;
     long done_ = 0, total_ = 0;
     int lastShown_ = -1;
-#ifdef LITTORAL_PICTURES
-    CasePictures pictures_;
-#endif
-};
-
-// A batch host that also tells the side-by-side runner when the main loop starts.
-class JobHost : public BatchHost {
-public:
-    JobHost(bool tty, bool showProgress, const std::function<void(Model&)>& atRunStart, Model& m)
-        : BatchHost(tty, showProgress), atRunStart_(atRunStart), m_(m) {}
-    void runStarted(const Model& m) override {
-        if (atRunStart_) atRunStart_(m_);
-        BatchHost::runStarted(m);
-    }
-
-private:
-    const std::function<void(Model&)>& atRunStart_;
-    Model& m_;
 };
 
 void usage(const std::string& program) {
@@ -157,32 +119,45 @@ void usage(const std::string& program) {
                  "               files as one after another\n";
 }
 
-// Sets the paths of the case `arg` in m: the control file, its folder, the output folder.
-void locateInto(const std::string& arg, Model& m) {
-    const CasePaths p = littoral::locateCase(arg);
-    m.cntPath = p.cntPath;
-    m.dataDir = p.dataDir;
-    m.outBase = p.outBase;
-}
-
 // The result files every case writes.
 struct ResultChoice {
     bool netcdf = false, csv = true;
 };
 
-CaseOutcome runOne(const std::string& arg, Model& m, const ResultChoice& results, bool tty, bool showProgress,
-                   const std::function<void(Model&)>& atRunStart) {
+// Runs the case `arg`: reads it, takes the random state from start(draws), runs it to its
+// end with the progress bar (and the pictures where they are built), and leaves the random
+// state the run left in `end`.
+CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const BatchFrontEnd& fe, int threads, bool tty,
+                   bool showProgress, const CaseStart& start, RandomState& end, bool& started) {
     try {
-        m.slabs().guarded([&] { locateInto(arg, m); });
-        m.slabs().check();
-        m.netcdfResults = results.netcdf;
-        m.csvResults = results.csv;
-        JobHost host(tty, showProgress, atRunStart, m);
         const auto t0 = Clock::now();
-        runCase(m, host);
+        const Case c = Case::read(arg);
+        RunOptions o;
+        o.threads = threads;
+        o.csv = results.csv;
+        o.netcdf = results.netcdf;
+        o.processes = fe.link;
+        o.random = start(c.randomDraws());
+        started = true;
+        end = o.random;
+        Progress progress(tty, showProgress);
+        progress.attach(o.events);
+        Run run(c, o);
+#ifdef LITTORAL_PICTURES
+        // The pictures the desktop windows would show at the end of the case.
+        RunPictures pictures(run);
+#endif
+        try {
+            while (run.advance()) {
+            }
+        } catch (...) {
+            end = run.random();
+            throw;
+        }
+        end = run.random();
         const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-        return {true, "ok     " + arg + ": " + std::to_string(host.intervals()) + " intervals, results in " + m.outDir +
-                          " (" + clockText(wall) + " wall time)"};
+        return {true, "ok     " + arg + ": " + std::to_string(progress.intervals()) + " intervals, results in " +
+                          c.outputFolder() + " (" + clockText(wall) + " wall time)"};
     } catch (const std::bad_alloc&) {
         return {false, "FAILED " + arg + ": the memory ran out"};
     } catch (const std::exception& e) {
@@ -203,7 +178,7 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         auto option = [&](int& a, const std::string& name, int& value) {
             const std::string arg = argv[a];
             if (arg == name) {
-                if (a + 1 >= argc) throw StopError("the option " + name + ": expected a number after it");
+                if (a + 1 >= argc) throw std::runtime_error("the option " + name + ": expected a number after it");
                 value = parseThreadCount(argv[++a], "the option " + name);
                 return true;
             }
@@ -222,7 +197,7 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
                 return 2;
             } else cases.push_back(arg);
         }
-    } catch (const StopError& e) {
+    } catch (const std::exception& e) {
         std::cerr << fe.program << ": " << e.what() << std::endl;
         return 2;
     }
@@ -238,7 +213,7 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         usage(fe.program);
         return 2;
     }
-    setThreadCount(threads);
+    setDefaultThreads(threads);
     jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), cases.size()));
     if (jobs > 1 && fe.link) {
         // Every process takes part in every case.
@@ -251,7 +226,7 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         std::cout << "--jobs " << jobs << " with --netcdf: the cases run one after another" << std::endl;
         jobs = 1;
     }
-    const int total = threadCount();
+    const int total = defaultThreads();
     auto report = [&](const CaseOutcome& o) {
         if (o.ok) {
             std::cout << o.text << std::endl;
@@ -262,11 +237,14 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     };
     if (jobs <= 1) {
         std::cout << "threads: " << total << std::endl;
-        Model m;  // one model for the whole run: the random sequence continues across cases
-        m.link = fe.link;
+        // The random sequence continues across the cases, whatever becomes of each.
+        RandomState state;
         int failed = 0;
         for (const std::string& arg : cases) {
-            const CaseOutcome o = runOne(arg, m, results, tty, true, {});
+            bool started = false;
+            RandomState end = state;
+            const CaseOutcome o = runOne(arg, results, fe, 0, tty, true, [&](long) { return state; }, end, started);
+            state = end;
             failed += o.ok ? 0 : 1;
             report(o);
         }
@@ -275,19 +253,11 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     const int perJob = std::max(1, total / jobs);
     std::cout << "threads: " << total << " (" << jobs << " cases side by side, " << perJob << " thread"
               << (perJob == 1 ? "" : "s") << " each)" << std::endl;
-    auto outputFolderOf = [](const std::string& arg) -> std::string {
-        try {
-            Model m;
-            locateInto(arg, m);
-            readControlNames(m);
-            return m.outDir;
-        } catch (const std::exception&) {
-            return "";  // the case stops before it writes anything
-        }
+    // "" when the control file cannot be read: the case stops before it writes anything.
+    auto outputFolderOf = [](const std::string& arg) { return Case::outputFolderOf(arg); };
+    auto run = [&](const std::string& arg, const CaseStart& start, RandomState& end, bool& started) {
+        return runOne(arg, results, fe, perJob, false, false, start, end, started);
     };
-    auto run = [&](const std::string& arg, Model& m, const std::function<void(Model&)>& atRunStart) {
-        return runOne(arg, m, results, false, false, atRunStart);
-    };
-    const int failed = runSideBySide(cases, jobs, perJob, run, outputFolderOf, report);
+    const int failed = runSideBySide(cases, jobs, run, outputFolderOf, report);
     return failed == 0 ? 0 : 1;
 }

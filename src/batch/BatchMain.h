@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/SlabLink.h"
+#include "littoral/littoral.h"
 
 namespace littoral {
 

@@ -4,6 +4,7 @@
 // turned into the API's events.
 #include "littoral/littoral.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "input/CaseInput.h"
 #include "output/FieldTable.h"
 #include "output/ResultFiles.h"
+#include "run/ApiAccess.h"
 #include "run/AppPaths.h"
 #include "run/CaseFiles.h"
 #include "run/MainLoop.h"
@@ -31,7 +33,7 @@ struct Case::Facts {
     std::string cntPath, dataDir, outBase, outDir;
     int nx = 0, ny = 0;
     double dx = 0, dy = 0, tStart = 0, tEnd = 0, period = 0;
-    long intervals = 0;
+    long intervals = 0, draws = 0;
 };
 
 namespace {
@@ -86,6 +88,7 @@ Case Case::read(const std::string& controlFile) {
         f->tEnd = m.tEnd;
         f->period = m.waveT0;
         f->intervals = static_cast<long>(intervalCount(m));
+        f->draws = m.hmaxIrr > 0 ? f->intervals : 0;
         return Case(f);
     });
 }
@@ -105,6 +108,21 @@ double Case::startTime() const { return facts_->tStart; }
 double Case::endTime() const { return facts_->tEnd; }
 double Case::wavePeriod() const { return facts_->period; }
 long Case::intervals() const { return facts_->intervals; }
+long Case::randomDraws() const { return facts_->draws; }
+
+std::string Case::outputFolderOf(const std::string& controlFile) {
+    try {
+        const CasePaths p = locateCase(controlFile);
+        Model m;
+        m.cntPath = p.cntPath;
+        m.dataDir = p.dataDir;
+        m.outBase = p.outBase;
+        readControlNames(m);
+        return m.outDir;
+    } catch (const std::exception&) {
+        return "";
+    }
+}
 
 const std::vector<FieldInfo>& resultFields() {
     static const std::vector<FieldInfo> fields = [] {
@@ -117,6 +135,11 @@ const std::vector<FieldInfo>& resultFields() {
 
 const char* version() { return LITTORAL_VERSION; }
 
+// threadsFromEnvironment, parseThreadCount (core/Parallel.cpp), netcdfAvailable and
+// netcdfUnavailableMessage (output/ResultFiles.cpp) are the engine's own.
+void setDefaultThreads(int n) { setThreadCount(n); }
+int defaultThreads() { return threadCount(); }
+
 namespace {
 
 // The interior of g (whole on this process) as a view.
@@ -126,35 +149,46 @@ Field interiorOf(const Model& m, const Grid& g) {
                  static_cast<std::ptrdiff_t>(g.iHi() - g.iLo() + 1));
 }
 
-// The driver's reports as the API's events.
+// The driver's reports as the API's events, and to the observers the project's own
+// front-end pieces attach (ApiAccess.h).
 class EventHost : public RunHost {
 public:
     EventHost(const RunEvents& e, const Case& c) : e_(e), case_(c) {}
+    std::vector<RunHost*> observers;
 
     void progressLine(const std::string& line) override {
+        for (RunHost* o : observers) o->progressLine(line);
         if (!e_.wavePeriod) return;
         period_.line = line;
         e_.wavePeriod(period_);
     }
     void periodDone(double seconds) override {
+        for (RunHost* o : observers) o->periodDone(seconds);
         period_.time = seconds;
         period_.periods = waveT0_ > 0 ? static_cast<long>(std::floor(seconds / waveT0_ + 0.5)) : 0;
     }
-    void caseStarted(const std::string&) override {}
+    void caseStarted(const std::string& cnt) override {
+        for (RunHost* o : observers) o->caseStarted(cnt);
+    }
     void showPlotWindows(const Model& m) override {
+        for (RunHost* o : observers) o->showPlotWindows(m);
         waveT0_ = m.waveT0;
         if (e_.caseStarted) e_.caseStarted(case_);
     }
-    void runStarted(const Model&) override {}
-    void plotxy(const Model& m, const std::string&, const Grid& dataxy, float aaa, float mininp, float maxinp) override {
-        (void)aaa;  // the surface is drawn as it is (scale 1)
+    void runStarted(const Model& m) override {
+        for (RunHost* o : observers) o->runStarted(m);
+    }
+    void plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
+                float maxinp) override {
+        for (RunHost* o : observers) o->plotxy(m, outfile, dataxy, aaa, mininp, maxinp);
         if (!e_.wavePeriod) return;
         period_.surface = m.slabs().rank() == 0 ? interiorOf(m, dataxy) : Field();
         period_.low = mininp;
         period_.high = maxinp;
     }
-    void graphUVEta(const Model& m, const Grid&, const Grid&, float, const Grid& eta, float aaa, float mininp,
-                    float maxinp) override {
+    void graphUVEta(const Model& m, const Grid& fx, const Grid& fy, float bbb, const Grid& eta, float aaa,
+                    float mininp, float maxinp) override {
+        for (RunHost* o : observers) o->graphUVEta(m, fx, fy, bbb, eta, aaa, mininp, maxinp);
         if (!e_.interval || m.slabs().rank() != 0) return;
         // The level in metres above the tide, as the graph window draws it.
         m.keepGrid(level_);
@@ -165,19 +199,23 @@ public:
         interval_.low = mininp;
         interval_.high = maxinp;
     }
-    void intervalDone(const Model&, int n, double seconds) override {
+    void intervalDone(const Model& m, int n, double seconds) override {
+        for (RunHost* o : observers) o->intervalDone(m, n, seconds);
         if (!e_.interval) return;
         interval_.number = n;
         interval_.time = seconds;
         e_.interval(interval_);
     }
-    void runFinished(const Model&) override {
+    void runFinished(const Model& m) override {
+        for (RunHost* o : observers) o->runFinished(m);
         if (e_.caseFinished) e_.caseFinished();
     }
     void warning(const std::string& text) override {
+        for (RunHost* o : observers) o->warning(text);
         if (e_.warning) e_.warning(text);
     }
     void intervalProgress(double fraction) override {
+        for (RunHost* o : observers) o->intervalProgress(fraction);
         if (e_.progress) e_.progress(fraction);
     }
 
@@ -216,7 +254,7 @@ Run::Run(const Case& c, const RunOptions& options) : s_(std::make_unique<State>(
     m.netcdfResults = options.netcdf;
     m.link = options.processes;
     m.stopRequest = &s_->stop;
-    if (options.random.set) m.rnd = RandomSequence::fromState(options.random.value);
+    m.rnd = RandomSequence::fromState(options.random.value);
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
         throw std::invalid_argument("a case split over processes writes its files: expected writeFiles");
     if (options.netcdf && !netcdfAvailable()) throw std::invalid_argument(netcdfUnavailableMessage("netcdf"));
@@ -273,7 +311,13 @@ bool Run::stopped() const { return s_->stopped; }
 void Run::requestStop() { s_->stop.store(true); }
 const Case& Run::runCase() const { return s_->theCase; }
 
-RandomState Run::random() const { return {s_->m.rnd.state(), true}; }
+RandomState Run::random() const { return {s_->m.rnd.state()}; }
+
+RandomState RandomState::after(long n) const {
+    RandomSequence r = RandomSequence::fromState(value);
+    r.skip(n);
+    return {r.state()};
+}
 
 Field Run::field(const std::string& name) const {
     const Model& m = s_->m;
@@ -291,6 +335,13 @@ Field Run::field(const std::string& name) const {
         return interiorOf(m, out);
     }
     throw std::out_of_range("no result field is named \"" + name + "\"");
+}
+
+void addObserver(Run& run, RunHost& observer) { run.s_->host.observers.push_back(&observer); }
+
+void removeObserver(Run& run, RunHost& observer) {
+    auto& v = run.s_->host.observers;
+    v.erase(std::remove(v.begin(), v.end(), &observer), v.end());
 }
 
 void runToEnd(const Case& c, const RunOptions& options) {
