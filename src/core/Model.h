@@ -212,7 +212,7 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
     // The first rank's grids of a whole field for the pictures and files it writes, and of
     // the cell flags (which the pictures and the netCDF file show), when the case is split
     // (allocWholeGrids: before the time loops).
-    mutable Grid wholeGrid;
+    Grid wholeGrid;
     IntGrid wholeFlags;
     void allocWholeGrids() {
         if (slabs().ranks() > 1 && slabs().rank() == 0) {
@@ -230,8 +230,9 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
     }
     const IntGrid& flagsOfWhole() const { return slabs().ranks() > 1 ? wholeFlags : cellFlag; }
     // g over the whole grid on the first rank: gathered into wholeGrid from every rank when
-    // the case is split (every rank calls it), g itself on one process. Elsewhere g.
-    const Grid& wholeOnFirst(const Grid& g) const {
+    // the case is split, g itself on one process; elsewhere g. A collective: every rank
+    // calls it, at the same point.
+    const Grid& gatherWholeOnFirst(const Grid& g) {
         if (slabs().ranks() == 1) return g;
         slabs().gatherToFirst(g, wholeGrid, jyStart, jyEnd);
         return slabs().rank() == 0 ? wholeGrid : g;

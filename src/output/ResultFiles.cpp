@@ -62,7 +62,7 @@ ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
 
 ResultFiles::~ResultFiles() = default;
 
-void ResultFiles::write(const Model& m, int16_t n, float timeSeconds) {
+void ResultFiles::write(Model& m, int16_t n, float timeSeconds) {
     if (!m.filesWanted) return;
     if (m.csvResults) writeResultFields(m, n, "surfer");
     m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
@@ -72,7 +72,7 @@ void ResultFiles::write(const Model& m, int16_t n, float timeSeconds) {
     // and a failure of the writing rank stops them all after the last.
     SlabLink& link = m.slabs();
     for (size_t f = 0; f < netcdfFieldCount(); ++f) {
-        const Grid& g = m.wholeOnFirst(netcdfFieldGrid(m, f));
+        const Grid& g = m.gatherWholeOnFirst(netcdfFieldGrid(m, f));
         link.guarded([&] {
             if (nc_) nc_->putField(m, f, g);
         });

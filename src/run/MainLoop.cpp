@@ -99,7 +99,7 @@ void IntervalLoop::begin() {
     });
     m.slabs().check();
     m.gatherFlags();
-    const Grid* bed = m.netcdfResults ? &m.wholeOnFirst(m.dep) : &m.dep;
+    const Grid* bed = m.netcdfResults ? &m.gatherWholeOnFirst(m.dep) : &m.dep;
     m.slabs().guarded([&] { results_ = std::make_unique<ResultFiles>(m, *bed); });
     m.slabs().check();
     periodicGhostDepths(m);
@@ -130,7 +130,7 @@ bool IntervalLoop::step() {
     const float waveTime = static_cast<float>(static_cast<double>(m.timeScale) * t);
     waveField(m, hMax_, waveTime, m.fx, m.fy);
     // The picture is drawn on the first rank, from the level gathered there whole.
-    host.plotxy(m, "eta", m.wholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
+    host.plotxy(m, "eta", m.gatherWholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
     host.periodDone(waveTime);
     host.progressLine(endwavLine(waveTime, m.waveT0));
     bedChange(m);
@@ -181,7 +181,7 @@ bool IntervalLoop::step() {
     });
     link.check();
     // The first rank draws the picture: the level is gathered there whole.
-    host.graphUVEta(m, m.uS, m.vS, m.velScale, m.wholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
+    host.graphUVEta(m, m.uS, m.vS, m.velScale, m.gatherWholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     number_ = n;
     endSeconds_ = tSeconds;
     host.intervalDone(m, n, tSeconds);
