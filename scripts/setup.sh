@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian's packages, once: a C++ compiler, CMake,
-# Ninja, GoogleTest, Qt 6 Widgets, the netCDF C library (results.nc), Open MPI (littoral-mpi), an X server with
+# Ninja, GoogleTest, Qt 6 Widgets, CLI11 (the command lines), the netCDF C library (results.nc), Open MPI (littoral-mpi), an X server with
 # a window manager for the window tests (Xvfb, openbox, xauth, xprop), and clang with its
 # libFuzzer and sanitizer runtimes for scripts/fuzz.sh. Does nothing when everything is
 # there already.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build googletest libgtest-dev qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev pkg-config libnetcdf-dev
+packages=(g++ cmake ninja-build googletest libgtest-dev qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev pkg-config libnetcdf-dev libcli11-dev
           libopenmpi-dev openmpi-bin xvfb openbox xauth x11-utils clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "batch/BatchJobs.h"
 #include "littoral/littoral.h"
 #ifdef LITTORAL_PICTURES
@@ -116,7 +118,8 @@ void usage(const std::string& program) {
                  "  --no-csv     leave out the result field files surferN.csv (the echo files stay)\n"
                  "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
                  "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
-                 "               files as one after another\n";
+                 "               files as one after another (default: 1)\n"
+                 "  --help       print this text;  --version  print the version and the build's commit\n";
 }
 
 // The result files every case writes.
@@ -172,31 +175,46 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     std::vector<std::string> cases;
     int threads = 0, jobs = 1;
     ResultChoice results;
+    CLI::App app("Runs case control files headless, one after another.", fe.program);
+    app.set_help_flag();  // --help prints the usage below and ends with status 0
+    bool help = false;
+    app.add_flag("-h,--help", help, "print the usage and the options, then end");
+    app.set_version_flag("--version", fe.program + " " + version() + " (" + LITTORAL_COMMIT + ")",
+                         "print the version and the build's commit, then end");
+    std::string threadsText, jobsText;
+    app.add_option("--threads", threadsText, "threads for the computation");
+    app.add_option("--jobs", jobsText, "cases side by side");
+    app.add_flag("--netcdf", results.netcdf, "also write results.nc");
+    app.add_flag_callback("--no-csv", [&] { results.csv = false; }, "leave out surferN.csv");
+    app.add_option("CONTROL_FILE", cases, "control files");
+    app.allow_extras();
+    app.positionals_at_end(false);
     try {
         threads = threadsFromEnvironment();
-        // "--name N" or "--name=N": true when argv[a] is the option (a moves past its value).
-        auto option = [&](int& a, const std::string& name, int& value) {
-            const std::string arg = argv[a];
-            if (arg == name) {
-                if (a + 1 >= argc) throw std::runtime_error("the option " + name + ": expected a number after it");
-                value = parseThreadCount(argv[++a], "the option " + name);
-                return true;
-            }
-            if (arg.rfind(name + "=", 0) != 0) return false;
-            value = parseThreadCount(arg.substr(name.size() + 1), "the option " + name);
-            return true;
-        };
-        for (int a = 1; a < argc; ++a) {
-            const std::string arg = argv[a];
-            if (option(a, "--threads", threads) || option(a, "--jobs", jobs)) continue;
-            if (arg == "--netcdf") results.netcdf = true;
-            else if (arg == "--no-csv") results.csv = false;
-            else if (arg.rfind("--", 0) == 0) {
-                std::cerr << arg << ": unknown option\n";
-                usage(fe.program);
-                return 2;
-            } else cases.push_back(arg);
+        app.parse(argc, argv);
+        for (const std::string& extra : app.remaining()) {
+            std::cerr << extra << (extra.rfind("-", 0) == 0 ? ": unknown option" : ": unexpected argument") << "\n";
+            usage(fe.program);
+            return 2;
         }
+        if (help) {
+            usage(fe.program);
+            return 0;
+        }
+        if (!threadsText.empty()) threads = parseThreadCount(threadsText, "the option --threads");
+        if (!jobsText.empty()) jobs = parseThreadCount(jobsText, "the option --jobs");
+    } catch (const CLI::Success& e) {
+        return app.exit(e);  // --version
+    } catch (const CLI::ArgumentMismatch& e) {
+        // An option without its value.
+        const std::string what = e.what();
+        std::cerr << fe.program << ": the option " << what.substr(0, what.find(':')) << ": expected a number after it"
+                  << std::endl;
+        return 2;
+    } catch (const CLI::ParseError& e) {
+        std::cerr << fe.program << ": " << e.what() << std::endl;
+        usage(fe.program);
+        return 2;
     } catch (const std::exception& e) {
         std::cerr << fe.program << ": " << e.what() << std::endl;
         return 2;

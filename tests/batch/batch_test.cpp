@@ -11,6 +11,24 @@ TEST(Batch, UsageWithoutArguments) {
     EXPECT_TRUE(containsAll(r.out, {"usage: littoral-batch CONTROL_FILE..."}));
 }
 
+TEST(Batch, HelpVersionAndBadOptionsGiveTheirStatus) {
+    // --help is the usage with status 0, not an unknown option.
+    BatchRun r = runBatch("--help");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {"usage: littoral-batch CONTROL_FILE...", "--threads N", "default: 1"}));
+    EXPECT_EQ(r.out.find("unknown option"), std::string::npos) << r.out;
+    r = runBatch("--version");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {"littoral-batch 0.1 ("}));
+    // An option's value missing or out of its range names the option and what it expects.
+    r = runBatch("x --threads");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(r.out, {"the option --threads: expected a number after it"})) << r.out;
+    r = runBatch("--jobs=0 x");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(r.out, {"the option --jobs: expected a whole number from 1 to 4096, found \"0\""})) << r.out;
+}
+
 TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
     CaseDir dir("batch-bad");
     SmallCase{.coef = {.tStart = 10, .tEnd = 0}}.write(dir, "good");  // runs no interval: finishes at once
