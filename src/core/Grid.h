@@ -17,6 +17,12 @@
 // may then keep up to two single rows beyond its band (far rows: the row at the other end
 // of the grid that a periodic side copies), stored apart and reached through row() and
 // cell() only.
+//
+// Such a grid knows its split: the rows its rank holds (computes), and whether the rows it
+// keeps beyond them (the halo rows of its band and its far rows) hold the other ranks'
+// present values. A pass that writes the grid marks them stale (markWritten); the exchange
+// that brings them marks them current. In debug and test builds, reading a stale halo or far
+// row through the accessors is asserted against (the exchange writes them through row()).
 #pragma once
 
 #include <algorithm>
@@ -42,7 +48,30 @@ public:
         origin_ = -(static_cast<std::ptrdiff_t>(i0) + static_cast<std::ptrdiff_t>(j0) * ni_);
         far_.clear();
         farJ_[0] = farJ_[1] = kNoRow;
+        heldA_ = j0;
+        heldB_ = j1;
+        haloStale_ = farStale_ = false;
     }
+    // The rows this rank holds (within the band); the band's rows beyond them are halo rows.
+    void setHeldRows(int32_t a, int32_t b) {
+        heldA_ = std::max(a, j0_);
+        heldB_ = std::min(b, j1_);
+    }
+    int32_t heldLo() const { return heldA_; }
+    int32_t heldHi() const { return heldB_; }
+    // Whether row j is kept but not held: a halo row of the band or a far row.
+    bool isHaloRow(int32_t j) const { return j < heldA_ || j > heldB_; }
+    // The held rows have been written: the halo and far rows no longer hold the other ranks'
+    // present values (nothing changes for a grid that keeps no such rows).
+    void markWritten() {
+        haloStale_ = heldA_ > j0_ || heldB_ < j1_;
+        farStale_ = farJ_[0] != kNoRow;
+    }
+    // The exchange has brought the halo and far rows (or the far rows only).
+    void markHalosCurrent() { haloStale_ = farStale_ = false; }
+    void markFarRowsCurrent() { farStale_ = false; }
+    bool halosCurrent() const { return !haloStale_ && !farStale_; }
+    bool farRowsCurrent() const { return !farStale_; }
     // Keeps row j as well (nothing when the band holds it already); zero-filled.
     void addFarRow(int32_t j) {
         if (hasRow(j)) return;
@@ -65,18 +94,24 @@ public:
         assert(i >= i0_ && i <= i1_);
         return row(j)[i - i0_];
     }
-    T cell(int32_t i, int32_t j) const { return row(j)[i - i0_]; }
+    T cell(int32_t i, int32_t j) const {
+        assert(current(j));
+        return row(j)[i - i0_];
+    }
     T& operator()(int32_t i, int32_t j) {
         assert(i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
         return data_[static_cast<size_t>(origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_)];
     }
     const T& operator()(int32_t i, int32_t j) const {
-        assert(i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_);
+        assert(i >= i0_ && i <= i1_ && j >= j0_ && j <= j1_ && current(j));
         return data_[static_cast<size_t>(origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_)];
     }
     // Pointer to the element (i, j); row j is contiguous in i.
     T* at(int32_t i, int32_t j) { return data_.data() + (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_); }
-    const T* at(int32_t i, int32_t j) const { return data_.data() + (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_); }
+    const T* at(int32_t i, int32_t j) const {
+        assert(current(j));
+        return data_.data() + (origin_ + i + static_cast<std::ptrdiff_t>(j) * ni_);
+    }
     // Distance in elements between (i, j) and (i, j + 1).
     std::ptrdiff_t stride() const { return ni_; }
     void fill(T v) {
@@ -94,11 +129,18 @@ public:
 
 private:
     static constexpr int32_t kNoRow = INT32_MIN;
+    // Row j may be read: held, or a halo or far row that is current.
+    bool current(int32_t j) const {
+        if (j >= heldA_ && j <= heldB_) return true;
+        return (j >= j0_ && j <= j1_) ? !haloStale_ : !farStale_;
+    }
     std::vector<T> data_;
     std::vector<T> far_;  // two rows of ni_ cells
     std::ptrdiff_t origin_ = 0, ni_ = 0, nj_ = 0;
     int32_t i0_ = 0, i1_ = -1, j0_ = 0, j1_ = -1;
     int32_t farJ_[2] = {kNoRow, kNoRow};
+    int32_t heldA_ = 0, heldB_ = -1;
+    bool haloStale_ = false, farStale_ = false;
 };
 
 using Grid = GridT<float>;

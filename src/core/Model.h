@@ -8,7 +8,10 @@
 // velocities / velScale, so that gravity is 1.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <initializer_list>
+#include <span>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -185,6 +188,31 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
         if (link.rankOfRow(j, jyStart, jyEnd) == link.rank()) read(v);
         link.share(v, n, j, jyStart, jyEnd);
     }
+    // The grids of the state the passes hand on across a rank's edges: the bed, the wave
+    // levels, the flow levels and what each period forms.
+    template <class F>
+    void forEachStateGrid(F&& f) {
+        for (Grid* g : {&dep, &dh, &setup, &curU, &curV, &phiNew, &phiCur, &phiOld, &hTot, &hTotNew, &etaS, &etaSNew,
+                        &celS, &celSNew, &uS, &uSNew, &vS, &vSNew, &fx, &fy, &qbx, &qby, &qsx, &qsy, &tau, &maxtau,
+                        &wavH, &etaOut, &phiPred, &sumDiss, &theta, &kd, &ccg, &cc2, &wlen, &omk, &eta, &sumEta,
+                        &brkEx, &etarms, &uOrb, &sumU, &sumU2, &vOrb, &sumV, &sumV2, &sumEtaU, &sumEtaV, &sumEtaT2,
+                        &sumEtaT, &sumUV, &sxx, &sxy, &syy})
+            f(*g);
+    }
+    // Marks the grids a pass is about to write: their halo and far rows are stale from now on.
+    static void markWritten(std::initializer_list<Grid*> grids) {
+        for (Grid* g : grids) g->markWritten();
+    }
+    // Brings the halo and far rows of every state grid written since its last exchange. A
+    // collective: every rank calls it at the same point (every rank has written the same grids).
+    void refreshHalos() {
+        std::array<Grid*, 64> stale{};
+        size_t n = 0;
+        forEachStateGrid([&](Grid& g) {
+            if (!g.halosCurrent()) stale[n++] = &g;
+        });
+        slabs().exchange(std::span<Grid* const>(stale.data(), n), SlabLink::Rows::Halos, jyStart, jyEnd);
+    }
     // The result and echo files are written by the first rank only.
     bool writesFiles() const { return slabs().rank() == 0; }
 
@@ -198,6 +226,7 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
         if constexpr (requires { g.addFarRow(0); }) {
             if (holdsSouthEdge()) g.addFarRow(jyEnd);
             if (holdsNorthEdge()) g.addFarRow(jyStart);
+            g.setHeldRows(heldRows().begin, heldRows().end);
         }
     }
     // allocGrid unless g has that shape already (then its values are kept): for work grids

@@ -27,6 +27,7 @@
 #include <new>
 #include <initializer_list>
 #include <string>
+#include <span>
 #include <vector>
 
 #include "core/Allocation.h"
@@ -58,9 +59,17 @@ public:
 
     enum class Rows { Halos, Wrap };
     // Exchanges the rows `which` of the grids (all allocated over the grid with its ghost
-    // ring, interior rows j0..j1).
-    virtual void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
-        (void)grids, (void)which, (void)j0, (void)j1;
+    // ring, interior rows j0..j1) and marks them current. A collective: every rank makes the
+    // same calls with the same grids.
+    void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
+        exchange(std::span<Grid* const>(grids.begin(), grids.size()), which, j0, j1);
+    }
+    void exchange(std::span<Grid* const> grids, Rows which, int32_t j0, int32_t j1) {
+        if (!grids.empty()) exchangeRows(grids, which, j0, j1);
+        for (Grid* g : grids) {
+            if (which == Rows::Halos) g->markHalosCurrent();
+            else g->markFarRowsCurrent();
+        }
     }
     // The first rank receives the held rows of every rank's part of a grid in whole (allocated
     // over the whole grid there; untouched elsewhere), for the files and pictures it writes.
@@ -128,6 +137,10 @@ public:
     }
 
 protected:
+    // The transfer itself (none on one process).
+    virtual void exchangeRows(std::span<Grid* const> grids, Rows which, int32_t j0, int32_t j1) {
+        (void)grids, (void)which, (void)j0, (void)j1;
+    }
     enum class Kind : int { Stop, Allocation, Memory };
     bool failed_ = false;
     int64_t place_ = 0;  // of the kept failure

@@ -71,7 +71,7 @@ float* rowOf(Grid& g, int32_t j) { return g.row(j); }
 
 }  // namespace
 
-void MpiLink::exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) {
+void MpiLink::exchangeRows(std::span<Grid* const> grids, Rows which, int32_t j0, int32_t j1) {
     if (size_ == 1) return;
     const Stopwatch watch(haloSeconds_);
     const RowRange own = ownRows(j0, j1);

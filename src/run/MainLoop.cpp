@@ -155,23 +155,28 @@ bool IntervalLoop::step() {
         m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
         m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
         momentumSources(m);
+        Model::markWritten({&m.hTotNew, &m.etaSNew, &m.celSNew, &m.uSNew, &m.vSNew});
         updateCells(m);
         // A periodic ghost row copies the new level of the row at the other end.
         link.exchange({&m.hTotNew, &m.uSNew, &m.vSNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
         setBoundaryGhosts(m);
         link.guarded([&] { applyBoundaryConditions(m, tSeconds); });
+        // The levels swap; the present level's ghost ring is copied into the next.
+        Model::markWritten({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew});
         advanceFlowState(m);
         // The next step's fluxes and time step read the level one row beyond this rank's.
         link.exchange({&m.hTot, &m.uS, &m.vS}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
         watchdog.step(m, m.dtS, tSeconds);
         host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
     }
-    if (tau != tau0) publishFlowState(m);
+    if (tau != tau0) {
+        Model::markWritten({&m.setup, &m.curU, &m.curV});
+        publishFlowState(m);
+    }
     link.check();
-    // The next period's passes read the rows next to a rank's own.
-    link.exchange({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew,
-                   &m.setup, &m.curU, &m.curV},
-                  SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    // The next period's passes read the rows next to a rank's own: every grid the flow steps
+    // wrote is brought across.
+    m.refreshHalos();
     // Each rank checks its rows; the first bad cell of the grid is reported.
     link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
     link.check();

@@ -135,6 +135,10 @@ void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
     link.check();
     for (int16_t i = 0; i < m.nStep; ++i) {
         m.checkStop();
+        // What the step writes (its exchanges inside bring what the step itself reads across).
+        Model::markWritten({&m.phiNew, &m.phiPred, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta,
+                            &m.etarms, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2,
+                            &m.sumEtaT, &m.sumUV, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau});
         waveStep(m, work);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
@@ -143,11 +147,9 @@ void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
         shiftPhiLevels(m);
         ++m.nAcc;
     }
-    // The passes after the period read the rows next to a rank's own.
-    link.exchange({&m.phiCur, &m.phiOld, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta, &m.etarms,
-                   &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2, &m.sumEtaT, &m.sumUV,
-                   &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau},
-                  SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    // The passes after the period read the rows next to a rank's own: every grid the steps
+    // wrote is brought across.
+    m.refreshHalos();
     m.phiNew = m.phiCur;
 
     waveStress(m, fx, fy);

@@ -21,7 +21,7 @@ public:
     ThreadRank(ThreadRanks& all, int rank) : all_(all), rank_(rank) {}
     int rank() const override { return rank_; }
     int ranks() const override;
-    void exchange(std::initializer_list<Grid*> grids, Rows which, int32_t j0, int32_t j1) override;
+    void exchangeRows(std::span<Grid* const> grids, Rows which, int32_t j0, int32_t j1) override;
     void gatherToFirst(const Grid& part, Grid& whole, int32_t j0, int32_t j1) override;
     void gatherToFirst(const IntGrid& part, IntGrid& whole, int32_t j0, int32_t j1) override;
     void allValues(const int64_t* mine, int n, std::vector<int64_t>& all) override;
