@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/Grid.h"
 #include "core/SlabLink.h"
@@ -196,6 +197,7 @@ struct Model {
         slabs().gatherToFirst(g, wholeGrid, jyStart, jyEnd);
         return slabs().rank() == 0 ? wholeGrid : g;
     }
+    std::vector<std::string> inputWarnings;  // warnings of the case's input, reported once the case is read
 };
 
 }  // namespace littoral

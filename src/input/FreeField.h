@@ -45,7 +45,10 @@ public:
     int32_t int32(std::string_view what);
     double number(std::string_view what);  // general number, double precision
     // Reads and throws away a label field.
-    void label(std::string_view what) { (void)nextField(what); }
+    void label(std::string_view what) {
+        (void)nextField(what);
+        kind_ = Kind::label;
+    }
     // True when only blanks and line ends remain (reads nothing that a later field needs).
     bool atEnd();
     // Throws unless only blanks and line ends remain; `after` says what was read last.
@@ -88,10 +91,29 @@ private:
     std::string field_;  // the last field read
     std::string name_;
     bool afterComma_ = false;  // the last field ended at a comma
+    // The two fields before the last one, for the hint at a decimal comma ("0,5" splits
+    // into the value 0 and the label 5, and the next value meets the label's text).
+    enum class Kind { text, number, label };
+    struct Earlier {
+        std::string text;
+        long line = 0;
+        bool endedAtComma = false, quoted = false;
+        Kind kind = Kind::text;
+    };
+    Kind kind_ = Kind::text;  // what the last field was read as
+    Earlier before_[2];  // [0] the field before the last, [1] the one before that
+    bool quoted_ = false;  // the last field was quoted
+    std::string numberWhat_;  // what the last number read was to hold
+    std::string decimalCommaHint() const;
     long fieldNo_ = 0;   // number of the last field read, from 1
     long line_ = 1;      // line of the read position
     long fieldLine_ = 1; // line of the last field read
 };
+
+// Opens `path` for reading when it is a regular file (links followed); otherwise throws
+// StopError naming it by `shownName` with the kind of file found (a folder, a named pipe, a
+// device) or the system's reason. Never waits: a named pipe is refused, not opened.
+std::FILE* openRegularFile(const std::string& path, const std::string& shownName);
 
 // Parses a whole field as a number (blanks after it allowed); false if it is not one.
 bool parseReal(std::string_view s, float& out);

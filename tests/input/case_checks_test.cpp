@@ -27,7 +27,7 @@ TEST(CaseChecks, CoefficientsWithoutMeaningAreRefused) {
     };
     const Bad cases[] = {
         {"minimum depth 0", {.minDepth = 0},
-         "x\\coef.txt: the minimum computational depth (11th value) is 0: expected a positive depth in metres"},
+         "x\\coef.txt: the minimum computational depth (11th value) is 0 m: expected a positive depth in metres"},
         {"minimum depth negative", {.minDepth = -0.01f},
          "the minimum computational depth (11th value) is -0.01"},
         {"negative friction", {.fricCoef = -1},
