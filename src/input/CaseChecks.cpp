@@ -130,7 +130,7 @@ void checkStartTime(Model& m) {
         warn(m, w + ": the offshore wave height (2nd value) " + withUnit(m.waveH0, "m") +
                     " is steeper than a wave of the period " + withUnit(m.waveT0, "s") +
                     " can be in deep water (at most " + withUnit(L0 / 7, "m") +
-                    ", a seventh of the deep-water wavelength): it is taken as a breaking wave");
+                    ", a seventh of the deep-water wavelength): it breaks as it enters; the case runs with it");
 
     if (m.nGroup > 0)
         within({w, "the wave group amplitude (8th value)", m.groupAmp, ""}, -1, 1,
