@@ -7,6 +7,8 @@
 #include "output/ResultFields.h"
 
 #include <algorithm>
+#include <exception>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <string>
@@ -19,6 +21,25 @@
 namespace littoral {
 
 namespace {
+
+// forRowSlabs over parts that may throw: a thread's text grows as it is formatted, and an
+// allocation that fails there (a tight memory limit) would otherwise end the program from
+// inside the parallel block. The first failure of any thread is raised on the calling
+// thread once every thread is done, so that the case ends with the memory message.
+template <class F>
+void forSlabsRaising(int32_t j0, int32_t j1, F&& body) {
+    std::exception_ptr first;
+    std::mutex lock;
+    forRowSlabs(j0, j1, [&](int32_t a, int32_t b, int t) {
+        try {
+            body(a, b, t);
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(lock);
+            if (!first) first = std::current_exception();
+        }
+    });
+    if (first) std::rethrow_exception(first);
+}
 
 // The 21 fields of a line in file order; the bed level and the bed change (the first and
 // the seventeenth) are written negated (negated as they are read into the tile).
@@ -137,7 +158,7 @@ void JointFile::columns(int32_t i0, int32_t i1, const ColumnPart& part) {
     for (int64_t c0 = i0; c0 <= i1;) {
         const int32_t a0 = static_cast<int32_t>(c0), a1 = static_cast<int32_t>(std::min<int64_t>(i1, c0 + block - 1));
         for (RecordBuffer& p : parts) p.clear();
-        forRowSlabs(a0, a1, [&](int32_t a, int32_t b, int t) {
+        forSlabsRaising(a0, a1, [&](int32_t a, int32_t b, int t) {
             for (int32_t i = a; i <= b; ++i) thread[static_cast<size_t>(i - a0)] = t;
             part(a, b, parts[static_cast<size_t>(t)], starts.data() + (a - a0));
         });
@@ -192,7 +213,7 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem, RunHo
     for (int64_t i0 = m.ixStart; i0 <= m.ixEnd;) {
         const int32_t i1 = static_cast<int32_t>(std::min<int64_t>(m.ixEnd, i0 + int64_t{perPart} * threads - 1));
         for (RecordBuffer& p : parts) p.clear();
-        forRowSlabs(static_cast<int32_t>(i0), i1,
+        forSlabsRaising(static_cast<int32_t>(i0), i1,
                     [&](int32_t a, int32_t b, int t) {
                         formatColumns(m, a, b, m.jyStart, m.jyEnd, parts[static_cast<size_t>(t)]);
                     });
