@@ -2,7 +2,11 @@
 // computed, naming the file, the value and what is expected.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "core/Numeric.h"
 #include "input/CaseInput.h"
+#include "waves/Offshore.h"
 #include "support/GeneratedCases.h"
 #include "support/TestSupport.h"
 
@@ -237,4 +241,56 @@ TEST(CaseChecks, ValuesAtTheEdgeAreWarned) {
         EXPECT_EQ(got[0].rfind(w.warning, 0), 0u) << got[0];
         EXPECT_NE(got[0].find("; the case runs with"), std::string::npos) << got[0];
     }
+}
+
+// The offshore height capped by breaking on its way to the phase reference point: the run
+// says so with both heights (before, a 100 m wave became the breaker height without a word).
+TEST(CaseChecks, HeightCappedByBreakingIsWarnedWithBothValues) {
+    CaseDir dir("input-capped");
+    Model m;
+    SmallCase{.waveH = 4}.prepare(dir, "x", m);
+    readCase(m);
+    transformIncidentWave(m);
+    ASSERT_EQ(m.inputWarnings.size(), 1u);
+    EXPECT_TRUE(containsAll(m.inputWarnings[0],
+                            {"warning: x\\wave.txt: the offshore wave height 4 m breaks before the phase reference point "
+                             "(10, 1) (depth 5 m): its height there is capped by breaking at " + formatNum(m.waveH0) +
+                                 " m"}));
+    EXPECT_LT(m.waveH0, 4.0f);
+    // A wave that reaches the point unbroken has no warning.
+    Model calm;
+    SmallCase{}.prepare(dir, "y", calm);
+    readCase(calm);
+    transformIncidentWave(calm);
+    EXPECT_TRUE(calm.inputWarnings.empty());
+}
+
+// An output folder that a link leads out of the output folder is refused before anything
+// is made or written there.
+TEST(CaseChecks, OutputFolderLeadingOutOfTheOutputFolderIsRefused) {
+    namespace fs = std::filesystem;
+    CaseDir dir("input-outlink");
+    SmallCase{}.write(dir, "c");
+    fs::create_directory(dir.root / "elsewhere");
+    fs::create_directory_symlink(dir.root / "elsewhere", dir.output / "link");
+    for (const char* name : {"link", "link\\c"}) {
+        SCOPED_TRACE(name);
+        dir.write("ocnt.txt", controlText("c", name));
+        Model m;
+        dir.prepare(m, "ocnt.txt");
+        const std::string msg = stopMessage([&] { readCase(m); });
+        EXPECT_TRUE(containsAll(msg, {"ocnt.txt: the case's output folder " + m.outDir + " leads to " +
+                                     (dir.root / "elsewhere").string(),
+                                 "outside the output folder " + dir.output.string() +
+                                     ": expected a folder inside it (a link on the way leads out)"}));
+        EXPECT_TRUE(fs::is_empty(dir.root / "elsewhere"));
+    }
+    // A link that stays inside is followed.
+    fs::create_directory(dir.output / "runs");
+    fs::create_directory_symlink(dir.output / "runs", dir.output / "inside");
+    dir.write("ocnt.txt", controlText("c", "inside\\c"));
+    Model m;
+    dir.prepare(m, "ocnt.txt");
+    EXPECT_EQ(stopMessage([&] { readCase(m); }), "");
+    EXPECT_TRUE(fs::is_directory(dir.output / "runs" / "c"));
 }
