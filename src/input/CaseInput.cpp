@@ -96,6 +96,11 @@ std::string inputPath(const Model& m, const std::string& name) {
     return m.dataDir + p;
 }
 
+std::string shownInputPath(const Model& m, const std::string& name) {
+    const std::string p = platformSeparators(name);
+    return !p.empty() && p.front() == '/' ? name : m.dataDir + name;
+}
+
 void readControlNames(Model& m) {
     m.inputWarnings.clear();
     FieldReader r(m.cntPath, fs::path(m.cntPath).filename().string());

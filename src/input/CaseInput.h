@@ -47,5 +47,8 @@ void allocateFlowArrays(Model& m);
 // dataDir + name, with '\' taken as a folder separator (only to open the file); an
 // absolute name (starting with a separator) as it stands.
 std::string inputPath(const Model& m, const std::string& name);
+// The file's full name as the echoes show it: dataDir + name as written, an absolute name
+// alone.
+std::string shownInputPath(const Model& m, const std::string& name);
 
 }  // namespace littoral

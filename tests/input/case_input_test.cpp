@@ -341,6 +341,9 @@ TEST(CaseInput, AbsoluteInputNameIsTakenAsGiven) {
     dir.prepare(m, "acnt.txt");
     EXPECT_EQ(readStop(m), "");
     EXPECT_EQ(inputPath(m, m.depFile), depth);
+    // The echo shows it alone too.
+    writeDepBndEcho(m, nullptr);
+    EXPECT_TRUE(containsAll(readFile(m.outDir + "0depbnd.txt"), {"\"" + depth + "\",1,10,1,8,10,10\n"}));
     std::filesystem::remove(depth);
     EXPECT_EQ(readStop(m), depth + ": the file cannot be opened: no such file, or a link to nothing (looked for " +
                                depth + ")");
