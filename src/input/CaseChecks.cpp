@@ -132,6 +132,11 @@ void checkStartTime(Model& m) {
                     " can be in deep water (at most " + withUnit(L0 / 7, "m") +
                     ", a seventh of the deep-water wavelength): it breaks as it enters; the case runs with it");
 
+    // Directions run from 90 to 270 degrees (180 is normal incidence), or from -270 to -90;
+    // beyond, an angle would be taken round the circle again.
+    within({w, "the wave direction (4th value)", m.waveDir0, "degrees"}, -270, 270,
+           "directions are given from 90 to 270 degrees, 180 being normal incidence, or from -270 to -90");
+
     if (m.nGroup > 0)
         within({w, "the wave group amplitude (8th value)", m.groupAmp, ""}, -1, 1,
                "the envelope 1 + a sin(psi) of the wave groups would turn negative");

@@ -236,11 +236,12 @@ bool isDigits(std::string_view s, bool sign) {
 
 std::string FieldReader::decimalCommaHint() const {
     // The value "0,5" read as the number 0 and the label 5: the two fields are integers on
-    // one line, the first ending at the comma the second began after.
+    // one line, the second right after the comma that ended the first (after "1, 7" a
+    // field too many is the likelier cause).
     const Earlier& whole = before_[1];
     const Earlier& part = before_[0];
     if (whole.kind != Kind::number || part.kind != Kind::label) return "";
-    if (whole.quoted || part.quoted || !whole.endedAtComma || whole.line != part.line) return "";
+    if (whole.quoted || part.quoted || part.blanksBefore || !whole.endedAtComma || whole.line != part.line) return "";
     if (!isDigits(whole.text, true) || !isDigits(part.text, false)) return "";
     const std::string w(trimRight(whole.text)), f(trimRight(part.text));
     return name_ + ": field " + std::to_string(fieldNo_ - 2) + " (line " + std::to_string(whole.line) + "): `" + w + "," +
@@ -257,7 +258,7 @@ void FieldReader::fail(std::string_view what, std::string_view found) const {
 std::string_view FieldReader::nextField(std::string_view what) {
     if (fieldNo_ > 0) {
         before_[1] = std::move(before_[0]);
-        before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_};
+        before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_};
     }
     ++fieldNo_;
     kind_ = Kind::text;
@@ -274,6 +275,7 @@ std::string_view FieldReader::nextField(std::string_view what) {
         advance();
         if (++used > maxFieldBytes) tooLong();
     }
+    blanksBefore_ = used > 0;
     fieldLine_ = line_;
     int c = peek();
     if (c < 0) {
@@ -386,7 +388,7 @@ void FieldReader::expectEnd(std::string_view after) {
         Earlier saved[2] = {before_[0], before_[1]};
         FieldReader& self = *this;
         self.before_[1] = saved[0];
-        self.before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_};
+        self.before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_};
         ++self.fieldNo_;
         const std::string hint = decimalCommaHint();
         --self.fieldNo_;

@@ -99,10 +99,12 @@ private:
         long line = 0;
         bool endedAtComma = false, quoted = false;
         Kind kind = Kind::text;
+        bool blanksBefore = false;
     };
     Kind kind_ = Kind::text;  // what the last field was read as
     Earlier before_[2];  // [0] the field before the last, [1] the one before that
     bool quoted_ = false;  // the last field was quoted
+    bool blanksBefore_ = false;  // blanks stood before the last field
     std::string numberWhat_;  // what the last number read was to hold
     std::string decimalCommaHint() const;
     long fieldNo_ = 0;   // number of the last field read, from 1

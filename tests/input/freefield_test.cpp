@@ -131,7 +131,9 @@ TEST(FreeField, ClearErrors) {
          "w.txt: field 3 (line 2): `-1,25` looks like a decimal comma: use `-1.25` (expected the amplitude)"},
         {"1,5, viscosity\n'endconst\n", "c.txt", {"r:the viscosity", "l:l", "t:'endconst"},
          "c.txt: field 1 (line 1): `1,5` looks like a decimal comma: use `1.5` (expected the viscosity)"},
-        // Grid values separated by commas are no decimal commas.
+        // A field too many after a value ("1, 7") is no decimal comma, nor are grid values.
+        {"1, 7, first cell\n10, last cell\n", "c.txt", {"i:the first cell", "l:l", "i:the last cell"},
+         "c.txt: field 3 (line 1): expected the last cell, found \"first cell\""},
         {"5,5\nabc\n", "d.txt", {"r:a", "r:a", "r:a depth (m)"},
          "d.txt: field 3 (line 2): expected a depth (m), found \"abc\""},
     };
