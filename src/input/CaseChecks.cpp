@@ -155,8 +155,7 @@ void checkTide(Model& m) {
     usual(m, tide, -10, 10, "beyond the tides of all but a few bays");
 }
 
-void checkDepth(const std::string& where, float depth, int32_t i, int32_t j) {
-    if (depth >= -9000.0f && depth <= 11000.0f) return;
+void refuseDepth(const std::string& where, float depth, int32_t i, int32_t j) {
     throw StopError(where + "the depth " + formatNum(depth) + " m of cell " + cellText(i, j) +
                     " is out of range: expected -9000 to 11000 m (from above the highest mountain to below the "
                     "deepest trench; negative depths are land above the datum)");

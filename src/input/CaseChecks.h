@@ -27,9 +27,10 @@ void checkStartTime(Model& m);
 // After the tide file: the tide level.
 void checkTide(Model& m);
 
-// A depth read from the depth file, at cell (i, j): between the highest land and the
-// deepest sea. `where` names the file and field.
-void checkDepth(const std::string& where, float depth, int32_t i, int32_t j);
+// A depth read from the depth file: between the highest land and the deepest sea.
+inline bool depthInRange(float depth) { return depth >= -9000.0f && depth <= 11000.0f; }
+// Refuses the depth of cell (i, j); `where` names the file and field.
+[[noreturn]] void refuseDepth(const std::string& where, float depth, int32_t i, int32_t j);
 
 // After the depth file: the minimum computational depth below the largest depth plus tide
 // (hMax), or every cell would be dry and the flow switched off.

@@ -330,7 +330,7 @@ void readDepthFile(Model& m, RunHost* host) {
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real(what);
-            checkDepth(r.where(), v, i, j);
+            if (!depthInRange(v)) refuseDepth(r.where(), v, i, j);
             if (m.dep.hasRow(j)) {
                 m.dep.cell(i, j) = v;
                 m.setup.cell(i, j) = tide;
@@ -383,11 +383,13 @@ void readBoundaryCodes(Model& m, RunHost* host) {
     const int32_t capacity = std::min<int32_t>(m.nBndCell, std::numeric_limits<int32_t>::max() / 16);
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
-            const float v = r.real("a boundary code");
-            const double rv = std::nearbyint(static_cast<double>(v));
+            // Read in double precision: 15.9999999 is no whole number, although it rounds to
+            // 16 in single precision.
+            const double v = r.number("a boundary code");
+            const double rv = std::nearbyint(v);
             // A code is a whole number: 15.5 rounded would make a land cell a boundary.
-            if (rv != static_cast<double>(v))
-                throw StopError(r.where() + "expected a boundary code (a whole number), found " + formatNum(v) +
+            if (rv != v)
+                throw StopError(r.where() + "expected a boundary code (a whole number), found " + describeNumber(v) +
                                 " at cell " + cellText(i, j));
             int32_t flag = 0;
             if (v > 15) {
