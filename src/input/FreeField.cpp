@@ -249,17 +249,35 @@ std::string FieldReader::decimalCommaHint() const {
            (numberWhat_.empty() ? std::string() : " (expected " + numberWhat_ + ")");
 }
 
+void FieldReader::label(std::string_view what) {
+    (void)nextField(what);
+    kind_ = Kind::label;
+    // In a file of one value and its label a line, a pair that is not on a line of its own
+    // (a label missing, a field too many) shifts every field after it.
+    const Earlier& value = before_[0];
+    const bool own = value.kind == Kind::number && value.startsLine && value.line == fieldLine_ && !afterComma_;
+    if (own) ++ownLinePairs_;
+    else if (ownLinePairs_ > 0 && strayLine_ == 0) strayLine_ = value.line;
+}
+
+std::string FieldReader::strayHint() const {
+    if (strayLine_ == 0 || strayLine_ >= fieldLine_) return "";
+    return " (the fields stop matching their labels at line " + std::to_string(strayLine_) +
+           ", which does not hold one value and its label)";
+}
+
 void FieldReader::fail(std::string_view what, std::string_view found) const {
     const std::string hint = decimalCommaHint();
     if (!hint.empty()) throw StopError(hint);
-    throw StopError(where() + "expected " + std::string(what) + ", found " + std::string(found));
+    throw StopError(where() + "expected " + std::string(what) + ", found " + std::string(found) + strayHint());
 }
 
 std::string_view FieldReader::nextField(std::string_view what) {
     if (fieldNo_ > 0) {
         before_[1] = std::move(before_[0]);
-        before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_};
+        before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_, startsLine_};
     }
+    startsLine_ = fieldNo_ == 0 || !afterComma_;
     ++fieldNo_;
     kind_ = Kind::text;
     field_.clear();
@@ -388,7 +406,7 @@ void FieldReader::expectEnd(std::string_view after) {
         Earlier saved[2] = {before_[0], before_[1]};
         FieldReader& self = *this;
         self.before_[1] = saved[0];
-        self.before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_};
+        self.before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_, startsLine_};
         ++self.fieldNo_;
         const std::string hint = decimalCommaHint();
         --self.fieldNo_;
@@ -403,7 +421,11 @@ void FieldReader::expectEnd(std::string_view after) {
         if (c < 0 || c == '\n' || c == ',') break;
         found += static_cast<char>(c);
     }
-    throw StopError(head + "more data: " + quoteFound(trimRight(found)));
+    const std::string stray =
+        strayLine_ > 0 ? " (the fields stop matching their labels at line " + std::to_string(strayLine_) +
+                             ", which does not hold one value and its label)"
+                       : "";
+    throw StopError(head + "more data: " + quoteFound(trimRight(found)) + stray);
 }
 
 void FieldReader::expectTerminator(std::string_view terminator) {

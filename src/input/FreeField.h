@@ -45,10 +45,7 @@ public:
     int32_t int32(std::string_view what);
     double number(std::string_view what);  // general number, double precision
     // Reads and throws away a label field.
-    void label(std::string_view what) {
-        (void)nextField(what);
-        kind_ = Kind::label;
-    }
+    void label(std::string_view what);
     // True when only blanks and line ends remain (reads nothing that a later field needs).
     bool atEnd();
     // Throws unless only blanks and line ends remain; `after` says what was read last.
@@ -100,7 +97,13 @@ private:
         bool endedAtComma = false, quoted = false;
         Kind kind = Kind::text;
         bool blanksBefore = false;
+        bool startsLine = false;  // the first field of its line
     };
+    bool startsLine_ = true;  // the last field was the first of its line
+    // Pairs of a value and its label each on a line of its own so far, and the first line
+    // where a pair is not (0: none yet): where the fields stopped matching their labels.
+    long ownLinePairs_ = 0, strayLine_ = 0;
+    std::string strayHint() const;
     Kind kind_ = Kind::text;  // what the last field was read as
     Earlier before_[2];  // [0] the field before the last, [1] the one before that
     bool quoted_ = false;  // the last field was quoted

@@ -131,6 +131,14 @@ TEST(FreeField, ClearErrors) {
          "w.txt: field 3 (line 2): `-1,25` looks like a decimal comma: use `-1.25` (expected the amplitude)"},
         {"1,5, viscosity\n'endconst\n", "c.txt", {"r:the viscosity", "l:l", "t:'endconst"},
          "c.txt: field 1 (line 1): `1,5` looks like a decimal comma: use `1.5` (expected the viscosity)"},
+        // A label missing: the first line where the fields stop matching their labels is
+        // named, not only the line where a value meets a label's text.
+        {"1, first\n2\n3, third\n", "c.txt", {"i:a", "l:l", "i:b", "l:l", "i:c"},
+         "c.txt: field 5 (line 3): expected c, found \"third\" (the fields stop matching their labels at line 2, "
+         "which does not hold one value and its label)"},
+        {"1, first\n2\n3, third\n", "w.txt", {"i:a", "l:l", "i:b", "l:l", "e:the values"},
+         "w.txt: line 3: expected the end of the file after the values, found more data: \"third\" (the fields stop "
+         "matching their labels at line 2, which does not hold one value and its label)"},
         // A field too many after a value ("1, 7") is no decimal comma, nor are grid values.
         {"1, 7, first cell\n10, last cell\n", "c.txt", {"i:the first cell", "l:l", "i:the last cell"},
          "c.txt: field 3 (line 1): expected the last cell, found \"first cell\""},
