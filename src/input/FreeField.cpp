@@ -260,8 +260,8 @@ void FieldReader::label(std::string_view what) {
     else if (ownLinePairs_ > 0 && strayLine_ == 0) strayLine_ = value.line;
 }
 
-std::string FieldReader::strayHint() const {
-    if (strayLine_ == 0 || strayLine_ >= fieldLine_) return "";
+std::string FieldReader::strayHint(long shownLine) const {
+    if (strayLine_ == 0 || strayLine_ >= shownLine) return "";
     return " (the fields stop matching their labels at line " + std::to_string(strayLine_) +
            ", which does not hold one value and its label)";
 }
@@ -269,7 +269,8 @@ std::string FieldReader::strayHint() const {
 void FieldReader::fail(std::string_view what, std::string_view found) const {
     const std::string hint = decimalCommaHint();
     if (!hint.empty()) throw StopError(hint);
-    throw StopError(where() + "expected " + std::string(what) + ", found " + std::string(found) + strayHint());
+    throw StopError(where() + "expected " + std::string(what) + ", found " + std::string(found) +
+                    strayHint(fieldLine_));
 }
 
 std::string_view FieldReader::nextField(std::string_view what) {
@@ -421,11 +422,7 @@ void FieldReader::expectEnd(std::string_view after) {
         if (c < 0 || c == '\n' || c == ',') break;
         found += static_cast<char>(c);
     }
-    const std::string stray =
-        strayLine_ > 0 ? " (the fields stop matching their labels at line " + std::to_string(strayLine_) +
-                             ", which does not hold one value and its label)"
-                       : "";
-    throw StopError(head + "more data: " + quoteFound(trimRight(found)) + stray);
+    throw StopError(head + "more data: " + quoteFound(trimRight(found)) + strayHint(line_ + lines));
 }
 
 void FieldReader::expectTerminator(std::string_view terminator) {
