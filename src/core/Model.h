@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/Error.h"
 #include "core/Grid.h"
@@ -266,6 +267,7 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
         slabs().gatherToFirst(g, wholeGrid, jyStart, jyEnd);
         return slabs().rank() == 0 ? wholeGrid : g;
     }
+    std::vector<std::string> inputWarnings;  // warnings of the case's input, reported once the case is read
 };
 
 }  // namespace littoral

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <string>
 
 #include <omp.h>
@@ -48,8 +49,8 @@ bool inForkedChild();
 
 // Runs body(t, n) on n threads, t = 0..n-1 (fewer if the system grants fewer); thread 0
 // is the calling thread. One thread runs body(0, 1) directly; a forked child runs the n
-// parts one after another (the same numbers: the parts are independent). body must not
-// throw.
+// parts one after another (the same numbers: the parts are independent). A failure of any part
+// is raised on the calling thread once all are done.
 template <class F>
 void onThreads(int n, F&& body) {
     if (n <= 1) {
@@ -60,8 +61,19 @@ void onThreads(int n, F&& body) {
         for (int t = 0; t < n; ++t) body(t, n);
         return;
     }
+    // A failure on any thread (the memory running out) is raised on the calling thread once
+    // every thread is done, not from inside the parallel block.
+    std::exception_ptr failure;
 #pragma omp parallel num_threads(n)
-    body(omp_get_thread_num(), omp_get_num_threads());
+    {
+        try {
+            body(omp_get_thread_num(), omp_get_num_threads());
+        } catch (...) {
+#pragma omp critical(littoral_on_threads_failure)
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 // Runs body(jBegin, jEnd, t) over the rows j0..j1 split into one slab per thread.

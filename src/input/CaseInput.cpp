@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <limits>
+#include <vector>
 
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -55,6 +57,29 @@ bool leavesOutputFolder(const std::string& name) {
     return false;
 }
 
+// The case's output folder, and every part of its path that exists (a link followed where
+// one stands), must lie inside the output folder: the name itself holds no ".." (checked
+// as it is read), but a link in the output folder could still lead anywhere.
+void requireInsideOutput(const Model& m) {
+    std::error_code ec;
+    const fs::path base = fs::canonical(m.outBase, ec);
+    if (ec)
+        throw StopError("the output folder " + m.outBase + " cannot be resolved (" + ec.message() + ")");
+    const fs::path dir = fs::weakly_canonical(fs::path(m.outDir), ec);
+    if (ec)
+        throw StopError(fs::path(m.cntPath).filename().string() + ": the case's output folder " + m.outDir +
+                        " cannot be resolved (" + ec.message() + ")");
+    // dir lies inside base when base is a leading part of it.
+    auto b = base.begin(), d = dir.begin();
+    for (; b != base.end() && d != dir.end() && *b == *d; ++b, ++d) {
+    }
+    const bool inside = b == base.end() || (std::next(b) == base.end() && b->empty());
+    if (!inside)
+        throw StopError(fs::path(m.cntPath).filename().string() + ": the case's output folder " + m.outDir +
+                        " leads to " + dir.string() + ", outside the output folder " + base.string() +
+                        ": expected a folder inside it (a link on the way leads out)");
+}
+
 // Opens one of the case's input files, naming it by its name in the control file.
 FieldReader openInput(const Model& m, const std::string& name, const char* role) {
     if (name.empty())
@@ -64,9 +89,20 @@ FieldReader openInput(const Model& m, const std::string& name, const char* role)
 
 }  // namespace
 
-std::string inputPath(const Model& m, const std::string& name) { return m.dataDir + platformSeparators(name); }
+std::string inputPath(const Model& m, const std::string& name) {
+    // An absolute name is taken as given; any other is relative to the data folder.
+    const std::string p = platformSeparators(name);
+    if (!p.empty() && p.front() == '/') return p;
+    return m.dataDir + p;
+}
+
+std::string shownInputPath(const Model& m, const std::string& name) {
+    const std::string p = platformSeparators(name);
+    return !p.empty() && p.front() == '/' ? name : m.dataDir + name;
+}
 
 void readControlNames(Model& m) {
+    m.inputWarnings.clear();
     FieldReader r(m.cntPath, fs::path(m.cntPath).filename().string());
     // The names stay as written (echoes and messages show them so); only opening a file
     // turns their separators into the platform's.
@@ -78,6 +114,7 @@ void readControlNames(Model& m) {
     const std::string outName = nameField(r, "the name of the output folder");
     const std::string outWhere = r.where();
     r.expectTerminator("'endcnt");
+    r.expectEnd("the terminator 'endcnt");
     if (leavesOutputFolder(outName))
         throw StopError(outWhere + "the output name \"" + printable(outName, 200) +
                         "\" leaves the output folder: expected a folder name inside " + m.outBase +
@@ -93,6 +130,7 @@ void readControlFile(Model& m) {
     std::error_code ec;
     if (m.filesWanted && !fs::is_directory(m.outBase, ec))
         throw StopError("the output folder " + m.outBase + " does not exist");
+    if (m.filesWanted) requireInsideOutput(m);
     if (m.filesWanted && !fs::is_directory(m.outDir, ec)) {
         fs::create_directory(m.outDir, ec);
         if (ec)
@@ -134,6 +172,7 @@ void readCoefFile(Model& m) {
     m.bedloadCoef = pairF("the bedload coefficient");
     m.suspCoef = pairF("the suspended load coefficient");
     r.expectTerminator("'endconst");
+    r.expectEnd("the terminator 'endconst");
 
     const std::string f = m.coefFile + ": ";
     // The grid must hold at least one interior cell, and cell (0, 0) must lie on it, ghost
@@ -158,6 +197,7 @@ void readCoefFile(Model& m) {
     if (m.nBndApprox < 0)
         throw StopError(f + "the size of the boundary-condition table is " + std::to_string(m.nBndApprox) +
                         ": expected 0 or more");
+    checkCoefficients(m);
 
     m.nBndCell = static_cast<int32_t>(2 * (nx + ny + 4));
     m.coriolis = static_cast<float>(-0.0001458 * std::sin(m.latitude * 0.017453292519943278));
@@ -180,7 +220,6 @@ void readCoefFile(Model& m) {
                         formatNum(m.sedDensity) + " kg/m3 and viscosity " + formatNum(m.viscosity) +
                         " m2/s give no settling velocity (the viscous term " + formatNum(F) +
                         " exceeds the single-precision range): expected a viscosity near that of water");
-    checkCoefficients(m);
 }
 
 void allocateCaseArrays(Model& m) {
@@ -249,7 +288,9 @@ void readWaveFile(Model& m) {
     checkStartTime(m);
 }
 
-void readTideFile(Model& m) {
+void readTideFile(Model& m) { readTideTable(m, nullptr); }
+
+void readTideTable(Model& m, std::vector<int32_t>* rowsGiven) {
     FieldReader r = openInput(m, m.tideFile, "tide");
     m.tideLevel = r.real("the tide level (m)");
     r.label("a label");
@@ -264,11 +305,17 @@ void readTideFile(Model& m) {
             throw StopError(r.where() + "expected a table row number from 0 to " + std::to_string(m.nBndApprox) +
                             " (the size of the boundary-condition table in " + m.coefFile + "), found " +
                             std::to_string(row));
+        if (rowsGiven) rowsGiven->push_back(row);
         m.bndType(row) = r.int16("the boundary type of " + rowText);
+        if (m.bndType(row) < 0 || m.bndType(row) > 3)
+            throw StopError(r.where() + "expected the boundary type of " + rowText + " (0 none, 1 water level, "
+                            "2 velocity, 3 discharge), found " + std::to_string(m.bndType(row)));
         m.bndVal1(row) = r.real("the first value of " + rowText);
         m.bndVal2(row) = r.real("the second value of " + rowText);
     }
     r.expectEnd("the " + std::to_string(m.nBndCond) + " rows of the boundary-condition table");
+    if (rowsGiven) return;
+    checkTide(m);
 }
 
 void readDepthFile(Model& m) {
@@ -281,6 +328,7 @@ void readDepthFile(Model& m) {
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real(what);
+            if (!depthInRange(v)) refuseDepth(r.where(), v, i, j);
             if (m.dep.hasRow(j)) {
                 m.dep.cell(i, j) = v;
                 m.setup.cell(i, j) = tide;
@@ -292,6 +340,7 @@ void readDepthFile(Model& m) {
     const long n = long(m.ixEnd - m.ixStart + 3) * (m.jyEnd - m.jyStart + 3);
     r.expectEnd(std::to_string(n) + " depths (" + std::to_string(m.ixEnd - m.ixStart + 3) + " x " +
                 std::to_string(m.jyEnd - m.jyStart + 3) + " cells, ghost ring included)");
+    checkMinimumDepth(m);
 }
 
 void readBoundaryFile(Model& m) {
@@ -305,7 +354,18 @@ void readBoundaryFile(Model& m) {
     });
     link.check();
     Lmax = link.largest(Lmax);
-    link.guarded([&] { allocateBoundaryLines(m, Lmax); });
+    double shortest = 0;
+    link.guarded([&] {
+        allocateBoundaryLines(m, Lmax);
+        // The codes, the tide table and the wave input as one system.
+        std::vector<int32_t> rows;
+        readTideTable(m, &rows);
+        checkTideRows(m, rows);
+        shortest = checkWaveInputCells(m);
+    });
+    link.check();
+    shortest = -link.largest(-shortest);
+    link.guarded([&] { checkWaveResolution(m, shortest); });
     link.check();
 }
 
@@ -318,10 +378,24 @@ void readBoundaryCodes(Model& m) {
     const int32_t capacity = std::min<int32_t>(m.nBndCell, std::numeric_limits<int32_t>::max() / 16);
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
-            const float v = r.real("a boundary code");
-            const double rv = std::nearbyint(static_cast<double>(v));
+            // Read in double precision: 15.9999999 is no whole number, although it rounds to
+            // 16 in single precision.
+            const double v = r.number("a boundary code");
+            const double rv = std::nearbyint(v);
+            // A code is a whole number: 15.5 rounded would make a land cell a boundary.
+            if (rv != v)
+                throw StopError(r.where() + "expected a boundary code (a whole number), found " + describeNumber(v) +
+                                " at cell " + cellText(i, j));
             int32_t flag = 0;
             if (v > 15) {
+                // Boundary cells lie on the ghost ring, where the wave and flow boundaries
+                // are set; inside the grid the code would be taken as a set of closed faces.
+                if (i >= m.ixStart && i <= m.ixEnd && j >= m.jyStart && j <= m.jyEnd)
+                    throw StopError(r.where() + "the boundary code " + formatNum(v) + " at cell " + cellText(i, j) +
+                                    " lies inside the grid: expected codes above 15 only on the ghost ring (X " +
+                                    std::to_string(m.ixStart - 1) + " or " + std::to_string(m.ixEnd + 1) + ", Y " +
+                                    std::to_string(m.jyStart - 1) + " or " + std::to_string(m.jyEnd + 1) +
+                                    "), and 0 to 15 inside");
                 if (rv > 32767.0)
                     throw StopError(r.where() + "expected a boundary code up to 32767, found " +
                                     formatNum(v) + " at cell " + cellText(i, j));

@@ -3,6 +3,10 @@
 // the file, the field and what was expected when the input is not as it must be.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "core/Model.h"
 
 namespace littoral {
@@ -15,6 +19,9 @@ void readControlNames(Model& m);
 void readCoefFile(Model& m);
 void readWaveFile(Model& m);
 void readTideFile(Model& m);
+// The tide file's table; with rowsGiven, the row numbers it gives are listed there too (and
+// the tide level is not checked again).
+void readTideTable(Model& m, std::vector<int32_t>* rowsGiven);
 // Sets dep, setup (the tide level) and hMax.
 void readDepthFile(Model& m);
 // Sets cellFlag, the boundary-cell lists, nLine and allocates the open-boundary lines.
@@ -32,7 +39,11 @@ void allocateBoundaryLines(Model& m, double Lmax);
 void allocateCaseArrays(Model& m);
 void allocateFlowArrays(Model& m);
 
-// dataDir + name, with '\' taken as a folder separator (only to open the file).
+// dataDir + name, with '\' taken as a folder separator (only to open the file); an
+// absolute name (starting with a separator) as it stands.
 std::string inputPath(const Model& m, const std::string& name);
+// The file's full name as the echoes show it: dataDir + name as written, an absolute name
+// alone.
+std::string shownInputPath(const Model& m, const std::string& name);
 
 }  // namespace littoral

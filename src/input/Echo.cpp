@@ -1,5 +1,6 @@
 #include "input/Echo.h"
 
+#include "input/CaseInput.h"
 #include "output/RecordWriter.h"
 #include "output/ResultFields.h"
 
@@ -15,7 +16,7 @@ void writeConstEcho(const Model& m) {
     w.text("潮位条件ファイル").text(m.tideFile).endLine();
     w.text("出力フォルダ").text(m.outDir).endLine();
     w.endLine();
-    w.text(m.dataDir + m.coefFile).endLine();
+    w.text(shownInputPath(m, m.coefFile)).endLine();
     w.text("セル番号X始め").i32(m.ixStart).endLine();
     w.text("セル番号X終り").i32(m.ixEnd).endLine();
     w.text("セル幅X（ｍ）").f32(m.dx).endLine();
@@ -41,7 +42,7 @@ void writeConstEcho(const Model& m) {
 
 void writeWavTideEcho(const Model& m) {
     RecordWriter w(m.outDir + "0wavtide.txt");
-    w.text(m.dataDir + m.wavFile).endLine();
+    w.text(shownInputPath(m, m.wavFile)).endLine();
     w.text("波入力境界番号").i32(m.bndWave).endLine();
     w.text("入力波高（ｍ）").f32(m.waveH0).endLine();
     w.text("入力周期（ｓ）").f32(m.waveT0).endLine();
@@ -52,7 +53,7 @@ void writeWavTideEcho(const Model& m) {
     w.text("波群振幅").f32(m.groupAmp).endLine();
     w.text("不規則最大波高").f32(m.hmaxIrr).endLine();
     w.endLine();
-    w.text(m.dataDir + m.tideFile).endLine();
+    w.text(shownInputPath(m, m.tideFile)).endLine();
     w.text("潮位（ｍ）").f32(m.tideLevel).endLine();
     w.text("数値境界条件数").i32(m.nBndCond).endLine();
     for (int32_t r = 17; r <= m.nBndApprox; ++r)
@@ -66,7 +67,7 @@ namespace {
 // writer or, on several ranks, a buffer of this rank's part.
 template <class W>
 void headLine(W& w, const Model& m, const std::string& name) {
-    w.text(m.dataDir + name).i32(m.ixStart).i32(m.ixEnd).i32(m.jyStart).i32(m.jyEnd).f32(m.dx).f32(m.dy).endLine();
+    w.text(shownInputPath(m, name)).i32(m.ixStart).i32(m.ixEnd).i32(m.jyStart).i32(m.jyEnd).f32(m.dx).f32(m.dy).endLine();
 }
 
 template <class W>

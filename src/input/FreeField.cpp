@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/Error.h"
 #include "core/Numeric.h"
 
@@ -111,14 +115,54 @@ std::string printable(std::string_view s, size_t maxChars) {
     return r;
 }
 
+std::FILE* openRegularFile(const std::string& path, const std::string& shownName) {
+    const std::string looked = " (looked for " + printable(path, 400) + ")";
+    // Opened without waiting: a named pipe would otherwise block the open until a writer
+    // came. Links are followed; only then is the kind of the file known.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        const std::string reason = e == ELOOP ? "a loop of symbolic links, or too many links in a row"
+                                   : e == ENOENT ? "no such file, or a link to nothing"
+                                                 : std::strerror(e);
+        throw StopError(shownName + ": the file cannot be opened: " + reason + looked);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int e = errno;
+        ::close(fd);
+        throw StopError(shownName + ": the file cannot be examined: " + std::strerror(e) + looked);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
+                           : S_ISFIFO(st.st_mode) ? "a named pipe"
+                           : S_ISCHR(st.st_mode)  ? "a character device"
+                           : S_ISBLK(st.st_mode)  ? "a block device"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "not a regular file";
+        throw StopError(shownName + ": the file is " + std::string(kind) +
+                        ": expected a regular file of text" + looked);
+    }
+    // A regular file reads alike with or without O_NONBLOCK; the flag is cleared all the same.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        const int e = errno;
+        ::close(fd);
+        throw StopError(shownName + ": the file cannot be opened: " + std::strerror(e) + looked);
+    }
+    return f;
+}
+
 bool parseReal(std::string_view s, float& out) { return parseNum(s, out); }
 bool parseDouble(std::string_view s, double& out) { return parseNum(s, out); }
 
 FieldReader::FieldReader(const std::string& path, const std::string& shownName) : name_(printable(shownName, 200)) {
     if (path.find('\0') != std::string::npos)
         throw StopError(name_ + ": the name holds a NUL byte: expected a file name");
-    file_.reset(std::fopen(path.c_str(), "rb"));
-    if (!file_) throw StopError(name_ + ": the file cannot be opened (looked for " + printable(path, 400) + ")");
+    file_.reset(openRegularFile(path, name_));
     skipByteOrderMark();
 }
 
@@ -178,14 +222,68 @@ std::string FieldReader::where() const {
     return name_ + ": field " + std::to_string(fieldNo_) + " (line " + std::to_string(fieldLine_) + "): ";
 }
 
+namespace {
+// An integer as a decimal comma leaves it: digits, a sign allowed before the whole part.
+bool isDigits(std::string_view s, bool sign) {
+    s = trimRight(s);
+    if (sign && !s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
+    if (s.empty()) return false;
+    for (const char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+}  // namespace
+
+std::string FieldReader::decimalCommaHint() const {
+    // The value "0,5" read as the number 0 and the label 5: the two fields are integers on
+    // one line, the second right after the comma that ended the first (after "1, 7" a
+    // field too many is the likelier cause).
+    const Earlier& whole = before_[1];
+    const Earlier& part = before_[0];
+    if (whole.kind != Kind::number || part.kind != Kind::label) return "";
+    if (whole.quoted || part.quoted || part.blanksBefore || !whole.endedAtComma || whole.line != part.line) return "";
+    if (!isDigits(whole.text, true) || !isDigits(part.text, false)) return "";
+    const std::string w(trimRight(whole.text)), f(trimRight(part.text));
+    return name_ + ": field " + std::to_string(fieldNo_ - 2) + " (line " + std::to_string(whole.line) + "): `" + w + "," +
+           f + "` looks like a decimal comma: use `" + w + "." + f + "`" +
+           (numberWhat_.empty() ? std::string() : " (expected " + numberWhat_ + ")");
+}
+
+void FieldReader::label(std::string_view what) {
+    (void)nextField(what);
+    kind_ = Kind::label;
+    // In a file of one value and its label a line, a pair that is not on a line of its own
+    // (a label missing, a field too many) shifts every field after it.
+    const Earlier& value = before_[0];
+    const bool own = value.kind == Kind::number && value.startsLine && value.line == fieldLine_ && !afterComma_;
+    if (own) ++ownLinePairs_;
+    else if (ownLinePairs_ > 0 && strayLine_ == 0) strayLine_ = value.line;
+}
+
+std::string FieldReader::strayHint(long shownLine) const {
+    if (strayLine_ == 0 || strayLine_ >= shownLine) return "";
+    return " (the fields stop matching their labels at line " + std::to_string(strayLine_) +
+           ", which does not hold one value and its label)";
+}
+
 void FieldReader::fail(std::string_view what, std::string_view found) const {
-    throw InputStop(where() + "expected " + std::string(what) + ", found " + std::string(found), name_,
-                    "field " + std::to_string(fieldNo_), fieldLine_);
+    const std::string hint = decimalCommaHint();
+    const std::string field = "field " + std::to_string(fieldNo_);
+    if (!hint.empty()) throw InputStop(hint, name_, field, fieldLine_);
+    throw InputStop(where() + "expected " + std::string(what) + ", found " + std::string(found) + strayHint(fieldLine_),
+                    name_, field, fieldLine_);
 }
 
 std::string_view FieldReader::nextField(std::string_view what) {
+    if (fieldNo_ > 0) {
+        before_[1] = std::move(before_[0]);
+        before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_, startsLine_};
+    }
+    startsLine_ = fieldNo_ == 0 || !afterComma_;
     ++fieldNo_;
+    kind_ = Kind::text;
     field_.clear();
+    quoted_ = false;
     size_t used = 0;
     auto tooLong = [&]() {
         fieldLine_ = line_;
@@ -197,6 +295,7 @@ std::string_view FieldReader::nextField(std::string_view what) {
         advance();
         if (++used > maxFieldBytes) tooLong();
     }
+    blanksBefore_ = used > 0;
     fieldLine_ = line_;
     int c = peek();
     if (c < 0) {
@@ -206,6 +305,7 @@ std::string_view FieldReader::nextField(std::string_view what) {
         return field_;
     }
     if (c == '"') {
+        quoted_ = true;
         advance();
         while ((c = peek()) >= 0 && c != '"' && !atLineEnd()) {
             field_ += static_cast<char>(c);
@@ -243,6 +343,8 @@ double FieldReader::number(std::string_view what) {
     const std::string_view f = numberField(what);
     double v = 0;
     if (!parseDouble(f, v)) fail(what, quoteFound(f));
+    numberWhat_ = what;
+    kind_ = Kind::number;
     return v;
 }
 
@@ -250,14 +352,19 @@ float FieldReader::real(std::string_view what) {
     const std::string_view f = numberField(what);
     float v = 0;
     if (!parseReal(f, v)) fail(what, quoteFound(f));
+    numberWhat_ = what;
+    kind_ = Kind::number;
     return v;
 }
 
+// Cell numbers, codes, counts and types are whole numbers: 15.5 is refused, not rounded
+// (to 16 it would name another boundary), while 16.0 and 1e2 are whole.
 int16_t FieldReader::int16(std::string_view what) {
     const double v = number(what);
     const double r = std::nearbyint(v);
     if (!(r >= -32768.0 && r <= 32767.0))
         fail(std::string(what) + " (a 16-bit integer, -32768 to 32767)", describeNumber(v));
+    if (r != v) fail(std::string(what) + " (a whole number)", describeNumber(v));
     return static_cast<int16_t>(r);
 }
 
@@ -266,6 +373,7 @@ int32_t FieldReader::int32(std::string_view what) {
     const double r = std::nearbyint(v);
     if (!(r >= -2147483648.0 && r <= 2147483647.0))
         fail(std::string(what) + " (a 32-bit integer)", describeNumber(v));
+    if (r != v) fail(std::string(what) + " (a whole number)", describeNumber(v));
     return static_cast<int32_t>(r);
 }
 
@@ -295,6 +403,19 @@ void FieldReader::expectEnd(std::string_view after) {
                              ": expected the end of the file after " + std::string(after) + ", found ";
     if (n > maxTrailingBytes)
         throw StopError(head + "more than " + std::to_string(maxTrailingBytes) + " blanks and line ends");
+    // Data left over after a value "0,5" read as 0 and the label 5.
+    {
+        Earlier saved[2] = {before_[0], before_[1]};
+        FieldReader& self = *this;
+        self.before_[1] = saved[0];
+        self.before_[0] = {field_, fieldLine_, afterComma_, quoted_, kind_, blanksBefore_, startsLine_};
+        ++self.fieldNo_;
+        const std::string hint = decimalCommaHint();
+        --self.fieldNo_;
+        self.before_[0] = saved[0];
+        self.before_[1] = saved[1];
+        if (!hint.empty()) throw StopError(hint);
+    }
     // The data found, up to its separator, as a short excerpt.
     std::string found;
     for (size_t k = n; found.size() < 200; ++k) {
@@ -302,7 +423,7 @@ void FieldReader::expectEnd(std::string_view after) {
         if (c < 0 || c == '\n' || c == ',') break;
         found += static_cast<char>(c);
     }
-    throw StopError(head + "more data: " + quoteFound(trimRight(found)));
+    throw StopError(head + "more data: " + quoteFound(trimRight(found)) + strayHint(line_ + lines));
 }
 
 void FieldReader::expectTerminator(std::string_view terminator) {

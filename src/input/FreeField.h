@@ -44,8 +44,9 @@ public:
     int16_t int16(std::string_view what);
     int32_t int32(std::string_view what);
     double number(std::string_view what);  // general number, double precision
-    // Reads and throws away a label field.
-    void label(std::string_view what) { (void)nextField(what); }
+    // Reads and throws away a label field (noting whether the value before it and the label
+    // stand on a line of their own, for the messages of a file whose fields shifted).
+    void label(std::string_view what);
     // True when only blanks and line ends remain (reads nothing that a later field needs).
     bool atEnd();
     // Throws unless only blanks and line ends remain; `after` says what was read last.
@@ -88,10 +89,38 @@ private:
     std::string field_;  // the last field read
     std::string name_;
     bool afterComma_ = false;  // the last field ended at a comma
+    // What the last field was read as, and how it stood.
+    enum class Kind { text, number, label };
+    Kind kind_ = Kind::text;
+    bool quoted_ = false;        // it was quoted
+    bool blanksBefore_ = false;  // blanks stood before it
+    bool startsLine_ = true;     // it was the first field of its line
+    std::string numberWhat_;     // what the last number read was to hold
+    // The two fields before the last one, for the hint at a decimal comma ("0,5" splits
+    // into the value 0 and the label 5, and the next value meets the label's text).
+    struct Earlier {
+        std::string text;
+        long line = 0;
+        bool endedAtComma = false, quoted = false;
+        Kind kind = Kind::text;
+        bool blanksBefore = false, startsLine = false;
+    };
+    Earlier before_[2];  // [0] the field before the last, [1] the one before that
+    std::string decimalCommaHint() const;
+    // Pairs of a value and its label each on a line of its own so far, and the first line
+    // where a pair is not (0: none yet): where the fields stopped matching their labels.
+    long ownLinePairs_ = 0, strayLine_ = 0;
+    std::string strayHint(long shownLine) const;  // "" unless that line lies before shownLine
     long fieldNo_ = 0;   // number of the last field read, from 1
     long line_ = 1;      // line of the read position
     long fieldLine_ = 1; // line of the last field read
 };
+
+// Opens `path` for reading when it is a regular file (links followed); otherwise throws
+// StopError naming it by `shownName` with the kind of file found (a folder, a named pipe, a
+// device) or the system's reason. Never waits: a named pipe is opened without waiting for
+// a writer, and refused.
+std::FILE* openRegularFile(const std::string& path, const std::string& shownName);
 
 // Parses a whole field as a number (blanks after it allowed); false if it is not one.
 bool parseReal(std::string_view s, float& out);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "core/Allocation.h"
 #include "core/Error.h"
@@ -20,21 +21,16 @@ uint64_t cellsWithGhosts(const Model& m) {
     return ni > 0 && nj > 0 ? static_cast<uint64_t>(ni) * static_cast<uint64_t>(nj) : 0;
 }
 
-// The memory limit of this process's control group (version 2), 0 when there is none.
-uint64_t controlGroupLimit() {
-    std::ifstream self("/proc/self/cgroup");
-    std::string line, path;
-    while (std::getline(self, line))
-        if (line.rfind("0::", 0) == 0) path = line.substr(3);
-    if (path.empty()) return 0;
+// The least limit of a control group and the groups above it: `file` below `root` + each
+// folder of `path`; 0 when there is none. A limit of 2^62 or more is version 1's "none".
+uint64_t leastGroupLimit(const std::string& root, const std::string& path, const char* file) {
     uint64_t least = 0;
-    // The group's own limit and those of the groups above it.
     for (std::string p = path;; p = p.substr(0, p.rfind('/'))) {
-        std::ifstream f("/sys/fs/cgroup" + p + "/memory.max");
+        std::ifstream f(root + (p == "/" ? "" : p) + "/" + file);
         std::string v;
         if (f >> v && v != "max") {
             const uint64_t n = std::strtoull(v.c_str(), nullptr, 10);
-            if (n > 0 && (least == 0 || n < least)) least = n;
+            if (n > 0 && n < (uint64_t{1} << 62) && (least == 0 || n < least)) least = n;
         }
         if (p.empty() || p == "/") break;
     }
@@ -42,6 +38,30 @@ uint64_t controlGroupLimit() {
 }
 
 }  // namespace
+
+uint64_t controlGroupLimit(const std::string& selfCgroup, const std::string& sysRoot) {
+    std::istringstream self(selfCgroup);
+    std::string line, unified, memory;
+    bool v1 = false;
+    while (std::getline(self, line)) {
+        // "0::/path" (version 2) or "N:controller,controller:/path" (version 1).
+        const size_t a = line.find(':'), b = a == std::string::npos ? a : line.find(':', a + 1);
+        if (b == std::string::npos) continue;
+        const std::string controllers = "," + line.substr(a + 1, b - a - 1) + ",";
+        if (line.rfind("0::", 0) == 0) unified = line.substr(b + 1);
+        else if (controllers.find(",memory,") != std::string::npos) {
+            memory = line.substr(b + 1);
+            v1 = true;
+        }
+    }
+    uint64_t least = 0;
+    auto lower = [&](uint64_t n) {
+        if (n > 0 && (least == 0 || n < least)) least = n;
+    };
+    if (!unified.empty()) lower(leastGroupLimit(sysRoot, unified, "memory.max"));
+    if (v1) lower(leastGroupLimit(sysRoot + "/memory", memory, "memory.limit_in_bytes"));
+    return least;
+}
 
 uint64_t boundaryLineBytes(int64_t cells, int64_t nLine) {
     if (cells <= 0 || nLine < 0) return 0;
@@ -76,7 +96,10 @@ uint64_t availableMemoryBytes(std::string* source) {
         lower(lim.rlim_cur, "the address-space limit of this process, ulimit -v");
     if (::getrlimit(RLIMIT_DATA, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY)
         lower(lim.rlim_cur, "the data-size limit of this process, ulimit -d");
-    lower(controlGroupLimit(), "the memory limit of this process's control group");
+    std::ifstream self("/proc/self/cgroup");
+    std::ostringstream text;
+    text << self.rdbuf();
+    lower(controlGroupLimit(text.str(), "/sys/fs/cgroup"), "the memory limit of this process's control group");
     if (source) *source = what;
     return avail;
 }

@@ -30,6 +30,12 @@ uint64_t caseMemoryBytes(const Model& m);
 // receives which of them it is ("physical memory", ...).
 uint64_t availableMemoryBytes(std::string* source = nullptr);
 
+// The memory limit of a control group, 0 when there is none: `selfCgroup` is the text of
+// /proc/self/cgroup, `sysRoot` the folder the groups are mounted in (/sys/fs/cgroup). Read
+// for version 2 (memory.max) and for version 1's memory controller (memory.limit_in_bytes),
+// in the process's group and every group above it.
+uint64_t controlGroupLimit(const std::string& selfCgroup, const std::string& sysRoot);
+
 // Refuses (StopError naming the coefficient file, the grid, the memory needed and the
 // memory available) a case that needs more than availableMemoryBytes(); `extra` bytes are
 // added to the estimate (the open-boundary lines once their size is known).

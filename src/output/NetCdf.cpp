@@ -1,6 +1,7 @@
 #include "output/NetCdf.h"
 #include "output/FieldTable.h"
 
+#include <dlfcn.h>
 #include <netcdf.h>
 #include <unistd.h>
 
@@ -22,6 +23,18 @@
 namespace littoral {
 
 namespace {
+
+// The HDF5 library beneath netCDF-4 closes at the program's exit every file it still holds.
+// A file whose close failed (a disk full while the header was written) stays on that list
+// although netCDF has freed its side of it, and that second close crashed the program after
+// its message. The exit handler is turned off before the library first starts (only then
+// does it take effect): the writer closes or gives up every file itself. Looked up by name,
+// as the library is there only beneath netCDF.
+const bool hdf5ExitHandlerOff = [] {
+    using DontAtExit = int (*)();
+    if (auto f = reinterpret_cast<DontAtExit>(dlsym(RTLD_DEFAULT, "H5dont_atexit"))) return f() >= 0;
+    return false;
+}();
 
 // Deflate level of every variable (with the shuffle filter): level 1 gives nearly all the
 // compression of the higher levels on single-precision fields at a fraction of the time.
@@ -311,6 +324,9 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
         }
         check(nc_sync(ncid_), "sync");
     } catch (...) {
+        // On a full disk the close fails too; the file is then left to the process's end
+        // (see hdf5ExitHandlerOff).
+        (void)hdf5ExitHandlerOff;
         nc_close(ncid_);
         ncid_ = -1;
         std::remove(tmp_.c_str());
@@ -319,8 +335,11 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
 }
 
 NetCdfResults::~NetCdfResults() {
-    // After a failed write only what the last sync left on disk is kept.
-    if (ncid_ >= 0) failed_ ? nc_abort(ncid_) : nc_close(ncid_);
+    // Closed, never given up (nc_abort): after a failed write on a full disk the library's
+    // abort meets a file the HDF5 layer could not close and crashes; its close stops at
+    // the failed flush instead, so only what the last sync left on disk is kept. An
+    // interval cut off has no time (the time is written after its fields reach the disk).
+    if (ncid_ >= 0) nc_close(ncid_);
     if (written_ == 0 && !tmp_.empty()) std::remove(tmp_.c_str());
 }
 

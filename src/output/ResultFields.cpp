@@ -21,6 +21,7 @@ namespace littoral {
 
 namespace {
 
+
 // The 21 fields of a line in file order (FieldTable); the bed level and the bed change are
 // written negated (negated as they are read into the tile).
 constexpr int kFields = static_cast<int>(kResultFieldCount);

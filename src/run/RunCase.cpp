@@ -52,6 +52,10 @@ void CaseDriver::start() {
         m.checkStop();
         doing_ = "writing the echo files";
         transformIncidentWave(m);
+        // The warnings of the input, once the offshore wave is carried in (every rank has the
+        // same; the first reports them).
+        if (m.slabs().rank() == 0)
+            for (const std::string& w : m.inputWarnings) host.warning(w);
         if (m.filesWanted) {
             link.guarded([&] {
                 if (!m.writesFiles()) return;

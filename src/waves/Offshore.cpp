@@ -224,6 +224,9 @@ void transformIncidentWave(Model& m) {
                         "expected a deeper reference point");
     const float L = d.L;
 
+    const float offshoreH = m.waveH0;
+    bool broken = false;  // the height at the point is the breaker height, not the shoaled one
+    double unbrokenH = 0.0;  // the height that shoaling alone would give (0: the wave broke further out)
     try {
         const float theta = static_cast<float>(refractAngle(L, L0, theta0));
         float s = 0.0f;  // no offshore wave, no wave at the reference point
@@ -242,7 +245,13 @@ void transformIncidentWave(Model& m) {
             } else {
                 const SteepnessPoint brk = breakingPoint(s50, x50, 0.0f);
                 const float xb = static_cast<float>(brk.x);
-                sRegime = (!brk.bracketed || x > xb) ? nonlinearSteepness(s50, x50, x) : sBreak;
+                const bool surfZone = brk.bracketed && x <= xb;
+                sRegime = surfZone ? sBreak : nonlinearSteepness(s50, x50, x);
+                broken = surfZone;
+            }
+            if (sRegime > sBreak) {
+                broken = true;
+                unbrokenH = sRegime * L0;
             }
             s = static_cast<float>(std::min(sRegime, sBreak));
         }
@@ -253,6 +262,14 @@ void transformIncidentWave(Model& m) {
                         " m, period " + formatNum(T) + " s, direction " + formatNum(m.waveDir0) +
                         " degrees) cannot be carried there: " + e.what());
     }
+    // The height at the point is capped by breaking: the run says so, with both heights.
+    if (broken)
+        m.inputWarnings.push_back(
+            "warning: " + m.wavFile + ": the offshore wave height " + formatNum(offshoreH) + " m breaks before " +
+            "the phase reference point " + cell(ip, jp) + " (depth " + formatNum(h) + " m): its height there is capped by " +
+            "breaking at " + formatNum(m.waveH0) + " m" +
+            (unbrokenH > 0 ? " (shoaling alone would give " + formatNum(unbrokenH) + " m)" : std::string()) +
+            "; the case runs with " + formatNum(m.waveH0) + " m");
 }
 
 }  // namespace littoral

@@ -63,8 +63,11 @@ TEST(MainLoop, FlowTimeStepOnWetAndDryGrids) {
 TEST(MainLoop, NoIntervalWhenTheEndPrecedesTheStart) {
     CaseDir dir("loop-none");
     Model m;
-    SmallCase{.coef = {.tStart = 100, .tEnd = 50}}.prepare(dir, "n", m);
+    // The reader refuses such times; the loop still runs no interval for them.
+    SmallCase{}.prepare(dir, "n", m);
     readCase(m);
+    m.tStart = 100;
+    m.tEnd = 50;
     RecordingHost host;
     mainLoop(m, host, m.hMax);
     EXPECT_TRUE(dir.outputFiles("n").empty());

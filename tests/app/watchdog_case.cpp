@@ -82,14 +82,15 @@ TEST(Watchdog, RunawayAndHungRunsStopNamingTheirCause) {
          {"the run looks hung: the interval ending at 6 s has taken more than",
           "most likely cause: row 17 of x\\tide.txt (used by boundary cell (11, 1)) sets a discharge of 1e+10"},
          0},
-        {"open ghost a thousand kilometres deep looks hung", {.depth = depthWithCell(11, 4, 1e6f)},
-         {"the run looks hung", "the step is limited at cell (11, 4)",
-          "most likely cause: the depth 1000000 m of cell (11, 4) in x\\depth.txt"},
-         99},
-        // A beach, where the waves should break.
+        // A depth beyond any sea and a breaking ratio without meaning are now refused as they
+        // are read, before the run could hang or run away.
+        {"open ghost a thousand kilometres deep", {.depth = depthWithCell(11, 4, 1e6f)},
+         {"x\\depth.txt: field 115 (line 12): the depth 1000000 m of cell (11, 4) is out of range: expected -9000 to "
+          "11000 m"},
+         0},
         {"breaking ratio without meaning", {.coef = {.brkRatio = 3e38f, .tEnd = 600}, .depthOff = 4, .slope = 0.03f},
-         {stopped, "most likely cause: the breaking wave height to depth ratio 3e+38 in x\\coef.txt"},
-         99},
+         {"x\\coef.txt: the breaking wave height to depth ratio (10th value) is 3e+38: expected 0 to 2"},
+         0},
     };
     for (const Runaway& r : cases) {
         SCOPED_TRACE(r.name);
@@ -99,9 +100,9 @@ TEST(Watchdog, RunawayAndHungRunsStopNamingTheirCause) {
     }
 }
 
-// The beach sample with one dry cell on its wave input column: the waves put in there drive
-// the bed there and beside it away (12 m of erosion in 5 minutes) until the bounds stop it,
-// naming the dry cell as read. Before, the run went on to a set-up of hundreds of metres.
+// The beach sample with one dry cell on its wave input column: the waves put in there would
+// drive the bed there and beside it away (12 m of erosion in 5 minutes) until the bounds
+// stopped it. The case is now refused as its boundary file is read, naming the dry cell.
 TEST(Watchdog, DryWaveInputCellStops) {
     CaseDir dir("watchdog-dry");
     std::filesystem::copy(std::filesystem::path(LITTORAL_SOURCE_DIR) / "data", dir.data,
@@ -119,6 +120,6 @@ TEST(Watchdog, DryWaveInputCellStops) {
     dir.prepare(m, "beachcnt.txt");
     WatchHost host;
     EXPECT_TRUE(containsAll(stopMessage([&] { runCase(m, host); }),
-                            {"the run was stopped before writing the results of the interval ending at 336",
-                             "most likely cause: the wave input cell (81, 24) is dry (still depth -1 m in beach"}));
+                            {"beach\\boundary.txt: the wave input cell (81, 24) (code 17) is dry: depth -1 m in "
+                             "beach\\depth.txt plus tide 0 m: expected a total depth above the minimum depth 0.01 m"}));
 }

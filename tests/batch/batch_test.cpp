@@ -31,7 +31,7 @@ TEST(Batch, HelpVersionAndBadOptionsGiveTheirStatus) {
 
 TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
     CaseDir dir("batch-bad");
-    SmallCase{.coef = {.tStart = 10, .tEnd = 0}}.write(dir, "good");  // runs no interval: finishes at once
+    SmallCase{.coef = {.tEnd = 0}}.write(dir, "good");  // runs one interval: finishes at once
     SmallCase{}.write(dir, "bad");
     dir.write("bad/coef.txt", "1,a\n");
     const BatchRun r = runBatch((dir.data / "badcnt.txt").string() + " " + (dir.data / "goodcnt.txt").string() + " " +
@@ -43,8 +43,8 @@ TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
                                     "ok     " + (dir.data / "goodcnt.txt").string(),
                                     "missingcnt.txt: the control file does not exist"}));
     EXPECT_TRUE(dir.outputFiles("bad").empty());
-    // The good case wrote its echo files only (no interval ran).
-    EXPECT_EQ(dir.outputFiles("good").size(), 5u);
+    // The good case wrote its echo files and the result files of its one interval.
+    EXPECT_EQ(dir.outputFiles("good").size(), 8u);
 }
 
 TEST(Batch, MissingOutputFolderIsNamed) {

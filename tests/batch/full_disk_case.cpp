@@ -36,7 +36,7 @@ void writeCase(const CaseDir& dir, const std::string& out) {
     uint32_t r = 12345;
     c.depth = boundaryText(c.coef, [&](int, int) {
         r = r * 1664525u + 1013904223u;
-        return 1 + (r >> 24) % 8;
+        return 2 + (r >> 24) % 8;  // 2 m or more: the 6 s wave spans more than two 10 m cells
     });
     c.write(dir, "a");
     dir.write("acnt.txt", controlText("a", out));

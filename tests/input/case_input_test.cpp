@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+#include <sys/stat.h>
+
 #include "waves/WaveFunctions.h"
 #include "run/RunCase.h"
 #include "input/CaseInput.h"
@@ -34,11 +36,12 @@ std::string waveAt(int px, int py) { return waveText(0.5f, 6, 180, px, py); }
 }  // namespace
 
 TEST(CaseInput, DeepWaterAtTheBoundaryGivesTheDeepWaterLine) {
-    // kh of 4000 at the boundary cells (2 s in 2000 m): the line spacing comes from the
-    // deep-water wavelength g T^2 / 2 pi = 6.245 m; 10 m cells give a line of one step.
     CaseDir dir("input-deep");
-    const Model m = readSmall(dir, {.depthOff = 2000, .waveT = 2}, "d");
-    EXPECT_EQ(m.nLine, 1);
+    // kh of 4000 at the boundary cells (2 s in 2000 m): the line spacing comes from the
+    // deep-water wavelength g T^2 / 2 pi = 6.245 m; 3 m cells (two cells a wavelength, the
+    // least that carries the wave) give a line of three steps.
+    const Model m = readSmall(dir, {.coef = {.dx = 3, .dy = 3}, .depthOff = 2000, .waveT = 2}, "d");
+    EXPECT_EQ(m.nLine, 3);
     EXPECT_NEAR(2 * M_PI / waveNumber(1.0 / m.waveT0, 2000.0), 9.81 * 4 / (2 * M_PI), 1e-5);
 }
 
@@ -72,13 +75,12 @@ TEST(CaseInput, ReadsTheSmallCaseAndDerivedConstants) {
 
 TEST(CaseInput, BoundaryNumberingAndHmaxRules) {
     CaseDir dir("input-bnd");
-    // 3 x 3 cells, codes 17, 15, 17 at the first three; depths with a negative sum everywhere.
-    Model m = readSmall(dir,
-                        {.coef = {.ixEnd = 1, .jyEnd = 1},
-                         .tide = "0.2, tide\n0\n",
-                         .depth = "-1,-2,-3\n-1,-0.5,-1\n-4,-4,-4\n",
-                         .bnd = "17,15,17\n0,0,0\n0,0,0\n"},
-                        "b");
+    // 3 x 3 cells, codes 17, 15, 17 at the first three (the wave input cells, wet).
+    SmallCase c{.coef = {.ixEnd = 1, .jyEnd = 1},
+                .tide = "0.2, tide\n1\n17, 0, 0, 0\n",
+                .depth = "1,-2,1\n-1,-0.5,-1\n-4,-4,-4\n",
+                .bnd = "17,15,17\n0,0,0\n0,0,0\n"};
+    Model m = readSmall(dir, c, "b");
     EXPECT_EQ(m.cellFlag(0, 0), 16);
     EXPECT_EQ(m.cellFlag(0, 1), 15);
     EXPECT_EQ(m.cellFlag(0, 2), 32);
@@ -86,9 +88,21 @@ TEST(CaseInput, BoundaryNumberingAndHmaxRules) {
     EXPECT_EQ(m.bndCode(2), 17);
     EXPECT_EQ(m.nBndListed, 2);
     EXPECT_EQ(m.bndPointNo(0, 2), 2);
-    EXPECT_FLOAT_EQ(m.hMax, 0.0f);  // every tide + depth is negative
+    EXPECT_FLOAT_EQ(m.hMax, 1.2f);
     EXPECT_FLOAT_EQ(m.setup(1, 1), 0.2f);
-    EXPECT_EQ(m.nLine, 1);  // no wet boundary cell: Lmax = 0
+    // The line spacing comes from the still depth of the boundary cells (the tide not added).
+    EXPECT_EQ(m.nLine, static_cast<int>(std::floor(2 * M_PI / waveNumber(1.0 / 6.0, 1.0f) / 10.0)) + 1);
+    // hMax is 0 when every tide + depth is negative: no cell could ever be wet, and the
+    // minimum depth is not below it.
+    c.depth = "-1,-2,-3\n-1,-0.5,-1\n-4,-4,-4\n";
+    Model dry;
+    c.prepare(dir, "d", dry);
+    readControlFile(dry);
+    EXPECT_EQ(stopMessage([&] { readDepthFile(dry); }),
+              "d\\coef.txt: the minimum computational depth (11th value) is 0.01 m, not below the largest depth plus "
+              "tide 0 m of d\\depth.txt: expected a minimum depth below 0 m (every cell would be dry and the flow "
+              "switched off)");
+    EXPECT_FLOAT_EQ(dry.hMax, 0.0f);
 }
 
 TEST(CaseInput, GroupsAndIrregularHeights) {
@@ -188,17 +202,20 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
          "names no row of the boundary-condition table"},
         {"no boundary cell", [&](SmallCase& c) { c.bnd = rows(12, "0,0,0,0,0,0,0,0,0,0\n"); }, none,
          "x\\boundary.txt: no boundary cell"},
-        {"too many boundary cells", [&](SmallCase& c) { c.bnd = rows(12, "17,17,17,17,17,17,17,17,17,17\n"); }, none,
-         "expected at most 44 boundary cells (2 x (nx + ny + 4) for this grid)"},
+        // Codes above 15 stand only on the ghost ring, which never holds more cells than the
+        // lists' capacity.
+        {"boundary codes inside the grid", [&](SmallCase& c) { c.bnd = rows(12, "17,17,17,17,17,17,17,17,17,17\n"); },
+         none,
+         "x\\boundary.txt: field 12 (line 2): the boundary code 17 at cell (1, 1) lies inside the grid: expected codes "
+         "above 15 only on the ghost ring (X 0 or 11, Y 0 or 9), and 0 to 15 inside"},
         {"empty grid", [](SmallCase& c) { c.coef.ixEnd = 0; }, none, "holds no cell"},
         {"origin outside", [](SmallCase& c) { c.coef.ixStart = 2; c.coef.ixEnd = 11; }, none,
          "put cell (0, 0) outside the grid"},
         // Cells -5 .. -3 with their ghost ring end at -2: cell (0, 0) is not on the grid.
         {"origin beyond the last cell", [](SmallCase& c) { c.coef.ixStart = -5; c.coef.ixEnd = -3; }, none,
          "x\\coef.txt: the last computed cells (-3, 8) put cell (0, 0) outside the grid: expected them to be -1 or more"},
-        {"viscosity without a settling velocity", [](SmallCase& c) { c.coef.viscosity = 1e30f; }, none,
-         "x\\coef.txt: grain diameter 0.0002 m, sediment density 2650 kg/m3 and viscosity 1e+30 m2/s give no "
-         "settling velocity"},
+        {"viscosity far beyond that of water", [](SmallCase& c) { c.coef.viscosity = 1e30f; }, none,
+         "x\\coef.txt: the kinematic viscosity (18th value) is 1e+30 m2/s: expected 1e-07 to 1e-05 m2/s"},
         {"phase point outside", [](SmallCase& c) { c.wave = waveAt(99, 1); }, none,
          "the phase reference point (99, 1) lies outside the grid"},
         {"phase point beyond the ghost column", [](SmallCase& c) { c.wave = waveAt(12, 4); }, none,
@@ -208,8 +225,10 @@ TEST(CaseInput, BadInputsStopWithClearMessages) {
          "the phase reference point (5, -1) lies outside the grid: expected a cell of X 0 to 11 and Y 0 to 9 (ghost "
          "ring included)"},
         // A depth at a boundary cell so small that the dispersion relation has no solution
-        // in double precision.
-        {"no wavelength at a boundary cell", [](SmallCase& c) { c.depthOff = 1e-30f; }, none,
+        // in double precision (a periodic cell: the wave input cells must be wet).
+        {"no wavelength at a boundary cell", [](SmallCase& c) {
+             c.depth = depthText([](int32_t i, int32_t j) { return i == 1 && j == 0 ? "1e-30" : "5"; });
+         }, none,
          "x\\boundary.txt: boundary cell (1, 0) has no wavelength for its open-boundary line: depth 1e-30 m (in "
          "x\\depth.txt) with the wave period 6 s (in x\\wave.txt)"},
         {"code too large", [&](SmallCase& c) { c.bnd = rows(3, "0,0,0,0,0,0,0,0,0,0\n") + "70000,0,0,0,0,0,0,0,0,0\n" + rows(8, "0,0,0,0,0,0,0,0,0,0\n"); },
@@ -274,21 +293,61 @@ TEST(CaseInput, OutputNameMustStayInsideTheOutputFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.output / "runs" / "c"));
 }
 
-// /dev/zero as a depth file (no separator ever) is refused at the first field, quickly.
-TEST(CaseInput, EndlessInputFileIsRefusedQuickly) {
-    CaseDir dir("input-devzero");
+// Only regular files are read: a device (/dev/zero, endless), a named pipe (which would
+// block the open until a writer came), a folder or a loop of links as an input or control
+// file is refused at once, naming it; a link to a regular file is followed.
+TEST(CaseInput, OnlyRegularFilesAreRead) {
+    namespace fs = std::filesystem;
+    CaseDir dir("input-regular");
     SmallCase{}.write(dir, "z");
-    // Enough ".." to reach the root from any data folder.
-    std::string up;
-    for (const auto& part : dir.data) up += part == "/" ? "" : "../";
-    const std::string zero = up + "dev/zero";
-    dir.write("zcnt.txt", "z/coef.txt\n" + zero + "\nz/boundary.txt\nz/wave.txt\nz/tide.txt\nz\n'endcnt\n");
+    ASSERT_EQ(mkfifo((dir.data / "fifo.txt").c_str(), 0600), 0);
+    fs::create_directory(dir.data / "folder.txt");
+    fs::create_symlink("loop2.txt", dir.data / "loop1.txt");
+    fs::create_symlink("loop1.txt", dir.data / "loop2.txt");
+    fs::create_symlink("nothing.txt", dir.data / "dangling.txt");
+    fs::create_symlink("z/depth.txt", dir.data / "link.txt");
+    const std::string looked = " (looked for " + dir.data.string() + "/";
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "/dev/zero: the file is a character device: expected a regular file of text (looked for /dev/zero)"},
+        {"fifo.txt", "fifo.txt: the file is a named pipe: expected a regular file of text" + looked + "fifo.txt)"},
+        {"folder.txt", "folder.txt: the file is a folder: expected a regular file of text" + looked + "folder.txt)"},
+        {"loop1.txt", "loop1.txt: the file cannot be opened: a loop of symbolic links, or too many links in a row" +
+                          looked + "loop1.txt)"},
+        {"dangling.txt", "dangling.txt: the file cannot be opened: no such file, or a link to nothing" + looked +
+                             "dangling.txt)"},
+        {"link.txt", ""},
+    };
+    for (const auto& [depth, expected] : cases) {
+        SCOPED_TRACE(depth);
+        dir.write("zcnt.txt", "z/coef.txt\n" + depth + "\nz/boundary.txt\nz/wave.txt\nz/tide.txt\nz\n'endcnt\n");
+        Model m;
+        dir.prepare(m, "zcnt.txt");
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(readStop(m), expected);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
+    // The control file itself.
     Model m;
-    dir.prepare(m, "zcnt.txt");
-    const auto start = std::chrono::steady_clock::now();
-    const std::string msg = readStop(m);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(msg.rfind(zero + ": field 1 (line 1): expected a depth (m), found more than 65536 bytes", 0), 0u) << msg;
+    dir.prepare(m, "fifo.txt");
+    EXPECT_EQ(readStop(m), "fifo.txt: the file is a named pipe: expected a regular file of text" + looked + "fifo.txt)");
+}
+
+// An absolute input name is taken as given, not put after the data folder.
+TEST(CaseInput, AbsoluteInputNameIsTakenAsGiven) {
+    CaseDir dir("input-absolute");
+    SmallCase{}.write(dir, "a");
+    const std::string depth = (dir.data / "a" / "depth.txt").string();
+    dir.write("acnt.txt", "a/coef.txt\n" + depth + "\na/boundary.txt\na/wave.txt\na/tide.txt\na\n'endcnt\n");
+    Model m;
+    dir.prepare(m, "acnt.txt");
+    EXPECT_EQ(readStop(m), "");
+    EXPECT_EQ(inputPath(m, m.depFile), depth);
+    // The echo shows it alone too.
+    writeDepBndEcho(m);
+    EXPECT_TRUE(containsAll(readFile(m.outDir + "0depbnd.txt"), {"\"" + depth + "\",1,10,1,8,10,10\n"}));
+    std::filesystem::remove(depth);
+    EXPECT_EQ(readStop(m), depth + ": the file cannot be opened: no such file, or a link to nothing (looked for " +
+                               depth + ")");
 }
 
 // Names with control bytes are refused with the byte escaped.

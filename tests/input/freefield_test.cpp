@@ -62,9 +62,9 @@ TEST(FreeField, AtEndLooksAheadWithoutReading) {
 }
 
 TEST(FreeField, NumbersOfEachWidth) {
-    auto r = FieldReader::fromText("\xEF\xBB\xBF 1.5, 2.5, -7 ,1e3\n+0.25,  3.\n.5\n", "n.txt");
-    EXPECT_EQ(r.int16("a"), 2);   // halves round to even
-    EXPECT_EQ(r.int32("b"), 2);
+    auto r = FieldReader::fromText("\xEF\xBB\xBF 2.0, 1e1, -7 ,1e3\n+0.25,  3.\n.5\n", "n.txt");
+    EXPECT_EQ(r.int16("a"), 2);   // whole numbers in any notation
+    EXPECT_EQ(r.int32("b"), 10);
     EXPECT_EQ(r.int16("c"), -7);
     EXPECT_FLOAT_EQ(r.real("d"), 1000.0f);
     EXPECT_FLOAT_EQ(r.real("e"), 0.25f);
@@ -118,6 +118,32 @@ TEST(FreeField, ClearErrors) {
         // A terminator with a trailing blank is not the terminator; leading blanks and CRLF are fine.
         {"'endcnt \n", "c.txt", {"t:'endcnt"}, "c.txt: field 1 (line 1): expected the terminator 'endcnt, found \"'endcnt \""},
         {"  'endcnt\r\n", "c.txt", {"t:'endcnt"}, ""},
+        // Integers are whole: 15.5 is not rounded to 16 (it would name another boundary).
+        {"15.5\n", "b.txt", {"s:the code"}, "b.txt: field 1 (line 1): expected the code (a whole number), found 15.5"},
+        {"1, a\n2.5, b\n", "t.txt", {"i:x", "l:l", "i:the row number"},
+         "t.txt: field 3 (line 2): expected the row number (a whole number), found 2.5"},
+        // A decimal comma splits "0,5" into the value 0 and the label 5: named where it stands,
+        // whether the next value meets the label's text or the file goes on after its end.
+        {"0,5, offshore wave height (m)\n8, wave period (s)\n", "w.txt",
+         {"r:the wave height (m)", "l:l", "r:the wave period (s)"},
+         "w.txt: field 1 (line 1): `0,5` looks like a decimal comma: use `0.5` (expected the wave height (m))"},
+        {"17, code\n-1,25, group amplitude\n", "w.txt", {"s:the code", "l:l", "r:the amplitude", "l:l", "e:the values"},
+         "w.txt: field 3 (line 2): `-1,25` looks like a decimal comma: use `-1.25` (expected the amplitude)"},
+        {"1,5, viscosity\n'endconst\n", "c.txt", {"r:the viscosity", "l:l", "t:'endconst"},
+         "c.txt: field 1 (line 1): `1,5` looks like a decimal comma: use `1.5` (expected the viscosity)"},
+        // A label missing: the first line where the fields stop matching their labels is
+        // named, not only the line where a value meets a label's text.
+        {"1, first\n2\n3, third\n", "c.txt", {"i:a", "l:l", "i:b", "l:l", "i:c"},
+         "c.txt: field 5 (line 3): expected c, found \"third\" (the fields stop matching their labels at line 2, "
+         "which does not hold one value and its label)"},
+        {"1, first\n2\n3, third\n", "w.txt", {"i:a", "l:l", "i:b", "l:l", "e:the values"},
+         "w.txt: line 3: expected the end of the file after the values, found more data: \"third\" (the fields stop "
+         "matching their labels at line 2, which does not hold one value and its label)"},
+        // A field too many after a value ("1, 7") is no decimal comma, nor are grid values.
+        {"1, 7, first cell\n10, last cell\n", "c.txt", {"i:the first cell", "l:l", "i:the last cell"},
+         "c.txt: field 3 (line 1): expected the last cell, found \"first cell\""},
+        {"5,5\nabc\n", "d.txt", {"r:a", "r:a", "r:a depth (m)"},
+         "d.txt: field 3 (line 2): expected a depth (m), found \"abc\""},
     };
     for (const Bad& b : cases) EXPECT_EQ(readMessage(b.text, b.file, b.reads), b.expected) << b.text;
 }
@@ -136,10 +162,13 @@ TEST(FreeField, MessagesEscapeControlBytesAndQuoteAnExcerpt) {
     EXPECT_EQ(printable("beach\\coef.txt"), "beach\\coef.txt");
 }
 
-// A file without separators (a device, a binary file) stops at the first field that grows
-// beyond the limit, and the end of a file is looked for only as far as data begins.
+// A file without separators (a binary file) stops at the first field that grows beyond the
+// limit, and the end of a file is looked for only as far as data begins.
 TEST(FreeField, ReadsAStreamWithoutBound) {
-    const std::string msg = stopMessage([] { FieldReader("/dev/zero", "zero.txt").real("a depth (m)"); });
+    const test::CaseDir dir("freefield-zeros");
+    dir.write("zero.txt", std::string(3 * 65536, '\0'));
+    const std::string path = (dir.data / "zero.txt").string();
+    const std::string msg = stopMessage([&] { FieldReader(path, "zero.txt").real("a depth (m)"); });
     EXPECT_EQ(msg, "zero.txt: field 1 (line 1): expected a depth (m), found more than 65536 bytes without a "
                    "comma or line end, starting \"\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0"
                    "\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0...\"");
@@ -157,12 +186,14 @@ TEST(FreeField, ReadsAStreamWithoutBound) {
 }
 
 TEST(FreeField, DirectoryOrNulInTheNameIsAClearError) {
-    EXPECT_EQ(stopMessage([] { FieldReader("/tmp", "tmp").real("a"); }).rfind("tmp: the file cannot be read (", 0), 0u);
+    EXPECT_EQ(stopMessage([] { FieldReader("/tmp", "tmp").real("a"); }),
+              "tmp: the file is a folder: expected a regular file of text (looked for /tmp)");
     EXPECT_EQ(stopMessage([] { FieldReader(std::string("/etc/hosts\0x", 12), "h").real("a"); }),
               "h: the name holds a NUL byte: expected a file name");
 }
 
 TEST(FreeField, MissingFileNamesThePath) {
     EXPECT_EQ(stopMessage([] { FieldReader("/nonexistent/dir/coef.txt", "coef.txt"); }),
-              "coef.txt: the file cannot be opened (looked for /nonexistent/dir/coef.txt)");
+              "coef.txt: the file cannot be opened: no such file, or a link to nothing (looked for "
+              "/nonexistent/dir/coef.txt)");
 }

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <new>
 #include <string>
@@ -140,4 +142,24 @@ TEST(MemoryBudget, AllocationFailureNamesTheArrayAndTheCase) {
     EXPECT_EQ(msg.find(m.cntPath + ": the memory ran out while running ("), 0u) << msg;
     EXPECT_TRUE(containsAll(msg, {"is available"}));
     EXPECT_FALSE(std::filesystem::exists(dir.output / "a" / ".littoral.lock"));
+}
+
+// The limit of the process's control group, version 2 or version 1's memory controller,
+// the least of the group's and those above it (before, version 1 was not read at all).
+TEST(MemoryBudget, ControlGroupLimitsOfBothVersions) {
+    CaseDir dir("memory-cgroup");
+    const std::string root = dir.root.string() + "/cgroup";
+    auto put = [&](const std::string& file, const std::string& v) {
+        std::filesystem::create_directories(std::filesystem::path(root + file).parent_path());
+        std::ofstream(root + file) << v << "\n";
+    };
+    put("/memory/batch/run/memory.limit_in_bytes", "9223372036854771712");  // version 1's "no limit"
+    put("/memory/batch/memory.limit_in_bytes", "300000000");
+    put("/memory/memory.limit_in_bytes", "900000000");
+    EXPECT_EQ(controlGroupLimit("4:memory:/batch/run\n3:cpuset:/\n0::/\n", root), 300000000u);
+    EXPECT_EQ(controlGroupLimit("5:cpu,memory:/\n", root), 900000000u);
+    put("/jobs/a/memory.max", "max");
+    put("/jobs/memory.max", "500000000");
+    EXPECT_EQ(controlGroupLimit("0::/jobs/a\n", root), 500000000u);
+    EXPECT_EQ(controlGroupLimit("0::/elsewhere\n4:pids:/\n", root), 0u);
 }

@@ -415,4 +415,37 @@ TEST(NetCdfResults, ADiskFullInTheMiddleOfAnIntervalKeepsTheIntervalsBefore) {
     EXPECT_GE(complete, 3u);
 }
 
+// A disk that fills while the file's header (or its first interval) is written: the message
+// and exit status 1, never a crash (the library's exit handler closed a file whose close had
+// failed, and its abort after a failed write met that file half-closed).
+TEST(NetCdfResults, ADiskFullWhileTheHeaderIsWrittenEndsWithTheMessage) {
+    CaseDir dir("netcdf-full-header");
+    SmallCase c{.coef = {.tEnd = 0}};
+    c.write(dir, "ref");
+    ASSERT_EQ(runBatch("--netcdf --no-csv " + (dir.data / "refcnt.txt").string()).status, 0);
+    uintmax_t echo = 0;
+    for (const auto& n : dir.outputFiles("ref"))
+        if (n != "results.nc") echo += (fs::file_size(dir.output / "ref" / n) + 4095) / 4096 * 4096;
+    const uintmax_t whole = fs::file_size(dir.output / "ref" / "results.nc");
+    c.write(dir, "full");
+    int failed = 0;
+    // Disks that end at several places of the header.
+    for (uintmax_t room = 4096; room < whole; room += 4096) {
+        SCOPED_TRACE(room);
+        fs::remove_all(dir.output / "full");
+        fs::create_directories(dir.output / "full");
+        SmallDisk disk(dir.output / "full", echo + 4096 + room);
+        if (!disk.ok) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+        const BatchRun r = runBatch("--netcdf --no-csv " + (dir.data / "fullcnt.txt").string());
+        ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status << "\n" << r.out;
+        if (r.status == 1) {
+            ++failed;
+            // The header, a first value or, with the file written, a picture that no longer fits.
+            EXPECT_TRUE(containsAll(r.out, {"FAILED ", (dir.output / "full").string() + "/", "No space left on device"}))
+                << r.out;
+        }
+    }
+    EXPECT_GT(failed, 0) << "no disk was small enough to fail the header";
+}
+
 #endif  // LITTORAL_NETCDF

@@ -11,6 +11,7 @@
 
 #include "core/Parallel.h"
 #include "output/RecordWriter.h"
+#include "core/Parallel.h"
 #include "output/ResultFields.h"
 #include "support/TestSupport.h"
 
@@ -178,4 +179,25 @@ TEST(ResultFields, LargeFilesWrittenInRoundsKeepTheirBytes) {
         writeResultFields(m, 2, "surfer");
     }
     EXPECT_EQ(readFile(dir.output / "surfer1.csv"), readFile(dir.output / "surfer2.csv"));
+}
+
+// An allocation that fails on one of the writer's threads reaches the case as std::bad_alloc
+// (which the case turns into the memory message) instead of ending the program from inside
+// the parallel block; no file is left under the name.
+TEST(ResultFields, AllocationFailureOnAWriterThreadReachesTheCase) {
+    CaseDir dir("fields-bad-alloc");
+    Model m;
+    fillModel(m, 1, 40, 1, 3, 1.0f, 1.0f);
+    m.outDir = dir.output.string() + "/";
+    const ThreadCountScope two(2);
+    const std::string path = m.outDir + "joint.csv";
+    {
+        JointFile f(m, path);
+        EXPECT_THROW(f.columns(1, 40,
+                               [](int32_t a, int32_t, RecordBuffer&, int64_t*) {
+                                   if (a > 1) throw std::bad_alloc();  // the second thread's part
+                               }),
+                     std::bad_alloc);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
 }

@@ -201,3 +201,21 @@ TEST(Api, ACaseFromArraysRunsAsTheSameCaseWrittenByHand) {
         EXPECT_TRUE(containsAll(e.what(), {"depth", "expected 120 values"})) << e.what();
     }
 }
+
+TEST(Api, InputWarningsReachTheWarningEventAndTheBatchOutput) {
+    CaseDir dir("api-warn");
+    SmallCase c;
+    c.coef.tEnd = 6;
+    c.coef.fricCoef = 0.2f;  // rough, but still a bed
+    c.write(dir, "w");
+    RunOptions o;
+    o.writeFiles = false;
+    std::vector<std::string> warnings;
+    o.events.warning = [&](const std::string& w) { warnings.push_back(w); };
+    runToEnd(readCase((dir.data / "wcnt.txt").string()), o);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(containsAll(warnings[0], {"warning: ", "friction"})) << warnings[0];
+    const BatchRun r = runBatch((dir.data / "wcnt.txt").string());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {warnings[0], "ok     "})) << r.out;
+}
