@@ -23,7 +23,7 @@
 // picks its case; the faces that need a wall flux instead (closed faces, half-dry faces
 // whose wet level stands at or below the dry bed) are marked and get it in a short pass
 // after the block. Every face's numbers are those of the point kernels of RoeFlux.h
-// (roeFaceWithBed, wallFluxOfL, wallFluxOfR), which the block inlines.
+// (roeFace, withBedTerm, wallFluxOfL, wallFluxOfR), which the block inlines.
 // Components are written as mass, normal momentum, tangential momentum and stored as
 // (mass, X momentum, Y momentum).
 //
@@ -104,9 +104,8 @@ template <Along kDir, bool kAnyFace>
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
         // Flux with the bed term.
-        const RoeBedFace f = roeFaceWithBed<kDir, kAnyFace>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], dL[k],
-                                                            dR[k], md);
-        const RoeFace& w = f.roe;
+        const RoeFace w = roeFace<kDir, kAnyFace>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
+        const FaceSides f = withBedTerm(w, a, b, dL[k], dR[k]);
         // Which applies: closed -> both walls; both dry -> nothing; half-dry -> the flux with
         // bed term when the wet side's level stands above the dry bed, else the wet side's
         // wall and nothing for the dry side; both wet -> the flux with bed term. The walls

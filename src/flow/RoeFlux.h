@@ -138,26 +138,21 @@ template <Along kDir, bool kAnyFace = true>
     return static_cast<float>(s);
 }
 
-// The Roe flux of a face with the upwinded bed term: toR what the R cell takes, toL what the
-// L cell takes; roe the flux without it, with the face's averages and waves.
-struct RoeBedFace {
-    RoeFace roe;
+// What the two cells of a face take: toR the R cell, toL the L cell.
+struct FaceSides {
     FaceFlux toR, toL;
 };
 
-// dL, dR the still depths of L and R.
-template <Along kDir, bool kAnyFace = true>
-[[gnu::always_inline]] inline RoeBedFace roeFaceWithBed(float hL, float hR, double sL, double sR, float nL, float nR,
-                                                        float tL, float tR, float dL, float dR, float minDepth) {
+// The Roe flux w of the face with sides L (depth hL, still depth dL) and R (hR, dR) with the
+// upwinded bed term added.
+[[gnu::always_inline]] inline FaceSides withBedTerm(const RoeFace& w, float hL, float hR, float dL, float dR) {
     using D = double;
-    RoeBedFace r;
-    const RoeFace w = roeFace<kDir, kAnyFace>(hL, hR, sL, sR, nL, nR, tL, tR, minDepth);
-    r.roe = w;
     // B = (hbar / c~) (dR - dL) / 2 on r1, -B on r2, none on r3; none on a dry face (c~ = 0).
     const float hbar = static_cast<float>((static_cast<D>(hL) + hR) / 2.0);
     const float B = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR) - dL) / 2.0);
     const bool dry = w.c == 0.0f;
     const float b1 = pick(dry, 0.0f, B), b2 = pick(dry, 0.0f, -B), b3 = 0.0f;
+    FaceSides r;
     r.toR.mass = bedShareR(w.F.mass, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
     r.toR.normal = bedShareR(w.F.normal, w, b1, b2, b3, w.l1, w.l2, 0.0f);
     r.toR.tangential = bedShareR(w.F.tangential, w, b1, b2, b3, w.t, w.t, 1.0f);

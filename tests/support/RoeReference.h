@@ -91,9 +91,7 @@ struct SideFluxes {
 template <Along kDir>
 SideFluxes roeFluxWithBed(float hL, float hR, float dL, float dR, float uL, float uR, float vL, float vR,
                           float minDepth) {
-    const RoeBedFace f = kDir == Along::X
-                             ? roeFaceWithBed<kDir>(hL, hR, root(hL), root(hR), uL, uR, vL, vR, dL, dR, minDepth)
-                             : roeFaceWithBed<kDir>(hL, hR, root(hL), root(hR), vL, vR, uL, uR, dL, dR, minDepth);
+    const FaceSides f = withBedTerm(faceOf<kDir>(hL, hR, uL, uR, vL, vR, minDepth), hL, hR, dL, dR);
     return {stored<kDir>(f.toR), stored<kDir>(f.toL)};
 }
 
