@@ -62,9 +62,10 @@ void prepareWaveWork(const Model& m, WaveWork& w);
 void waveStep(Model& m, WaveWork& w);
 
 // ---- boundaries (WaveBoundaries.cpp) ----
-void setPredBoundary(Model& m);
-// The same in parts: the west and east ghosts of row j (which need the predictor of row j),
-// and the south and north ghost rows (which need the predictor of the first and last rows).
+// Ghost ring of the predictor, in parts: the west and east ghosts of row j (which need the
+// predictor of row j), and the south and north ghost rows (which need the predictor of the
+// first and last rows). A closed side copies the inner cell, a periodic side the far edge,
+// an open side keeps level n (phiCur) during the corrector.
 void setPredBoundaryRow(Model& m, int32_t j);
 void setPredBoundaryEdges(Model& m);
 void setPhiBoundary(Model& m);

@@ -103,11 +103,11 @@ LITTORAL_ROW_CLONES void statsRow(int32_t n, std::ptrdiff_t st, const float* __r
         const SurfaceKinematics s =
             surfaceValues(pick(f & kClosedE, C, E), pick(f & kClosedW, C, W), pick(f & kClosedN, C, N),
                           pick(f & kClosedS, C, S), po[k], C, pn[k], dxW, dyW, dt);
+        addToPeriodSums(s, brk[k], dt, T, sDiss[k], sEta[k], sEta2[k], sEtaU[k], sEtaV[k], sU[k], sU2[k], sV[k],
+                        sV2[k], sEtaT2[k], sEtaT[k], sUV[k]);
         uO[k] = s.u;
         vO[k] = s.v;
         etaO[k] = s.eta;
-        addToPeriodSums(s, brk[k], dt, T, sDiss[k], sEta[k], sEta2[k], sEtaU[k], sEtaV[k], sU[k], sU2[k], sV[k],
-                        sV2[k], sEtaT2[k], sEtaT[k], sUV[k]);
     }
 }
 

@@ -148,6 +148,11 @@ void updatePhiCorrect(Model& m, int32_t i, int32_t j) {
     m.phiNew(i, j) = correctFromParts(p.tc, p.B, c, gatherPhi(m, m.phiPred, i, j));
 }
 
+void setPredBoundary(Model& m) {
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) setPredBoundaryRow(m, j);
+    setPredBoundaryEdges(m);
+}
+
 void wavePhiStep(Model& m, WaveWork& w) {
     for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
         for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {

@@ -47,6 +47,8 @@ Phi5 gatherPhi(const Model& m, const Grid& x, int32_t i, int32_t j);
 // Predictor and corrector of one cell (cc2 = 0: the value carried over), brkEx as it stands.
 void updatePhiPredict(Model& m, int32_t i, int32_t j);
 void updatePhiCorrect(Model& m, int32_t i, int32_t j);
+// Ghost ring of the predictor: every row's west and east ghosts, then the south and north rows.
+void setPredBoundary(Model& m);
 // Breaking excess, predictor, its ghost ring (setPredBoundary) and corrector over the grid;
 // land cells get 0.
 void wavePhiStep(Model& m, WaveWork& w);
