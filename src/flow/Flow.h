@@ -21,12 +21,10 @@ float flowStillDepth(const Model& m, int32_t i, int32_t j);
 // whose water it copies, before the run: a seam between different beds would carry a
 // bed-slope mass flux. Called once before the flow state is set up.
 void periodicGhostDepths(Model& m);
-// The stable non-dimensional flow step of the present state.
-float flowTimeStep(const Model& m);
 
 void momentumSources(Model& m);
-// The face fluxes of the present level; returns its stable step, the number flowTimeStep
-// gives, from the face speeds the fluxes form.
+// The face fluxes of the present level; returns the stable non-dimensional step of the
+// present level, from the face speeds the fluxes form.
 float computeFluxes(Model& m);
 void updateCells(Model& m);
 void setBoundaryGhosts(Model& m);

@@ -22,10 +22,21 @@
 // vector registers: every face forms its flux with bed term by every wet/dry case and
 // picks its case; the faces that need a wall flux instead (closed faces, half-dry faces
 // whose wet level stands at or below the dry bed) are marked and get it in a short pass
-// after the block. The numbers are those of the face-by-face functions of RoeFlux.h, bit for bit: the same
-// operations on the same operands in the same order, only selected instead of branched.
+// after the block. Every face's numbers are those of the point kernels of RoeFlux.h
+// (roeFace, withBedTerm, wallFluxOfL, wallFluxOfR), which the block inlines.
 // Components are written as mass, normal momentum, tangential momentum and stored as
 // (mass, X momentum, Y momentum).
+//
+// The fluxes take the stable step along, from the speeds of the faces they form anyway:
+// the smallest of dx / s and dy / s over the interior cells, s the spread of the Roe wave
+// speeds at the cell's faces (at least 0.001):
+//   X: both speeds of the west face, n~ + c~ minus n~ - c~; where the cell and its west
+//      neighbour are dry, |n~ - c~| of the east face; where the cell and its east
+//      neighbour are dry (the west side wet), |n~ + c~| of the west face;
+//   Y: n~ + c~ of the south face minus n~ - c~ of the north face, with the same rules
+//      for dry pairs (|n~ - c~| of the north face, |n~ + c~| of the south face).
+// The smallest value does not depend on the order of the cells, so each slab of rows takes
+// its own and the slabs' are compared.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -34,7 +45,8 @@
 #include "core/Parallel.h"
 #include "core/RowClones.h"
 #include "flow/Flow.h"
-#include "flow/StepSpeeds.h"
+#include "flow/RoeAverages.h"
+#include "flow/RoeFlux.h"
 
 namespace littoral {
 
@@ -44,94 +56,29 @@ using D = double;
 
 constexpr int32_t kBlock = 128;  // faces per block of a row
 
-struct Flux3N {
-    float m, n, t;  // mass, normal momentum, tangential momentum
-};
-
-// Roe flux of a face without bed term (sides L, R: depth h, its square root s, normal
-// velocity n, tangential t), with the face's averages and waves for the bed term. The tangential momentum flux
-// h n t is formed as (h n) t on X faces and (h t) n on Y faces, as the physical fluxes of
-// the two directions are written.
-struct FaceRoe {
-    Flux3N F;
-    float c, tm, l1, l2, l3;
-};
-
-// kAnyFace false: for faces with water on both sides or on neither (a face with water on
-// one side only gets wrong wave strengths and must be formed again with kAnyFace true).
-template <bool kY, bool kAnyFace = true>
-[[gnu::always_inline]] inline FaceRoe roeFace(float hL, float hR, D sL, D sR, float nL, float nR, float tL, float tR,
-                                              float md) {
-    const bool aw = hL >= md, bw = hR >= md, both = aw & bw, wet = aw | bw;
-    // Averages (faceAverages): code 3 both wet, 2 only L, 1 only R, 0 none.
-    const D p = static_cast<D>(hL) * hR;
-    const float c = pick(both, static_cast<float>(std::sqrt(std::sqrt(p))),
-                         pick(aw, static_cast<float>(sL), pick(bw, static_cast<float>(sR), 0.0f)));
-    const float hm = pick(both, static_cast<float>(std::sqrt(p)), pick(aw, hL, pick(bw, hR, 0.0f)));
-    const float nm = pick(both, static_cast<float>((sL * nL + sR * nR) / (sL + sR)), pick(aw, nL, pick(bw, nR, 0.0f)));
-    const float tm = pick(both, static_cast<float>((sL * tL + sR * tR) / (sL + sR)), pick(aw, tL, pick(bw, tR, 0.0f)));
-    // Waves (roeWavesOf): divisor 2 on a wet face; on a half-dry face the wave that runs
-    // onto the dry side moves at n~ -/+ 2 c~ and the divisor is 3.
-    const float dh = static_cast<float>(static_cast<D>(hR) - hL);
-    const float dn = static_cast<float>(static_cast<D>(nR) - nL);
-    const float dt = static_cast<float>(static_cast<D>(tR) - tL);
-    const D cd = c, hd = hm, n = nm;
-    // The numerator of the face's case over its divisor: one division each, not one per case;
-    // none on a face that is wet on both sides or on neither.
-    float a1, a2;
-    if constexpr (kAnyFace) {
-        const D div = pickD(both, 2.0, 3.0);
-        a1 = static_cast<float>(pickD(both | aw, cd * dn + dh, cd * dn + 2.0 * dh) / div);
-        a2 = static_cast<float>(pickD(both | !aw, dh - cd * dn, 2.0 * dh - cd * dn) / div);
-    } else {
-        a1 = static_cast<float>((cd * dn + dh) / 2.0);
-        a2 = static_cast<float>((dh - cd * dn) / 2.0);
+// n faces with sides L and R (depths h, normal velocities q): right-going n~ + c~ to s0,
+// left-going n~ - c~ to s1.
+LITTORAL_ROW_CLONES void flowFaceSpeeds(int32_t n, const float* __restrict hL, const float* __restrict hR,
+                                        const float* __restrict qL, const float* __restrict qR, float md,
+                                        float* __restrict s0, float* __restrict s1) {
+    for (int32_t k = 0; k < n; ++k) {
+        const bool wL = hL[k] >= md, wR = hR[k] >= md;
+        const D sL = std::sqrt(static_cast<D>(hL[k])), sR = std::sqrt(static_cast<D>(hR[k]));
+        const float c = roeCelerity(wL, wR, hL[k], hR[k], sL, sR);
+        const float q = roeVelocity(wL, wR, sL, sR, qL[k], qR[k]);
+        s0[k] = static_cast<float>(static_cast<D>(q) + c);
+        s1[k] = static_cast<float>(static_cast<D>(q) - c);
     }
-    const float l1 = pick(both | bw, static_cast<float>(n + cd), static_cast<float>(n + 2.0 * cd));
-    const float l2 = pick(both | aw, static_cast<float>(n - cd), static_cast<float>(n - 2.0 * cd));
-    FaceRoe r;
-    const float w1 = pick(wet, a1, 0.0f), w2 = pick(wet, a2, 0.0f), w3 = pick(wet, static_cast<float>(hd * dt), 0.0f);
-    r.l1 = pick(wet, l1, 0.0f);
-    r.l2 = pick(wet, l2, 0.0f);
-    r.l3 = pick(wet, static_cast<float>(n), 0.0f);
-    r.c = c;
-    r.tm = tm;
-    // Physical fluxes of both sides.
-    const D hLd = hL, hRd = hR;
-    const float pmL = static_cast<float>(hLd * nL), pmR = static_cast<float>(hRd * nR);
-    const float pnL = static_cast<float>(hLd * nL * nL + hLd * hL / 2.0);
-    const float pnR = static_cast<float>(hRd * nR * nR + hRd * hR / 2.0);
-    const float ptL = kY ? static_cast<float>(hLd * tL * nL) : static_cast<float>(hLd * nL * tL);
-    const float ptR = kY ? static_cast<float>(hRd * tR * nR) : static_cast<float>(hRd * nR * tR);
-    // F = (P(L) + P(R)) / 2 - (|l2| a2 r2 + |l1| a1 r1 + |l3| a3 r3) / 2 with the rows
-    // (1, 1, 0), (l1, l2, 0), (t~, t~, 1).
-    const D g1 = std::fabs(static_cast<D>(r.l1)) * w1, g2 = std::fabs(static_cast<D>(r.l2)) * w2;
-    const D g3 = std::fabs(static_cast<D>(r.l3)) * w3;
-    auto combine = [&](float pl, float pr, float r1, float r2, float r3) {
-        const D diss = g2 * r2 + g1 * r1 + g3 * r3;
-        return static_cast<float>((static_cast<D>(pl) + pr) / 2.0 - diss / 2.0);
-    };
-    r.F.m = combine(pmL, pmR, 1.0f, 1.0f, 0.0f);
-    r.F.n = combine(pnL, pnR, r.l1, r.l2, 0.0f);
-    r.F.t = combine(ptL, ptR, tm, tm, 1.0f);
-    return r;
 }
 
-// Upwinded shares of the bed term: the R side takes the waves with l > 0, the L side
-// those with l < 0 (bedShareR, bedShareL).
-[[gnu::always_inline]] inline float shareR(float f, const FaceRoe& w, float b1, float b2, float b3, float r1, float r2, float r3) {
-    D s = f;
-    s = pickD(w.l1 > 0, s + static_cast<D>(b1) * r1, s);
-    s = pickD(w.l2 > 0, s + static_cast<D>(b2) * r2, s);
-    s = pickD(w.l3 > 0, s + static_cast<D>(b3) * r3, s);
-    return static_cast<float>(s);
-}
-[[gnu::always_inline]] inline float shareL(float f, const FaceRoe& w, float b1, float b2, float b3, float r1, float r2, float r3) {
-    D s = f;
-    s = pickD(w.l1 < 0, s - static_cast<D>(b1) * r1, s);
-    s = pickD(w.l2 < 0, s - static_cast<D>(b2) * r2, s);
-    s = pickD(w.l3 < 0, s - static_cast<D>(b3) * r3, s);
-    return static_cast<float>(s);
+// Speed spread of a cell along one direction from the right-going speed low0 of its low
+// face (west or south), the left-going speed `minus` the rule subtracts from it and the
+// left-going speed high1 of its high face; lowDry, highDry: the cell and its neighbour
+// across that face are both dry.
+[[gnu::always_inline]] inline float stepSpread(bool lowDry, bool highDry, float low0, float minus, float high1) {
+    const float both = static_cast<float>(static_cast<D>(low0) - minus);
+    const float s = pick(!lowDry & !highDry, both, pick(lowDry, std::fabs(high1), std::fabs(low0)));
+    return s < 0.001f ? 0.001f : s;
 }
 
 // Level of the wet side (h - d) above the dry side's bed (-d), both rounded to single precision.
@@ -144,7 +91,7 @@ template <bool kY, bool kAnyFace = true>
 // takes (fR*) and what the L side takes (fL*), by component. Marks in walls the faces that
 // need a wall flux (bits 1 and 2) and, unless kAnyFace, those with water on one side only
 // (bit 4), and returns the marks of all faces or-ed.
-template <bool kY, bool kAnyFace>
+template <Along kDir, bool kAnyFace>
 [[gnu::always_inline]] inline int32_t faceBlock(int32_t n, const float* __restrict hL, const float* __restrict hR,
                       const D* __restrict sL, const D* __restrict sR, const float* __restrict nL,
                       const float* __restrict nR, const float* __restrict tL, const float* __restrict tR,
@@ -157,17 +104,8 @@ template <bool kY, bool kAnyFace>
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
         // Flux with the bed term.
-        const FaceRoe w = roeFace<kY, kAnyFace>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
-        const float hbar = static_cast<float>((static_cast<D>(a) + b) / 2.0);
-        const float bv = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR[k]) - dL[k]) / 2.0);
-        const bool noBed = w.c == 0.0f;
-        const float b1 = pick(noBed, 0.0f, bv), b2 = pick(noBed, 0.0f, -bv), b3 = 0.0f;
-        const float eM = shareR(w.F.m, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
-        const float eN = shareR(w.F.n, w, b1, b2, b3, w.l1, w.l2, 0.0f);
-        const float eT = shareR(w.F.t, w, b1, b2, b3, w.tm, w.tm, 1.0f);
-        const float lM = shareL(w.F.m, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
-        const float lN = shareL(w.F.n, w, b1, b2, b3, w.l1, w.l2, 0.0f);
-        const float lT = shareL(w.F.t, w, b1, b2, b3, w.tm, w.tm, 1.0f);
+        const RoeFace w = roeFace<kDir, kAnyFace>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
+        const FaceSides f = withBedTerm(w, a, b, dL[k], dR[k]);
         // Which applies: closed -> both walls; both dry -> nothing; half-dry -> the flux with
         // bed term when the wet side's level stands above the dry bed, else the wet side's
         // wall and nothing for the dry side; both wet -> the flux with bed term. The walls
@@ -178,12 +116,12 @@ template <bool kY, bool kAnyFace>
                           (!aw & bw & levelAboveBed(b, dR[k], dL[k]));
         const bool wallL = isClosed | (!full & aw & !bw), wallR = isClosed | (!full & bw & !aw);
         const bool useFull = !isClosed & full;
-        fRm[k] = pick(useFull, eM, 0.0f);
-        fRn[k] = pick(useFull, eN, 0.0f);
-        fRt[k] = pick(useFull, eT, 0.0f);
-        fLm[k] = pick(useFull, lM, 0.0f);
-        fLn[k] = pick(useFull, lN, 0.0f);
-        fLt[k] = pick(useFull, lT, 0.0f);
+        fRm[k] = pick(useFull, f.toR.mass, 0.0f);
+        fRn[k] = pick(useFull, f.toR.normal, 0.0f);
+        fRt[k] = pick(useFull, f.toR.tangential, 0.0f);
+        fLm[k] = pick(useFull, f.toL.mass, 0.0f);
+        fLn[k] = pick(useFull, f.toL.normal, 0.0f);
+        fLt[k] = pick(useFull, f.toL.tangential, 0.0f);
         walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1) |
                    (static_cast<int32_t>(!kAnyFace & (aw != bw)) << 2);
         any |= walls[k];
@@ -196,24 +134,22 @@ template <bool kY, bool kAnyFace>
 }
 
 // The wall fluxes of the faces faceBlock marked (bit 1: the L side, bit 2: the R side).
-template <bool kY>
+template <Along kDir>
 void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, const float* nR, const float* tL,
               const float* tR, const int32_t* walls, float md, float* fRm, float* fRn, float* fRt, float* fLm,
               float* fLn, float* fLt) {
     for (int32_t k = 0; k < n; ++k) {
         if (walls[k] & 1) {
-            const D s = std::sqrt(static_cast<D>(hL[k]));
-            const Flux3N w = roeFace<kY>(hL[k], hL[k], s, s, nL[k], -nL[k], tL[k], tL[k], md).F;
-            fLm[k] = w.m;
-            fLn[k] = w.n;
-            fLt[k] = w.t;
+            const FaceFlux w = wallFluxOfL<kDir>(hL[k], nL[k], tL[k], md);
+            fLm[k] = w.mass;
+            fLn[k] = w.normal;
+            fLt[k] = w.tangential;
         }
         if (walls[k] & 2) {
-            const D s = std::sqrt(static_cast<D>(hR[k]));
-            const Flux3N w = roeFace<kY>(hR[k], hR[k], s, s, -nR[k], nR[k], tR[k], tR[k], md).F;
-            fRm[k] = w.m;
-            fRn[k] = w.n;
-            fRt[k] = w.t;
+            const FaceFlux w = wallFluxOfR<kDir>(hR[k], nR[k], tR[k], md);
+            fRm[k] = w.mass;
+            fRn[k] = w.normal;
+            fRt[k] = w.tangential;
         }
     }
 }
@@ -221,18 +157,18 @@ void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, cons
 // The faces of a block: all of them as faces wet on both sides or on neither, in vector
 // registers, then again one by one those wet on one side only (few: along the shoreline).
 // Returns nonzero when some face needs a wall flux.
-template <bool kY>
+template <Along kDir>
 [[gnu::always_inline]] inline int32_t faceRow(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
                                               const float* nL, const float* nR, const float* tL, const float* tR,
                                               const float* dL, const float* dR, const int32_t* closed, float md,
                                               float* fRm, float* fRn, float* fRt, float* fLm, float* fLn, float* fLt,
                                               int32_t* walls, float* sp0, float* sp1) {
-    const int32_t any = faceBlock<kY, false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt,
+    const int32_t any = faceBlock<kDir, false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt,
                                              fLm, fLn, fLt, walls, sp0, sp1);
     if (any & 4)
         for (int32_t k = 0; k < n; ++k)
             if (walls[k] & 4)
-                faceBlock<kY, true>(1, hL + k, hR + k, sL + k, sR + k, nL + k, nR + k, tL + k, tR + k, dL + k, dR + k,
+                faceBlock<kDir, true>(1, hL + k, hR + k, sL + k, sR + k, nL + k, nR + k, tL + k, tR + k, dL + k, dR + k,
                                     closed + k, md, fRm + k, fRn + k, fRt + k, fLm + k, fLn + k, fLt + k, walls + k,
                                     sp0 + k, sp1 + k);
     return any & 3;
@@ -244,13 +180,13 @@ LITTORAL_ROW_CLONES int32_t faceBlockAlong(bool alongY, int32_t n, const float* 
                                            const float* tR, const float* dL, const float* dR, const int32_t* closed,
                                            float md, float* fRm, float* fRn, float* fRt, float* fLm, float* fLn,
                                            float* fLt, int32_t* walls, float* sp0, float* sp1) {
-    return alongY ? faceRow<true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
+    return alongY ? faceRow<Along::Y>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
                                   walls, sp0, sp1)
-                  : faceRow<false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
+                  : faceRow<Along::X>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
                                    walls, sp0, sp1);
 }
 
-// The stable step (TimeStep.cpp) over the cells k = 0..n-1 of a block of row j, from the
+// The stable step over the cells k = 0..n-1 of a block of row j, from the
 // speeds of their faces: xs0, xs1 of the X faces, xs0[k - 1] west and xs0[k] east of cell k
 // (the block's faces are those east of its cells; index -1 holds the west face of the
 // first cell, the last face of the block before), south0 the right-going speeds of the
@@ -398,12 +334,12 @@ float computeFluxes(Model& m) {
                 // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
                 if (faceBlockAlong(false, n, h0, h0 + 1, bs0, bs0 + 1, u0, u0 + 1, v0, v0 + 1, bd0, bd0 + 1, b.cx, md, b.f[0],
                                b.f[1], b.f[2], b.f[3], b.f[4], b.f[5], b.wx, xs0, xs1))
-                    wallPass<false>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3],
+                    wallPass<Along::X>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3],
                                     b.f[4], b.f[5]);
                 // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
                 if (faceBlockAlong(true, n, h0, h1, bs0, bs1, v0, v1, u0, u1, bd0, bd1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
                                b.f[10], b.f[11], b.wy, b.ys0, b.ys1))
-                    wallPass<true>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
+                    wallPass<Along::Y>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
                                    b.f[11]);
                 float* south = south0 + (a - i0);
                 if (j >= own0) {

@@ -1,276 +1,179 @@
-// Roe fluxes of the two-dimensional shallow-water equations with wet/dry faces.
+// Roe flux of a face of the two-dimensional shallow-water equations with wet/dry faces:
+// the one point kernel of the flux, which the row loops of Fluxes.cpp inline for a row of
+// faces at a time.
 //
-// Equations (non-dimensional, gravity 1), U = (h, h u, h v), h total depth, d still depth
-// (bed at -d):
+// Equations (non-dimensional, gravity 1), conserved U = (h, h u, h v), h total depth, d still
+// depth (bed at -d):
 //   h_t  + (h u)_x            + (h v)_y            = 0
 //   hu_t + (h u^2 + h^2/2)_x  + (h u v)_y          = h d_x + S1
 //   hv_t + (h u v)_x          + (h v^2 + h^2/2)_y  = h d_y + S2
 //
-// Face convention: L is the west (X face) or south (Y face) cell, R the east or north cell;
-// a face is stored at the index (i, j) of its L cell. n is the velocity normal to the face
-// (u on X faces, v on Y faces), t the tangential one. The flux F is positive towards R.
+// A face along X joins the cells (i, j) and (i+1, j), a face along Y the cells (i, j) and
+// (i, j+1). L is the west (X) or south (Y) cell, R the east or north cell; the flux is
+// positive towards R. n is the velocity normal to the face (u along X, v along Y), t the
+// tangential one; the components are (mass, normal momentum, tangential momentum):
+//   F(U) = (h n, h n^2 + h^2/2, h n t).
+// The one difference between the directions is the order of the product h n t: (h n) t
+// along X, (h t) n along Y, as the physical fluxes (h u v) of the two directions are written.
 //
-// Waves of a face (by the wet/dry code of RoeAverages.h):
-//   wet face        : lambda = (n~ + c~, n~ - c~, n~), strengths with divisor 2
-//   half-dry face   : the wave running into the dry side moves at n~ -/+ 2 c~, divisor 3
+//   F = (F(L) + F(R)) / 2 - (|l2| a2 r2 + |l1| a1 r1 + |l3| a3 r3) / 2
+//
+// with the Roe averages of RoeAverages.h and the eigenvectors r1 = (1, l1, t~),
+// r2 = (1, l2, t~), r3 = (0, 0, 1). Waves of a face:
+//   wet face        : l = (n~ + c~, n~ - c~, n~), a1,2 = (c~ dn +/- dh) / 2, a3 = h~ dt
+//   half-dry face   : the wave running onto the dry side moves at n~ -/+ 2 c~, divisor 3
 //   dry face        : no waves
-// Eigenvectors, X face: r1 = (1, l1, v~), r2 = (1, l2, v~), r3 = (0, 0, 1); the Y face swaps
-// the two momentum components.
 //
-// The bed term (0, hbar (dR - dL), 0) of a face is split into strengths beta on r1, r2, r3 and
-// upwinded: the R cell takes the waves that run towards it (lambda > 0), the L cell those that
-// run towards it (lambda < 0). So fluxXE (taken by R) and fluxXW (taken by L) differ only by
-// that share.
+// The bed term (0, hbar (dR - dL), 0), hbar = (hL + hR) / 2, is split into strengths
+// B = (hbar / c~) (dR - dL) / 2 on r1 and -B on r2 (none on a dry face) and upwinded: the R
+// cell takes the waves that run towards it (l > 0), the L cell those that run towards it
+// (l < 0); a wave with l = 0 goes to neither.
 //
 // Every value is single precision where it is stored (arguments, locals, results); each
-// expression is evaluated in double and rounded once.
+// expression is evaluated in double and rounded once. The wet/dry cases are selected, not
+// branched, so that a row of faces vectorises.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
-#include "core/Grid.h"
+#include "core/RowClones.h"
 #include "flow/RoeAverages.h"
 
 namespace littoral {
 
-// The wet/dry code of a face and its Roe averages c~, h~, n~ (normal velocity) and t~
-// (tangential velocity), computed once: the same values, bit for bit, as wetDryCode,
-// roeCel, roeDepth and roeVel of RoeAverages.h.
-struct FaceAverages {
-    int16_t code;
-    float c, h, n, t;
+// The direction of a face: along X (normal u) or along Y (normal v).
+enum class Along { X, Y };
+
+// Mass, normal momentum and tangential momentum through a face.
+struct FaceFlux {
+    float mass, normal, tangential;
 };
 
-inline FaceAverages faceAverages(float hL, float hR, float nL, float nR, float tL, float tR, float minDepth) {
-    const int16_t code = wetDryCode(hL, hR, minDepth);
-    switch (code) {
-        case 0:
-            return {0, 0.0f, 0.0f, 0.0f, 0.0f};
-        case 1:
-            return {1, static_cast<float>(std::sqrt(static_cast<double>(hR))), hR, nR, tR};
-        case 2:
-            return {2, static_cast<float>(std::sqrt(static_cast<double>(hL))), hL, nL, tL};
-        default: {
-            const double p = static_cast<double>(hL) * hR;
-            const double sL = std::sqrt(static_cast<double>(hL)), sR = std::sqrt(static_cast<double>(hR));
-            return {3, static_cast<float>(std::sqrt(std::sqrt(p))), static_cast<float>(std::sqrt(p)),
-                    static_cast<float>((sL * nL + sR * nR) / (sL + sR)),
-                    static_cast<float>((sL * tL + sR * tR) / (sL + sR))};
-        }
+// The Roe flux of a face without bed term, with the face's c~, t~ and its waves.
+struct RoeFace {
+    FaceFlux F;
+    float c, t;        // c~ and the tangential velocity t~
+    float a1, a2, a3;  // wave strengths
+    float l1, l2, l3;  // wave speeds
+};
+
+// Roe flux of the face with sides L (hL, its root sL, nL, tL) and R (hR, sR, nR, tR).
+// kAnyFace false: only for faces wet on both sides or on neither (a face wet on one side
+// only gets wrong wave strengths and must be formed with kAnyFace true); it saves the
+// division of the half-dry case.
+template <Along kDir, bool kAnyFace = true>
+[[gnu::always_inline]] inline RoeFace roeFace(float hL, float hR, double sL, double sR, float nL, float nR, float tL,
+                                              float tR, float minDepth) {
+    using D = double;
+    const bool wL = hL >= minDepth, wR = hR >= minDepth, both = wL & wR, wet = wL | wR;
+    const float c = roeCelerity(wL, wR, hL, hR, sL, sR);
+    const float hm = roeDepth(wL, wR, hL, hR);
+    const float nm = roeVelocity(wL, wR, sL, sR, nL, nR);
+    const float tm = roeVelocity(wL, wR, sL, sR, tL, tR);
+    const float dh = static_cast<float>(static_cast<D>(hR) - hL);
+    const float dn = static_cast<float>(static_cast<D>(nR) - nL);
+    const float dt = static_cast<float>(static_cast<D>(tR) - tL);
+    const D cd = c, hd = hm, n = nm;
+    // The numerator of the face's case over its divisor: one division each, not one per case.
+    float a1, a2;
+    if constexpr (kAnyFace) {
+        const D div = pickD(both, 2.0, 3.0);
+        a1 = static_cast<float>(pickD(both | wL, cd * dn + dh, cd * dn + 2.0 * dh) / div);
+        a2 = static_cast<float>(pickD(both | !wL, dh - cd * dn, 2.0 * dh - cd * dn) / div);
+    } else {
+        a1 = static_cast<float>((cd * dn + dh) / 2.0);
+        a2 = static_cast<float>((dh - cd * dn) / 2.0);
     }
+    const float l1 = pick(both | wR, static_cast<float>(n + cd), static_cast<float>(n + 2.0 * cd));
+    const float l2 = pick(both | wL, static_cast<float>(n - cd), static_cast<float>(n - 2.0 * cd));
+    RoeFace r;
+    r.a1 = pick(wet, a1, 0.0f);
+    r.a2 = pick(wet, a2, 0.0f);
+    r.a3 = pick(wet, static_cast<float>(hd * dt), 0.0f);
+    r.l1 = pick(wet, l1, 0.0f);
+    r.l2 = pick(wet, l2, 0.0f);
+    r.l3 = pick(wet, static_cast<float>(n), 0.0f);
+    r.c = c;
+    r.t = tm;
+    // F(L) and F(R).
+    const D hLd = hL, hRd = hR;
+    const float pmL = static_cast<float>(hLd * nL), pmR = static_cast<float>(hRd * nR);
+    const float pnL = static_cast<float>(hLd * nL * nL + hLd * hL / 2.0);
+    const float pnR = static_cast<float>(hRd * nR * nR + hRd * hR / 2.0);
+    const bool alongY = kDir == Along::Y;
+    const float ptL = alongY ? static_cast<float>(hLd * tL * nL) : static_cast<float>(hLd * nL * tL);
+    const float ptR = alongY ? static_cast<float>(hRd * tR * nR) : static_cast<float>(hRd * nR * tR);
+    // The components of the eigenvectors: (1, 1, 0), (l1, l2, 0), (t~, t~, 1).
+    const D g1 = std::fabs(static_cast<D>(r.l1)) * r.a1, g2 = std::fabs(static_cast<D>(r.l2)) * r.a2;
+    const D g3 = std::fabs(static_cast<D>(r.l3)) * r.a3;
+    auto combine = [&](float pL, float pR, float r1, float r2, float r3) {
+        const D diss = g2 * r2 + g1 * r1 + g3 * r3;
+        return static_cast<float>((static_cast<D>(pL) + pR) / 2.0 - diss / 2.0);
+    };
+    r.F.mass = combine(pmL, pmR, 1.0f, 1.0f, 0.0f);
+    r.F.normal = combine(pnL, pnR, r.l1, r.l2, 0.0f);
+    r.F.tangential = combine(ptL, ptR, tm, tm, 1.0f);
+    return r;
 }
 
-// Wave strengths a1..a3 and speeds l1..l3 of a face.
-struct RoeWaveSet {
-    float a1, a2, a3, l1, l2, l3;
-};
-
-// Component k of the three eigenvectors r1, r2, r3.
-struct RoeVectorRow {
-    float r1, r2, r3;
-};
-
-// Three components of a face flux: mass, X momentum, Y momentum.
-struct Flux3 {
-    float f[3];
-};
-
-// Strengths and speeds from the face averages (see roeWaves).
-inline RoeWaveSet roeWavesOf(const FaceAverages& a, float hL, float hR, float nL, float nR, float tL, float tR) {
-    const float dh = static_cast<float>(static_cast<double>(hR) - hL);
-    const float dn = static_cast<float>(static_cast<double>(nR) - nL);
-    const float dt = static_cast<float>(static_cast<double>(tR) - tL);
-    const double c = a.c, hm = a.h, n = a.n;
-    RoeWaveSet w{};
-    switch (a.code) {
-        case 0:
-            w = {0, 0, 0, 0, 0, 0};
-            break;
-        case 1:  // L dry: the left-going wave runs onto the dry bed
-            w.a1 = static_cast<float>((c * dn + 2.0 * dh) / 3.0);
-            w.a2 = static_cast<float>((dh - c * dn) / 3.0);
-            w.a3 = static_cast<float>(hm * dt);
-            w.l1 = static_cast<float>(n + c);
-            w.l2 = static_cast<float>(n - 2.0 * c);
-            w.l3 = static_cast<float>(n);
-            break;
-        case 2:  // R dry: the right-going wave runs onto the dry bed
-            w.a1 = static_cast<float>((c * dn + dh) / 3.0);
-            w.a2 = static_cast<float>((2.0 * dh - c * dn) / 3.0);
-            w.a3 = static_cast<float>(hm * dt);
-            w.l1 = static_cast<float>(n + 2.0 * c);
-            w.l2 = static_cast<float>(n - c);
-            w.l3 = static_cast<float>(n);
-            break;
-        default:  // both wet
-            w.a1 = static_cast<float>((c * dn + dh) / 2.0);
-            w.a2 = static_cast<float>((dh - c * dn) / 2.0);
-            w.a3 = static_cast<float>(hm * dt);
-            w.l1 = static_cast<float>(n + c);
-            w.l2 = static_cast<float>(n - c);
-            w.l3 = static_cast<float>(n);
-            break;
-    }
-    return w;
-}
-
-// Wave strengths and speeds of a face with normal velocities nL, nR and tangential tL, tR.
-inline RoeWaveSet roeWaves(float hL, float hR, float nL, float nR, float tL, float tR, float minDepth) {
-    return roeWavesOf(faceAverages(hL, hR, nL, nR, tL, tR, minDepth), hL, hR, nL, nR, tL, tR);
-}
-
-// X face: r1 = (1, l1, v~), r2 = (1, l2, v~), r3 = (0, 0, 1), v~ the Roe average of v.
-inline RoeVectorRow roeVectorX(int k, float hL, float hR, float vL, float vR, float l1, float l2, float minDepth) {
-    if (k == 0) return {1.0f, 1.0f, 0.0f};
-    if (k == 1) return {l1, l2, 0.0f};
-    const float vm = roeVel(hL, hR, vL, vR, minDepth);
-    return {vm, vm, 1.0f};
-}
-
-// Y face: r1 = (1, u~, l1), r2 = (1, u~, l2), r3 = (0, 1, 0), u~ the Roe average of u.
-inline RoeVectorRow roeVectorY(int k, float hL, float hR, float uL, float uR, float l1, float l2, float minDepth) {
-    if (k == 0) return {1.0f, 1.0f, 0.0f};
-    if (k == 2) return {l1, l2, 0.0f};
-    const float um = roeVel(hL, hR, uL, uR, minDepth);
-    return {um, um, 1.0f};
-}
-
-// Physical X flux: (h u, h u u + h h / 2, h u v).
-inline float physFluxX(int k, float h, float u, float v) {
-    const double hd = h;
-    if (k == 0) return static_cast<float>(hd * u);
-    if (k == 1) return static_cast<float>(hd * u * u + hd * h / 2.0);
-    return static_cast<float>(hd * u * v);
-}
-
-// Physical Y flux: (h v, h u v, h v v + h h / 2).
-inline float physFluxY(int k, float h, float u, float v) {
-    const double hd = h;
-    if (k == 0) return static_cast<float>(hd * v);
-    if (k == 1) return static_cast<float>(hd * u * v);
-    return static_cast<float>(hd * v * v + hd * h / 2.0);
-}
-
-// Strength of wave k of the bed term (0, hbar (dR - dL), 0): B on r1, -B on r2, 0 on r3, with
-// B = (hbar / c~) (dR - dL) / 2. Zero on a dry face.
-inline float bedStrengthOf(int k, float c, float hL, float hR, float dR, float dL) {
-    if (c == 0.0f) return 0.0f;
-    const float hbar = static_cast<float>((static_cast<double>(hL) + hR) / 2.0);
-    const float b = static_cast<float>(static_cast<double>(hbar) / c * (static_cast<double>(dR) - dL) / 2.0);
-    if (k == 0) return b;
-    if (k == 1) return -b;
-    return 0.0f;
-}
-
-inline float bedStrength(int k, float hL, float hR, float dR, float dL, float minDepth) {
-    return bedStrengthOf(k, roeCel(hL, hR, minDepth), hL, hR, dR, dL);
-}
-
-namespace detail {
-
-// F_k = (P_k(L) + P_k(R)) / 2 - (|l2| a2 r2 + |l1| a1 r1 + |l3| a3 r3) / 2.
-inline float roeCombine(float pL, float pR, const RoeWaveSet& w, const RoeVectorRow& r) {
-    const double diss = std::fabs(static_cast<double>(w.l2)) * w.a2 * r.r2 +
-                        std::fabs(static_cast<double>(w.l1)) * w.a1 * r.r1 +
-                        std::fabs(static_cast<double>(w.l3)) * w.a3 * r.r3;
-    return static_cast<float>((static_cast<double>(pL) + pR) / 2.0 - diss / 2.0);
-}
-
-// Upwinded share of the bed term for the R side (+, waves with l > 0) or the L side
-// (-, waves with l < 0). A wave with l = 0 goes to neither side.
-inline float bedShareR(float f, const RoeWaveSet& w, float b1, float b2, float b3, const RoeVectorRow& r) {
+// Component f of the flux plus the bed strengths b1, b2, b3 (component r1, r2, r3 of the
+// eigenvectors) of the waves running towards R (l > 0).
+[[gnu::always_inline]] inline float bedShareR(float f, const RoeFace& w, float b1, float b2, float b3, float r1,
+                                              float r2, float r3) {
     double s = f;
-    if (w.l1 > 0) s += static_cast<double>(b1) * r.r1;
-    if (w.l2 > 0) s += static_cast<double>(b2) * r.r2;
-    if (w.l3 > 0) s += static_cast<double>(b3) * r.r3;
-    return static_cast<float>(s);
-}
-inline float bedShareL(float f, const RoeWaveSet& w, float b1, float b2, float b3, const RoeVectorRow& r) {
-    double s = f;
-    if (w.l1 < 0) s -= static_cast<double>(b1) * r.r1;
-    if (w.l2 < 0) s -= static_cast<double>(b2) * r.r2;
-    if (w.l3 < 0) s -= static_cast<double>(b3) * r.r3;
+    s = pickD(w.l1 > 0, s + static_cast<double>(b1) * r1, s);
+    s = pickD(w.l2 > 0, s + static_cast<double>(b2) * r2, s);
+    s = pickD(w.l3 > 0, s + static_cast<double>(b3) * r3, s);
     return static_cast<float>(s);
 }
 
-}  // namespace detail
-
-// Roe flux of an X face without bed term; also gives the averages and the waves. The
-// eigenvector rows are those of roeVectorX with v~ = a.t.
-inline Flux3 roeFaceFluxX(float hL, float hR, float uL, float uR, float vL, float vR, float minDepth,
-                          FaceAverages& a, RoeWaveSet& w) {
-    a = faceAverages(hL, hR, uL, uR, vL, vR, minDepth);
-    w = roeWavesOf(a, hL, hR, uL, uR, vL, vR);
-    Flux3 F;
-    F.f[0] = detail::roeCombine(physFluxX(0, hL, uL, vL), physFluxX(0, hR, uR, vR), w, {1.0f, 1.0f, 0.0f});
-    F.f[1] = detail::roeCombine(physFluxX(1, hL, uL, vL), physFluxX(1, hR, uR, vR), w, {w.l1, w.l2, 0.0f});
-    F.f[2] = detail::roeCombine(physFluxX(2, hL, uL, vL), physFluxX(2, hR, uR, vR), w, {a.t, a.t, 1.0f});
-    return F;
+// Component f of the flux minus the bed strengths of the waves running towards L (l < 0).
+[[gnu::always_inline]] inline float bedShareL(float f, const RoeFace& w, float b1, float b2, float b3, float r1,
+                                              float r2, float r3) {
+    double s = f;
+    s = pickD(w.l1 < 0, s - static_cast<double>(b1) * r1, s);
+    s = pickD(w.l2 < 0, s - static_cast<double>(b2) * r2, s);
+    s = pickD(w.l3 < 0, s - static_cast<double>(b3) * r3, s);
+    return static_cast<float>(s);
 }
 
-// Roe flux of a Y face without bed term (eigenvector rows of roeVectorY, u~ = a.t).
-inline Flux3 roeFaceFluxY(float hL, float hR, float uL, float uR, float vL, float vR, float minDepth,
-                          FaceAverages& a, RoeWaveSet& w) {
-    a = faceAverages(hL, hR, vL, vR, uL, uR, minDepth);
-    w = roeWavesOf(a, hL, hR, vL, vR, uL, uR);
-    Flux3 F;
-    F.f[0] = detail::roeCombine(physFluxY(0, hL, uL, vL), physFluxY(0, hR, uR, vR), w, {1.0f, 1.0f, 0.0f});
-    F.f[1] = detail::roeCombine(physFluxY(1, hL, uL, vL), physFluxY(1, hR, uR, vR), w, {a.t, a.t, 1.0f});
-    F.f[2] = detail::roeCombine(physFluxY(2, hL, uL, vL), physFluxY(2, hR, uR, vR), w, {w.l1, w.l2, 0.0f});
-    return F;
+// What the two cells of a face take: toR the R cell, toL the L cell.
+struct FaceSides {
+    FaceFlux toR, toL;
+};
+
+// The Roe flux w of the face with sides L (depth hL, still depth dL) and R (hR, dR) with the
+// upwinded bed term added.
+[[gnu::always_inline]] inline FaceSides withBedTerm(const RoeFace& w, float hL, float hR, float dL, float dR) {
+    using D = double;
+    // B = (hbar / c~) (dR - dL) / 2 on r1, -B on r2, none on r3; none on a dry face (c~ = 0).
+    const float hbar = static_cast<float>((static_cast<D>(hL) + hR) / 2.0);
+    const float B = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR) - dL) / 2.0);
+    const bool dry = w.c == 0.0f;
+    const float b1 = pick(dry, 0.0f, B), b2 = pick(dry, 0.0f, -B), b3 = 0.0f;
+    FaceSides r;
+    r.toR.mass = bedShareR(w.F.mass, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
+    r.toR.normal = bedShareR(w.F.normal, w, b1, b2, b3, w.l1, w.l2, 0.0f);
+    r.toR.tangential = bedShareR(w.F.tangential, w, b1, b2, b3, w.t, w.t, 1.0f);
+    r.toL.mass = bedShareL(w.F.mass, w, b1, b2, b3, 1.0f, 1.0f, 0.0f);
+    r.toL.normal = bedShareL(w.F.normal, w, b1, b2, b3, w.l1, w.l2, 0.0f);
+    r.toL.tangential = bedShareL(w.F.tangential, w, b1, b2, b3, w.t, w.t, 1.0f);
+    return r;
 }
 
-// Roe flux of the X face (i, j)-(i+1, j) without bed term, written to target(., i, j).
-inline void roeFluxX(int32_t i, int32_t j, float hL, float hR, float uL, float uR, float vL, float vR,
-                     FaceGrid& target, float minDepth) {
-    FaceAverages a;
-    RoeWaveSet w;
-    const Flux3 F = roeFaceFluxX(hL, hR, uL, uR, vL, vR, minDepth, a, w);
-    for (int k = 0; k < 3; ++k) target(k, i, j) = F.f[k];
+// The flux a side (depth h, normal velocity n, tangential t) takes at a wall, the face
+// between it and its own mirror image (h, -n, t): for the L side the mirror stands as R,
+// for the R side as L. No bed term.
+template <Along kDir>
+inline FaceFlux wallFluxOfL(float h, float n, float t, float minDepth) {
+    const double s = std::sqrt(static_cast<double>(h));
+    return roeFace<kDir>(h, h, s, s, n, -n, t, t, minDepth).F;
 }
-
-// Roe flux of the Y face (i, j)-(i, j+1) without bed term, written to target(., i, j).
-inline void roeFluxY(int32_t i, int32_t j, float hL, float hR, float uL, float uR, float vL, float vR,
-                     FaceGrid& target, float minDepth) {
-    FaceAverages a;
-    RoeWaveSet w;
-    const Flux3 F = roeFaceFluxY(hL, hR, uL, uR, vL, vR, minDepth, a, w);
-    for (int k = 0; k < 3; ++k) target(k, i, j) = F.f[k];
-}
-
-// Roe flux of the X face with the upwinded bed term: fluxXE is what the east cell (R) takes,
-// fluxXW what the west cell (L) takes.
-inline void roeFluxBedX(int32_t i, int32_t j, float hL, float hR, float dL, float dR, float uL, float uR,
-                        float vL, float vR, FaceGrid& fluxXE, FaceGrid& fluxXW, float minDepth) {
-    FaceAverages a;
-    RoeWaveSet w;
-    const Flux3 F = roeFaceFluxX(hL, hR, uL, uR, vL, vR, minDepth, a, w);
-    const float b1 = bedStrengthOf(0, a.c, hL, hR, dR, dL);
-    const float b2 = bedStrengthOf(1, a.c, hL, hR, dR, dL);
-    const float b3 = bedStrengthOf(2, a.c, hL, hR, dR, dL);
-    const RoeVectorRow r[3] = {{1.0f, 1.0f, 0.0f}, {w.l1, w.l2, 0.0f}, {a.t, a.t, 1.0f}};
-    for (int k = 0; k < 3; ++k) {
-        fluxXE(k, i, j) = detail::bedShareR(F.f[k], w, b1, b2, b3, r[k]);
-        fluxXW(k, i, j) = detail::bedShareL(F.f[k], w, b1, b2, b3, r[k]);
-    }
-}
-
-// Roe flux of the Y face with the upwinded bed term: fluxYN for the north cell (R), fluxYS
-// for the south cell (L).
-inline void roeFluxBedY(int32_t i, int32_t j, float hL, float hR, float dL, float dR, float uL, float uR,
-                        float vL, float vR, FaceGrid& fluxYN, FaceGrid& fluxYS, float minDepth) {
-    FaceAverages a;
-    RoeWaveSet w;
-    const Flux3 F = roeFaceFluxY(hL, hR, uL, uR, vL, vR, minDepth, a, w);
-    const float b1 = bedStrengthOf(0, a.c, hL, hR, dR, dL);
-    const float b2 = bedStrengthOf(1, a.c, hL, hR, dR, dL);
-    const float b3 = bedStrengthOf(2, a.c, hL, hR, dR, dL);
-    const RoeVectorRow r[3] = {{1.0f, 1.0f, 0.0f}, {a.t, a.t, 1.0f}, {w.l1, w.l2, 0.0f}};
-    for (int k = 0; k < 3; ++k) {
-        fluxYN(k, i, j) = detail::bedShareR(F.f[k], w, b1, b2, b3, r[k]);
-        fluxYS(k, i, j) = detail::bedShareL(F.f[k], w, b1, b2, b3, r[k]);
-    }
+template <Along kDir>
+inline FaceFlux wallFluxOfR(float h, float n, float t, float minDepth) {
+    const double s = std::sqrt(static_cast<double>(h));
+    return roeFace<kDir>(h, h, s, s, -n, n, t, t, minDepth).F;
 }
 
 }  // namespace littoral

@@ -26,11 +26,6 @@ namespace littoral {
 
 namespace {
 
-// Cells per block of a row in accumSedimentFlux: the bed factors of a block are formed
-// first (two exponentials per cell, not vectorisable), then the block's stress and
-// transport in the branch-free row loop.
-constexpr int32_t kBlock = 256;
-
 // Bed factor of a cell of total depth h: the orbital velocity at the bed relative to the
 // surface; negative marks a dry cell. Only wet cells form the exponentials.
 inline float bedFactor(float h, float kh) {
@@ -109,20 +104,6 @@ void accumSedimentRow(Model& m, const SedimentCoefs& c, const Grid& a, const Gri
     accumCells(c, i1 - i0 + 1, a.at(i0, j), u.at(i0, j), v.at(i0, j), m.curU.at(i0, j), m.curV.at(i0, j),
                m.qbx.at(i0, j), m.qby.at(i0, j), m.qsx.at(i0, j), m.qsy.at(i0, j), m.tau.at(i0, j),
                m.maxtau.at(i0, j));
-}
-
-void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
-    const SedimentCoefs c = sedimentCoefs(m, dt);
-    const int32_t i0 = m.ixStart - 1, i1 = m.ixEnd + 1;
-    float a[kBlock];
-    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
-        for (int32_t ib = i0; ib <= i1; ib += kBlock) {
-            const int32_t n = std::min<int32_t>(kBlock, i1 - ib + 1);
-            for (int32_t k = 0; k < n; ++k) a[k] = bedFactor(totalDepth(m, ib + k, j), m.kd(ib + k, j));
-            accumCells(c, n, a, u.at(ib, j), v.at(ib, j), m.curU.at(ib, j), m.curV.at(ib, j), m.qbx.at(ib, j),
-                       m.qby.at(ib, j), m.qsx.at(ib, j), m.qsy.at(ib, j), m.tau.at(ib, j), m.maxtau.at(ib, j));
-        }
-    }
 }
 
 void clearTransport(Model& m) {

@@ -5,13 +5,10 @@
 
 namespace littoral {
 
-// Adds one wave step (dt = waveDt) of stress and transport, with u, v the surface orbital
-// velocities of the step, over the whole grid (ghost ring included).
-void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v);
-
-// The same in pieces for the wave step, which adds each row while it is in cache. The bed
-// factors depend on the depth, the mean level and kh only, which stay fixed during a wave
-// period: they are formed once per period. SedimentCoefs (core/WaveWork.h) holds the
+// One wave step (dt = waveDt) of stress and transport, with u, v the surface orbital
+// velocities of the step, added row by row by the wave step while each row is in cache.
+// The bed factors depend on the depth, the mean level and kh only, which stay fixed during
+// a wave period: they are formed once per period. SedimentCoefs (core/WaveWork.h) holds the
 // constants of one step.
 SedimentCoefs sedimentCoefs(const Model& m, float dt);
 // Bed factor of every cell (ghost ring included): 1/cosh(kh) where the cell is wet, 0 where

@@ -14,9 +14,8 @@
 // difference (phi* - phi')/2 with phi* the predictor. A closed face copies the centre value
 // into the neighbour (no flux of phi) and mirrors the normal current (zero face current).
 //
-// The value kernels below take plain floats and are what the vectorised row loops of
-// WavePhiStep.cpp inline; the (Model, i, j) kernels are the cell-by-cell form with the
-// closed-face rule and the cc2 = 0 rule written out.
+// The kernels below take plain floats and are what the vectorised row loops of
+// WavePhiStep.cpp inline, the closed-face rule, land and cc2 = 0 applied by the rows.
 #pragma once
 
 #include <cmath>
@@ -83,30 +82,13 @@ inline double convectionSum(const CurrentCoefs& c, const Phi5& p) {
            static_cast<double>(c.pN) * p.N + static_cast<double>(c.pC) * p.C;
 }
 
-// Predictor: backward difference phi - phi' in the convection terms.
-inline float predictValue(const StencilCoefs& a, const CurrentCoefs& c, const Phi5& cur, const Phi5& old, float gam) {
-    const float A = centreFactor(a, gam);
-    const float B = static_cast<float>(static_cast<double>(gam) + 1.0);
-    const float Sa = neighbourSum(a, cur);
-    const float Sold = static_cast<float>(-convectionSum(c, old));
-    const float Scur = static_cast<float>(convectionSum(c, cur));
-    return static_cast<float>((static_cast<double>(cur.C) * A - old.C + Sa + Sold + Scur) / B);
-}
-
-// Corrector: centred difference (phi* - phi')/2 in the convection terms.
-inline float correctValue(const StencilCoefs& a, const CurrentCoefs& c, const Phi5& cur, const Phi5& old,
-                          const Phi5& pred, float gam) {
-    const float A = centreFactor(a, gam);
-    const float B = static_cast<float>(static_cast<double>(gam) + 1.0);
-    const float Sa = neighbourSum(a, cur);
-    const float Sold = static_cast<float>(-convectionSum(c, old) / 2.0);
-    const float Spred = static_cast<float>(convectionSum(c, pred) / 2.0);
-    return static_cast<float>((static_cast<double>(cur.C) * A - old.C + Sa + Sold + Spred) / B);
-}
-
-// The predictor together with what the corrector of the same cell shares with it. A, B,
-// S_a and the convection sum of the old level are the same in both (same coefficients,
-// same breaking excess), so the corrector needs only
+// The predictor, with the backward difference phi - phi' in the convection terms:
+//
+//   phiPred = (C A - C' + S_a - sum p_X phi'_X + sum p_X phi_X) / B
+//
+// together with what the corrector of the same cell shares with it. The corrector takes the
+// centred difference (phi* - phi')/2 instead; A, B, S_a and the convection sum of the old
+// level are the same in both (same coefficients, same breaking excess), so it needs only
 //
 //   tc = C A - C' + S_a + (-sum p_X phi'_X / 2)     (double, summed in the corrector's order)
 //
@@ -127,54 +109,14 @@ inline PredictParts predictParts(const StencilCoefs& a, const CurrentCoefs& c, c
     return r;
 }
 
-// correctValue from the shared parts: (tc + sum p_X phi*_X / 2) / B.
+// The corrector from the shared parts: (tc + sum p_X phi*_X / 2) / B.
 inline float correctFromParts(double tc, float B, const CurrentCoefs& c, const Phi5& pred) {
     return static_cast<float>((tc + static_cast<float>(convectionSum(c, pred) / 2.0)) / B);
 }
 
-// ---- the cell-by-cell form on the model ----
-
+// dt / dx and dt / dy of the wave step.
 inline float waveRx(const Model& m) { return static_cast<float>(static_cast<double>(m.waveDt) / m.dxW); }
 inline float waveRy(const Model& m) { return static_cast<float>(static_cast<double>(m.waveDt) / m.dyW); }
-
-inline StencilCoefs stencilCoefs(const Model& m, int32_t i, int32_t j) {
-    const Grid& g = m.ccg;
-    return stencilValues(g(i, j), g(i + 1, j), g(i, j - 1), g(i - 1, j), g(i, j + 1), m.omk(i, j), waveRx(m),
-                         waveRy(m), m.waveDt);
-}
-
-inline CurrentCoefs currentCoefs(const Model& m, int32_t i, int32_t j) {
-    const int32_t f = m.cellFlag(i, j);
-    const float U = m.curU(i, j), V = m.curV(i, j);
-    const float UE = (f & kClosedE) ? -U : m.curU(i + 1, j);
-    const float VN = (f & kClosedN) ? -V : m.curV(i, j + 1);
-    const float UW = (f & kClosedW) ? -U : m.curU(i - 1, j);
-    const float VS = (f & kClosedS) ? -V : m.curV(i, j - 1);
-    return currentValues(U, V, UE, UW, VN, VS, waveRx(m), waveRy(m));
-}
-
-// Five-point neighbourhood of one potential level; a closed face repeats the centre.
-inline Phi5 gatherPhi(const Model& m, const Grid& x, int32_t i, int32_t j) {
-    const int32_t f = m.cellFlag(i, j);
-    Phi5 p{x(i, j), x(i + 1, j), x(i, j - 1), x(i - 1, j), x(i, j + 1)};
-    if (f & kClosedE) p.E = p.C;
-    if (f & kClosedN) p.N = p.C;
-    if (f & kClosedW) p.W = p.C;
-    if (f & kClosedS) p.S = p.C;
-    return p;
-}
-
-inline void updatePhiPredict(Model& m, int32_t i, int32_t j) {
-    if (m.cc2(i, j) == 0.0f) { m.phiPred(i, j) = m.phiCur(i, j); return; }
-    m.phiPred(i, j) = predictValue(stencilCoefs(m, i, j), currentCoefs(m, i, j), gatherPhi(m, m.phiCur, i, j),
-                                   gatherPhi(m, m.phiOld, i, j), m.brkEx(i, j));
-}
-
-inline void updatePhiCorrect(Model& m, int32_t i, int32_t j) {
-    if (m.cc2(i, j) == 0.0f) { m.phiNew(i, j) = m.phiPred(i, j); return; }
-    m.phiNew(i, j) = correctValue(stencilCoefs(m, i, j), currentCoefs(m, i, j), gatherPhi(m, m.phiCur, i, j),
-                                  gatherPhi(m, m.phiOld, i, j), gatherPhi(m, m.phiPred, i, j), m.brkEx(i, j));
-}
 
 // Breaking excess H/h - gamma of a cell (0 below the limit), with H = 2 |eta|.
 inline float breakingExcess(float eta, float h, float gam) {

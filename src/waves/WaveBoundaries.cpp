@@ -66,10 +66,6 @@ inline void predGhost(Model& m, const Ghost& g) {
 
 }  // namespace
 
-void setPredBoundary(Model& m) {
-    forEachGhost(m, [&](Side, const Ghost& g) { predGhost(m, g); });
-}
-
 void setPredBoundaryRow(Model& m, int32_t j) {
     predGhost(m, ghostOf(m, Side::West, j));
     predGhost(m, ghostOf(m, Side::East, j));

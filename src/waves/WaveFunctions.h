@@ -43,8 +43,6 @@ inline WaveSpeeds waveSpeeds(double kh, double h) {
     return {std::sqrt(9.81 / k * t), (k * s + t) * 4.905 / omega};
 }
 
-inline double groupSpeed(double kh, double h) { return waveSpeeds(kh, h).Cg; }
-
 // sinhD and coshD together, from one pair of exponentials.
 struct SinhCosh { double sh, ch; };
 inline SinhCosh sinhCoshD(double x) {

@@ -1,14 +1,13 @@
 // The procedures of the time-dependent mild-slope wave model behind waveField, declared
 // for the driver and for the tests. One wave period of waveField runs, per wave step:
 //
-//   wavePhiStep      breaking excess, predictor -> phiPred, its ghost ring, corrector -> phiNew
-//   setPhiBoundary   ghost ring of phiNew (copy, periodic or radiating line)
-//   waveDiagnostics  eta, uOrb, vOrb and the period sums per cell, then their ghost ring
-//   sediment         stress and transport of the step (accumSedimentRow)
+//   waveStep         in one sweep over the rows: breaking excess, predictor -> phiPred, its
+//                    ghost ring, corrector -> phiNew; eta, uOrb, vOrb and the period sums
+//                    per cell, then their ghost ring; the stress and transport of the step
+//                    (accumSedimentRow); then the ghost ring of phiNew (setPhiBoundary:
+//                    copy, periodic or radiating line)
 //   incidentWave     phiNew at the wave input cells from the prescribed elevation
 //   shiftPhiLevels   phiOld <- phiCur <- phiNew
-//
-// waveStep runs the first four in one sweep over the rows.
 //
 // Potential levels: phiOld = n-1, phiCur = n, phiPred = provisional n+1, phiNew = n+1.
 // Values are stored in single precision; expressions are evaluated in double precision
@@ -58,17 +57,15 @@ void prepareBreaking(const Model& m, WaveWork& w);
 float breakingLimit(const Model& m, int32_t i, int32_t j);
 // prepareBreaking, the bed factors and the sediment constants of this period.
 void prepareWaveWork(const Model& m, WaveWork& w);
-void wavePhiStep(Model& m, WaveWork& w);
-void waveDiagnostics(Model& m);
-// One whole wave step: wavePhiStep, setPhiBoundary, waveDiagnostics and the sediment
-// transport of the step (w from prepareWaveWork), row by row in one sweep; the same
-// numbers as those passes one after the other, for any number of threads.
+// One whole wave step (w from prepareWaveWork), row by row in one sweep; the same numbers
+// as its passes one after the other over the whole grid, for any number of threads.
 void waveStep(Model& m, WaveWork& w);
 
 // ---- boundaries (WaveBoundaries.cpp) ----
-void setPredBoundary(Model& m);
-// The same in parts: the west and east ghosts of row j (which need the predictor of row j),
-// and the south and north ghost rows (which need the predictor of the first and last rows).
+// Ghost ring of the predictor, in parts: the west and east ghosts of row j (which need the
+// predictor of row j), and the south and north ghost rows (which need the predictor of the
+// first and last rows). A closed side copies the inner cell, a periodic side the far edge,
+// an open side keeps level n (phiCur) during the corrector.
 void setPredBoundaryRow(Model& m, int32_t j);
 void setPredBoundaryEdges(Model& m);
 void setPhiBoundary(Model& m);

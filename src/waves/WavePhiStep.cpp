@@ -103,22 +103,11 @@ LITTORAL_ROW_CLONES void statsRow(int32_t n, std::ptrdiff_t st, const float* __r
         const SurfaceKinematics s =
             surfaceValues(pick(f & kClosedE, C, E), pick(f & kClosedW, C, W), pick(f & kClosedN, C, N),
                           pick(f & kClosedS, C, S), po[k], C, pn[k], dxW, dyW, dt);
-        const D e = s.eta, u = s.u, v = s.v, et = s.etat;
+        addToPeriodSums(s, brk[k], dt, T, sDiss[k], sEta[k], sEta2[k], sEtaU[k], sEtaV[k], sU[k], sU2[k], sV[k],
+                        sV2[k], sEtaT2[k], sEtaT[k], sUV[k]);
         uO[k] = s.u;
         vO[k] = s.v;
         etaO[k] = s.eta;
-        sDiss[k] = addTo(sDiss[k], e * brk[k] * e * dt / T);
-        sEta[k] = addTo(sEta[k], e);
-        sEta2[k] = addTo(sEta2[k], e * e);
-        sEtaU[k] = addTo(sEtaU[k], e * u);
-        sEtaV[k] = addTo(sEtaV[k], e * v);
-        sU[k] = addTo(sU[k], u);
-        sU2[k] = addTo(sU2[k], u * u);
-        sV[k] = addTo(sV[k], v);
-        sV2[k] = addTo(sV2[k], v * v);
-        sEtaT2[k] = addTo(sEtaT2[k], et * et);
-        sEtaT[k] = addTo(sEtaT[k], et);
-        sUV[k] = addTo(sUV[k], u * v);
     }
 }
 
@@ -245,8 +234,8 @@ void prepareWaveWork(const Model& m, WaveWork& w) {
 namespace {
 
 // The passes of a step run row by row, each row while its neighbours are still in cache:
-// the predictor runs one row ahead of the corrector, and (with `diagnostics`) the
-// statistics and the sediment transport of a row follow its corrector at once. Every pass
+// the predictor runs one row ahead of the corrector, and the statistics and the sediment
+// transport of a row follow its corrector at once. Every pass
 // reads only what the passes before it in the separate order have finished for that row
 // and its neighbours:
 //   - the corrector of row j needs the predictor of rows j-1..j+1 and their ghosts; the
@@ -261,7 +250,7 @@ namespace {
 // so the first and last rows of every slab are predicted first, for all slabs, together
 // with the ghost rows of the predictor; then each slab sweeps its rows, predicting only
 // those inside it. Every value is the one the single sweep over the grid gives.
-void sweep(Model& m, WaveWork& w, bool diagnostics) {
+void sweep(Model& m, WaveWork& w) {
     const StepRows rows(m, w);
     const int32_t nSlabs = static_cast<int32_t>(w.slabs.size());
     const int32_t threads = std::min(nSlabs, threadCount());
@@ -288,7 +277,6 @@ void sweep(Model& m, WaveWork& w, bool diagnostics) {
         for (int32_t j = r.begin; j <= r.end; ++j) {
             if (j + 1 < r.end) predict(j + 1, slot(j + 1));
             rows.correct(j, slot(j));
-            if (!diagnostics) continue;
             rows.stats(j);
             surfaceGhostsRow(m, j);
             rows.sediment(j);
@@ -297,7 +285,6 @@ void sweep(Model& m, WaveWork& w, bool diagnostics) {
     onThreads(threads, [&](int t, int nt) {
         for (int32_t s = t; s < nSlabs; s += nt) sweepSlab(s, t);
     });
-    if (!diagnostics) return;
     m.slabs().exchange({&m.uOrb, &m.vOrb, &m.eta}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
     surfaceGhostsEdges(m);
     if (m.holdsSouthEdge()) rows.sediment(m.jyStart - 1);
@@ -306,18 +293,8 @@ void sweep(Model& m, WaveWork& w, bool diagnostics) {
 
 }  // namespace
 
-void wavePhiStep(Model& m, WaveWork& w) { sweep(m, w, false); }
-
-void waveDiagnostics(Model& m) {
-    WaveWork none;
-    const StepRows rows(m, none);
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) rows.stats(j);
-    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) surfaceGhostsRow(m, j);
-    surfaceGhostsEdges(m);
-}
-
 void waveStep(Model& m, WaveWork& w) {
-    sweep(m, w, true);
+    sweep(m, w);
     m.slabs().exchange({&m.phiNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
     setPhiBoundary(m);
 }

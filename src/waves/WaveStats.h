@@ -31,29 +31,25 @@ inline SurfaceKinematics surfaceValues(float pcE, float pcW, float pcN, float pc
 // sum += x, rounded to single precision.
 inline float addTo(float sum, double x) { return static_cast<float>(static_cast<double>(sum) + x); }
 
-// Sets eta, uOrb, vOrb of the cell and adds the step to the period sums.
-inline void accumWaveStats(Model& m, int32_t i, int32_t j) {
-    const int32_t f = m.cellFlag(i, j);
-    const int32_t ip = (f & kClosedE) ? i : i + 1, jp = (f & kClosedN) ? j : j + 1;
-    const int32_t im = (f & kClosedW) ? i : i - 1, jm = (f & kClosedS) ? j : j - 1;
-    const SurfaceKinematics s = surfaceValues(m.phiCur(ip, j), m.phiCur(im, j), m.phiCur(i, jp), m.phiCur(i, jm),
-                                              m.phiOld(i, j), m.phiCur(i, j), m.phiNew(i, j), m.dxW, m.dyW, m.waveDt);
+// Adds the step's kinematics s of a cell with breaking excess brk to its period sums:
+// dissipation eta^2 brk dt / T, eta, eta^2, eta u, eta v, u, u^2, v, v^2, eta_t^2, eta_t, u v.
+[[gnu::always_inline]] inline void addToPeriodSums(const SurfaceKinematics& s, float brk, float dt, float T,
+                                                   float& sDiss, float& sEta, float& sEta2, float& sEtaU,
+                                                   float& sEtaV, float& sU, float& sU2, float& sV, float& sV2,
+                                                   float& sEtaT2, float& sEtaT, float& sUV) {
     const double e = s.eta, u = s.u, v = s.v, et = s.etat;
-    m.uOrb(i, j) = s.u;
-    m.vOrb(i, j) = s.v;
-    m.eta(i, j) = s.eta;
-    m.sumDiss(i, j) = addTo(m.sumDiss(i, j), e * m.brkEx(i, j) * e * m.waveDt / m.waveT0);
-    m.sumEta(i, j) = addTo(m.sumEta(i, j), e);
-    m.etarms(i, j) = addTo(m.etarms(i, j), e * e);
-    m.sumEtaU(i, j) = addTo(m.sumEtaU(i, j), e * u);
-    m.sumEtaV(i, j) = addTo(m.sumEtaV(i, j), e * v);
-    m.sumU(i, j) = addTo(m.sumU(i, j), u);
-    m.sumU2(i, j) = addTo(m.sumU2(i, j), u * u);
-    m.sumV(i, j) = addTo(m.sumV(i, j), v);
-    m.sumV2(i, j) = addTo(m.sumV2(i, j), v * v);
-    m.sumEtaT2(i, j) = addTo(m.sumEtaT2(i, j), et * et);
-    m.sumEtaT(i, j) = addTo(m.sumEtaT(i, j), et);
-    m.sumUV(i, j) = addTo(m.sumUV(i, j), u * v);
+    sDiss = addTo(sDiss, e * brk * e * dt / T);
+    sEta = addTo(sEta, e);
+    sEta2 = addTo(sEta2, e * e);
+    sEtaU = addTo(sEtaU, e * u);
+    sEtaV = addTo(sEtaV, e * v);
+    sU = addTo(sU, u);
+    sU2 = addTo(sU2, u * u);
+    sV = addTo(sV, v);
+    sV2 = addTo(sV2, v * v);
+    sEtaT2 = addTo(sEtaT2, et * et);
+    sEtaT = addTo(sEtaT, et);
+    sUV = addTo(sUV, u * v);
 }
 
 }  // namespace littoral

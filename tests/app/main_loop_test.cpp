@@ -4,6 +4,7 @@
 
 #include "run/MainLoop.h"
 #include "input/CaseInput.h"
+#include "flow/Flow.h"
 #include "support/TestSupport.h"
 
 using namespace littoral;
@@ -46,18 +47,19 @@ TEST(MainLoop, ScalesAndInitialState) {
 }
 
 TEST(MainLoop, FlowTimeStepOnWetAndDryGrids) {
+    // The step the fluxes give along with them.
     // Still lake: both X faces wet, s = (0 + c) - (0 - c) = 2c; dt = min(dxS, dyS) / (2c).
     Model wet = flatModel(4.0f);
     initFlowState(wet, 4.0f);
-    EXPECT_FLOAT_EQ(flowTimeStep(wet), static_cast<float>(wet.dxS / 2.0));
+    EXPECT_FLOAT_EQ(computeFluxes(wet), static_cast<float>(wet.dxS / 2.0));
     // All dry: every speed is floored at 0.001 and the step is capped at 100.
     Model dry = flatModel(-1.0f);
     initFlowState(dry, 1.0f);
-    EXPECT_FLOAT_EQ(flowTimeStep(dry), std::min(100.0f, static_cast<float>(std::min(dry.dxS, dry.dyS) / 0.001)));
+    EXPECT_FLOAT_EQ(computeFluxes(dry), std::min(100.0f, static_cast<float>(std::min(dry.dxS, dry.dyS) / 0.001)));
     Model tiny = flatModel(-1.0f);
     tiny.dx = tiny.dy = 0.01f;
     initFlowState(tiny, 1.0f);
-    EXPECT_FLOAT_EQ(flowTimeStep(tiny), static_cast<float>(0.01f / 0.001));
+    EXPECT_FLOAT_EQ(computeFluxes(tiny), static_cast<float>(0.01f / 0.001));
 }
 
 TEST(MainLoop, NoIntervalWhenTheEndPrecedesTheStart) {

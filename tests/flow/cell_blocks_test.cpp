@@ -8,7 +8,7 @@
 
 #include "run/MainLoop.h"
 #include "flow/Flow.h"
-#include "flow/RoeAverages.h"
+#include "support/RoeReference.h"
 #include "support/FlowSupport.h"
 #include "support/TestSupport.h"
 

@@ -1,15 +1,17 @@
 // The face fluxes of a flow step over grids mixing wet, dry and half-dry faces, levels
 // above and below the dry bed and closed faces in both directions, against the fluxes
-// formed face by face with the functions of RoeFlux.h. The blocked, branch-free loop must
-// give the same numbers bit for bit (zero signs included): the whole run follows from them.
+// formed face by face, with branches, from the point kernel of RoeFlux.h (the general form,
+// every face as if it could be half-dry). The blocked, branch-free loop must give the same
+// numbers bit for bit (zero signs included): the whole run follows from them.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
 #include "run/MainLoop.h"
 #include "flow/Flow.h"
-#include "flow/RoeFlux.h"
+#include "support/RoeReference.h"
 #include "support/FlowSupport.h"
 #include "support/TestSupport.h"
 
@@ -20,6 +22,19 @@ namespace {
 
 inline void zeroFace(FaceGrid& f, int32_t i, int32_t j) {
     for (int k = 0; k < 3; ++k) f(k, i, j) = 0.0f;
+}
+
+inline void setFace(FaceGrid& f, int32_t i, int32_t j, const std::array<float, 3>& v) {
+    for (int k = 0; k < 3; ++k) f(k, i, j) = v[k];
+}
+
+// The face with the bed term into the grids of the R side and of the L side.
+template <Along kDir>
+void bedFace(FaceGrid& toR, FaceGrid& toL, int32_t i, int32_t j, float hL, float hR, float dL, float dR, float uL,
+             float uR, float vL, float vR, float md) {
+    const SideFluxes f = roeFluxWithBed<kDir>(hL, hR, dL, dR, uL, uR, vL, vR, md);
+    setFace(toR, i, j, f.toR);
+    setFace(toL, i, j, f.toL);
 }
 
 // Level of the wet side (h - d) above the dry side's bed (-d), both rounded to single precision.
@@ -75,17 +90,17 @@ void referenceFluxes(Model& m) {
                 const float hR = m.hTot(i + 1, j), uR = m.uS(i + 1, j), vR = m.vS(i + 1, j);
                 const float dR = flowStillDepth(m, i + 1, j);
                 referenceFace(((m.cellFlag(i + 1, j) & 4) | (flagL & 1)) != 0, hL, hR, dL, dR, md, m.fluxXW, m.fluxXE,
-                              i, j, [&] { roeFluxX(i, j, hL, hL, uL, -uL, vL, vL, m.fluxXW, md); },
-                              [&] { roeFluxX(i, j, hR, hR, -uR, uR, vR, vR, m.fluxXE, md); },
-                              [&] { roeFluxBedX(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxXE, m.fluxXW, md); });
+                              i, j, [&] { setFace(m.fluxXW, i, j, roeFlux<Along::X>(hL, hL, uL, -uL, vL, vL, md)); },
+                              [&] { setFace(m.fluxXE, i, j, roeFlux<Along::X>(hR, hR, -uR, uR, vR, vR, md)); },
+                              [&] { bedFace<Along::X>(m.fluxXE, m.fluxXW, i, j, hL, hR, dL, dR, uL, uR, vL, vR, md); });
             }
             {  // Y face: v mirrored at walls
                 const float hR = m.hTot(i, j + 1), uR = m.uS(i, j + 1), vR = m.vS(i, j + 1);
                 const float dR = flowStillDepth(m, i, j + 1);
                 referenceFace(((m.cellFlag(i, j + 1) & 8) | (flagL & 2)) != 0, hL, hR, dL, dR, md, m.fluxYS, m.fluxYN,
-                              i, j, [&] { roeFluxY(i, j, hL, hL, uL, uL, vL, -vL, m.fluxYS, md); },
-                              [&] { roeFluxY(i, j, hR, hR, uR, uR, -vR, vR, m.fluxYN, md); },
-                              [&] { roeFluxBedY(i, j, hL, hR, dL, dR, uL, uR, vL, vR, m.fluxYN, m.fluxYS, md); });
+                              i, j, [&] { setFace(m.fluxYS, i, j, roeFlux<Along::Y>(hL, hL, uL, uL, vL, -vL, md)); },
+                              [&] { setFace(m.fluxYN, i, j, roeFlux<Along::Y>(hR, hR, uR, uR, -vR, vR, md)); },
+                              [&] { bedFace<Along::Y>(m.fluxYN, m.fluxYS, i, j, hL, hR, dL, dR, uL, uR, vL, vR, md); });
             }
         }
 }

@@ -7,10 +7,12 @@
 #include "run/MainLoop.h"
 #include "sediment/Sediment.h"
 #include "support/TestSupport.h"
+#include "support/WaveSupport.h"
 
 using namespace littoral;
 using littoral::test::containsAll;
 using littoral::test::stopMessage;
+using littoral::test::accumSedimentFlux;
 
 namespace {
 

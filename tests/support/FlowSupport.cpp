@@ -6,6 +6,7 @@
 #include "run/MainLoop.h"
 #include "flow/Flow.h"
 #include "input/CaseInput.h"
+#include "support/RoeReference.h"
 #include "support/TestSupport.h"
 
 namespace littoral::test {
@@ -101,6 +102,37 @@ double maxSpeed(const Model& m) {
     for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
         for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) s = std::max(s, std::hypot(uM(m, i, j), vM(m, i, j)));
     return s;
+}
+
+float flowTimeStep(const Model& m) {
+    const float md = m.minDepthS;
+    float dtMin = 100.0f;
+    auto dryPair = [&](float a, float b) { return wetDryCode(a, b, md) == 0; };
+    for (int32_t i = m.ixStart; i <= m.ixEnd; ++i)
+        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+            const float h = m.hTot(i, j);
+            const float hW = m.hTot(i - 1, j), hE = m.hTot(i + 1, j), hS = m.hTot(i, j - 1), hN = m.hTot(i, j + 1);
+            const float uW = m.uS(i - 1, j), u = m.uS(i, j), uE = m.uS(i + 1, j);
+            const float vS = m.vS(i, j - 1), v = m.vS(i, j), vN = m.vS(i, j + 1);
+            // Spread along one direction: faces low (L = lo, R = cell) and high (L = cell,
+            // R = hi); `both` is the value where neither pair is dry.
+            auto spread = [&](float hLo, float hHi, float nLo, float n, float nHi, double both) {
+                if (!dryPair(hLo, h) && !dryPair(h, hHi)) return static_cast<float>(both);
+                if (dryPair(hLo, h)) return std::fabs(roeSpeedByCode(1, h, hHi, n, nHi, md));
+                return std::fabs(roeSpeedByCode(0, hLo, h, nLo, n, md));
+            };
+            float sx = spread(hW, hE, uW, u, uE,
+                              static_cast<double>(roeSpeedByCode(0, hW, h, uW, u, md)) -
+                                  roeSpeedByCode(1, hW, h, uW, u, md));
+            float sy = spread(hS, hN, vS, v, vN,
+                              static_cast<double>(roeSpeedByCode(0, hS, h, vS, v, md)) -
+                                  roeSpeedByCode(1, h, hN, v, vN, md));
+            sx = std::max(sx, 0.001f);
+            sy = std::max(sy, 0.001f);
+            dtMin = std::min(dtMin, static_cast<float>(static_cast<double>(m.dxS) / sx));
+            dtMin = std::min(dtMin, static_cast<float>(static_cast<double>(m.dyS) / sy));
+        }
+    return dtMin;
 }
 
 double interiorVolume(const Model& m) {

@@ -43,6 +43,15 @@ long runFlowIntervals(Model& m, RunHost& host, int n, const std::function<void(f
 // One flow step of size dtS (non-dimensional), boundary time tSeconds.
 void flowStep(Model& m, RunHost& host, float dtS, float tSeconds);
 
+// The stable non-dimensional flow step of the present state, cell by cell from the Roe
+// speeds of the faces written case by case (RoeReference.h): the smallest of dx / s and
+// dy / s over the interior cells, s the spread of the speeds at the cell's faces (at least
+// 0.001). X from both speeds of the west face, or, where the cell and its west neighbour
+// are dry, |n~ - c~| of the east face, or, where the cell and its east neighbour are dry,
+// |n~ + c~| of the west face; Y likewise from the south and north faces. The engine takes
+// the step along with its fluxes (computeFluxes).
+float flowTimeStep(const Model& m);
+
 // Water volume over the interior cells, m^3.
 double interiorVolume(const Model& m);
 

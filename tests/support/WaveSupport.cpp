@@ -3,10 +3,12 @@
 #include <cmath>
 
 #include "input/CaseInput.h"
+#include "sediment/Sediment.h"
 #include "support/TestSupport.h"
 #include "waves/WaveField.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
+#include "waves/WaveStats.h"
 
 namespace littoral::test {
 
@@ -97,6 +99,111 @@ Model wavesAfter(const WaveCaseSpec& s, const std::function<double(double, doubl
     SilentHost host;
     runWavePeriods(m, host, periods);
     return m;
+}
+
+StencilCoefs stencilCoefs(const Model& m, int32_t i, int32_t j) {
+    const Grid& g = m.ccg;
+    return stencilValues(g(i, j), g(i + 1, j), g(i, j - 1), g(i - 1, j), g(i, j + 1), m.omk(i, j), waveRx(m),
+                         waveRy(m), m.waveDt);
+}
+
+CurrentCoefs currentCoefs(const Model& m, int32_t i, int32_t j) {
+    const int32_t f = m.cellFlag(i, j);
+    const float U = m.curU(i, j), V = m.curV(i, j);
+    const float UE = (f & kClosedE) ? -U : m.curU(i + 1, j);
+    const float VN = (f & kClosedN) ? -V : m.curV(i, j + 1);
+    const float UW = (f & kClosedW) ? -U : m.curU(i - 1, j);
+    const float VS = (f & kClosedS) ? -V : m.curV(i, j - 1);
+    return currentValues(U, V, UE, UW, VN, VS, waveRx(m), waveRy(m));
+}
+
+Phi5 gatherPhi(const Model& m, const Grid& x, int32_t i, int32_t j) {
+    const int32_t f = m.cellFlag(i, j);
+    Phi5 p{x(i, j), x(i + 1, j), x(i, j - 1), x(i - 1, j), x(i, j + 1)};
+    if (f & kClosedE) p.E = p.C;
+    if (f & kClosedN) p.N = p.C;
+    if (f & kClosedW) p.W = p.C;
+    if (f & kClosedS) p.S = p.C;
+    return p;
+}
+
+void updatePhiPredict(Model& m, int32_t i, int32_t j) {
+    if (m.cc2(i, j) == 0.0f) {
+        m.phiPred(i, j) = m.phiCur(i, j);
+        return;
+    }
+    m.phiPred(i, j) = predictParts(stencilCoefs(m, i, j), currentCoefs(m, i, j), gatherPhi(m, m.phiCur, i, j),
+                                   gatherPhi(m, m.phiOld, i, j), m.brkEx(i, j))
+                          .pred;
+}
+
+void updatePhiCorrect(Model& m, int32_t i, int32_t j) {
+    if (m.cc2(i, j) == 0.0f) {
+        m.phiNew(i, j) = m.phiPred(i, j);
+        return;
+    }
+    const CurrentCoefs c = currentCoefs(m, i, j);
+    const PredictParts p = predictParts(stencilCoefs(m, i, j), c, gatherPhi(m, m.phiCur, i, j),
+                                        gatherPhi(m, m.phiOld, i, j), m.brkEx(i, j));
+    m.phiNew(i, j) = correctFromParts(p.tc, p.B, c, gatherPhi(m, m.phiPred, i, j));
+}
+
+void setPredBoundary(Model& m) {
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) setPredBoundaryRow(m, j);
+    setPredBoundaryEdges(m);
+}
+
+void wavePhiStep(Model& m, WaveWork& w) {
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+            m.brkEx(i, j) = breakingExcess(m.eta(i, j), w.hBrk(i, j), w.gamBrk(i, j));
+            if (m.cellFlag(i, j) == kLand) m.phiPred(i, j) = 0.0f;
+            else updatePhiPredict(m, i, j);
+        }
+    setPredBoundary(m);
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) {
+            if (m.cellFlag(i, j) == kLand) m.phiNew(i, j) = 0.0f;
+            else updatePhiCorrect(m, i, j);
+        }
+}
+
+void accumWaveStats(Model& m, int32_t i, int32_t j) {
+    const int32_t f = m.cellFlag(i, j);
+    const int32_t ip = (f & kClosedE) ? i : i + 1, jp = (f & kClosedN) ? j : j + 1;
+    const int32_t im = (f & kClosedW) ? i : i - 1, jm = (f & kClosedS) ? j : j - 1;
+    const SurfaceKinematics s = surfaceValues(m.phiCur(ip, j), m.phiCur(im, j), m.phiCur(i, jp), m.phiCur(i, jm),
+                                              m.phiOld(i, j), m.phiCur(i, j), m.phiNew(i, j), m.dxW, m.dyW, m.waveDt);
+    m.uOrb(i, j) = s.u;
+    m.vOrb(i, j) = s.v;
+    m.eta(i, j) = s.eta;
+    addToPeriodSums(s, m.brkEx(i, j), m.waveDt, m.waveT0, m.sumDiss(i, j), m.sumEta(i, j), m.etarms(i, j),
+                    m.sumEtaU(i, j), m.sumEtaV(i, j), m.sumU(i, j), m.sumU2(i, j), m.sumV(i, j), m.sumV2(i, j),
+                    m.sumEtaT2(i, j), m.sumEtaT(i, j), m.sumUV(i, j));
+}
+
+void waveDiagnostics(Model& m) {
+    for (int32_t j = m.jyStart; j <= m.jyEnd; ++j)
+        for (int32_t i = m.ixStart; i <= m.ixEnd; ++i) accumWaveStats(m, i, j);
+    const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
+    auto periodic = [&](int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; };
+    for (Grid* g : {&m.uOrb, &m.vOrb, &m.eta}) {
+        for (int32_t j = j0; j <= j1; ++j) {
+            (*g)(i0 - 1, j) = periodic(i0 - 1, j) ? (*g)(i1, j) : (*g)(i0, j);
+            (*g)(i1 + 1, j) = periodic(i1 + 1, j) ? (*g)(i0, j) : (*g)(i1, j);
+        }
+        for (int32_t i = i0; i <= i1; ++i) {
+            (*g)(i, j0 - 1) = periodic(i, j0 - 1) ? (*g)(i, j1) : (*g)(i, j0);
+            (*g)(i, j1 + 1) = periodic(i, j1 + 1) ? (*g)(i, j0) : (*g)(i, j1);
+        }
+    }
+}
+
+void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v) {
+    Grid a;
+    bedFactors(m, a);
+    const SedimentCoefs c = sedimentCoefs(m, dt);
+    for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) accumSedimentRow(m, c, a, u, v, j, m.ixStart - 1, m.ixEnd + 1);
 }
 
 }  // namespace littoral::test

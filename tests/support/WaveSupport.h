@@ -8,6 +8,7 @@
 
 #include "run/RunHost.h"
 #include "core/Model.h"
+#include "waves/PhiStencil.h"
 
 namespace littoral::test {
 
@@ -33,6 +34,34 @@ void runWavePeriods(Model& m, RunHost& host, int periods, int periodsDone = 0);
 
 // The case of buildWaveCase after `periods` wave periods in still water.
 Model wavesAfter(const WaveCaseSpec& s, const std::function<double(double, double)>& depth, int periods);
+
+// ---- the wave step cell by cell, with branches, from the engine's point kernels ----
+// The engine runs these passes fused row by row in one sweep (waveStep); the tests compare.
+
+// The stencil and current coefficients of cell (i, j), the closed-face rule applied (a
+// closed face mirrors the normal current).
+StencilCoefs stencilCoefs(const Model& m, int32_t i, int32_t j);
+CurrentCoefs currentCoefs(const Model& m, int32_t i, int32_t j);
+// Five-point neighbourhood of one potential level; a closed face repeats the centre.
+Phi5 gatherPhi(const Model& m, const Grid& x, int32_t i, int32_t j);
+// Predictor and corrector of one cell (cc2 = 0: the value carried over), brkEx as it stands.
+void updatePhiPredict(Model& m, int32_t i, int32_t j);
+void updatePhiCorrect(Model& m, int32_t i, int32_t j);
+// Ghost ring of the predictor: every row's west and east ghosts, then the south and north rows.
+void setPredBoundary(Model& m);
+// Breaking excess, predictor, its ghost ring (setPredBoundary) and corrector over the grid;
+// land cells get 0.
+void wavePhiStep(Model& m, WaveWork& w);
+// eta, uOrb, vOrb of the cell and the step added to its period sums.
+void accumWaveStats(Model& m, int32_t i, int32_t j);
+// accumWaveStats over the interior, then the ghost ring of eta, uOrb and vOrb: periodic
+// (code 16) from the opposite edge, otherwise a copy of the adjacent interior cell, corners
+// untouched.
+void waveDiagnostics(Model& m);
+// One wave step (dt) of stress and transport, with u, v the surface orbital velocities of
+// the step, over the whole grid (ghost ring included): the bed factors of the step, then
+// every row.
+void accumSedimentFlux(Model& m, float dt, const Grid& u, const Grid& v);
 
 // Wave height of the last period at a cell.
 inline float heightAt(const Model& m, int32_t i, int32_t j) { return m.wavH(i, j); }

@@ -7,6 +7,10 @@
 
 using namespace littoral;
 
+namespace {
+double groupSpeed(double kh, double h) { return waveSpeeds(kh, h).Cg; }
+}  // namespace
+
 TEST(LinearWaves, DispersionWithoutCurrentSolvesTheRelation) {
     // omega^2 h / g = kh tanh kh; the iteration stops when k changes by less than 1e-5 1/m,
     // so the relation holds to about 1e-4 relative.

@@ -8,6 +8,7 @@
 
 using namespace littoral;
 using littoral::test::WaveCaseSpec;
+using littoral::test::setPredBoundary;
 
 namespace {
 void basin(Model& m, int32_t west, int32_t east, int32_t south, int32_t north, double depth = 1.0) {

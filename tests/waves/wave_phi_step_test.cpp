@@ -17,7 +17,7 @@
 #include "waves/WaveStats.h"
 
 using namespace littoral;
-using littoral::test::WaveCaseSpec;
+using namespace littoral::test;
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 using namespace littoral;
 using littoral::test::WaveCaseSpec;
+using littoral::test::accumWaveStats;
 
 namespace {
 void box(Model& m, double depth, int32_t westEast = 0) {
