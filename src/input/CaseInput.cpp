@@ -127,6 +127,15 @@ void readControlNames(Model& m) {
 
 void readControlFile(Model& m) {
     readControlNames(m);
+    prepareOutputFolder(m);
+    readCoefFile(m);
+    allocateCaseArrays(m);
+    allocWaveArrays(m);
+    readWaveFile(m);
+    readTideFile(m);
+}
+
+void prepareOutputFolder(Model& m) {
     std::error_code ec;
     if (m.filesWanted && !fs::is_directory(m.outBase, ec))
         throw StopError("the output folder " + m.outBase + " does not exist");
@@ -137,12 +146,6 @@ void readControlFile(Model& m) {
             throw StopError(fs::path(m.cntPath).filename().string() + ": the output folder " + m.outDir +
                             " cannot be created (" + ec.message() + ")");
     }
-
-    readCoefFile(m);
-    allocateCaseArrays(m);
-    allocWaveArrays(m);
-    readWaveFile(m);
-    readTideFile(m);
 }
 
 void readCoefFile(Model& m) {

@@ -17,6 +17,9 @@ void readControlFile(Model& m);
 // The first part of readControlFile: the five input file names and outDir, nothing made.
 void readControlNames(Model& m);
 void readCoefFile(Model& m);
+// The case's output folder checked (inside the folder "output") and made, when the case
+// writes files (readControlFile does it after the names).
+void prepareOutputFolder(Model& m);
 void readWaveFile(Model& m);
 void readTideFile(Model& m);
 // The tide file's table; with rowsGiven, the row numbers it gives are listed there too (and

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 
 #include "core/Error.h"
@@ -34,6 +35,9 @@ struct Case::Facts {
     int nx = 0, ny = 0;
     double dx = 0, dy = 0, tStart = 0, tEnd = 0, period = 0;
     long intervals = 0, draws = 0;
+    // The model as read, handed to the case's first Run (which then reads nothing again).
+    mutable std::mutex lock;
+    mutable std::unique_ptr<Model> model;
 };
 
 namespace {
@@ -89,6 +93,7 @@ Case Case::read(const std::string& controlFile) {
         f->period = m.waveT0;
         f->intervals = static_cast<long>(intervalCount(m));
         f->draws = m.hmaxIrr > 0 ? f->intervals : 0;
+        f->model = std::make_unique<Model>(std::move(m));
         return Case(f);
     });
 }
@@ -239,6 +244,7 @@ struct Run::State {
     std::atomic<bool> stop{false};
     std::optional<CaseDriver> driver;
     bool started = false, finished = false, stopped = false;
+    bool inputRead = false;  // the model came read from the case
     Interval interval;
     mutable Grid negated[kResultFieldCount];  // the fields written negated, for field()
 };
@@ -246,6 +252,16 @@ struct Run::State {
 Run::Run(const Case& c, const RunOptions& options) : s_(std::make_unique<State>(c, options)) {
     Model& m = s_->m;
     const Case::Facts& f = *c.facts_;
+    // The first run of a case on one process takes the grids the case read (a split case
+    // reads its own rows).
+    if (!options.processes || options.processes->ranks() == 1) {
+        const std::lock_guard<std::mutex> hold(f.lock);
+        if (f.model) {
+            m = std::move(*f.model);
+            f.model.reset();
+            s_->inputRead = true;
+        }
+    }
     m.cntPath = f.cntPath;
     m.dataDir = f.dataDir;
     m.outBase = f.outBase;
@@ -272,7 +288,7 @@ bool Run::advance() {
             s.started = true;
             s.driver.emplace(s.m, s.host);
             try {
-                s.driver->start();
+                s.driver->start(s.inputRead);
             } catch (const StopError& e) {
                 raiseInput(e);
             }

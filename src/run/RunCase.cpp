@@ -27,7 +27,7 @@ auto CaseDriver::named(F&& part) -> decltype(part()) {
     }
 }
 
-void CaseDriver::start() {
+void CaseDriver::start(bool inputRead) {
     named([&] {
         Model& m = m_;
         RunHost& host = host_;
@@ -35,7 +35,10 @@ void CaseDriver::start() {
         host.caseStarted(m.cntPath);
         doing_ = "reading the control, coefficient, wave and tide files and allocating the case's grids";
         SlabLink& link = m.slabs();
-        link.guarded([&] { readControlFile(m); });
+        link.guarded([&] {
+            if (inputRead) prepareOutputFolder(m);
+            else readControlFile(m);
+        });
         link.check();
         // The case holds its output folder until it ends, however it ends (on several
         // ranks, the first holds it and writes every file).
@@ -46,8 +49,10 @@ void CaseDriver::start() {
         doing_ = "reading the depth and boundary files and allocating the open-boundary lines";
         // Every rank reads the files whole and keeps its rows; the boundary reader and the
         // grid echoes are reached by every rank (they agree over the ranks).
-        link.guarded([&] { readDepthFile(m); });
-        readBoundaryFile(m);
+        if (!inputRead) {
+            link.guarded([&] { readDepthFile(m); });
+            readBoundaryFile(m);
+        }
         link.check();
         m.checkStop();
         doing_ = "writing the echo files";

@@ -20,8 +20,9 @@ public:
     CaseDriver& operator=(const CaseDriver&) = delete;
 
     // Reads the case, holds its output folder, writes the echo files and begins the
-    // intervals (the windows are shown in between).
-    void start();
+    // intervals (the windows are shown in between). With inputRead the model holds the case's
+    // files already (read by Case::read): only the output folder is made.
+    void start(bool inputRead = false);
     // One output interval; false once the time span is done.
     bool advance();
     // Ends the case (runFinished) and lets its output folder go.
