@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -186,6 +187,21 @@ struct RandomState {
     bool operator==(const RandomState&) const = default;
 };
 
+// A point where the run records time series (gauges.nc, gauges.csv): x, y in metres, the
+// positions the result files use.
+struct Gauge {
+    std::string name;
+    double x = 0, y = 0;
+};
+
+// Where the case lies on the map: the coordinate reference system (WKT or "EPSG:n"), the
+// map position of the first interior cell's centre and the angle (degrees anticlockwise)
+// from the map's x axis to the grid's X axis. Written by littoral-case.
+struct Georeference {
+    std::string crs;
+    double originX = 0, originY = 0, rotation = 0;
+};
+
 struct RunOptions {
     int threads = 0;          // threads of the computation; 0: LITTORAL_THREADS, else one per core
     bool writeFiles = true;   // the echo and result files; false: the run writes nothing
@@ -194,7 +210,41 @@ struct RunOptions {
     RunEvents events;
     RandomState random;       // where the irregular heights continue (default: the sequence's start)
     SlabLink* processes = nullptr;  // littoral-mpi's link; nullptr: this process computes every row
+
+    // Output control: field files only for output numbers divisible by outputEvery and for
+    // the last interval; means: the mean and maximum fields since the previous written one.
+    int outputEvery = 1;
+    bool means = false;
+    // Morphological acceleration: each interval's bed change times morfac, none before the
+    // model time morstart (s).
+    double morfac = 1.0;
+    double morstart = 0.0;
+    // Restart: checkpoint.nc every checkpointEvery intervals (0: never); resume continues
+    // from the output folder's checkpoint.
+    int checkpointEvery = 0;
+    bool resume = false;
+    std::vector<Gauge> gauges;
+    std::optional<Georeference> georeference;  // the netCDF results placed on the map
 };
+
+// The options file beside a control file, named after it (beach.toml for beachcnt.txt):
+// what it sets, each unset field left empty. InputError names the file, the key and what
+// was expected.
+struct OptionsFile {
+    std::string path;                 // "" when the case has no options file
+    std::optional<int> outputEvery;
+    std::optional<bool> means;
+    std::optional<double> morfac, morstart;
+    std::optional<int> checkpointEvery;
+    std::optional<bool> resume;
+    std::vector<Gauge> gauges;
+    std::optional<bool> keepOpen;     // [desktop] keep_open
+    std::optional<Georeference> georeference;
+};
+OptionsFile readOptionsFile(const std::string& controlFile);
+// The options with what the file sets in place of the defaults (a command line applied
+// afterwards wins over the file).
+void applyOptionsFile(const OptionsFile& file, RunOptions& options);
 
 struct Interval {
     int number = -1;   // output number of the last finished interval (-1: none yet)
