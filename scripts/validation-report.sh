@@ -7,6 +7,7 @@
 # its figure, and the report marks the measure that failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 series=build/validation-series
 if [ ! -f build/test/CMakeCache.txt ]; then
     cmake --preset test >/dev/null
