@@ -37,7 +37,14 @@ int main(int argc, char** argv) {
     app.add_option("--steps", steps, "flow: flow steps per case (default 0: 200, or 20 above 1000 cells)")
         ->check(CLI::Range(0L, 100000000L))
         ->capture_default_str();
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);  // --help, --version
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);  // the message naming the option and what it expects
+        return 2;
+    }
 
     int rc = 0;
     if (what == "read" || what == "all") rc |= runReadBenchmark();

@@ -207,14 +207,11 @@ int frmCnt::openStopBoxes() const {
 void frmCnt::afterRun(bool keepOpen) {
     if (closed_) return;
     if (keepOpen) CmdGo->setText("done");
-    QEventLoop wait;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &wait, [&] {
-        if (closed_ || (!keepOpen && openStopBoxes() == 0)) wait.quit();
-    });
-    check.start(50);
-    if (closed_ || (!keepOpen && openStopBoxes() == 0)) return;
-    wait.exec();
+    auto done = [&] { return closed_ || (!keepOpen && openStopBoxes() == 0); };
+    // The window system's events until then (a timer wakes the wait to look again).
+    QTimer tick;
+    tick.start(50);
+    while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void frmCnt::appendProgress(const QString& line) {

@@ -60,8 +60,11 @@ int main(int argc, char** argv) {
     cli.allow_extras();
     try {
         cli.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return cli.exit(e);  // --help, --version
     } catch (const CLI::ParseError& e) {
-        return cli.exit(e);  // --help and --version end with 0
+        cli.exit(e);
+        return 2;
     }
     std::vector<std::string> rest = cli.remaining();
     std::vector<char*> qtArgs{argv[0]};
