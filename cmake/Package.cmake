@@ -66,8 +66,8 @@ set(LITTORAL_EXAMPLES_DIR ${CMAKE_INSTALL_DATADIR}/littoral/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${LITTORAL_EXAMPLES_DIR}
   PATTERN "*.md" EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/walkthrough/ DESTINATION ${LITTORAL_EXAMPLES_DIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/littoral)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/littoral)
 
 # Installing (and packaging) takes what is built; it does not build every target first (the
 # tests and benchmarks are not installed).

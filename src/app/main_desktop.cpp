@@ -1,5 +1,6 @@
-// littoral: the desktop program. The start-up window lists the cases of the data folder
-// beside the program; the selected cases run one after another. A case that stops shows
+// littoral: the desktop program. The start-up window lists the cases of the work folder's
+// data folder (--folder DIR; by default the program's folder when it holds data/, else the
+// current folder); the selected cases run one after another. A case that stops shows
 // its message and the run goes on with the next. The program ends by itself after the last
 // case, or with --keep-open (or [desktop] keep_open = true in a case's options file) when
 // the user closes the start-up window.
