@@ -4,8 +4,8 @@
 // (wave height), "currents.png" (current speed with arrows of direction) and
 // "bedchange.png" (bed level change since the start), dry and land cells grey. Each has a
 // title (case, quantity, model time), axes in metres and a colour bar with its unit, and is
-// at least 480 pixels wide. A case split over processes gets eta.png and setup.png (from its
-// first process). Part of the library's picture component: Qt's painter on the offscreen
+// at least 480 pixels wide. A case split over processes gets the same pictures (written by
+// its first process, the fields gathered there). Part of the library's picture component: Qt's painter on the offscreen
 // platform, no display needed.
 #pragma once
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -122,8 +123,14 @@ void ensurePictureApplication() {
     static int argc = 1;
     static char name[] = "littoral";
     static char* argv[] = {name, nullptr};
-    // Lives as long as the program: the painter's fonts belong to it.
+    // Lives as long as the program: the painter's fonts belong to it. Its notes on the
+    // environment of a desktop session (no runtime folder on a server) are not the user's
+    // concern and stay off the program's error output.
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
     new QGuiApplication(argc, argv);
+    qInstallMessageHandler(previous);
 }
 
 QImage drawFieldPicture(const FieldPicture& p, PictureLayout* layoutOut) {

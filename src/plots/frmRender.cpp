@@ -257,10 +257,10 @@ std::string timeText(double t) {
 }
 
 // A cell is dry where the total depth is at most the case's minimum depth.
-bool dryCell(const Model& m, int32_t i, int32_t j) {
+bool dryCell(const Model& m, const Grid& hTot, int32_t i, int32_t j) {
     if (m.flagsOfWhole()(i, j) == kLandFlag) return true;
-    if (m.hTot.empty() || m.hTot.iLo() > i || m.hTot.iHi() < i || m.hTot.jLo() > j || m.hTot.jHi() < j) return false;
-    return static_cast<double>(m.hTot(i, j)) * m.lenScale <= m.minDepth;
+    if (hTot.empty() || hTot.iLo() > i || hTot.iHi() < i || hTot.jLo() > j || hTot.jHi() < j) return false;
+    return static_cast<double>(hTot(i, j)) * m.lenScale <= m.minDepth;
 }
 
 // The decorated picture of a drawing kept in d (its interior cells).
@@ -315,9 +315,17 @@ std::vector<std::string> CasePictures::write(const Model& m) {
 }
 
 std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart, double time) {
+    return writeEndPictures(m, EndFields{&m.wavH, &m.curU, &m.curV, &m.dep, &m.hTot, &depAtStart}, time);
+}
+
+std::vector<std::string> writeEndPictures(const Model& m, const EndFields& f, double time) {
     ensurePictureApplication();
     const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
-    for (const Grid* g : {&m.wavH, &m.curU, &m.curV, &m.dep}) requireCovers(*g, i0, i1, j0, j1, "the pictures of the case's end");
+    if (!f.wavH || !f.curU || !f.curV || !f.dep || !f.hTot || !f.depAtStart)
+        throw StopError("the pictures of the case's end: a field to draw is missing");
+    const Grid &wavH = *f.wavH, &curU = *f.curU, &curV = *f.curV, &dep = *f.dep, &hTot = *f.hTot,
+               &depAtStart = *f.depAtStart;
+    for (const Grid* g : {&wavH, &curU, &curV, &dep}) requireCovers(*g, i0, i1, j0, j1, "the pictures of the case's end");
     requireFlags(m, i0, i1, j0, j1, "the pictures of the case's end");
     FieldPicture base;
     base.nx = i1 - i0 + 1;
@@ -331,7 +339,7 @@ std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart
         writePicture(drawFieldPicture(p), p.title, path);
         written.push_back(path);
     };
-    auto wet = [&](int i, int j) { return !dryCell(m, i0 + i, j0 + j); };
+    auto wet = [&](int i, int j) { return !dryCell(m, hTot, i0 + i, j0 + j); };
     // Upper end of a scale from zero: the largest finite value over the wet cells.
     auto top = [&](auto&& value) {
         float hi = 0;
@@ -345,7 +353,7 @@ std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart
     };
 
     FieldPicture h = base;
-    auto height = [&](int i, int j) { return m.wavH(i0 + i, j0 + j); };
+    auto height = [&](int i, int j) { return wavH(i0 + i, j0 + j); };
     h.title = name + ": wave height H (m)" + at;
     h.unit = "H (m)";
     h.lo = 0;
@@ -356,7 +364,7 @@ std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart
 
     FieldPicture c = base;
     auto speed = [&](int i, int j) {
-        return static_cast<float>(std::hypot(static_cast<double>(m.curU(i0 + i, j0 + j)), static_cast<double>(m.curV(i0 + i, j0 + j))));
+        return static_cast<float>(std::hypot(static_cast<double>(curU(i0 + i, j0 + j)), static_cast<double>(curV(i0 + i, j0 + j))));
     };
     c.title = name + ": current speed (m/s) and direction" + at;
     c.unit = "speed (m/s)";
@@ -366,8 +374,8 @@ std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart
     c.barColour = [&](float v) { return sequentialColour(c.lo, c.hi, v); };
     c.arrow = [&](int i, int j, float& u, float& v) {
         if (!wet(i, j)) return false;
-        u = m.curU(i0 + i, j0 + j);
-        v = m.curV(i0 + i, j0 + j);
+        u = curU(i0 + i, j0 + j);
+        v = curV(i0 + i, j0 + j);
         return std::isfinite(u) && std::isfinite(v);
     };
     c.arrowNote = "arrows: direction, length by speed";
@@ -379,7 +387,7 @@ std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart
     // The bed rises where the still depth falls.
     auto change = [&](int i, int j) {
         if (!haveStart) return 0.0f;
-        return static_cast<float>(static_cast<double>(depAtStart(i0 + i, j0 + j)) - m.dep(i0 + i, j0 + j));
+        return static_cast<float>(static_cast<double>(depAtStart(i0 + i, j0 + j)) - dep(i0 + i, j0 + j));
     };
     const float span = top([&](int i, int j) { return std::fabs(change(i, j)); });
     b.title = name + ": bed level change since t = " + timeText(m.tStart) + " s (m)" + at;

@@ -111,6 +111,12 @@ int pictureZoom(int w, int h);
 // case's start: deposition blue, erosion red), dry and land cells grey, each titled with
 // the case and the model time `time` (s). Returns the paths written; StopError on a failure.
 std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart, double time);
+// The same from the whole fields given (gathered on the first process of a split case).
+struct EndFields {
+    const Grid *wavH = nullptr, *curU = nullptr, *curV = nullptr, *dep = nullptr, *hTot = nullptr;
+    const Grid* depAtStart = nullptr;
+};
+std::vector<std::string> writeEndPictures(const Model& m, const EndFields& f, double time);
 
 // The title's name of the case of m: its control file's name.
 std::string caseTitleName(const Model& m);

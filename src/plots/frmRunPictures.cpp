@@ -9,17 +9,25 @@ namespace littoral {
 
 // Keeps the last grid plot and graph of the case (only where the files are written: the
 // other processes of a split case hold just their rows of them) and writes them at its end,
-// with the pictures of the wave height, the currents and the bed change (on one process;
-// a split case's first process holds only its own rows of those fields).
+// with the pictures of the wave height, the currents and the bed change. On a split case
+// those fields (and the depth at the start) are gathered whole on the first process, every
+// process taking part at the same points.
 struct RunPictures::Keeper : SilentHost {
     CasePictures pictures;
     std::vector<std::string> written;
-    Grid depAtStart;
+    Grid depAtStart, wavH, curU, curV, dep, hTot;  // whole, on the first of several processes
     double lastTime = 0;
     static bool writes(const Model& m) { return m.writesFiles() && m.filesWanted; }
+    static bool split(const Model& m) { return m.filesWanted && m.slabs().ranks() > 1; }
+    // part whole on the first process (allocated there over the grid and its ghost ring).
+    static void gather(const Model& m, const Grid& part, Grid& whole) {
+        if (m.slabs().rank() == 0) whole.allocate(m.ixStart - 1, m.ixEnd + 1, m.jyStart - 1, m.jyEnd + 1);
+        m.slabs().gatherToFirst(part, whole, m.jyStart, m.jyEnd);
+    }
     void runStarted(const Model& m) override {
         lastTime = m.tStart;
-        if (writes(m) && m.slabs().ranks() == 1) depAtStart = m.dep;
+        if (split(m)) gather(m, m.dep, depAtStart);
+        else if (writes(m)) depAtStart = m.dep;
     }
     void plotxy(const Model& m, const std::string& outfile, const Grid& dataxy, float aaa, float mininp,
                 float maxinp) override {
@@ -32,14 +40,20 @@ struct RunPictures::Keeper : SilentHost {
     }
     void intervalDone(const Model&, int, double seconds) override { pictures.setupTime = lastTime = seconds; }
     void runFinished(const Model& m) override {
+        EndFields f{&m.wavH, &m.curU, &m.curV, &m.dep, &m.hTot, &depAtStart};
+        if (split(m)) {
+            const std::pair<const Grid*, Grid*> parts[] = {{&m.wavH, &wavH}, {&m.curU, &curU}, {&m.curV, &curV},
+                                                           {&m.dep, &dep}, {&m.hTot, &hTot}};
+            for (const auto& [part, whole] : parts) gather(m, *part, *whole);
+            f = EndFields{&wavH, &curU, &curV, &dep, &hTot, &depAtStart};
+        }
         if (writes(m)) {
             written = pictures.write(m);
-            if (m.slabs().ranks() == 1) {
-                const std::vector<std::string> end = writeEndPictures(m, depAtStart, lastTime);
-                written.insert(written.end(), end.begin(), end.end());
-            }
+            const std::vector<std::string> end = writeEndPictures(m, f, lastTime);
+            written.insert(written.end(), end.begin(), end.end());
         }
         pictures.clear();
+        for (Grid* g : {&depAtStart, &wavH, &curU, &curV, &dep, &hTot}) *g = Grid();
     }
 };
 
