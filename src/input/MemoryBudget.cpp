@@ -23,9 +23,11 @@ constexpr uint64_t kMiB = uint64_t{1} << 20;
 // runtime), what the netCDF library adds once a file is made, and per thread of the
 // result-file writer its text part (kLinesPerPart lines of 23 numbers), its tile of
 // values and the thread's stack in use.
-constexpr uint64_t kProgramBytes = 28 * kMiB;
-constexpr uint64_t kNetcdfLibraryBytes = 10 * kMiB;
-constexpr uint64_t kWriterBytesPerThread = 4 * kMiB;
+constexpr uint64_t kProgramBytes = 55 * kMiB / 2;
+constexpr uint64_t kNetcdfLibraryBytes = 19 * kMiB / 2;
+// A line of the result field file (two positions and 21 values) as the writer holds it.
+constexpr uint64_t kWriterBytesPerLine = 160;
+constexpr uint64_t kWriterLinesPerThread = 16384;  // ResultFields.cpp, kLinesPerPart
 // The address space a thread started by the run reserves beyond what it touches: its
 // stack (the process's stack limit, 8 MiB by default) and a heap arena of the C library
 // (64 MiB reserved, touched as used).
@@ -56,7 +58,7 @@ uint64_t bytesHeldByTheReaders(const Model& m) {
         const uint64_t rows = m.nBndApprox >= 0 ? static_cast<uint64_t>(m.nBndApprox) + 1 : 0;
         bytes += rows * (sizeof(int16_t) + 2 * sizeof(float));
     }
-    if (!m.line.empty()) bytes += boundaryLineBytes(m.nBndListed, m.nLine);
+    if (m.line.sHi() >= m.line.sLo() && m.line.points() > 0) bytes += boundaryLineBytes(m.nBndListed, m.nLine);
     return bytes;
 }
 
@@ -165,11 +167,15 @@ uint64_t controlGroupRoom(const std::string& selfCgroup, const std::string& sysR
 uint64_t controlGroupLimit(const std::string& selfCgroup, const std::string& sysRoot) {
     const SelfGroups g = selfGroups(selfCgroup);
     uint64_t least = 0;
-    auto lower = [&](const GroupRoom& r) {
-        if (r.found && (least == 0 || r.limit < least)) least = r.limit;
+    auto lower = [&](const std::string& root, const std::string& path, const char* file) {
+        for (std::string p = path;; p = p.substr(0, p.rfind('/'))) {
+            const uint64_t n = readNumber(root + (p == "/" ? "" : p) + "/" + file);
+            if (n > 0 && n < (uint64_t{1} << 62) && (least == 0 || n < least)) least = n;
+            if (p.empty() || p == "/") break;
+        }
     };
-    if (g.v2) lower(leastGroupRoom(sysRoot, g.unified, "memory.max", "memory.current"));
-    if (g.v1) lower(leastGroupRoom(sysRoot + "/memory", g.memory, "memory.limit_in_bytes", "memory.usage_in_bytes"));
+    if (g.v2) lower(sysRoot, g.unified, "memory.max");
+    if (g.v1) lower(sysRoot + "/memory", g.memory, "memory.limit_in_bytes");
     return least;
 }
 
@@ -201,7 +207,15 @@ MemoryEstimate estimateMemory(const Model& m, int threads) {
         e.lines = full > least ? full - least : 0;
     }
     const bool files = m.filesWanted && m.writesFiles();
-    if (files && m.csvResults) e.writer = static_cast<uint64_t>(e.threads) * kWriterBytesPerThread;
+    if (files && m.csvResults) {
+        // Each thread formats up to kWriterLinesPerThread lines at a time from a tile of
+        // at most 16 columns of 21 values (about a million values).
+        const uint64_t cells = wholeCells(m, 0), threads = static_cast<uint64_t>(e.threads);
+        const uint64_t ny = static_cast<uint64_t>(std::max<int64_t>(1, int64_t(m.jyEnd) - m.jyStart + 1));
+        const uint64_t columns = std::clamp<uint64_t>((uint64_t{1} << 20) / (ny * 21), 1, 16);
+        e.writer = std::min(cells, threads * kWriterLinesPerThread) * kWriterBytesPerLine +
+                   threads * std::min(cells, columns * ny) * 21 * 4;
+    }
     // The netCDF writer's field buffer of the interior and, while the header is written,
     // a grid of ints with the ghost ring.
     if (files && m.netcdfResults) e.netcdf = kNetcdfLibraryBytes + wholeCells(m, 0) * 4 + wholeCells(m, 1) * 4;
@@ -270,7 +284,8 @@ void requireMemoryFor(const Model& m, int threads) {
     throw StopError(m.coefFile + ": the grid of " + std::to_string(nx) + " x " + std::to_string(ny) +
                     " cells needs about " + formatBytes(static_cast<double>(total)) + " of memory (" + parts +
                     "), " + formatBytes(static_cast<double>(need)) + " more than it holds now, but " +
-                    formatBytes(static_cast<double>(room.bytes)) + " is available (" + room.source +
+                    (room.bytes > 1 ? formatBytes(static_cast<double>(room.bytes)) : std::string("nothing")) +
+                    " is available (" + room.source +
                     "): expected a grid that fits in memory");
 }
 
