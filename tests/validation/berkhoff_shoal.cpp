@@ -25,6 +25,7 @@
 
 #include "support/TestSupport.h"
 #include "support/WaveSupport.h"
+#include "validation/ValidationSeries.h"
 
 using namespace littoral;
 using littoral::test::WaveCaseSpec;
@@ -210,4 +211,24 @@ TEST(BerkhoffShoal1982, HeightOnTheEightSections) {
     // diffraction, the incident wave or the boundaries shows.
     const double bound[9] = {0, 0.10, 0.27, 0.27, 0.30, 0.45, 0.37, 0.42, 0.20};
     for (int sec = 1; sec <= 8; ++sec) EXPECT_LT(rms[sec], bound[sec]) << "section " << sec;
+
+    // The series of the validation report: model and measured H/H0 at the points, the
+    // model's field, and the measures asserted above with their bounds.
+    if (!test::validationSeriesDir().empty()) {
+        test::SeriesFile points("berkhoff_points", {"set", "section", "x_m", "y_m", "measured", "model"});
+        for (size_t n = 0; n < pts.size(); ++n)
+            points.row(pts[n].set, {double(pts[n].section), pts[n].x, pts[n].y, pts[n].ratio, H[n]});
+        test::SeriesFile field("berkhoff_field", {"x_m", "y_m", "depth_m", "H_over_H0"});
+        for (int32_t i = 1; i <= s.nx; i += 2)
+            for (int32_t j = 1; j <= s.ny; j += 2)
+                field.row({t.x(i), t.y(j), double(m.dep(i, j)), m.wavH(i, j) / kH0});
+        const char* b = "berkhoff_shoal";
+        test::recordMeasure(b, "rms change of H/H0 over the last period", change, "<", 0.01);
+        test::recordMeasure(b, "cell-periods breaking inside the measured region", breakingInside, "==", 0);
+        test::recordMeasure(b, "largest model H/H0 on section 7", peak, ">", 1.8);
+        test::recordMeasure(b, "x of that largest H/H0 (m)", xPeak, "in", 3.0, 7.0);
+        for (int sec = 1; sec <= 8; ++sec)
+            test::recordMeasure(b, "rms difference of H/H0, section " + std::to_string(sec), rms[sec], "<",
+                                bound[sec]);
+    }
 }

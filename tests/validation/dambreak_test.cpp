@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/FlowSupport.h"
+#include "validation/ValidationSeries.h"
 
 using namespace littoral;
 using namespace littoral::test;
@@ -97,6 +98,18 @@ Errors compare(const DamBreak& d, const Exact& e, double xa = -1e9, double xb = 
     return r;
 }
 
+// For the validation report: the model's depth along the channel and the exact one at its
+// tabulated points, at time t.
+void writeProfiles(const DamBreak& d, const Exact& e, const std::string& name) {
+    if (validationSeriesDir().empty()) return;
+    SeriesFile model(name + "_model", {"x_m", "h_m"});
+    for (int32_t i = d.m.ixStart; i <= d.m.ixEnd; ++i) model.row({d.xOf(i), depthM(d.m, i, 1)});
+    SeriesFile exact(name + "_exact", {"x_m", "h_m"});
+    for (size_t k = 0; k < e.x.size(); ++k) exact.row({e.x[k], e.h[k]});
+}
+
+std::string secs(double t) { return std::to_string(static_cast<int>(t)) + " s"; }
+
 }  // namespace
 
 // Dry bed (Ritter). Two properties of the scheme shape what can be compared:
@@ -140,6 +153,15 @@ TEST(DamBreak, DryBedAgainstRitter) {
         const double gain = interiorVolume(d.m) - v0;
         EXPECT_GT(gain, 0.35 * t) << "t = " << t;
         EXPECT_LT(gain, 0.60 * t) << "t = " << t;
+
+        writeProfiles(d, ex, "ritter_t" + std::to_string(second));
+        const char* b = "dambreak_ritter";
+        recordMeasure(b, "mean |h error| over the subcritical fan (m), t = " + secs(t), sub.meanAbs, "<",
+                      0.02 / std::sqrt(t));
+        recordMeasure(b, "largest |h error| over the subcritical fan (m), t = " + secs(t), sub.maxAbs, "<", 0.05);
+        recordMeasure(b, "largest |h error| in the still reservoir (m), t = " + secs(t), still.maxAbs, "<", 0.005);
+        recordMeasure(b, "front position / (c_l t), t = " + secs(t), xf / (cl * t), "in", 0.95, 1.10);
+        recordMeasure(b, "water added by the Froude limit / t (m^2/s), t = " + secs(t), gain / t, "in", 0.35, 0.60);
     }, 0.5f);
 }
 
@@ -173,11 +195,19 @@ TEST(DamBreak, WetBedAgainstStoker) {
                 EXPECT_NEAR(xb, c.s * t, 0.02 * c.s * t) << "h_r " << c.hr << " t " << t;
             else
                 EXPECT_NEAR(xb, c.s * t, 0.05) << "h_r " << c.hr << " t " << t;
+            const Exact ex = readTable("stoker_hl1m.csv", t, c.hr);
+            const std::string b = "dambreak_stoker_hr" + std::string(super ? "0.1" : "0.5");
+            writeProfiles(d, ex, "stoker_hr" + std::string(super ? "01" : "05") + "_t" + std::to_string(second));
+            recordMeasure(b, "depth at the middle of the plateau (m), t = " + secs(t), d.depthAt(xMid), "~",
+                          super ? 0.005 : 0.001, plateau);
+            recordMeasure(b, "bore position (m), t = " + secs(t), xb, "~", super ? 0.02 * c.s * t : 0.05, c.s * t);
             if (!super) {
-                const Errors e = compare(d, readTable("stoker_hl1m.csv", t, c.hr));
+                const Errors e = compare(d, ex);
                 EXPECT_LT(e.meanAbs, 0.003) << "t " << t;
                 // The largest error sits at the bore, smeared over a few cells.
                 EXPECT_LT(e.maxAbs, 0.12) << "t " << t;
+                recordMeasure(b, "mean |h error| (m), t = " + secs(t), e.meanAbs, "<", 0.003);
+                recordMeasure(b, "largest |h error| (m), t = " + secs(t), e.maxAbs, "<", 0.12);
             }
         });
         EXPECT_EQ(second, 4);
