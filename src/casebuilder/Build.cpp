@@ -353,10 +353,15 @@ BuiltCase buildCase(const CaseDescription& d) {
                    " degrees in the grid's axes (180 is straight onto the coast), away from the offshore side (" +
                    d.offshore + ", which faces " + fmt(norm360(90.0 - f.rotation), 1) +
                    " degrees from north): expected waves from within 90 degrees of that");
-    // The phase reference point: the deepest cell next to the wave input cells.
-    int phaseJ = 1;
+    // The phase reference point: the deepest cell next to the wave input cells (of those
+    // within a centimetre of the deepest, the one nearest the middle of the side).
+    double deepest = -1e300;
+    for (int j = 1; j <= ny; ++j) deepest = std::max(deepest, static_cast<double>(in.depth[at(nx, j)]));
+    int phaseJ = 0;
     for (int j = 1; j <= ny; ++j)
-        if (in.depth[at(nx, j)] > in.depth[at(nx, phaseJ)]) phaseJ = j;
+        if (in.depth[at(nx, j)] >= deepest - 0.01 &&
+            (phaseJ == 0 || std::abs(2 * j - (ny + 1)) < std::abs(2 * phaseJ - (ny + 1))))
+            phaseJ = j;
     out.phaseI = nx, out.phaseJ = phaseJ;
     const double offshoreDepth = in.depth[at(nx, phaseJ)] + d.tideLevel;
     for (int j = 1; j <= ny; ++j)
@@ -387,7 +392,16 @@ BuiltCase buildCase(const CaseDescription& d) {
              "): their speed and direction are off; cells of at most " + fmt(lOff / kWarned) + " m carry them well");
     if (perShallow < kWarned)
         warn("at the shallowest wet cells (" + fmt(shallowWet, 3) + " m) the waves have " + fmt(perShallow, 1) +
-             " cells a wavelength (below " + fmt(kWarned, 0) + ")");
+             " cells a wavelength (below " + fmt(kWarned, 0) + "): the swash there is coarse");
+    // Where the offshore wave breaks (its height over the breaking ratio): the surf zone
+    // starts there, and the waves up to it should be carried well.
+    const double hBreak = d.height / d.breakingRatio;
+    const double lBreak = waveLength(d.period, hBreak);
+    const double perBreak = lBreak / width;
+    if (perBreak < kWarned && hBreak < offshoreDepth)
+        warn("at the breaking depth of the offshore wave (" + fmt(hBreak) + " m) the waves have " + fmt(perBreak, 1) +
+             " cells a wavelength (below " + fmt(kWarned, 0) + "): cells of at most " + fmt(lBreak / kWarned) +
+             " m carry the breaking waves well");
 
     in.height = d.height, in.period = d.period, in.direction = direction;
     in.phaseI = nx, in.phaseJ = phaseJ;
@@ -449,8 +463,6 @@ BuiltCase buildCase(const CaseDescription& d) {
     }
 
     // ---- the report ----
-    const char* sideNames[4] = {"high-x", "high-y", "low-x", "low-y"};
-    (void)sideNames;
     rep << "Case " << d.name << " from " << d.file << "\n\n";
     rep << "Grid: " << nx << " x " << ny << " cells of " << fmt(f.dx) << " x " << fmt(f.dy) << " m in "
         << crsName(gridWkt) << "\n";
@@ -471,11 +483,12 @@ BuiltCase buildCase(const CaseDescription& d) {
         << " in the grid's axes (180: straight onto the coast)\n";
     rep << "  phase reference point: cell (" << nx << ", " << phaseJ << "), depth " << fmt(offshoreDepth) << " m\n";
     rep << "  wavelength at the offshore depth " << fmt(lOff, 1) << " m = " << fmt(perOff, 1) << " cells; at the shallowest wet cells ("
-        << fmt(shallowWet, 3) << " m) " << fmt(lShallow, 2) << " m = " << fmt(perShallow, 1) << " cells\n";
+        << fmt(shallowWet, 3) << " m) " << fmt(lShallow, 2) << " m = " << fmt(perShallow, 1) << " cells; at the breaking depth ("
+        << fmt(hBreak) << " m) " << fmt(lBreak, 1) << " m = " << fmt(perBreak, 1) << " cells\n";
     rep << "Steps: " << wavesPerPeriod << " wave steps a period; flow step about " << fmt(flowStep, 3) << " s ("
         << fmt(flowSteps, 0) << " a period) at the deepest water at rest\n";
     rep << "Run: " << fmt(d.duration, 0) << " s = " << intervals << " intervals of " << fmt(d.period, 1)
-        << " s; estimated " << fmt(seconds, 0) << " s of computing on two cores (" << fmt(kWaveRate / 1e6, 1)
+        << " s; estimated " << (seconds < 10 ? fmt(seconds, 1) : fmt(seconds, 0)) << " s of computing on two cores (" << fmt(kWaveRate / 1e6, 1)
         << " M wave and " << fmt(kFlowRate / 1e6, 1) << " M flow cell-steps a second)\n";
     for (const std::string& w : out.warnings) rep << "warning: " << w << "\n";
     rep << "Map (map.png): survey beneath (blues water, greens land, grey dots soundings), grid outline red, cells thin "
