@@ -203,11 +203,13 @@ BuiltCase buildCase(const CaseDescription& d) {
     std::vector<Cover> cover(cells, Cover::none);
     std::vector<Extent> extents;
     std::vector<std::string> nodataIn;
+    std::vector<MapPoint> soundings;
     long points = 0;
     for (size_t s = 0; s < paths.size(); ++s) {
         const Samples got = sampleSource(paths[s], d.sources[s], wkts[s], gridWkt, cx, cy);
         extents.push_back(got.extent);
         points += got.points;
+        for (const auto& [px, py] : got.dots) soundings.push_back({px, py});
         bool used = false, nodata = false;
         for (size_t k = 0; k < cells; ++k) {
             if (got.cover[k] == Cover::value) {
@@ -514,6 +516,7 @@ BuiltCase buildCase(const CaseDescription& d) {
         pic.offshore[0] = c[1], pic.offshore[1] = c[2];
         f.centre(nx - 1, phaseJ - 1, pic.phasePoint.x, pic.phasePoint.y);
         pic.gauges = gaugeMap;
+        pic.soundings = soundings;
         const int stepI = std::max(1, nx / 40), stepJ = std::max(1, ny / 40);
         for (int i = 0; i <= nx; i += stepI) {
             MapPoint a, b;
@@ -538,20 +541,7 @@ BuiltCase buildCase(const CaseDescription& d) {
             }
         pic.elevation.assign(px.size(), std::numeric_limits<float>::quiet_NaN());
         for (size_t s = 0; s < paths.size(); ++s) {
-            if (isPointFile(paths[s])) {
-                // Soundings as dots: a few thousand of them, evenly through the file.
-                std::ifstream pf(paths[s]);
-                std::string line;
-                std::vector<MapPoint> all;
-                while (std::getline(pf, line)) {
-                    std::istringstream ls(line);
-                    MapPoint m;
-                    if (ls >> m.x >> m.y) all.push_back(m);
-                }
-                const size_t every = std::max<size_t>(1, all.size() / 4000);
-                for (size_t k = 0; k < all.size(); k += every) pic.soundings.push_back(all[k]);
-                continue;
-            }
+            if (isPointFile(paths[s])) continue;  // drawn as dots
             const Samples got = sampleSource(paths[s], d.sources[s], wkts[s], gridWkt, px, py);
             for (size_t k = 0; k < px.size(); ++k)
                 if (got.cover[k] == Cover::value)

@@ -263,6 +263,14 @@ Samples samplePoints(const std::string& path, const std::string& shown, const st
     Extent own;
     for (size_t k = 0; k < px.size(); ++k) own.add(px[k], py[k]);
     s.extent = extentInGrid(own.xMin, own.xMax, own.yMin, own.yMax, sourceWkt, gridWkt);
+    {
+        const size_t every = std::max<size_t>(1, px.size() / 4000);
+        std::vector<double> dx, dy;
+        for (size_t k = 0; k < px.size(); k += every) dx.push_back(px[k]), dy.push_back(py[k]);
+        toSource(sourceWkt, gridWkt, dx, dy, shown);  // from the source's system into the grid's
+        for (size_t k = 0; k < dx.size(); ++k)
+            if (std::isfinite(dx[k])) s.dots.push_back({dx[k], dy[k]});
+    }
     if (px.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
         refuse(shown, "holds more points than one triangulation takes (2^31)");
     CPLErrorReset();

@@ -27,6 +27,9 @@ struct Samples {
     double farthest = 0;
     long points = 0;
     Extent extent;               // the source's extent in the grid's coordinate system
+    // Survey points only: a few thousand of them, evenly through the file, in the grid's
+    // coordinate system (for the map).
+    std::vector<std::pair<double, double>> dots;
     std::string crsWkt;          // the source's coordinate system
 };
 

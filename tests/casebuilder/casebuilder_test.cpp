@@ -2,6 +2,7 @@
 // UTM zone 31N), the depths against the surface, the conventions of the case files, every
 // bad input refused with nothing written, the built case run by both programs and its
 // georeferenced results.nc.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -457,4 +458,47 @@ TEST(CaseBuilderRuns, TheBuiltCaseRunsWithBothProgramsAndResultsNcIsPlacedOnTheM
     EXPECT_EQ(att(vh, "grid_mapping"), "");
     nc_close(id);
 #endif
+}
+
+namespace {
+
+// littoral-case run with the given arguments: its exit status and everything it printed.
+BatchRun runCaseProgram(const std::string& args) {
+    const std::string cmd = std::string(LITTORAL_CASE_EXE) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = pclose(p);
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
+}
+
+}  // namespace
+
+TEST(CaseBuilderProgram, HelpVersionOptionsAndAReportOrARefusal) {
+    const BatchRun help = runCaseProgram("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(containsAll(help.out, {"description", "--quiet", "--version", "--help"})) << help.out;
+    const BatchRun ver = runCaseProgram("--version");
+    EXPECT_EQ(ver.status, 0);
+    EXPECT_TRUE(containsAll(ver.out, {"littoral-case", version()})) << ver.out;
+    const BatchRun unknown = runCaseProgram("--colour bay.toml");
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_TRUE(containsAll(unknown.out, {"--colour"})) << unknown.out;
+    const BatchRun none = runCaseProgram("");
+    EXPECT_NE(none.status, 0);
+    EXPECT_TRUE(containsAll(none.out, {"description"})) << none.out;
+
+    Site site("program");
+    const BatchRun built = runCaseProgram(site.description().string());
+    EXPECT_EQ(built.status, 0) << built.out;
+    EXPECT_TRUE(containsAll(built.out, {"direction 180.00", "wrote ", "baycnt.txt"})) << built.out;
+    site.keys["grid.cells"] = "[400, 40]";
+    fs::remove_all(site.root / "data");
+    fs::remove_all(site.root / "output");
+    const BatchRun refused = runCaseProgram(site.description().string());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(containsAll(refused.out, {"bay.toml", "reaches past the survey", "nothing was written"})) << refused.out;
+    EXPECT_FALSE(fs::exists(site.root / "data"));
 }
