@@ -171,15 +171,7 @@ double benchFlow(int32_t n, long steps, int threads, double oneThreadRate) {
 
 }  // namespace
 
-int runFlowBenchmark(int argc, char** argv) {
-    int32_t n = 0;
-    long steps = 0;
-    int threads = 0;
-    for (int a = 1; a < argc; ++a) {
-        if (!std::strcmp(argv[a], "--n") && a + 1 < argc) n = std::atoi(argv[++a]);
-        else if (!std::strcmp(argv[a], "--steps") && a + 1 < argc) steps = std::atol(argv[++a]);
-        else if (!std::strcmp(argv[a], "--threads") && a + 1 < argc) threads = std::atoi(argv[++a]);
-    }
+int runFlowBenchmark(int32_t n, long steps, int threads) {
     std::vector<int> counts{1, 2};
     if (coreCount() > 2) counts.push_back(coreCount());
     if (threads > 0) counts = {threads};

@@ -156,14 +156,7 @@ std::vector<int> benchThreadCounts(int only) {
 
 }  // namespace
 
-int runWaveBenchmark(int argc, char** argv) {
-    bool smallOnly = false;
-    int periods = 2, threads = 0;
-    for (int k = 1; k < argc; ++k) {
-        if (std::strcmp(argv[k], "--small-only") == 0) smallOnly = true;
-        else if (std::strcmp(argv[k], "--periods") == 0 && k + 1 < argc) periods = std::atoi(argv[++k]);
-        else if (std::strcmp(argv[k], "--threads") == 0 && k + 1 < argc) threads = std::atoi(argv[++k]);
-    }
+int runWaveBenchmark(bool smallOnly, int periods, int threads) {
     std::printf("wave step: %.0f bytes per cell per step counted for the streaming comparison; %d cores\n",
                 kBytesPerCellStep, coreCount());
     for (int32_t n : {400, 2000}) {

@@ -4,6 +4,7 @@
 #pragma once
 
 namespace littoral {
-// Options: --small-only (the 400 x 400 case only), --periods N (wave periods per case).
-int runWaveBenchmark(int argc, char** argv);
+// smallOnly: the 400 x 400 case only; periods: wave periods per case; threads: 0 for 1, 2 and
+// every core.
+int runWaveBenchmark(bool smallOnly, int periods, int threads);
 }  // namespace littoral

@@ -52,9 +52,48 @@ install(EXPORT littoralTargets NAMESPACE littoral:: FILE littoralTargets.cmake
 export(EXPORT littoralTargets NAMESPACE littoral:: FILE ${PROJECT_BINARY_DIR}/littoralTargets.cmake)
 
 # ---- the programs ----
-foreach(_littoral_program littoral-batch littoral littoral-mpi)
+foreach(_littoral_program littoral-batch littoral littoral-mpi littoral-case)
   if(TARGET ${_littoral_program})
     install(TARGETS ${_littoral_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
 unset(_littoral_program)
+
+# ---- the examples and the documentation ----
+# share/littoral/examples: the bundled samples and the walk-through case, which
+# `littoral-batch --init DIR` copies into a work folder (DIR/data, DIR/output).
+set(LITTORAL_EXAMPLES_DIR ${CMAKE_INSTALL_DATADIR}/littoral/examples)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${LITTORAL_EXAMPLES_DIR}
+  PATTERN "*.md" EXCLUDE)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/walkthrough/ DESTINATION ${LITTORAL_EXAMPLES_DIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/littoral)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/littoral)
+
+# Installing (and packaging) takes what is built; it does not build every target first (the
+# tests and benchmarks are not installed).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+# ---- a Debian package: cpack -G DEB in the build folder gives littoral_<version>_<arch>.deb ----
+set(CPACK_PACKAGE_NAME littoral)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Littoral developers <littoral@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "coastal waves, currents and bed change on a rectangular grid (desktop, batch and cluster programs)")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
+# The shared libraries the programs link (netCDF, Qt, Open MPI, GDAL, OpenMP) are declared
+# from the binaries themselves; the fonts of the pictures' text and mpirun beside them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(_littoral_deb_depends "")
+if(LITTORAL_GUI)
+  list(APPEND _littoral_deb_depends "fonts-dejavu-core")
+endif()
+if(TARGET littoral-mpi)
+  list(APPEND _littoral_deb_depends "openmpi-bin")
+endif()
+list(JOIN _littoral_deb_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+unset(_littoral_deb_depends)
+include(CPack)

@@ -1,8 +1,12 @@
-// The pictures the desktop program's windows show at the end of a case, for a run without
-// windows: "eta.png" (the surface of the last wave period) and "setup.png" (the mean water
-// level of the last interval) in the case's output folder, written when the case ends (by
-// the first process of a case split over processes), each with its caption as its title.
-// Part of the library's picture component, which needs Qt's image library.
+// The pictures of a case, for a run without windows, written into the case's output folder
+// when the case ends: "eta.png" (the surface of the last wave period) and "setup.png" (the
+// mean water level of the last interval) in the desktop windows' colours, and "wavH.png"
+// (wave height), "currents.png" (current speed with arrows of direction) and
+// "bedchange.png" (bed level change since the start), dry and land cells grey. Each has a
+// title (case, quantity, model time), axes in metres and a colour bar with its unit, and is
+// at least 480 pixels wide. A case split over processes gets the same pictures (written by
+// its first process, the fields gathered there). Part of the library's picture component: Qt's painter on the offscreen
+// platform, no display needed.
 #pragma once
 
 #include <memory>
@@ -12,6 +16,11 @@
 #include "littoral/littoral.h"
 
 namespace littoral {
+
+// Makes what the pictures' text needs (the toolkit's application object, on the offscreen
+// platform) unless the program has it already. Call it on the main thread before cases run
+// on other threads; RunPictures calls it too.
+void preparePictures();
 
 class RunPictures {
 public:

@@ -3,16 +3,18 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFileInfo>
 #include <cmath>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScreen>
 
 #include "app/frmWorker.h"
 #include "run/RunHost.h"
 #include "core/Error.h"
-#include "core/Model.h"
 #include "input/FreeField.h"
 
 namespace littoral {
@@ -155,16 +157,61 @@ void frmCnt::CmdGo_Click() {
     QCoreApplication::exit(0);
 }
 
-void frmCnt::runSelectedCases(Model& m, RunHost& host) {
+int frmCnt::runSelectedCases(RunHost& host, const RunOptions& options) {
+    RandomState random;  // continues from case to case, whatever becomes of each
+    int stopped = 0;
     for (const QString& name : casesToRun_) {
         cntPath = (folder_ + "/" + name).toStdString();
         LstInpfile->clear();
+        LstInpfile->addItems(stops_);
         LstInpfile->addItem(name);
-        m.cntPath = cntPath;
-        m.dataDir = (folder_ + "/").toStdString();
-        m.outBase = outBase;
-        runCaseOnWorker(m, host, [this] { return closed_; });
+        QString message;
+        try {
+            RunOptions o = options;
+            const OptionsFile file = readOptionsFile(cntPath);
+            applyOptionsFile(file, o);
+            if (file.keepOpen && *file.keepOpen) keepOpenAsked_ = true;
+            runCaseOnWorker(cntPath, o, host, [this] { return closed_; }, random);
+        } catch (const RunAborted&) {
+            throw;
+        } catch (const std::bad_alloc&) {
+            message = name + ": the memory ran out";
+        } catch (const std::exception& e) {
+            message = name + ": " + QString::fromStdString(e.what());
+        }
+        if (message.isEmpty()) continue;
+        ++stopped;
+        stops_ << "stopped: " + message;
+        appendProgress(stops_.back());
+        if (showStop) {
+            showStop(message);
+        } else {
+            auto* box = new QMessageBox(QMessageBox::Critical, "Littoral", message, QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setModal(false);
+            box->setWindowModality(Qt::NonModal);
+            box->show();
+            stopBoxes_ << box;
+        }
     }
+    return stopped;
+}
+
+int frmCnt::openStopBoxes() const {
+    int n = 0;
+    for (const QPointer<QWidget>& b : stopBoxes_)
+        if (b && b->isVisible()) ++n;
+    return n;
+}
+
+void frmCnt::afterRun(bool keepOpen) {
+    if (closed_) return;
+    if (keepOpen) CmdGo->setText("done");
+    auto done = [&] { return closed_ || (!keepOpen && openStopBoxes() == 0); };
+    // The window system's events until then (a timer wakes the wait to look again).
+    QTimer tick;
+    tick.start(50);
+    while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void frmCnt::appendProgress(const QString& line) {

@@ -5,14 +5,16 @@
 #pragma once
 
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
 #include <string>
 
+#include "littoral/littoral.h"
+
 namespace littoral {
 
-struct Model;
 struct RunHost;
 
 // The file list box FlCnt: several entries selectable at once. Selecting with the keyboard
@@ -60,10 +62,24 @@ public:
     bool runRequested() const { return runRequested_; }
     // True once the user has closed the window.
     bool closed() const { return closed_; }
-    // Runs the entries of FlCnt that were selected when CmdGo was pressed, in list order
-    // (runCase for each, on a worker thread; `host` is called on this thread). The selection
-    // is frozen from that press on.
-    void runSelectedCases(Model& m, RunHost& host);
+    // Runs the entries of FlCnt that were selected when CmdGo was pressed, in list order,
+    // each with `options` and what its options file sets, on a worker thread (`host` is
+    // called on this thread); the random sequence of the irregular heights continues from
+    // case to case. A case that stops shows its message (in the progress list and through
+    // showStop) and the run goes on with the next; closing the window ends it (RunAborted).
+    // The selection is frozen from that press on. Returns the number of cases that stopped.
+    int runSelectedCases(RunHost& host, const RunOptions& options = {});
+    // Shows the message of a case that stopped; by default a message box that stays open
+    // beside the windows while the next cases run, until the user closes it.
+    std::function<void(const QString& message)> showStop;
+    // The message boxes of stopped cases still open.
+    int openStopBoxes() const;
+    // After the last case: with keepOpen, the windows stay until the user closes this
+    // window (the run button reads "done"); else until the open message boxes of stopped
+    // cases are closed (at once when there are none).
+    void afterRun(bool keepOpen);
+    // True when the options file of a case that ran sets [desktop] keep_open = true.
+    bool keepOpenAsked() const { return keepOpenAsked_; }
     // The file names of those entries.
     const QStringList& casesToRun() const { return casesToRun_; }
 
@@ -82,7 +98,10 @@ private:
     QString folder_;
     QString appDir_;
     QStringList casesToRun_;
+    QStringList stops_;
+    QList<QPointer<QWidget>> stopBoxes_;  // the messages of the cases that stopped, kept in the progress list
     bool runRequested_ = false;
+    bool keepOpenAsked_ = false;
     bool closed_ = false;
 };
 

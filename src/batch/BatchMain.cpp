@@ -21,6 +21,7 @@
 #include <CLI/CLI.hpp>
 
 #include "batch/BatchJobs.h"
+#include "batch/WorkFolder.h"
 #include "littoral/littoral.h"
 #ifdef LITTORAL_PICTURES
 #include "littoral/pictures.h"
@@ -119,6 +120,7 @@ void usage(const std::string& program) {
                  "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
                  "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
                  "               files as one after another (default: 1)\n"
+                 "  --init DIR   make a work folder: DIR/data with the examples, DIR/output for the results\n"
                  "  --help       print this text;  --version  print the version and the build's commit\n";
 }
 
@@ -187,6 +189,8 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     app.add_flag("--netcdf", results.netcdf, "also write results.nc");
     app.add_flag_callback("--no-csv", [&] { results.csv = false; }, "leave out surferN.csv");
     app.add_option("CONTROL_FILE", cases, "control files");
+    std::string initDir;
+    app.add_option("--init", initDir, "make a work folder DIR (DIR/data with the examples, DIR/output), then end");
     app.allow_extras();
     app.positionals_at_end(false);
     try {
@@ -199,6 +203,10 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         }
         if (help) {
             usage(fe.program);
+            return 0;
+        }
+        if (app.count("--init") > 0) {
+            std::cout << makeWorkFolder(initDir, examplesFolder(programFolder()));
             return 0;
         }
         if (!threadsText.empty()) threads = parseThreadCount(threadsText, "the option --threads");
@@ -231,6 +239,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         usage(fe.program);
         return 2;
     }
+#ifdef LITTORAL_PICTURES
+    preparePictures();  // on this thread, before cases run side by side
+#endif
     setDefaultThreads(threads);
     jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), cases.size()));
     if (jobs > 1 && fe.link) {

@@ -35,6 +35,11 @@ std::string cellText(int32_t i, int32_t j) {
 // the file is opened, a CR betrays a file with foreign line ends) are refused.
 std::string nameField(FieldReader& r, const char* what) {
     std::string name = r.text(what);
+    // The terminator where a name should stand: a line of the control file left out.
+    if (name == "'endcnt")
+        throw StopError(r.where() + "expected " + what + ", found the terminator 'endcnt: the control file names " +
+                        std::to_string(r.fieldNo() - 1) + " of its six files and folders (the coefficient, depth, "
+                        "boundary, wave and tide files and the output folder, a line each, then 'endcnt)");
     for (const char c : name)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             throw StopError(r.where() + "expected " + what + ", found a name with a control byte: \"" +
@@ -80,10 +85,81 @@ void requireInsideOutput(const Model& m) {
                         ": expected a folder inside it (a link on the way leads out)");
 }
 
+// The layout of a grid file (depths, boundary codes): a line per cell along X holding the
+// values along Y, ghost ring included; or one value a line; or every value on one line.
+// The values are read in order whatever the line ends, so a value missing on one line and
+// one too many on a later one, or the lines and values transposed, kept the count and
+// shifted cells silently. Each value is checked against the line it should stand on, and a
+// shift is refused at the line where it begins.
+class GridLines {
+public:
+    GridLines(const Model& m, const char* values)
+        : m_(m), values_(values), perLine_(m.jyEnd - m.jyStart + 3), lines_(m.ixEnd - m.ixStart + 3) {}
+
+    // After the value of cell (i, j) was read from r.
+    void check(const FieldReader& r, int32_t i, int32_t j) {
+        const long k = long(i - (m_.ixStart - 1)) * perLine_ + (j - (m_.jyStart - 1)), line = r.fieldLine();
+        if (k == 0) {
+            first_ = last_ = line;
+            count_ = 1;
+            return;
+        }
+        if (k == 1) layout_ = line == first_ ? Layout::perX : Layout::oneALine;
+        // The first line holding more than a line's values: all of them on one line, or a
+        // shift that shows where that line ends.
+        if (layout_ == Layout::perX && k == perLine_ && line == first_) layout_ = Layout::oneLine;
+        const long expected = layout_ == Layout::oneALine ? first_ + k
+                              : layout_ == Layout::oneLine ? first_
+                                                           : first_ + k / perLine_;
+        if (line == expected) {
+            count_ = line == last_ ? count_ + 1 : 1;
+            last_ = line;
+            return;
+        }
+        const std::string layout = "expected " + std::to_string(perLine_) + " " + values_ + " a line (" +
+                                   std::to_string(lines_) + " lines, one per cell along X from " +
+                                   std::to_string(m_.ixStart - 1) + " to " + std::to_string(m_.ixEnd + 1) +
+                                   ", each with the cells along Y from " + std::to_string(m_.jyStart - 1) + " to " +
+                                   std::to_string(m_.jyEnd + 1) + "), or one value a line, or all on one line";
+        const std::string next = ", the next value (cell " + cellText(i, j) + ") stands on line " +
+                                 std::to_string(line) + ": ";
+        if (layout_ == Layout::oneALine)
+            throw StopError(r.name() + ": line " + std::to_string(line) + " holds a second value (cell " +
+                            cellText(i, j) + "), the " + std::to_string(k) + " lines before it one each: " + layout);
+        const std::string held = std::to_string(last_ == expected || layout_ == Layout::oneLine ? count_ : 0);
+        if (layout_ == Layout::oneLine)
+            throw StopError(r.name() + ": line " + std::to_string(first_) + " holds " + held + " " + values_ + next +
+                            layout + (count_ == lines_ ? " (the lines and values look transposed)" : ""));
+        if (line > expected)
+            throw StopError(r.name() + ": line " + std::to_string(expected) + " holds " + held + " " + values_ + next +
+                            layout);
+        throw StopError(r.name() + ": line " + std::to_string(line) + " holds more than " +
+                        std::to_string(perLine_) + " " + values_ + " (cell " + cellText(i, j) +
+                        " would be the next): " + layout);
+    }
+
+private:
+    enum class Layout { perX, oneALine, oneLine };
+    const Model& m_;
+    std::string values_;
+    long perLine_, lines_, first_ = 0, last_ = 0, count_ = 0;
+    Layout layout_ = Layout::perX;
+};
+
 // Opens one of the case's input files, naming it by its name in the control file.
 FieldReader openInput(const Model& m, const std::string& name, const char* role) {
     if (name.empty())
         throw StopError(m.cntPath + ": the " + std::string(role) + " file has an empty name");
+    // Blanks after a name belong to it; a name that only exists without them was typed with
+    // blanks after it.
+    const size_t kept = name.find_last_not_of(" \t");
+    std::error_code ec;
+    if (kept != std::string::npos && kept + 1 < name.size() && !fs::exists(inputPath(m, name), ec) &&
+        fs::exists(inputPath(m, name.substr(0, kept + 1)), ec))
+        throw StopError(fs::path(m.cntPath).filename().string() + ": the name of the " + std::string(role) +
+                        " file \"" + printable(name, 200) + "\" ends in " + std::to_string(name.size() - kept - 1) +
+                        " blank(s), and no file has that name: expected \"" + printable(name.substr(0, kept + 1), 200) +
+                        "\" (which exists) without them");
     return FieldReader(inputPath(m, name), name);
 }
 
@@ -141,7 +217,9 @@ void prepareOutputFolder(Model& m) {
         throw StopError("the output folder " + m.outBase + " does not exist");
     if (m.filesWanted) requireInsideOutput(m);
     if (m.filesWanted && !fs::is_directory(m.outDir, ec)) {
-        fs::create_directory(m.outDir, ec);
+        // A name of several folders ("runs\\beach") makes each of them, all inside the
+        // output folder (checked above).
+        fs::create_directories(m.outDir, ec);
         if (ec)
             throw StopError(fs::path(m.cntPath).filename().string() + ": the output folder " + m.outDir +
                             " cannot be created (" + ec.message() + ")");
@@ -326,11 +404,13 @@ void readDepthFile(Model& m) {
     m.hMax = 0;
     const float tide = m.tideLevel;
     const std::string what = "a depth (m)";
+    GridLines lines(m, "depths");
     // Every rank reads the whole file (so meets a bad value where one process does) and keeps
     // the rows its grids hold; the largest depth is taken over every value read.
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             const float v = r.real(what);
+            lines.check(r, i, j);
             if (!depthInRange(v)) refuseDepth(r.where(), v, i, j);
             if (m.dep.hasRow(j)) {
                 m.dep.cell(i, j) = v;
@@ -379,11 +459,13 @@ void readBoundaryCodes(Model& m) {
     // bounds n far below where that would overflow. The flags are kept in the rows the grid
     // holds, the lists whole.
     const int32_t capacity = std::min<int32_t>(m.nBndCell, std::numeric_limits<int32_t>::max() / 16);
+    GridLines lines(m, "boundary codes");
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         for (int32_t j = m.jyStart - 1; j <= m.jyEnd + 1; ++j) {
             // Read in double precision: 15.9999999 is no whole number, although it rounds to
             // 16 in single precision.
             const double v = r.number("a boundary code");
+            lines.check(r, i, j);
             const double rv = std::nearbyint(v);
             // A code is a whole number: 15.5 rounded would make a land cell a boundary.
             if (rv != v)
@@ -466,7 +548,7 @@ void allocateBoundaryLines(Model& m, double Lmax) {
                         " m over cells of " + formatNum(m.dx) + " x " + formatNum(m.dy) +
                         " m): expected at most 32767");
     m.nLine = static_cast<int16_t>(steps);
-    requireMemoryFor(m, boundaryLineBytes(n, m.nLine));
+    requireMemoryFor(m);
     m.lineNew.allocate(0, n, m.nLine);
     m.line.allocate(1, n, m.nLine);
     m.lineOld.allocate(1, n, m.nLine);

@@ -56,6 +56,8 @@ public:
 
     long fieldNo() const { return fieldNo_; }
     long lineNo() const { return line_; }
+    // The line the last field read stands on.
+    long fieldLine() const { return fieldLine_; }
     // The name for messages (control bytes escaped).
     const std::string& name() const { return name_; }
 

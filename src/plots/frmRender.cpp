@@ -6,12 +6,14 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "core/Error.h"
 #include "core/Model.h"
 #include "core/Numeric.h"
 #include "output/RecordWriter.h"
+#include "plots/frmFieldPicture.h"
 
 namespace littoral {
 
@@ -246,35 +248,158 @@ void CasePictures::keepSetup(const Grid& eta, float aaa, float mininp, float max
 
 void CasePictures::clear() { hasEta_ = hasSetup_ = false; }
 
-std::vector<std::string> CasePictures::write(const Model& m, int zoom) {
+namespace {
+
+std::string timeText(double t) {
+    char b[48];
+    std::snprintf(b, sizeof b, "%.6g", t);
+    return b;
+}
+
+// A cell is dry where the total depth is at most the case's minimum depth.
+bool dryCell(const Model& m, const Grid& hTot, int32_t i, int32_t j) {
+    if (m.flagsOfWhole()(i, j) == kLandFlag) return true;
+    if (hTot.empty() || hTot.iLo() > i || hTot.iHi() < i || hTot.jLo() > j || hTot.jHi() < j) return false;
+    return static_cast<double>(hTot(i, j)) * m.lenScale <= m.minDepth;
+}
+
+// The decorated picture of a drawing kept in d (its interior cells).
+QImage decorated(const Model& m, const DrawnField& d, const std::string& title) {
+    FieldPicture p;
+    p.title = title;
+    p.unit = "m";
+    p.nx = m.ixEnd - m.ixStart + 1;
+    p.ny = m.jyEnd - m.jyStart + 1;
+    p.dx = m.dx;
+    p.dy = m.dy;
+    p.colour = [&](int i, int j) {
+        const int32_t ci = m.ixStart + i, cj = m.jyStart + j;
+        const size_t k = d.index(ci, cj);
+        return d.range.colour(d.values[k], d.land[k] != 0);
+    };
+    p.lo = d.range.lo;
+    p.hi = d.range.hi;
+    p.barColour = [&](float v) { return d.range.colour(v); };
+    return drawFieldPicture(p);
+}
+
+}  // namespace
+
+std::string caseTitleName(const Model& m) {
+    const std::string name = std::filesystem::path(m.cntPath).filename().string();
+    return name.empty() ? std::string("case") : name;
+}
+
+std::vector<std::string> CasePictures::write(const Model& m) {
+    ensurePictureApplication();
     std::vector<std::string> written;
-    auto save = [&](QImage img, const std::string& caption, const std::string& name) {
-        const int z = zoom > 0 ? zoom : pictureZoom(img.width(), img.height());
-        if (z > 1) img = img.scaled(img.width() * z, img.height() * z, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        if (img.isNull())
-            throw StopError(m.outDir + name + ": the picture of " + std::to_string(z) + " times the grid's size cannot "
-                            "be allocated (the memory ran out)");
-        img.setText("Title", QString::fromStdString(caption));
+    auto save = [&](const QImage& img, const std::string& caption, const std::string& name) {
         const std::string path = (std::filesystem::path(m.outDir) / name).string();
-        // Encoded in memory, then written as every result file is: a temporary, checked, renamed.
-        QByteArray png;
-        QBuffer buffer(&png);
-        if (!buffer.open(QIODevice::WriteOnly) || !img.save(&buffer, "PNG"))
-            throw StopError(path + ": the picture could not be encoded as PNG");
-        writeFileReplacing(path, png.constData(), static_cast<size_t>(png.size()));
+        writePicture(img, caption, path);
         written.push_back(path);
     };
+    QImage one(1, 1, QImage::Format_RGB32);  // the drawing's values and range, kept in d
+    DrawnField d;
     if (hasEta_) {
-        std::string caption;
-        QImage img = renderEtaPicture(m, etaName_, etaData_, etaAaa_, etaMin_, etaMax_, 96.0, &caption);
-        save(std::move(img), caption, "eta.png");
+        const std::string caption = drawEtaPicture(one, m, etaName_, etaData_, etaAaa_, etaMin_, etaMax_, &d);
+        save(decorated(m, d, caseTitleName(m) + ": surface elevation (m), wave period from t = " + timeText(etaTime) + " s"),
+             caption, "eta.png");
     }
     if (hasSetup_) {
-        std::string caption;
-        QImage img = renderSetupPicture(m, setupData_, setupAaa_, setupMin_, setupMax_, 96.0, &caption);
-        save(std::move(img), caption, "setup.png");
+        const std::string caption = drawSetupPicture(one, m, setupData_, setupAaa_, setupMin_, setupMax_, &d);
+        save(decorated(m, d, caseTitleName(m) + ": mean water level above the tide (m), t = " + timeText(setupTime) + " s"),
+             caption, "setup.png");
     }
     clear();
+    return written;
+}
+
+std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart, double time) {
+    return writeEndPictures(m, EndFields{&m.wavH, &m.curU, &m.curV, &m.dep, &m.hTot, &depAtStart}, time);
+}
+
+std::vector<std::string> writeEndPictures(const Model& m, const EndFields& f, double time) {
+    ensurePictureApplication();
+    const int32_t i0 = m.ixStart, i1 = m.ixEnd, j0 = m.jyStart, j1 = m.jyEnd;
+    if (!f.wavH || !f.curU || !f.curV || !f.dep || !f.hTot || !f.depAtStart)
+        throw StopError("the pictures of the case's end: a field to draw is missing");
+    const Grid &wavH = *f.wavH, &curU = *f.curU, &curV = *f.curV, &dep = *f.dep, &hTot = *f.hTot,
+               &depAtStart = *f.depAtStart;
+    for (const Grid* g : {&wavH, &curU, &curV, &dep}) requireCovers(*g, i0, i1, j0, j1, "the pictures of the case's end");
+    requireFlags(m, i0, i1, j0, j1, "the pictures of the case's end");
+    FieldPicture base;
+    base.nx = i1 - i0 + 1;
+    base.ny = j1 - j0 + 1;
+    base.dx = m.dx;
+    base.dy = m.dy;
+    const std::string name = caseTitleName(m), at = ", t = " + timeText(time) + " s";
+    std::vector<std::string> written;
+    auto save = [&](const FieldPicture& p, const std::string& file) {
+        const std::string path = (std::filesystem::path(m.outDir) / file).string();
+        writePicture(drawFieldPicture(p), p.title, path);
+        written.push_back(path);
+    };
+    auto wet = [&](int i, int j) { return !dryCell(m, hTot, i0 + i, j0 + j); };
+    // Upper end of a scale from zero: the largest finite value over the wet cells.
+    auto top = [&](auto&& value) {
+        float hi = 0;
+        for (int j = 0; j < base.ny; ++j)
+            for (int i = 0; i < base.nx; ++i)
+                if (wet(i, j)) {
+                    const float v = value(i, j);
+                    if (std::isfinite(v)) hi = std::max(hi, v);
+                }
+        return hi;
+    };
+
+    FieldPicture h = base;
+    auto height = [&](int i, int j) { return wavH(i0 + i, j0 + j); };
+    h.title = name + ": wave height H (m)" + at;
+    h.unit = "H (m)";
+    h.lo = 0;
+    h.hi = top(height);
+    h.colour = [&](int i, int j) { return wet(i, j) ? sequentialColour(h.lo, h.hi, height(i, j)) : kDryGrey; };
+    h.barColour = [&](float v) { return sequentialColour(h.lo, h.hi, v); };
+    save(h, "wavH.png");
+
+    FieldPicture c = base;
+    auto speed = [&](int i, int j) {
+        return static_cast<float>(std::hypot(static_cast<double>(curU(i0 + i, j0 + j)), static_cast<double>(curV(i0 + i, j0 + j))));
+    };
+    c.title = name + ": current speed (m/s) and direction" + at;
+    c.unit = "speed (m/s)";
+    c.lo = 0;
+    c.hi = top(speed);
+    c.colour = [&](int i, int j) { return wet(i, j) ? sequentialColour(c.lo, c.hi, speed(i, j)) : kDryGrey; };
+    c.barColour = [&](float v) { return sequentialColour(c.lo, c.hi, v); };
+    c.arrow = [&](int i, int j, float& u, float& v) {
+        if (!wet(i, j)) return false;
+        u = curU(i0 + i, j0 + j);
+        v = curV(i0 + i, j0 + j);
+        return std::isfinite(u) && std::isfinite(v);
+    };
+    c.arrowNote = "arrows: direction, length by speed";
+    save(c, "currents.png");
+
+    FieldPicture b = base;
+    const bool haveStart = !depAtStart.empty() && depAtStart.iLo() <= i0 && depAtStart.iHi() >= i1 &&
+                           depAtStart.jLo() <= j0 && depAtStart.jHi() >= j1;
+    // The bed rises where the still depth falls.
+    auto change = [&](int i, int j) {
+        if (!haveStart) return 0.0f;
+        return static_cast<float>(static_cast<double>(depAtStart(i0 + i, j0 + j)) - dep(i0 + i, j0 + j));
+    };
+    const float span = top([&](int i, int j) { return std::fabs(change(i, j)); });
+    b.title = name + ": bed level change since t = " + timeText(m.tStart) + " s (m)" + at;
+    b.unit = "change (m)";
+    b.lo = -span;
+    b.hi = span;
+    b.colour = [&](int i, int j) {
+        return wet(i, j) ? divergingColour(span, change(i, j)) : kDryGrey;
+    };
+    b.barColour = [&](float v) { return divergingColour(span, v); };
+    b.arrowNote = "blue: deposition, red: erosion";
+    save(b, "bedchange.png");
     return written;
 }
 

@@ -79,14 +79,17 @@ QImage renderSetupPicture(const Model& m, const Grid& eta, float aaa, float mini
 // per wave period after the first); the pictures are drawn only when written.
 class CasePictures {
 public:
+    // Model times (s) the titles name: the start of the kept grid plot's wave period and the
+    // end of the kept graph's interval.
+    double etaTime = 0, setupTime = 0;
     void keepEta(const std::string& outfile, const Grid& dataxy, float aaa, float mininp, float maxinp);
     void keepSetup(const Grid& eta, float aaa, float mininp, float maxinp);
     // Writes the pictures kept since the last write into m.outDir ("eta.png" for the grid
-    // plot, "setup.png" for the graph), each enlarged by a whole factor so that small
-    // grids still give a readable picture (zoom 0: chosen from the size; else the factor).
-    // The caption is stored as the picture's title. Returns the paths written; throws
-    // StopError when a file cannot be written.
-    std::vector<std::string> write(const Model& m, int zoom = 0);
+    // plot, "setup.png" for the graph): the interior cells in the windows' colours, each
+    // cell a square of whole pixels (frmFieldPicture.h), with a title, axes in metres and
+    // the colour bar of the scale. The window's caption is stored as the file's title text.
+    // Returns the paths written; throws StopError when a file cannot be written.
+    std::vector<std::string> write(const Model& m);
     void clear();
     bool hasEta() const { return hasEta_; }
     bool hasSetup() const { return hasSetup_; }
@@ -99,7 +102,23 @@ private:
     float setupAaa_ = 1, setupMin_ = 1, setupMax_ = 1;
 };
 
-// The whole factor by which CasePictures enlarges a picture of w x h pixels.
+// The whole factor by which a picture of w x h pixels is enlarged to about 320 pixels.
 int pictureZoom(int w, int h);
+
+// The pictures of the fields engineers look at first, written at the end of a case into
+// m.outDir: "wavH.png" (wave height), "currents.png" (current speed with arrows of the
+// direction) and "bedchange.png" (bed level change since depAtStart, the still depth at the
+// case's start: deposition blue, erosion red), dry and land cells grey, each titled with
+// the case and the model time `time` (s). Returns the paths written; StopError on a failure.
+std::vector<std::string> writeEndPictures(const Model& m, const Grid& depAtStart, double time);
+// The same from the whole fields given (gathered on the first process of a split case).
+struct EndFields {
+    const Grid *wavH = nullptr, *curU = nullptr, *curV = nullptr, *dep = nullptr, *hTot = nullptr;
+    const Grid* depAtStart = nullptr;
+};
+std::vector<std::string> writeEndPictures(const Model& m, const EndFields& f, double time);
+
+// The title's name of the case of m: its control file's name.
+std::string caseTitleName(const Model& m);
 
 }  // namespace littoral

@@ -19,11 +19,7 @@ auto CaseDriver::named(F&& part) -> decltype(part()) {
     } catch (const std::bad_alloc& e) {
         const std::string what =
             dynamic_cast<const AllocationError*>(&e) ? std::string(" (") + e.what() + " could not be allocated)" : "";
-        std::string source;
-        const uint64_t avail = availableMemoryBytes(&source);
-        throw StopError(m_.cntPath + ": the memory ran out while " + doing_ + what + "; the case's arrays need about " +
-                        formatBytes(static_cast<double>(caseMemoryBytes(m_))) + " in all, " +
-                        formatBytes(static_cast<double>(avail)) + " is available (" + source + ")");
+        throw StopError(m_.cntPath + ": the memory ran out while " + doing_ + what + "; " + memoryFigures(m_));
     }
 }
 
@@ -55,6 +51,10 @@ void CaseDriver::start(bool inputRead) {
         }
         link.check();
         m.checkStop();
+        // Checked again with the run's threads and result files, before the wave and flow
+        // arrays are allocated.
+        link.guarded([&] { requireMemoryFor(m); });
+        link.check();
         doing_ = "writing the echo files";
         transformIncidentWave(m);
         // The warnings of the input, once the offshore wave is carried in (every rank has the

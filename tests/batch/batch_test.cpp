@@ -43,8 +43,10 @@ TEST(Batch, FailedCasePrintsItsErrorAndTheNextStillRuns) {
                                     "ok     " + (dir.data / "goodcnt.txt").string(),
                                     "missingcnt.txt: the control file does not exist"}));
     EXPECT_TRUE(dir.outputFiles("bad").empty());
-    // The good case wrote its echo files and the result files of its one interval.
-    EXPECT_EQ(dir.outputFiles("good").size(), 8u);
+    // The good case wrote its echo files, the result files of its one interval and (where
+    // the pictures are built) its five pictures.
+    const size_t files = dir.outputFiles("good").size();
+    EXPECT_TRUE(files == 11u || files == 6u) << files;
 }
 
 TEST(Batch, MissingOutputFolderIsNamed) {

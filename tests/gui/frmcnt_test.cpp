@@ -204,8 +204,7 @@ private slots:
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         QVERIFY(w.runRequested());
         RecordingHost host;
-        Model m;
-        w.runSelectedCases(m, host);
+        w.runSelectedCases(host);
         QVERIFY(host.lines.empty());
         QVERIFY(shown.dir.outputFiles("").empty());  // no case folder was made
         QCOMPARE(w.LstInpfile->count(), 0);

@@ -8,6 +8,7 @@
 
 #include "GuiSupport.h"
 #include "core/Error.h"
+#include "plots/frmFieldPicture.h"
 #include "plots/frmRender.h"
 #include "support/TestSupport.h"
 
@@ -170,29 +171,37 @@ private slots:
         m.eta(3, 3) = 0.5f;  // a later change of the grid does not reach the kept picture
         m.etaS.fill(0.0f);
         pics.keepSetup(m.etaS, 2, -0.01f, 0.01f);
-        const auto written = pics.write(m, 3);
+        const auto written = pics.write(m);
         QCOMPARE(int(written.size()), 2);
         QVERIFY(!pics.hasEta() && !pics.hasSetup());
 
+        // Each file holds the interior cells in the window's colours, a square of whole
+        // pixels each, drawn from the values kept (cell (3, 3) at -0.5), not from the later
+        // grid; the window's caption is the file's title text.
+        const PictureLayout l = pictureLayout(8, 5);
         QImage eta(dir.filePath("eta.png"));
         QVERIFY(!eta.isNull());
-        QCOMPARE(eta.size(), QSize(36, 24));  // 12 x 8 pixels at 96 dpi, three times
+        QCOMPARE(eta.size(), QSize(l.width, l.height));
+        QVERIFY(eta.width() >= 480);
+        QCOMPARE(l.cellPixels, 50);  // 8 cells across: 400 pixels
         QCOMPARE(eta.text("Title"), QString("eta    -1_ 1"));
-        // The file is the window's picture at 96 dpi, enlarged three times, drawn from the
-        // values kept (cell (3, 3) at -0.5), not from the later grid.
-        const QImage later = renderEtaPicture(m, "eta", m.eta, 1, -1, 1);
-        m.eta(3, 3) = -0.5f;
-        const QImage keptNow = renderEtaPicture(m, "eta", m.eta, 1, -1, 1);
-        QVERIFY(later != keptNow);
-        QCOMPARE(eta.convertToFormat(QImage::Format_RGB32),
-                 keptNow.scaled(36, 24).convertToFormat(QImage::Format_RGB32));
+        const ScaleRange etaRange{-1, 1};
+        for (int i = 1; i <= 8; ++i)
+            for (int j = 1; j <= 5; ++j)
+                COMPARE_RGB(rgbAt(eta, l.cellCentre(i - 1, j - 1)),
+                            etaRange.colour(i == 3 && j == 3 ? -0.5f : 0.5f));
+        // The colour bar's ends are the scale's ends.
+        COMPARE_RGB(rgbAt(eta, QPoint(l.bar.center().x(), l.bar.top())), etaRange.colour(1.0f));
+        COMPARE_RGB(rgbAt(eta, QPoint(l.bar.center().x(), l.bar.bottom())), etaRange.colour(-1.0f));
 
         QImage setup(dir.filePath("setup.png"));
         QVERIFY(!setup.isNull());
         QCOMPARE(setup.text("Title"), QString("lfuvw  -0.01_ 0.01"));
-        COMPARE_RGB(rgbAt(setup, QPoint(setup.width() / 2, setup.height() / 2)), kWhite);
+        COMPARE_RGB(rgbAt(setup, l.plot.center()), kWhite);
+        COMPARE_RGB(rgbAt(setup, QPoint(l.bar.center().x(), l.bar.top())), (Rgb{0, 0, 255}));
+        COMPARE_RGB(rgbAt(setup, QPoint(l.bar.center().x(), l.bar.bottom())), (Rgb{255, 0, 0}));
 
-        // The automatic enlargement makes small grids readable, at most eight times.
+        // The enlargement of the windows' pictures to about 320 pixels, at most eight times.
         QCOMPARE(pictureZoom(12, 8), 8);
         QCOMPARE(pictureZoom(108, 68), 3);
         QCOMPARE(pictureZoom(1000, 400), 1);
@@ -209,6 +218,6 @@ private slots:
     }
 };
 
-// No window system at all: the batch program draws its pictures like this.
-QTEST_GUILESS_MAIN(RenderTest)
+// On the offscreen platform, as the batch program draws its pictures.
+QTEST_MAIN(RenderTest)
 #include "render_test.moc"

@@ -11,7 +11,11 @@
 // above the window's client area.
 #include <sys/resource.h>
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPainter>
+#include <QTimer>
 #include <QScreen>
 #include <QWindow>
 #include <QtTest>
@@ -24,6 +28,7 @@
 #include "app/frmHost.h"
 #include "core/Error.h"
 #include "core/Model.h"
+#include "littoral/littoral.h"
 #include "plots/frmIgwPicture.h"
 #include "plots/frmOvalin.h"
 #include "GuiSupport.h"
@@ -93,8 +98,7 @@ void runByClicks(const CaseDir& dir, const QString& cnt) {
     clickLine(w.FlCnt, cnt);
     QTest::mouseClick(w.CmdGo, Qt::LeftButton);
     WatchedHost host(w);
-    Model m;
-    w.runSelectedCases(m, host);
+    w.runSelectedCases(host);
 }
 
 }  // namespace
@@ -120,7 +124,6 @@ private slots:
         QCOMPARE(w.CmdGo->text(), QString("running"));
 
         WatchedHost host(w);
-        Model m;
         std::vector<QString> captions;
         host.afterLine = [&](long n) {
             // While the case runs, a press of the run button and a click on the file list
@@ -131,7 +134,7 @@ private slots:
             QCOMPARE(w.LstCntFile->count(), 0);
             captions.push_back(host.ovalinWindow()->windowTitle());
         };
-        w.runSelectedCases(m, host);
+        w.runSelectedCases(host);
 
         QCOMPARE(host.cases, (std::vector<std::string>{"acnt.txt", "bcnt.txt"}));
         // The list shows the case that ran last and its progress lines.
@@ -148,6 +151,100 @@ private slots:
         QCOMPARE(host.ovalinWindow()->formTwips().width, (10 + 1) * 20);
         QVERIFY(fs::exists(dir.output / "a" / "surfer2.csv"));
         QVERIFY(fs::exists(dir.output / "b" / "surfer1.csv"));
+    }
+
+    // A batch of a case that stops on its input and good cases: the stopped case's message
+    // shows in a message box and in the progress list, the run goes on with the next cases,
+    // and the random sequence of the irregular heights continues across the stopped case
+    // as in the batch program (every file of the good cases byte-for-byte the batch's).
+    void aStoppedCaseShowsItsMessageAndTheRunGoesOn() {
+        CaseDir dir("gui-run-stop");
+        SmallCase good;
+        good.coef.tEnd = 12;
+        good.wave = "17, input\n0.5, H\n6, T\n190, dir\n10, px\n1, py\n-1.5, groups\n0, amp\n";
+        SmallCase bad = good;
+        bad.depth = "not a depth file\n";
+        good.write(dir, "a");
+        bad.write(dir, "b");
+        good.write(dir, "c");
+        std::string expected;
+        try {
+            littoral::readCase((dir.data / "bcnt.txt").string());
+            QFAIL("the bad case reads");
+        } catch (const littoral::InputError& e) {
+            expected = e.what();
+        }
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (const char* cnt : {"acnt.txt", "bcnt.txt", "ccnt.txt"}) clickLine(w.FlCnt, cnt);
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        WatchedHost host(w);
+        QCOMPARE(w.runSelectedCases(host), 1);
+        QCOMPARE(host.cases, (std::vector<std::string>{"acnt.txt", "bcnt.txt", "ccnt.txt"}));
+        // The message box stays open beside the windows; the list keeps the message above
+        // the last case's progress.
+        QCOMPARE(w.openStopBoxes(), 1);
+        QMessageBox* box = nullptr;
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(t); b && b->isVisible()) box = b;
+        QVERIFY(box);
+        QCOMPARE(box->text(), QString::fromStdString("bcnt.txt: " + expected));
+        const QStringList l = lines(w.LstInpfile);
+        QVERIFY(l.size() >= 2);
+        QCOMPARE(l[0], QString::fromStdString("stopped: bcnt.txt: " + expected));
+        QCOMPARE(l[1], QString("ccnt.txt"));
+        QVERIFY(dir.outputFiles("b").empty());
+        fs::rename(dir.output / "a", dir.root / "desk-a");
+        fs::rename(dir.output / "c", dir.root / "desk-c");
+        const BatchRun batch =
+            runBatch((dir.data / "acnt.txt").string() + " " + (dir.data / "bcnt.txt").string() + " " +
+                     (dir.data / "ccnt.txt").string());
+        QCOMPARE(batch.status, 1);
+        for (const char* c : {"a", "c"})
+            for (const std::string& f : filesBelow(dir.root / (std::string("desk-") + c)))
+                QVERIFY2(readFile(dir.root / (std::string("desk-") + c) / f) == readFile(dir.output / c / f),
+                         qPrintable(QString::fromStdString(std::string(c) + "/" + f + " differs from the batch's")));
+        // Without --keep-open the program ends once the box is closed.
+        QTimer::singleShot(300, box, [box] { box->close(); });
+        QElapsedTimer t;
+        t.start();
+        w.afterRun(false);
+        QVERIFY(t.elapsed() >= 250);
+        QCOMPARE(w.openStopBoxes(), 0);
+        QVERIFY(!w.closed());
+    }
+
+    // After the last case the windows stay with --keep-open until the start-up window is
+    // closed; without it (and with no stopped case) the run ends at once.
+    void keepOpenKeepsTheWindowsUntilTheStartUpWindowCloses() {
+        CaseDir dir("gui-run-keep");
+        SmallCase a;
+        a.coef.tEnd = 6;
+        a.write(dir, "a");
+        frmCnt w(QString::fromStdString(dir.root.string()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        clickLine(w.FlCnt, "acnt.txt");
+        QTest::mouseClick(w.CmdGo, Qt::LeftButton);
+        WatchedHost host(w);
+        QCOMPARE(w.runSelectedCases(host), 0);
+        QVERIFY(!w.keepOpenAsked());
+        QElapsedTimer t;
+        t.start();
+        w.afterRun(false);
+        QVERIFY(t.elapsed() < 200);
+        bool shownMeanwhile = false;
+        QTimer::singleShot(600, &w, [&] {
+            shownMeanwhile = w.isVisible() && host.ovalinWindow()->isVisible() && host.igwPictureWindow()->isVisible();
+            w.close();
+        });
+        t.restart();
+        w.afterRun(true);
+        QVERIFY(t.elapsed() >= 550);
+        QVERIFY(shownMeanwhile);
+        QCOMPARE(w.CmdGo->text(), QString("done"));
+        QVERIFY(w.closed());
     }
 
     // A warning of the run (the flow clock's drift) shows in the progress list.
@@ -175,8 +272,7 @@ private slots:
         host.afterLine = [&](long n) {
             if (n == 2) w.close();
         };
-        Model m;
-        QVERIFY_THROWS_EXCEPTION(RunAborted, w.runSelectedCases(m, host));
+        QVERIFY_THROWS_EXCEPTION(RunAborted, w.runSelectedCases(host));
         QCOMPARE(host.periods, 2);
         // The finished intervals' files stay; the run went no further.
         QVERIFY(fs::exists(dir.output / "a" / "surfer0.csv"));
@@ -201,8 +297,8 @@ private slots:
         const std::vector<std::string> deskFiles = dir.outputFiles("desk"), batchFiles = dir.outputFiles("s");
         QVERIFY(std::find(deskFiles.begin(), deskFiles.end(), "surfer3.csv") != deskFiles.end());
         std::vector<std::string> expected = deskFiles;
-        expected.push_back("eta.png");
-        expected.push_back("setup.png");
+        for (const char* picture : {"eta.png", "setup.png", "wavH.png", "currents.png", "bedchange.png"})
+            expected.push_back(picture);
         std::sort(expected.begin(), expected.end());
         QCOMPARE(batchFiles, expected);
         for (const std::string& f : deskFiles) {
@@ -260,12 +356,9 @@ private slots:
         clickLine(w.FlCnt, QString::fromUtf8(name));
         QTest::mouseClick(w.CmdGo, Qt::LeftButton);
         WatchedHost host(w);
-        Model m;
-        long grabAt = -1;
+        const long grabAt = std::max(1L, littoral::readCase((dir.data / name.toStdString()).string()).intervals() / 2);
         bool grabbed = false;
         host.afterLine = [&](long n) {
-            if (grabAt < 0 && m.periodS > 0)
-                grabAt = std::max(1L, static_cast<long>((m.tEndS - m.tStartS) / m.periodS / 2));
             if (n != grabAt) return;
             host.pumpNow();  // let the windows paint their pictures
             const fs::path o(out.toStdString());
@@ -286,7 +379,7 @@ private slots:
             qInfo("saved the windows after %ld wave periods into %s", n, out.constData());
             grabbed = true;
         };
-        w.runSelectedCases(m, host);
+        w.runSelectedCases(host);
         QVERIFY(grabbed);
     }
 };

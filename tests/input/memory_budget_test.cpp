@@ -88,7 +88,7 @@ TEST(MemoryBudget, EstimateMatchesWhatAWholeCaseHolds) {
     RecordingHost host;
     runCase(m, host);
     const double held = static_cast<double>(heapInUse() - before);
-    const double estimate = static_cast<double>(caseMemoryBytes(m) + boundaryLineBytes(m.nBndListed, m.nLine));
+    const double estimate = static_cast<double>(caseArrayBytes(m) + boundaryLineBytes(m.nBndListed, m.nLine));
     // Every array counted: the estimate within 2 % of what the case holds (the rest is
     // the allocator's bookkeeping and the model's texts).
     EXPECT_NEAR(held / estimate, 1.0, 0.02) << "held " << held << " bytes, estimated " << estimate;
@@ -96,23 +96,24 @@ TEST(MemoryBudget, EstimateMatchesWhatAWholeCaseHolds) {
 
 TEST(MemoryBudget, CaseLargerThanTheMachineIsRefusedWithTheFigures) {
     const Model m = hugeCase();
-    const uint64_t need = caseMemoryBytes(m);
+    const uint64_t need = estimateMemory(m, 1).total();
     EXPECT_GT(need, uint64_t(kGridsPerCase) * 20002 * 20002 * 4);
-    std::string source;
-    if (availableMemoryBytes(&source) >= need) GTEST_SKIP() << "this machine has more than " << formatBytes(double(need));
-    const std::string msg = stopMessage([&] { requireMemoryFor(m); });
+    const MemoryRoom room = memoryRoom();
+    if (room.bytes >= need) GTEST_SKIP() << "this machine has more than " << formatBytes(double(need));
+    const std::string msg = stopMessage([&] { requireMemoryFor(m, 1); });
     EXPECT_EQ(msg.find("big/coef.txt: the grid of 20000 x 20000 cells needs about " + formatBytes(double(need)) +
                        " of memory (73 arrays of 20002 x 20002 cells"),
               0u)
         << msg;
-    EXPECT_TRUE(containsAll(msg, {"is available (" + source + "): expected a grid that fits in memory"}));
+    EXPECT_TRUE(containsAll(msg, {"the result-file writer's buffers of 1 thread, the pictures' and the program's own)",
+                                  "is available (", "): expected a grid that fits in memory"}));
     // A limit of the process counts as the memory available.
     const int rc = inLimitedChild(uint64_t(2) << 30, [] {
         Model small;
         small.ixStart = small.jyStart = 1;
         small.ixEnd = small.jyEnd = 3000;  // 2.4 GiB
-        return containsAll(stopMessage([&] { requireMemoryFor(small); }),
-                           {"2.0 GiB is available (the address-space limit of this process"})
+        return containsAll(stopMessage([&] { requireMemoryFor(small, 1); }),
+                           {"is available (the address-space limit of this process (ulimit -v) of 2.0 GiB, of which "})
                    ? 0
                    : 1;
     });
@@ -162,4 +163,100 @@ TEST(MemoryBudget, ControlGroupLimitsOfBothVersions) {
     put("/jobs/memory.max", "500000000");
     EXPECT_EQ(controlGroupLimit("0::/jobs/a\n", root), 500000000u);
     EXPECT_EQ(controlGroupLimit("0::/elsewhere\n4:pids:/\n", root), 0u);
+}
+
+// What a control group leaves is its limit less its usage, the least over the group and
+// those above it: a group near its limit is the one that counts even when its parent's
+// limit is lower (before, the limit alone was compared with the whole estimate).
+TEST(MemoryBudget, ControlGroupRoomIsTheLimitLessItsUsage) {
+    CaseDir dir("memory-cgroup-room");
+    const std::string root = dir.root.string() + "/cgroup";
+    auto put = [&](const std::string& file, const std::string& v) {
+        std::filesystem::create_directories(std::filesystem::path(root + file).parent_path());
+        std::ofstream(root + file) << v << "\n";
+    };
+    put("/jobs/memory.max", "500000000");
+    put("/jobs/memory.current", "100000000");
+    put("/jobs/a/memory.max", "800000000");
+    put("/jobs/a/memory.current", "750000000");
+    std::string where;
+    EXPECT_EQ(controlGroupRoom("0::/jobs/a\n", root, &where), 50000000u);
+    EXPECT_TRUE(containsAll(where, {root + "/jobs/a/memory.max", "763 MiB of which 715 MiB is in use"})) << where;
+    EXPECT_EQ(controlGroupLimit("0::/jobs/a\n", root), 500000000u);
+    // Version 1: the memory controller's own folder; a group over its limit leaves nothing.
+    put("/memory/batch/memory.limit_in_bytes", "300000000");
+    put("/memory/batch/memory.usage_in_bytes", "310000000");
+    EXPECT_EQ(controlGroupRoom("4:memory:/batch\n0::/\n", root), 1u);
+    put("/memory/batch/memory.usage_in_bytes", "100000000");
+    EXPECT_EQ(controlGroupRoom("4:memory:/batch\n0::/\n", root, &where), 200000000u);
+    EXPECT_TRUE(containsAll(where, {"/memory/batch/memory.limit_in_bytes"}));
+    // Both versions mounted (a hybrid system): the lesser room.
+    EXPECT_EQ(controlGroupRoom("4:memory:/batch\n0::/jobs/a\n", root), 50000000u);
+    EXPECT_EQ(controlGroupRoom("0::/none\n", root), 0u);
+}
+
+// The room is the least of every source, and it says which: the system's available
+// memory (not its physical memory), the control group's room, the address-space limit
+// less what the process already maps.
+TEST(MemoryBudget, RoomIsTheLeastOfEverySourceAndNamesIt) {
+    CaseDir dir("memory-room");
+    const std::string root = dir.root.string() + "/system";
+    auto put = [&](const std::string& file, const std::string& v) {
+        std::filesystem::create_directories(std::filesystem::path(root + file).parent_path());
+        std::ofstream(root + file) << v;
+    };
+    put("/proc/meminfo", "MemTotal:       64000000 kB\nMemFree:         1000 kB\nMemAvailable:    2000000 kB\n");
+    put("/proc/self/cgroup", "0::/user/job\n");
+    MemoryRoom r = memoryRoom(root);
+    EXPECT_EQ(r.bytes, 2000000ull * 1024);
+    EXPECT_EQ(r.source, "the memory the system has available, MemAvailable of /proc/meminfo");
+    EXPECT_FALSE(r.addressSpace);
+
+    put("/sys/fs/cgroup/user/memory.max", "1000000000\n");
+    put("/sys/fs/cgroup/user/memory.current", "400000000\n");
+    put("/sys/fs/cgroup/user/job/memory.max", "max\n");
+    r = memoryRoom(root);
+    EXPECT_EQ(r.bytes, 600000000u);
+    EXPECT_TRUE(containsAll(r.source, {"control group", "/sys/fs/cgroup/user/memory.max"})) << r.source;
+
+    // No MemAvailable (an old kernel): the physical memory stands in.
+    put("/proc/meminfo", "MemTotal:       64000000 kB\n");
+    std::filesystem::remove(root + "/proc/self/cgroup");
+    r = memoryRoom(root);
+    EXPECT_EQ(r.source, "the physical memory");
+
+    // Under an address-space limit, what the process already maps and the stacks and heaps
+    // of the threads still to start are taken from it.
+    const int rc = inLimitedChild(uint64_t(3) << 30, [&] {
+        const MemoryRoom none = memoryRoom(root, 0), two = memoryRoom(root, 2);
+        if (!none.addressSpace || none.source.find("ulimit -v) of 3.0 GiB, of which ") == std::string::npos) return 1;
+        if (none.bytes >= (uint64_t(3) << 30) || none.bytes < (uint64_t(2) << 30)) return 2;
+        // Each thread reserves at least its heap arena of 64 MiB and its stack.
+        if (none.bytes - two.bytes < 2 * (uint64_t(72) << 20)) return 3;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+}
+
+// The parts of the estimate follow the run's choices: the result writer's buffers grow
+// with the threads, the netCDF writer adds a field buffer of the grid, a run that writes
+// no files holds neither nor the pictures; the per-cell part of a large grid stays within
+// what the arrays, the netCDF buffers and the pictures take (292 + 8 + 8 + 15 bytes).
+TEST(MemoryBudget, EstimateFollowsTheThreadsAndTheResultFiles) {
+    Model m = hugeCase();
+    m.ixEnd = m.jyEnd = 2000;
+    const MemoryEstimate one = estimateMemory(m, 1), two = estimateMemory(m, 2);
+    EXPECT_GT(two.writer, one.writer);
+    EXPECT_EQ(two.arrays, one.arrays);
+    EXPECT_EQ(one.netcdf, 0u);
+    m.netcdfResults = true;
+    const MemoryEstimate nc = estimateMemory(m, 1);
+    EXPECT_GE(nc.netcdf, uint64_t(2000) * 2000 * 8);
+    const double perCell = double(nc.total() - nc.program - nc.writer) / (2002.0 * 2002.0);
+    EXPECT_GT(perCell, 292.0 + 8 + 8 + 8);
+    EXPECT_LT(perCell, 292.0 + 8 + 8 + 8 + 8);
+    m.filesWanted = false;
+    const MemoryEstimate quiet = estimateMemory(m, 2);
+    EXPECT_EQ(quiet.writer + quiet.netcdf + quiet.pictures, 0u);
+    EXPECT_EQ(quiet.total(), quiet.program + quiet.arrays);
 }
