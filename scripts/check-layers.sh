@@ -7,6 +7,7 @@
 #   app batch mpi                         the programs: the desktop over the driver; the batch
 #                                         and cluster programs over the public API alone (the
 #                                         cluster link implements the engine's process interface)
+#   casebuilder                           littoral-case: over the public API alone (with GDAL, toml++)
 # The window toolkit only in the desktop's and the pictures' frm* files; MPI only in mpi/; the
 # public header includes no source header.
 set -euo pipefail
@@ -26,6 +27,7 @@ declare -A allowed=(
   [app]="core input waves flow sediment output run littoral plots app"
   [batch]="littoral batch"
   [mpi]="littoral batch mpi -core/SlabLink.h -core/Allocation.h -core/Error.h"
+  [casebuilder]="littoral casebuilder"
 )
 
 for dir in "${!allowed[@]}"; do

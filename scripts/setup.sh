@@ -7,7 +7,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build googletest libgtest-dev qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev pkg-config libnetcdf-dev libcli11-dev
-          libopenmpi-dev openmpi-bin xvfb openbox xauth x11-utils clang libclang-rt-dev fonts-dejavu-core dpkg-dev file python3-pytest python3-matplotlib)
+          libopenmpi-dev openmpi-bin xvfb openbox xauth x11-utils clang libclang-rt-dev fonts-dejavu-core dpkg-dev file python3-pytest python3-matplotlib
+          libgdal-dev gdal-bin libtomlplusplus-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -135,6 +135,14 @@ struct RunContext {
     const std::atomic<bool>* stopRequest = nullptr;
     // The ranks the time loops are split over (none: this process computes every row).
     SlabLink* link = nullptr;
+    // Where the grid lies on the map (RunOptions::georeference): the coordinate system (WKT
+    // or "EPSG:n"), the map position of the first interior cell's centre and the angle
+    // (degrees anticlockwise) from the map's x axis to the grid's X axis. results.nc is
+    // placed on the map by it; an empty crs places nothing.
+    struct MapPlacement {
+        std::string crs;
+        double originX = 0, originY = 0, rotation = 0;
+    } map;
 };
 
 // The model of one case: every grid, list and scalar by the name it bears in the model's

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -153,9 +154,13 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
         check(nc_def_dim(ncid_, "x", nx_, &dX), "dimension x");
         check(nc_def_dim(ncid_, "y_ring", ny_ + 2, &dYr), "dimension y_ring");
         check(nc_def_dim(ncid_, "x_ring", nx_ + 2, &dXr), "dimension x_ring");
+        const bool placed = !m.map.crs.empty();
         auto axis = [&](const char* name, int dim, const char* ax, const std::string& longName, bool coordinate) {
             const int v = variable(name, NC_DOUBLE, 1, &dim, "m", longName);
-            if (coordinate) {
+            // On a case placed on the map the projected coordinates are the 2-D map_x, map_y.
+            if (coordinate && placed) {
+                text(v, "axis", ax);
+            } else if (coordinate) {
                 text(v, "axis", ax);
                 text(v, "standard_name", std::string("projection_") + (ax[0] == 'X' ? "x" : "y") + "_coordinate");
             }
@@ -204,6 +209,10 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
                                    "table)",
                                    true);
         text(vCode, "coordinates", "y_ring x_ring");
+        std::vector<int> placedVars = fieldVars_;
+        placedVars.push_back(vBed);
+        placedVars.push_back(vFlag);
+        const MapVariables mapVars = placed ? defineMapPlacement(m, dY, dX, placedVars) : MapVariables{};
 
         // ---- boundary-condition table rows 17 ... nBndApprox ----
         const int rows = m.nBndApprox >= 17 ? m.nBndApprox - 16 : 0;
@@ -294,6 +303,7 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
             }
         }
         check(nc_put_var_int(ncid_, vCode, ints.data()), "boundary_code");
+        if (placed) writeMapPlacement(m, mapVars);
         if (rows > 0) {
             std::vector<int> rowNo(rows);
             std::vector<short> type(rows);
@@ -332,6 +342,71 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
         std::remove(tmp_.c_str());
         throw;
     }
+}
+
+// ---- the case on the map ----
+// A CF grid mapping variable "crs" with the coordinate system (crs_wkt and GDAL's
+// spatial_ref), the map position of every cell centre as the 2-D variables map_x, map_y
+// (projection_x_coordinate, projection_y_coordinate) and the fields pointed at both.
+
+NetCdfResults::MapVariables NetCdfResults::defineMapPlacement(const Model& m, int dimY, int dimX,
+                                                              const std::vector<int>& fields) {
+    auto text = [&](int var, const char* name, const std::string& v) {
+        check(nc_put_att_text(ncid_, var, name, v.size(), v.c_str()), name);
+    };
+    MapVariables mv;
+    check(nc_def_var(ncid_, "crs", NC_INT, 0, nullptr, &mv.crs), "crs");
+    // WKT begins with its keyword and a bracket; anything else ("EPSG:32631") is kept as
+    // given for the reader to resolve.
+    const std::string& c = m.map.crs;
+    const size_t bracket = c.find('[');
+    const bool wkt = bracket != std::string::npos && bracket > 0 &&
+                     c.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_0123456789") == bracket;
+    if (wkt) {
+        text(mv.crs, "crs_wkt", c);
+        text(mv.crs, "spatial_ref", c);
+    } else {
+        text(mv.crs, "crs_name", c);
+    }
+    text(mv.crs, "long_name", "coordinate reference system of map_x and map_y");
+    const double at[3] = {m.map.originX, m.map.originY, m.map.rotation};
+    check(nc_put_att_double(ncid_, mv.crs, "grid_origin", NC_DOUBLE, 2, at), "grid_origin");
+    check(nc_put_att_double(ncid_, mv.crs, "grid_rotation", NC_DOUBLE, 1, at + 2), "grid_rotation");
+    text(mv.crs, "comment",
+         "grid_origin: map position of the first cell's centre (x = 0, y = 0); grid_rotation: degrees anticlockwise "
+         "from the map's x axis to the grid's X axis");
+    const int dims[2] = {dimY, dimX};
+    check(nc_def_var(ncid_, "map_x", NC_DOUBLE, 2, dims, &mv.x), "map_x");
+    check(nc_def_var(ncid_, "map_y", NC_DOUBLE, 2, dims, &mv.y), "map_y");
+    check(nc_def_var_deflate(ncid_, mv.x, 1, 1, kDeflateLevel), "compression");
+    check(nc_def_var_deflate(ncid_, mv.y, 1, 1, kDeflateLevel), "compression");
+    text(mv.x, "standard_name", "projection_x_coordinate");
+    text(mv.y, "standard_name", "projection_y_coordinate");
+    text(mv.x, "units", "m");
+    text(mv.y, "units", "m");
+    text(mv.x, "long_name", "map x of the cell centre");
+    text(mv.y, "long_name", "map y of the cell centre");
+    text(mv.x, "grid_mapping", "crs");
+    text(mv.y, "grid_mapping", "crs");
+    for (int v : fields) {
+        text(v, "grid_mapping", "crs");
+        text(v, "coordinates", "map_y map_x");
+    }
+    return mv;
+}
+
+void NetCdfResults::writeMapPlacement(const Model& m, const MapVariables& mv) {
+    const double r = m.map.rotation * 0.017453292519943278;
+    const double c = std::cos(r), s = std::sin(r);
+    std::vector<double> x(nx_ * ny_), y(nx_ * ny_);
+    for (size_t j = 0; j < ny_; ++j)
+        for (size_t i = 0; i < nx_; ++i) {
+            const double gx = static_cast<double>(i) * m.dx, gy = static_cast<double>(j) * m.dy;
+            x[j * nx_ + i] = m.map.originX + gx * c - gy * s;
+            y[j * nx_ + i] = m.map.originY + gx * s + gy * c;
+        }
+    check(nc_put_var_double(ncid_, mv.x, x.data()), "map_x");
+    check(nc_put_var_double(ncid_, mv.y, y.data()), "map_y");
 }
 
 NetCdfResults::~NetCdfResults() {

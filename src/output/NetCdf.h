@@ -48,6 +48,13 @@ public:
 
 private:
     void check(int status, const char* what) const;
+    // The case on the map (Model::map): the grid mapping and the 2-D map coordinates, defined
+    // with the header and written after it.
+    struct MapVariables {
+        int crs = -1, x = -1, y = -1;
+    };
+    MapVariables defineMapPlacement(const Model& m, int dimY, int dimX, const std::vector<int>& fields);
+    void writeMapPlacement(const Model& m, const MapVariables& mv);
 
     std::string path_, tmp_;
     int ncid_ = -1;

@@ -269,6 +269,9 @@ Run::Run(const Case& c, const RunOptions& options) : s_(std::make_unique<State>(
     m.csvResults = options.csv;
     m.netcdfResults = options.netcdf;
     m.link = options.processes;
+    if (options.georeference)
+        m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
+                 options.georeference->rotation};
     m.stopRequest = &s_->stop;
     m.rnd = RandomSequence::fromState(options.random.value);
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
