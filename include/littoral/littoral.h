@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -225,6 +226,11 @@ struct RunOptions {
     bool resume = false;
     std::vector<Gauge> gauges;
     std::optional<Georeference> georeference;  // the netCDF results placed on the map
+    // Where each option above was set: its key in the options file ("output.every") and
+    // where it came from ("beach.toml", "command line"); an option not listed has its default.
+    // Together with optionsFile it decides what 0options.txt and the netCDF files say.
+    std::map<std::string, std::string> setBy;
+    std::string optionsFile;  // the options file applied ("" when none)
 };
 
 // The options file beside a control file, named after it (beach.toml for beachcnt.txt):
@@ -241,6 +247,9 @@ struct OptionsFile {
     std::optional<bool> keepOpen;     // [desktop] keep_open
     std::optional<Georeference> georeference;
 };
+// The options file a control file has beside it: name.toml for namecnt.txt (else the control
+// file's name with .toml in place of its extension), whether it exists or not.
+std::string optionsFilePath(const std::string& controlFile);
 OptionsFile readOptionsFile(const std::string& controlFile);
 // The options with what the file sets in place of the defaults (a command line applied
 // afterwards wins over the file).
