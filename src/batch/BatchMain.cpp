@@ -138,6 +138,7 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         const auto t0 = Clock::now();
         const Case c = Case::read(arg);
         RunOptions o;
+        applyOptionsFile(readOptionsFile(c.controlFile()), o);  // name.toml beside the control file
         o.threads = threads;
         o.csv = results.csv;
         o.netcdf = results.netcdf;

@@ -249,7 +249,39 @@ struct Run::State {
     mutable Grid negated[kResultFieldCount];  // the fields written negated, for field()
 };
 
-Run::Run(const Case& c, const RunOptions& options) : s_(std::make_unique<State>(c, options)) {
+namespace {
+
+// Output control, morphological acceleration, restart and gauges can be set (options file,
+// command line, library) but this version does not compute them yet: a run that asks for
+// of the first three stops before it begins instead of running without it.
+void refuseOptionsNotComputed(const RunOptions& o) {
+    const auto refuse = [&](const char* key, const char* expected) {
+        const auto it = o.setBy.find(key);
+        const std::string where = it == o.setBy.end() ? std::string("the run's options") : it->second;
+        const std::string message = std::string(key) + " (set in " + where +
+                                    "): not computed by this version of Littoral; expected " + expected;
+        if (it != o.setBy.end() && it->second != "command line") throw InputError(message, it->second, key, 0);
+        throw std::invalid_argument(message);
+    };
+    if (o.outputEvery != 1) refuse("output.every", "1 (every interval's files)");
+    if (o.means) refuse("output.means", "false");
+    if (o.morfac != 1.0) refuse("morphology.morfac", "1");
+    if (o.morstart != 0.0) refuse("morphology.start", "0");
+    if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
+    if (o.resume) refuse("checkpoint.resume", "false");
+    // Gauges change no result: the run goes on and says they are not recorded.
+    if (!o.gauges.empty() && o.events.warning) {
+        const auto it = o.setBy.find("gauge");
+        o.events.warning(std::to_string(o.gauges.size()) + " gauge(s)" +
+                         (it == o.setBy.end() ? std::string() : " of " + it->second) +
+                         ": time series at gauges are not recorded by this version of Littoral");
+    }
+}
+
+}  // namespace
+
+Run::Run(const Case& c, const RunOptions& options)
+    : s_((refuseOptionsNotComputed(options), std::make_unique<State>(c, options))) {
     Model& m = s_->m;
     const Case::Facts& f = *c.facts_;
     // The first run of a case on one process takes the grids the case read (a split case
