@@ -20,29 +20,29 @@ double beachElevation(double x, double y) {
     return planeElevation(x, y) + 1.5 * std::exp(-r2 / 5000);
 }
 
-void writeGeoTiff(const std::filesystem::path& file, const RasterSpec& spec) {
+void writeGeoTiff(const std::filesystem::path& file, const RasterLayout& raster) {
     GDALAllRegister();
     GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (!drv) throw std::runtime_error("no GTiff driver");
-    GDALDataset* d = drv->Create(file.c_str(), spec.cols, spec.rows, 1, GDT_Float32, nullptr);
+    GDALDataset* d = drv->Create(file.c_str(), raster.cols, raster.rows, 1, GDT_Float32, nullptr);
     if (!d) throw std::runtime_error("cannot create " + file.string());
-    double gt[6] = {spec.x0, spec.pixel, 0, spec.yTop, 0, -spec.pixel};
+    double gt[6] = {raster.x0, raster.pixel, 0, raster.yTop, 0, -raster.pixel};
     d->SetGeoTransform(gt);
-    if (spec.epsg > 0) {
+    if (raster.epsg > 0) {
         OGRSpatialReference s;
-        s.importFromEPSG(spec.epsg);
+        s.importFromEPSG(raster.epsg);
         d->SetSpatialRef(&s);
     }
     GDALRasterBand* b = d->GetRasterBand(1);
-    b->SetNoDataValue(spec.noData);
-    std::vector<float> v(static_cast<size_t>(spec.cols) * spec.rows);
-    for (int r = 0; r < spec.rows; ++r)
-        for (int c = 0; c < spec.cols; ++c) {
-            const double x = spec.x0 + (c + 0.5) * spec.pixel, y = spec.yTop - (r + 0.5) * spec.pixel;
-            v[static_cast<size_t>(r) * spec.cols + c] =
-                spec.hole && spec.hole(c, r) ? static_cast<float>(spec.noData) : static_cast<float>(spec.surface(x, y));
+    b->SetNoDataValue(raster.noData);
+    std::vector<float> v(static_cast<size_t>(raster.cols) * raster.rows);
+    for (int r = 0; r < raster.rows; ++r)
+        for (int c = 0; c < raster.cols; ++c) {
+            const double x = raster.x0 + (c + 0.5) * raster.pixel, y = raster.yTop - (r + 0.5) * raster.pixel;
+            v[static_cast<size_t>(r) * raster.cols + c] =
+                raster.hole && raster.hole(c, r) ? static_cast<float>(raster.noData) : static_cast<float>(raster.surface(x, y));
         }
-    if (b->RasterIO(GF_Write, 0, 0, spec.cols, spec.rows, v.data(), spec.cols, spec.rows, GDT_Float32, 0, 0) != CE_None)
+    if (b->RasterIO(GF_Write, 0, 0, raster.cols, raster.rows, v.data(), raster.cols, raster.rows, GDT_Float32, 0, 0) != CE_None)
         throw std::runtime_error("cannot write " + file.string());
     GDALClose(d);
 }

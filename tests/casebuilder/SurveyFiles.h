@@ -15,7 +15,7 @@ double beachElevation(double x, double y);
 // The plane alone.
 double planeElevation(double x, double y);
 
-struct RasterSpec {
+struct RasterLayout {
     double x0 = 430850, yTop = 5560500;  // the upper left corner
     double pixel = 5.0;
     int cols = 140, rows = 120;
@@ -25,7 +25,7 @@ struct RasterSpec {
     std::function<bool(int, int)> hole;
     std::function<double(double, double)> surface = beachElevation;
 };
-void writeGeoTiff(const std::filesystem::path& file, const RasterSpec& spec);
+void writeGeoTiff(const std::filesystem::path& file, const RasterLayout& raster);
 
 // Points over the rectangle [x0, x1] x [y0, y1], about `spacing` apart, each moved by up to a
 // third of it in a fixed pattern.

@@ -40,7 +40,7 @@ struct Site {
     explicit Site(const std::string& name) : root(fs::temp_directory_path() / ("littoral-case-" + name + "-" + std::to_string(::getpid()))) {
         fs::remove_all(root);
         fs::create_directories(root);
-        writeGeoTiff(root / "survey.tif", RasterSpec{});
+        writeGeoTiff(root / "survey.tif", RasterLayout{});
         // Points over the grid's area only, 8 m apart.
         writePoints(root / "soundings.xyz", 430880, 431520, 5559920, 5560480, 8.0);
         keys = {{"case.name", "\"bay\""},
@@ -223,7 +223,7 @@ TEST(CaseBuilderPoints, TriangulatedSoundingsWithin5cmAndTheLaterSourceWins) {
     // alone under points of the beach gives the beach.
     {
         Site both("both");
-        RasterSpec flat;
+        RasterLayout flat;
         flat.surface = planeElevation;
         writeGeoTiff(both.root / "survey.tif", flat);
         both.keys["bathymetry.sources"] = "[\"survey.tif\", \"soundings.xyz\"]";
@@ -264,9 +264,9 @@ TEST(CaseBuilderGrid, OtherOffshoreSidesTurnTheGridAndDepthFlipsTheSign) {
 
     // A survey of depths (positive down) with a datum offset: depth = z - offset.
     Site depths("depths");
-    RasterSpec spec;
-    spec.surface = [](double x, double y) { return -beachElevation(x, y) + 0.25; };
-    writeGeoTiff(depths.root / "survey.tif", spec);
+    RasterLayout raster;
+    raster.surface = [](double x, double y) { return -beachElevation(x, y) + 0.25; };
+    writeGeoTiff(depths.root / "survey.tif", raster);
     depths.keys["bathymetry.vertical"] = "\"depth\"";
     depths.keys["bathymetry.datum_offset"] = "0.25";
     const BuiltCase c = depths.build();
@@ -364,10 +364,10 @@ TEST(CaseBuilderRefusals, EveryBadInputNamedAndNothingWritten) {
 
 TEST(CaseBuilderGaps, NodataInsideTheGridNamedWithItsExtentOrFilledWhenAsked) {
     Site site("gaps");
-    RasterSpec spec;
+    RasterLayout raster;
     // A hole of 4 x 3 pixels round (431200, 5560100), inside the grid.
-    spec.hole = [](int c, int r) { return c >= 68 && c < 72 && r >= 79 && r < 82; };
-    writeGeoTiff(site.root / "survey.tif", spec);
+    raster.hole = [](int c, int r) { return c >= 68 && c < 72 && r >= 79 && r < 82; };
+    writeGeoTiff(site.root / "survey.tif", raster);
     const std::string m = site.refusal();
     EXPECT_TRUE(containsAll(m, {"bathymetry.fill", "cells have no depth", "on nodata of survey.tif", "in cells",
                                 "x 431"}));
