@@ -25,14 +25,7 @@ namespace {
 
 // The batch program run by the shell with `pre` before it (a ulimit, an environment).
 BatchRun shellBatch(const std::string& pre, const std::string& args) {
-    const std::string cmd = "/bin/sh -c '" + pre + " exec " + LITTORAL_BATCH_EXE + " " + args + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
+    return runCommand("/bin/sh -c '" + pre + " exec " + LITTORAL_BATCH_EXE + " " + args + "'");
 }
 
 // A figure of a message ("512 MiB", "1.5 GiB", "640 KiB") in bytes.

@@ -18,14 +18,7 @@ namespace {
 // The batch program under a time limit of 60 s: its exit status (124 when the limit ended
 // it) and everything it printed.
 BatchRun runBatchLimited(const std::string& args) {
-    const std::string cmd = "timeout 60 " + std::string(LITTORAL_BATCH_EXE) + " " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return runCommand("timeout 60 " + std::string(LITTORAL_BATCH_EXE) + " " + args);
 }
 
 }  // namespace

@@ -113,7 +113,11 @@ void readCase(Model& m) {
 }
 
 BatchRun runBatch(const std::string& args) {
-    const std::string cmd = std::string(LITTORAL_BATCH_EXE) + " " + args + " 2>&1";
+    return runCommand(std::string(LITTORAL_BATCH_EXE) + " " + args);
+}
+
+BatchRun runCommand(const std::string& command) {
+    const std::string cmd = command + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     char buf[4096];

@@ -51,6 +51,8 @@ struct BatchRun {
     int status;
     std::string out;
 };
+// A shell command line (its error output joined to its output): exit status and output.
+BatchRun runCommand(const std::string& command);
 BatchRun runBatch(const std::string& args);
 // The batch program started on one control file, its output going to `log`; returns the
 // child's process id.
