@@ -360,7 +360,7 @@ Set-up (`tests/validation/thacker_planar.cpp`): a channel of 1 m wide cells alon
 to +15 m, one cell across, cells of 0.10 m (200 over the wet part); the input depth is D0 − z
 (negative above the basin's mean level) and the initial level the exact surface at t = 0,
 where the water is at rest; minimum depth 1 mm; the main loop's own flow step (half the
-step gives the same to 1 mm); two periods, compared every T/8. The shoreline is where the
+step gives the same surface to 1 mm and the shorelines within 5 cm); two periods, compared every T/8. The shoreline is where the
 depth rises through 1 cm.
 
 ![Thacker's planar basin: model and exact surface](images/validation/thacker_planar.png)
