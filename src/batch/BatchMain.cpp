@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -172,7 +174,7 @@ std::vector<std::string> sharedFolderRefusals(const std::vector<std::string>& ca
 // end with the progress bar (and the pictures where they are built), and leaves the random
 // state the run left in `end`.
 CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const BatchFrontEnd& fe, int threads, bool tty,
-                   bool showProgress, const CaseStart& start, RandomState& end, bool& started) {
+                   bool showProgress, const CaseStart& start, RandomState& end, bool& started, bool again = false) {
     try {
         const auto t0 = Clock::now();
         const Case c = Case::read(arg);
@@ -190,6 +192,7 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
             o.setBy["output.means"] = "command line";
         }
         o.processes = fe.link;
+        o.setAsideEarlierRun = !again;  // a repeated case writes over its own discarded files
         o.random = start(c.randomDraws());
         started = true;
         end = o.random;
@@ -352,8 +355,18 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
               << (perJob == 1 ? "" : "s") << " each)" << std::endl;
     // "" when the control file cannot be read: the case stops before it writes anything.
     auto outputFolderOf = [](const std::string& arg) { return Case::outputFolderOf(arg); };
+    // A case run a second time (from the random state the cases before it actually left)
+    // replaces the files of its first, discarded run; every case of the batch has a folder
+    // of its own.
+    std::mutex ranLock;
+    std::set<std::string> ran;
     auto run = [&](const std::string& arg, const CaseStart& start, RandomState& end, bool& started) {
-        return runOne(arg, results, fe, perJob, false, false, start, end, started);
+        bool again = false;
+        {
+            const std::lock_guard<std::mutex> hold(ranLock);
+            again = !ran.insert(arg).second;
+        }
+        return runOne(arg, results, fe, perJob, false, false, start, end, started, again);
     };
     const int failed = runSideBySide(cases, jobs, run, outputFolderOf, report);
     return failed + refused == 0 ? 0 : 1;

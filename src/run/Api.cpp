@@ -300,7 +300,7 @@ Run::Run(const Case& c, const RunOptions& options)
     m.netcdfResults = options.netcdf;
     m.outputEvery = options.outputEvery;
     m.meanFields = options.means;
-    m.continuesRun = options.resume;
+    m.continuesRun = options.resume || !options.setAsideEarlierRun;
     m.link = options.processes;
     if (options.georeference)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
