@@ -224,6 +224,10 @@ struct RunOptions {
     // from the output folder's checkpoint.
     int checkpointEvery = 0;
     bool resume = false;
+    // Before the run writes, an earlier run's files in its output folder are moved into
+    // previous-<start>/ (not when resuming); false writes over them instead (for a run that
+    // repeats a discarded attempt of itself).
+    bool setAsideEarlierRun = true;
     std::vector<Gauge> gauges;
     std::optional<Georeference> georeference;  // the netCDF results placed on the map
     // Where each option above was set: its key in the options file ("output.every") and

@@ -123,6 +123,14 @@ struct RunContext {
     // Result files of every interval: the field files surferN.csv and one netCDF file
     // results.nc per case (set by the programs' options; the field files by default).
     bool csvResults = true, netcdfResults = false;
+    // Output control: the field files and the netCDF time steps of the output numbers
+    // divisible by outputEvery and of the run's last interval only; with meanFields, the
+    // means and maxima since the previous written interval beside them (mean<n>.csv and
+    // the netCDF file's *_mean and *_max variables).
+    int32_t outputEvery = 1;
+    bool meanFields = false;
+    // The run continues an earlier one in its output folder: that run's files stay where they are.
+    bool continuesRun = false;
     // Whether the case writes anything (the output folder, its echo and result files); a run
     // in memory writes nothing.
     bool filesWanted = true;

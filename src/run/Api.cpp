@@ -251,9 +251,9 @@ struct Run::State {
 
 namespace {
 
-// Output control, morphological acceleration, restart and gauges can be set (options file,
-// command line, library) but this version does not compute them yet: a run that asks for
-// of the first three stops before it begins instead of running without it.
+// Morphological acceleration, restart and gauges can be set (options file, command line,
+// library) but this version does not compute them yet: a run that asks for one of the
+// first two stops before it begins instead of running without it.
 void refuseOptionsNotComputed(const RunOptions& o) {
     const auto refuse = [&](const char* key, const char* expected) {
         const auto it = o.setBy.find(key);
@@ -263,8 +263,6 @@ void refuseOptionsNotComputed(const RunOptions& o) {
         if (it != o.setBy.end() && it->second != "command line") throw InputError(message, it->second, key, 0);
         throw std::invalid_argument(message);
     };
-    if (o.outputEvery != 1) refuse("output.every", "1 (every interval's files)");
-    if (o.means) refuse("output.means", "false");
     if (o.morfac != 1.0) refuse("morphology.morfac", "1");
     if (o.morstart != 0.0) refuse("morphology.start", "0");
     if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
@@ -300,6 +298,9 @@ Run::Run(const Case& c, const RunOptions& options)
     m.filesWanted = options.writeFiles;
     m.csvResults = options.csv;
     m.netcdfResults = options.netcdf;
+    m.outputEvery = options.outputEvery;
+    m.meanFields = options.means;
+    m.continuesRun = options.resume || !options.setAsideEarlierRun;
     m.link = options.processes;
     if (options.georeference)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
@@ -309,6 +310,9 @@ Run::Run(const Case& c, const RunOptions& options)
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
         throw std::invalid_argument("a case split over processes writes its files: expected writeFiles");
     if (options.netcdf && !netcdfAvailable()) throw std::invalid_argument(netcdfUnavailableMessage("netcdf"));
+    if (options.outputEvery < 1)
+        throw std::invalid_argument("outputEvery is " + std::to_string(options.outputEvery) +
+                                    ": expected a whole number of 1 or more (1: every interval's files)");
 }
 
 Run::~Run() = default;

@@ -181,8 +181,11 @@ bool IntervalLoop::step() {
     link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
     link.check();
     const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
+    // The counter steps as it will below: no interval follows when it passes the end.
+    const float next = static_cast<float>(static_cast<double>(t) + m.periodS);
+    const bool last = !(next <= m.tEndS);
     link.guarded([&] {
-        if (results_) results_->write(m, n, tSeconds);
+        if (results_) results_->write(m, n, tSeconds, last);
     });
     link.check();
     // The first rank draws the picture: the level is gathered there whole.
@@ -190,7 +193,7 @@ bool IntervalLoop::step() {
     number_ = n;
     endSeconds_ = tSeconds;
     host.intervalDone(m, n, tSeconds);
-    t_ = static_cast<float>(static_cast<double>(t) + m.periodS);
+    t_ = next;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "input/CaseInput.h"
 #include "input/Echo.h"
 #include "input/MemoryBudget.h"
+#include "output/PreviousRun.h"
 #include "waves/Offshore.h"
 
 namespace littoral {
@@ -39,7 +40,14 @@ void CaseDriver::start(bool inputRead) {
         // The case holds its output folder until it ends, however it ends (on several
         // ranks, the first holds it and writes every file).
         link.guarded([&] {
-            if (m.writesFiles() && m.filesWanted) folderLock_.emplace(m.outDir, m.cntPath);
+            if (!m.writesFiles() || !m.filesWanted) return;
+            folderLock_.emplace(m.outDir, m.cntPath);
+            // One run's files per folder: an earlier run's go into a subfolder of their own,
+            // unless this run continues that one.
+            if (m.continuesRun) return;
+            if (const auto moved = setAsidePreviousRun(m.outDir))
+                host.warning("the files of an earlier run in " + m.outDir + " (" + std::to_string(moved->files) +
+                             " files) were moved into " + moved->folder);
         });
         link.check();
         doing_ = "reading the depth and boundary files and allocating the open-boundary lines";

@@ -304,3 +304,31 @@ TEST(MpiRuns, TheNetCdfFileIsTheBatchProgramsValueForValue) {
     }
 }
 #endif
+
+#ifdef LITTORAL_NETCDF
+// Output control split over processes: each process sums its own rows, so the field files,
+// the mean files and the netCDF file's means and maxima of every 2nd interval are the batch
+// program's, on 2 and 3 processes.
+TEST(MpiRuns, MeansAndOutputEveryGiveTheBatchProgramsFiles) {
+    CaseDir dir("mpi-means");
+    writeGeneratedCases(dir);
+    const std::string args = " --netcdf --means --output-every 2" + argsOf(dir, {"shore", "basin"});
+    const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    ASSERT_EQ(batch.status, 0) << batch.text;
+    const fs::path one = dir.keepOutput("output-batch");
+    ASSERT_TRUE(fs::exists(one / "shore" / "mean2.csv"));
+    for (int processes : {2, 3}) {
+        const ProgramRun mpi = runMpi(processes, args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
+        ASSERT_EQ(mpi.status, 0) << mpi.text;
+        const fs::path out = dir.keepOutput("output-" + std::to_string(processes));
+        EXPECT_EQ(filesBelow(out), filesBelow(one)) << processes << " processes";
+        for (const std::string& f : filesBelow(one)) {
+            if (f.size() > 3 && f.substr(f.size() - 3) == ".nc") {
+                EXPECT_EQ(netcdfDifferences(one / f, out / f), "") << processes << " processes, " << f;
+            } else {
+                EXPECT_TRUE(readFile(one / f) == readFile(out / f)) << processes << " processes, " << f;
+            }
+        }
+    }
+}
+#endif
