@@ -102,7 +102,7 @@ namespace {
 class AppendFile {
 public:
     AppendFile(const std::string& path, bool keep) : path_(path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC), 0666);
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC), 0666);
         if (fd_ < 0) fail("could not be created", errno);
     }
     ~AppendFile() {
