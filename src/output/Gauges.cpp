@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -184,7 +185,8 @@ struct GaugeRecorder::Files {
 #endif
 };
 
-GaugeRecorder::GaugeRecorder(Model& m, std::optional<GaugeRecord::Progress> after) {
+GaugeRecorder::GaugeRecorder(Model& m, int64_t intervals, std::optional<GaugeRecord::Progress> after)
+    : intervals_(intervals) {
     GaugeRecord& r = m.gaugeRecord;
     if (after) {
         // The record the caller restored, cut back to p.
@@ -327,6 +329,14 @@ void GaugeRecorder::interval(Model& m, int64_t n, double endSeconds) {
     const size_t ng = r.cells.size();
     const size_t steps = static_cast<size_t>(m.nStep > 0 ? m.nStep : 0);
     const size_t firstStep = r.waveTime.size(), firstInterval = r.time.size();
+    if (firstInterval == 0 && intervals_ > 0) {
+        const size_t ni = static_cast<size_t>(intervals_);
+        r.waveTime.reserve(ni * steps);
+        r.eta.reserve(ni * steps * ng);
+        r.time.reserve(ni);
+        r.number.reserve(ni);
+        for (const IntervalField& f : kIntervalFields) (r.*f.series).reserve(ni * ng);
+    }
     for (size_t k = 0; k < steps; ++k) r.waveTime.push_back(t.firstTime + static_cast<D>(k) * t.dt);
     r.eta.resize(r.eta.size() + steps * ng);
     r.time.push_back(endSeconds);
@@ -355,6 +365,13 @@ void GaugeRecorder::writeFiles(const Model& m, size_t firstStep, size_t firstInt
     const GaugeRecord& r = m.gaugeRecord;
     const size_t ng = r.cells.size(), lastStep = r.waveTime.size();
     std::string& s = f.text;
+    if (firstInterval == 0) {
+        // Room for the longest lines of any interval: a time of 15 digits with sign, point and
+        // exponent (23 characters) and a value of 7 (14); the interval lines' numbers alike.
+        size_t lines = 0;
+        for (const GaugeSite& g : m.gaugeSites) lines += 23 * 3 + 12 * 2 + 14 * kFieldCount + 16 + g.name.size();
+        s.reserve(std::max((lastStep - firstStep) * (24 + 15 * ng), lines));
+    }
     s.clear();
     for (size_t k = firstStep; k < lastStep; ++k) {
         appendNumber(s, r.waveTime[k]);

@@ -39,7 +39,9 @@ public:
     // With `after`, the run continues one that stopped after `after` (intervals and wave
     // steps): the files it left are cut back to that point and appended to from there, and
     // m.gaugeRecord (which the caller has restored) is cut back to it likewise.
-    explicit GaugeRecorder(Model& m, std::optional<GaugeRecord::Progress> after = std::nullopt);
+    // The record's room for `intervals` intervals is taken after the first period (when the
+    // steps of a period are known), so that the later intervals allocate nothing.
+    explicit GaugeRecorder(Model& m, int64_t intervals = 0, std::optional<GaugeRecord::Progress> after = std::nullopt);
     ~GaugeRecorder();
     GaugeRecorder(const GaugeRecorder&) = delete;
     GaugeRecorder& operator=(const GaugeRecorder&) = delete;
@@ -55,6 +57,7 @@ private:
     struct Files;
     std::unique_ptr<Files> files_;
     std::vector<double> share_;  // one gauge's values of an interval, as ranks share them
+    int64_t intervals_ = 0;      // intervals the record makes room for
 };
 
 }  // namespace littoral

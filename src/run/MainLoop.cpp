@@ -113,7 +113,7 @@ void IntervalLoop::begin() {
     // loop will step it, before anything is computed.
     lastOutputNumber(m);
     if (!m.gaugeSites.empty()) {
-        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m); });
+        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervalCount(m)); });
         m.slabs().check();
     }
     watchdog_.emplace(m);

@@ -246,12 +246,12 @@ TEST(Gauges, FilesCutBackToAnIntervalForARunThatContinues) {
     m.gaugeSites = sitesOf(o.gauges);
     const size_t stepsOfTwo = linesOf(two / "gauges.csv").size() - 1;
     {
-        GaugeRecorder continued(m, GaugeRecord::Progress{2, static_cast<int64_t>(stepsOfTwo)});
+        GaugeRecorder continued(m, 0, GaugeRecord::Progress{2, static_cast<int64_t>(stepsOfTwo)});
     }
     for (const char* f : {"gauges.csv", "gauges_intervals.csv"})
         EXPECT_EQ(readFile(two / f), readFile(dir.output / "c" / f)) << f;
     // Asked to continue further than the files go: refused, naming the file.
-    EXPECT_TRUE(containsAll(stopMessage([&] { GaugeRecorder r(m, GaugeRecord::Progress{9, 900}); }),
+    EXPECT_TRUE(containsAll(stopMessage([&] { GaugeRecorder r(m, 0, GaugeRecord::Progress{9, 900}); }),
                             {"gauges.csv", "expected at least 901"}));
 }
 
