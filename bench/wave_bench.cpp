@@ -160,7 +160,8 @@ std::vector<int> benchThreadCounts(int only) {
 // (0: none), and of those the seconds the recorder takes at the interval's end (the period's
 // values and the three files written into `folder`).
 struct GaugePeriod {
-    double period = 0, recorder = 0;
+    double period = 0, recorder = 0, read = 0;  // read: s per wave step reading the gauges' cells
+    int32_t steps = 0;
 };
 GaugePeriod gaugePeriods(int32_t n, int periods, int count, const std::string& folder) {
     Model m;
@@ -187,6 +188,17 @@ GaugePeriod gaugePeriods(int32_t n, int periods, int count, const std::string& f
     }
     r.period = std::chrono::duration<double>(Clock::now() - t0).count() / periods;
     r.recorder /= periods;
+    if (count > 0) {
+        // The reading alone, as the wave steps do it, many times over.
+        const auto a = Clock::now();
+        const int reps = 2000;
+        for (int k = 0; k < reps; ++k) {
+            m.gaugeTrace.steps = 0;
+            for (int32_t s = 0; s < m.nStep; ++s) m.gaugeTrace.record(m.eta);
+        }
+        r.read = std::chrono::duration<double>(Clock::now() - a).count() / (static_cast<double>(reps) * m.nStep);
+        r.steps = m.nStep;
+    }
     return r;
 }
 
@@ -206,17 +218,16 @@ int runGaugeBenchmark(int periods, int threads) {
         with[k] = gaugePeriods(n, periods, 100, folder);
     }
     const double bestNone = std::min(none[0].period, none[1].period), bestWith = std::min(with[0].period, with[1].period);
-    std::printf("gauges %d x %d  %d thread%s  %d periods of 8 s
-"
-                "    without gauges  %8.4f s per period (%.4f, %.4f)
-"
-                "    100 gauges      %8.4f s per period (%.4f, %.4f), difference %+.2f %%
-"
-                "    of which the recorder at the interval's end (values and files) %.3f ms per period
-",
+    std::printf("gauges %d x %d  %d thread%s  %d periods of 8 s\n"
+                "    without gauges  %8.4f s per period (%.4f, %.4f)\n"
+                "    100 gauges      %8.4f s per period (%.4f, %.4f), difference %+.2f %%\n"
+                "    of which the recorder at the interval's end (values and files) %.3f ms per period\n"
+                "    and reading the cells %.3f us per wave step (%d steps per period): %.2f us per step in all\n",
                 n, n, t, t == 1 ? "" : "s", periods, bestNone, none[0].period, none[1].period, bestWith,
                 with[0].period, with[1].period, 100.0 * (bestWith - bestNone) / bestNone,
-                1e3 * std::min(with[0].recorder, with[1].recorder));
+                1e3 * std::min(with[0].recorder, with[1].recorder), 1e6 * std::min(with[0].read, with[1].read),
+                with[0].steps,
+                1e6 * (std::min(with[0].read, with[1].read) + std::min(with[0].recorder, with[1].recorder) / with[0].steps));
     std::filesystem::remove_all(folder);
     std::fflush(stdout);
     return 0;
