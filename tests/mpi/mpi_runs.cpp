@@ -120,6 +120,7 @@ TEST(MpiRuns, GeneratedCasesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
     writeThreeRows(dir);
     cases.push_back("rows");
     expectTheBatchProgramsRun(dir, cases, 0, cases.size());
+    EXPECT_EQ(countLines(dir.root / "output-batch" / "rows" / "gauges_intervals.csv"), 1 + 4 * 3);
 }
 
 // A water level below the bed at the north end of the west side only: the check fails on
