@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("littoral-bench ") + littoral::version() + " (" + LITTORAL_COMMIT + ")",
                          "print the version and the build's commit, then end");
     std::string what = "all";
-    app.add_option("PART", what, "what to measure: read, write, waves, flow or all")
-        ->check(CLI::IsMember({"read", "write", "waves", "flow", "all"}))
+    app.add_option("PART", what, "what to measure: read, write, waves, flow, gauges or all")
+        ->check(CLI::IsMember({"read", "write", "waves", "flow", "gauges", "all"}))
         ->capture_default_str();
     int threads = 0, periods = 2;
     int32_t cells = 0;
@@ -51,5 +51,6 @@ int main(int argc, char** argv) {
     if (what == "write" || what == "all") rc |= littoral::runWriteBenchmark();
     if (what == "waves" || what == "all") rc |= littoral::runWaveBenchmark(smallOnly, periods, threads);
     if (what == "flow" || what == "all") rc |= littoral::runFlowBenchmark(cells, steps, threads);
+    if (what == "gauges" || what == "all") rc |= littoral::runGaugeBenchmark(periods, threads);
     return rc;
 }

@@ -35,6 +35,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A position in metres, as the result files write it.
+std::string metres(double v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%.15g", v);
+    return b;
+}
+
 std::string clockText(double s) {
     if (!std::isfinite(s) || s < 0) return "--:--";
     const long t = static_cast<long>(s + 0.5);
@@ -212,8 +219,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         }
         end = run.random();
         const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        // Where the gauges of the options file were placed.
+        std::string gauges;
+        if (!o.gauges.empty())
+            for (const GaugeSeries::Point& g : run.gaugeSeries().gauges)
+                gauges += "\n       gauge \"" + g.name + "\" at cell " + std::to_string(g.i) + ", " + std::to_string(g.j) +
+                          " (x = " + metres(g.x) + " m, y = " + metres(g.y) + " m)";
         return {true, "ok     " + arg + ": " + std::to_string(progress.intervals()) + " intervals, results in " +
-                          c.outputFolder() + " (" + clockText(wall) + " wall time)"};
+                          c.outputFolder() + " (" + clockText(wall) + " wall time)" + gauges};
     } catch (const std::bad_alloc&) {
         return {false, "FAILED " + arg + ": the memory ran out"};
     } catch (const std::exception& e) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "core/GaugeTrace.h"
 #include "core/Grid.h"
 #include "core/Random.h"
 #include "core/SlabLink.h"
@@ -151,6 +152,12 @@ struct RunContext {
         std::string crs;
         double originX = 0, originY = 0, rotation = 0;
     } map;
+    // Gauges (RunOptions::gauges) and where they were asked for (the options file, or "" for
+    // the run's options); the surface at their cells is read after every wave step.
+    std::vector<GaugeSite> gaugeSites;
+    std::string gaugesSetBy;
+    GaugeTrace gaugeTrace;
+    GaugeRecord gaugeRecord;  // what the gauges have recorded so far (output/Gauges.h)
 };
 
 // The model of one case: every grid, list and scalar by the name it bears in the model's

@@ -251,9 +251,9 @@ struct Run::State {
 
 namespace {
 
-// Morphological acceleration, restart and gauges can be set (options file, command line,
-// library) but this version does not compute them yet: a run that asks for one of the
-// first two stops before it begins instead of running without it.
+// Morphological acceleration and restart can be set (options file, command line, library)
+// but this version does not compute them yet: a run that asks for one of them stops before it
+// begins instead of running without it.
 void refuseOptionsNotComputed(const RunOptions& o) {
     const auto refuse = [&](const char* key, const char* expected) {
         const auto it = o.setBy.find(key);
@@ -267,13 +267,6 @@ void refuseOptionsNotComputed(const RunOptions& o) {
     if (o.morstart != 0.0) refuse("morphology.start", "0");
     if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
     if (o.resume) refuse("checkpoint.resume", "false");
-    // Gauges change no result: the run goes on and says they are not recorded.
-    if (!o.gauges.empty() && o.events.warning) {
-        const auto it = o.setBy.find("gauge");
-        o.events.warning(std::to_string(o.gauges.size()) + " gauge(s)" +
-                         (it == o.setBy.end() ? std::string() : " of " + it->second) +
-                         ": time series at gauges are not recorded by this version of Littoral");
-    }
 }
 
 }  // namespace
@@ -305,6 +298,10 @@ Run::Run(const Case& c, const RunOptions& options)
     if (options.georeference)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
                  options.georeference->rotation};
+    m.gaugeSites.clear();
+    for (const Gauge& g : options.gauges) m.gaugeSites.push_back({g.name, g.x, g.y});
+    if (const auto it = options.setBy.find("gauge"); it != options.setBy.end() && it->second != "command line")
+        m.gaugesSetBy = it->second;
     m.stopRequest = &s_->stop;
     m.rnd = RandomSequence::fromState(options.random.value);
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
@@ -390,6 +387,27 @@ Field Run::field(const std::string& name) const {
         return interiorOf(m, out);
     }
     throw std::out_of_range("no result field is named \"" + name + "\"");
+}
+
+GaugeSeries Run::gaugeSeries() const {
+    const Model& m = s_->m;
+    const GaugeRecord& r = m.gaugeRecord;
+    GaugeSeries out;
+    for (size_t g = 0; g < r.cells.size() && g < m.gaugeSites.size(); ++g) {
+        const GaugeRecord::Cell& c = r.cells[g];
+        out.gauges.push_back({m.gaugeSites[g].name, c.x, c.y, m.gaugeSites[g].x, m.gaugeSites[g].y, c.i, c.j,
+                              c.i - m.ixStart, c.j - m.jyStart});
+    }
+    out.waveTime = r.waveTime;
+    out.eta = r.eta;
+    out.time = r.time;
+    out.outputNumber.assign(r.number.begin(), r.number.end());
+    out.wavH = r.wavH;
+    out.setup = r.setup;
+    out.lfu = r.lfu;
+    out.lfv = r.lfv;
+    out.theta = r.theta;
+    return out;
 }
 
 void addObserver(Run& run, RunHost& observer) { run.s_->host.observers.push_back(&observer); }

@@ -12,6 +12,7 @@
 #include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 #include "input/CaseInput.h"
+#include "output/Gauges.h"
 #include "output/ResultFiles.h"
 #include "sediment/Sediment.h"
 #include "waves/WaveField.h"
@@ -111,6 +112,10 @@ void IntervalLoop::begin() {
     // The output numbers are 16-bit: the interval counter is stepped through once, as the
     // loop will step it, before anything is computed.
     lastOutputNumber(m);
+    if (!m.gaugeSites.empty()) {
+        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervalCount(m)); });
+        m.slabs().check();
+    }
     watchdog_.emplace(m);
     host_.runStarted(m);
     t_ = m.tStartS;
@@ -188,6 +193,10 @@ bool IntervalLoop::step() {
         if (results_) results_->write(m, n, tSeconds, last);
     });
     link.check();
+    if (gauges_) {
+        gauges_->interval(m, n, tSeconds);
+        link.check();
+    }
     // The first rank draws the picture: the level is gathered there whole.
     host.graphUVEta(m, m.uS, m.vS, m.velScale, m.gatherWholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     number_ = n;

@@ -14,6 +14,7 @@
 namespace littoral {
 
 class ResultFiles;
+class GaugeRecorder;
 
 // The flow scales from the length scale hMax: lenScale, timeScale, velScale, rateScale and
 // the scaled times, cell sizes, minimum depth (minDepthS) and Coriolis parameter (coriolisS);
@@ -53,6 +54,7 @@ private:
     RunHost& host_;
     float& hMax_;
     std::unique_ptr<ResultFiles> results_;
+    std::unique_ptr<GaugeRecorder> gauges_;  // when the run has gauges
     std::optional<Watchdog> watchdog_;
     float t_ = 0;    // the interval's start on the non-dimensional interval clock
     float tau_ = 0;  // the flow clock, which starts at 0 whatever the start time is

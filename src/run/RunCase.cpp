@@ -5,6 +5,7 @@
 #include "input/CaseInput.h"
 #include "input/Echo.h"
 #include "input/MemoryBudget.h"
+#include "output/Gauges.h"
 #include "output/PreviousRun.h"
 #include "waves/Offshore.h"
 
@@ -58,6 +59,9 @@ void CaseDriver::start(bool inputRead) {
             readBoundaryFile(m);
         }
         link.check();
+        // The gauges are placed before anything is written (a gauge off the grid or on land
+        // stops the case here).
+        if (!m.gaugeSites.empty()) placeGauges(m);
         m.checkStop();
         // Checked again with the run's threads and result files, before the wave and flow
         // arrays are allocated.

@@ -79,7 +79,8 @@ void expectTheBatchProgramsRun(const CaseDir& dir, const std::vector<std::string
     }
 }
 
-// A case of three rows: with three processes each computes one.
+// A case of three rows: with three processes each computes one; a gauge in each row, so that
+// each process records one (the first gathers them and writes the gauge files).
 void writeThreeRows(const CaseDir& dir) {
     SmallCase c;
     c.coef.ixEnd = 14;
@@ -88,6 +89,9 @@ void writeThreeRows(const CaseDir& dir) {
     c.slope = 0.03f;
     c.wave = waveText(0.5f, 6, 200, 14, 1, -2, 0.5f);
     c.write(dir, "rows");
+    dir.write("rows.toml", "[[gauge]]\nname = \"north\"\nx = 70.0\ny = 20.0\n"
+                           "[[gauge]]\nname = \"south\"\nx = 130.0\ny = 0.0\n"
+                           "[[gauge]]\nname = \"middle\"\nx = 40.0\ny = 10.0\n");
 }
 
 // A case of 170 x 100 cells: its result files are more lines than one block of columns, so
@@ -116,6 +120,7 @@ TEST(MpiRuns, GeneratedCasesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
     writeThreeRows(dir);
     cases.push_back("rows");
     expectTheBatchProgramsRun(dir, cases, 0, cases.size());
+    EXPECT_EQ(countLines(dir.root / "output-batch" / "rows" / "gauges_intervals.csv"), 1 + 4 * 3);
 }
 
 // A water level below the bed at the north end of the west side only: the check fails on
