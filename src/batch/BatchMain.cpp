@@ -15,6 +15,7 @@
 #include <iostream>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,9 @@ void usage(const std::string& program) {
                  "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
                  "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
                  "               files as one after another (default: 1)\n"
+                 "  --morfac M   morphological acceleration: each interval's bed change times M (default: 1)\n"
+                 "  --morstart S no bed change before model time S seconds (default: 0)\n"
+                 "               (both win over [morphology] in the case's options file)\n"
                  "  --init DIR   make a work folder: DIR/data with the examples, DIR/output for the results\n"
                  "  --help       print this text;  --version  print the version and the build's commit\n";
 }
@@ -127,7 +131,23 @@ void usage(const std::string& program) {
 // The result files every case writes.
 struct ResultChoice {
     bool netcdf = false, csv = true;
+    // Morphological acceleration given on the command line (wins over the options file).
+    std::optional<double> morfac, morstart;
 };
+
+// The number an option gives: finite, above 0 (or at least 0 when zeroAllowed).
+double optionNumber(const std::string& text, const std::string& option, bool zeroAllowed, const char* expected) {
+    size_t used = 0;
+    double v = 0;
+    try {
+        v = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || !std::isfinite(v) || (zeroAllowed ? v < 0 : !(v > 0)))
+        throw std::runtime_error("the option " + option + " is \"" + text + "\": expected " + expected);
+    return v;
+}
 
 // Runs the case `arg`: reads it, takes the random state from start(draws), runs it to its
 // end with the progress bar (and the pictures where they are built), and leaves the random
@@ -143,6 +163,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         o.csv = results.csv;
         o.netcdf = results.netcdf;
         o.processes = fe.link;
+        if (results.morfac) {
+            o.morfac = *results.morfac;
+            o.setBy["morphology.morfac"] = "command line";
+        }
+        if (results.morstart) {
+            o.morstart = *results.morstart;
+            o.setBy["morphology.start"] = "command line";
+        }
         o.random = start(c.randomDraws());
         started = true;
         end = o.random;
@@ -189,6 +217,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     app.add_option("--jobs", jobsText, "cases side by side");
     app.add_flag("--netcdf", results.netcdf, "also write results.nc");
     app.add_flag_callback("--no-csv", [&] { results.csv = false; }, "leave out surferN.csv");
+    std::string morfacText, morstartText;
+    app.add_option("--morfac", morfacText, "morphological acceleration factor");
+    app.add_option("--morstart", morstartText, "model time (s) of the first bed change");
     app.add_option("CONTROL_FILE", cases, "control files");
     std::string initDir;
     app.add_option("--init", initDir, "make a work folder DIR (DIR/data with the examples, DIR/output), then end");
@@ -212,6 +243,10 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         }
         if (!threadsText.empty()) threads = parseThreadCount(threadsText, "the option --threads");
         if (!jobsText.empty()) jobs = parseThreadCount(jobsText, "the option --jobs");
+        if (app.count("--morfac") > 0)
+            results.morfac = optionNumber(morfacText, "--morfac", false, "a number above 0 (1: the bed changes as computed)");
+        if (app.count("--morstart") > 0)
+            results.morstart = optionNumber(morstartText, "--morstart", true, "a model time of 0 s or later");
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --version
     } catch (const CLI::ArgumentMismatch& e) {

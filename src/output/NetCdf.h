@@ -35,11 +35,12 @@ public:
 
     // Appends the fields of the interval that ends at timeSeconds (output number n) and
     // syncs the file to disk.
-    void writeInterval(const Model& m, int16_t n, float timeSeconds);
+    void writeInterval(const Model& m, int64_t n, double timeSeconds, double morphSeconds = 0);
     // The same in parts: each field f (netcdfFieldGrid's grid, given whole), then the
-    // interval's time and number.
+    // interval's time and number (and, with morphological acceleration, the span of bed
+    // evolution the bed changes up to it stand for).
     void putField(const Model& m, size_t f, const Grid& g);
-    void finishInterval(int16_t n, float timeSeconds);
+    void finishInterval(int64_t n, double timeSeconds, double morphSeconds = 0);
     // Closes the file, reporting a failure.
     void close();
 
@@ -58,7 +59,7 @@ private:
 
     std::string path_, tmp_;
     int ncid_ = -1;
-    int timeVar_ = -1, numberVar_ = -1;
+    int timeVar_ = -1, numberVar_ = -1, morphVar_ = -1;
     std::vector<int> fieldVars_;
     size_t nx_ = 0, ny_ = 0, written_ = 0;
     bool failed_ = false;  // an interval's write stopped before its sync

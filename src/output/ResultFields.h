@@ -50,6 +50,6 @@ private:
     std::optional<FilePart> part_;   // the other ranks'
 };
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem);
+void writeResultFields(const Model& m, int64_t n, const std::string& stem);
 
 }  // namespace littoral

@@ -16,7 +16,7 @@ namespace littoral {
 class NetCdfResults {
 public:
     void putField(const Model&, size_t, const Grid&) {}
-    void finishInterval(int16_t, float) {}
+    void finishInterval(int64_t, double, double) {}
 };
 #endif
 
@@ -62,7 +62,7 @@ ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
 
 ResultFiles::~ResultFiles() = default;
 
-void ResultFiles::write(Model& m, int16_t n, float timeSeconds) {
+void ResultFiles::write(Model& m, int64_t n, double timeSeconds, double morphSeconds) {
     if (!m.filesWanted) return;
     if (m.csvResults) writeResultFields(m, n, "surfer");
     m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
@@ -78,7 +78,7 @@ void ResultFiles::write(Model& m, int16_t n, float timeSeconds) {
         });
     }
     link.guarded([&] {
-        if (nc_) nc_->finishInterval(n, timeSeconds);
+        if (nc_) nc_->finishInterval(n, timeSeconds, morphSeconds);
     });
     link.check();
 #endif

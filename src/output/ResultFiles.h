@@ -24,7 +24,7 @@ public:
     // The files of the interval with output number n, ending at model time timeSeconds. On several ranks
     // every rank makes one and writes the field file's lines of its rows (JointFile); the
     // netCDF file is written by the first rank, its grids gathered there one at a time.
-    void write(Model& m, int16_t n, float timeSeconds);
+    void write(Model& m, int64_t n, double timeSeconds, double morphSeconds = 0);
 
 private:
     std::unique_ptr<NetCdfResults> nc_;

@@ -21,6 +21,7 @@
 #include "run/AppPaths.h"
 #include "run/CaseFiles.h"
 #include "run/MainLoop.h"
+#include "run/Options.h"
 #include "run/RunCase.h"
 #include "waves/WaveField.h"
 
@@ -251,9 +252,9 @@ struct Run::State {
 
 namespace {
 
-// Output control, morphological acceleration, restart and gauges can be set (options file,
-// command line, library) but this version does not compute them yet: a run that asks for
-// of the first three stops before it begins instead of running without it.
+// Output control, restart and gauges can be set (options file, command line, library) but
+// this version does not compute them yet: a run that asks for one of the first two stops
+// before it begins instead of running without it.
 void refuseOptionsNotComputed(const RunOptions& o) {
     const auto refuse = [&](const char* key, const char* expected) {
         const auto it = o.setBy.find(key);
@@ -265,8 +266,6 @@ void refuseOptionsNotComputed(const RunOptions& o) {
     };
     if (o.outputEvery != 1) refuse("output.every", "1 (every interval's files)");
     if (o.means) refuse("output.means", "false");
-    if (o.morfac != 1.0) refuse("morphology.morfac", "1");
-    if (o.morstart != 0.0) refuse("morphology.start", "0");
     if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
     if (o.resume) refuse("checkpoint.resume", "false");
     // Gauges change no result: the run goes on and says they are not recorded.
@@ -281,7 +280,7 @@ void refuseOptionsNotComputed(const RunOptions& o) {
 }  // namespace
 
 Run::Run(const Case& c, const RunOptions& options)
-    : s_((refuseOptionsNotComputed(options), std::make_unique<State>(c, options))) {
+    : s_((checkRunOptions(options), refuseOptionsNotComputed(options), std::make_unique<State>(c, options))) {
     Model& m = s_->m;
     const Case::Facts& f = *c.facts_;
     // The first run of a case on one process takes the grids the case read (a split case
@@ -300,6 +299,9 @@ Run::Run(const Case& c, const RunOptions& options)
     m.filesWanted = options.writeFiles;
     m.csvResults = options.csv;
     m.netcdfResults = options.netcdf;
+    m.morfac = options.morfac;
+    m.morstart = options.morstart;
+    m.optionsEcho = optionLines(options);
     m.link = options.processes;
     if (options.georeference)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
@@ -329,7 +331,7 @@ bool Run::advance() {
             }
         }
         if (s.driver->advance()) {
-            s.interval.number = s.driver->loop().number();
+            s.interval.number = static_cast<int>(s.driver->loop().number());
             s.interval.time = s.driver->loop().endSeconds();
             return true;
         }
