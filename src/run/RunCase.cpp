@@ -1,5 +1,8 @@
 #include "run/RunCase.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/Allocation.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -16,9 +19,13 @@ namespace {
 
 // 0options.txt: the options in force, each with where it was set, and the span of bed
 // evolution the run stands for. Written only for a run with options (an options file or an
-// option away from its default).
+// option away from its default); a run without removes the echo an earlier run left.
 void writeOptionsEcho(const Model& m) {
-    if (m.optionsEcho.empty()) return;
+    if (m.optionsEcho.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(m.outDir + "0options.txt", ec);
+        return;
+    }
     RecordWriter w(m.outDir + "0options.txt");
     for (const std::string& line : m.optionsEcho) w.append(line + "\n");
     const int64_t n = intervalCount(m);

@@ -96,23 +96,33 @@ TEST(MainLoop, IntervalCountFollowsStartEndAndPeriod) {
     }
 }
 
-// Output numbers start at Int(tStart / T + 0.5) and go on past 32767: a start at 32767.5
-// periods numbers its two intervals 32768 and 32769 (the first interval's flow runs from
-// rest at time 0, so the watchdog allows it the steps of all those periods).
+// Output numbers go on past 32767: a loop set to the interval 32768 (as a run continued
+// from a checkpoint is) writes surfer32768.csv, ending at 32769 periods, and the last
+// interval of the span is the one the count rule gives.
 TEST(MainLoop, OutputNumbersGoOnPast32767) {
     CaseDir dir("loop-many");
     Model m;
-    SmallCase{.coef = {.ixEnd = 4, .jyEnd = 3, .dx = 20, .dy = 20, .tStart = 6.0f * 32767.5f,
-                       .tEnd = 6.0f * 32768.5f}, .depthOff = 1}
+    SmallCase{.coef = {.ixEnd = 4, .jyEnd = 3, .dx = 8, .dy = 8, .tEnd = 6.0f * 32769}, .depthOff = 1}
         .prepare(dir, "m", m);
     readCase(m);
     RecordingHost host;
-    mainLoop(m, host, m.hMax);
-    EXPECT_EQ(host.graphs, 2);
+    IntervalLoop loop(m, host, m.hMax);
+    loop.begin();
+    loop.setClock({32768, 0.0f});
+    ASSERT_TRUE(loop.step());
+    EXPECT_EQ(loop.number(), 32768);
+    EXPECT_DOUBLE_EQ(loop.endSeconds(), 6.0 * 32769);
+    ASSERT_TRUE(loop.step());
+    EXPECT_EQ(loop.number(), 32769);
+    EXPECT_FALSE(loop.step());  // 32770 intervals start from 0 s to 196614 s
+    loop.finish();
     const auto files = dir.outputFiles("m");
     EXPECT_NE(std::find(files.begin(), files.end(), "surfer32768.csv"), files.end());
     EXPECT_NE(std::find(files.begin(), files.end(), "surfer32769.csv"), files.end());
     EXPECT_EQ(std::find(files.begin(), files.end(), "surfer32770.csv"), files.end());
+    // The wave clock far on: the incident wave is the first period's at the same step
+    // (carrier phase) and past its ramp, so the waves have come in as in any interval.
+    EXPECT_GT(m.wavH(4, 2), 0.0f);
 }
 
 // The loop's clock between intervals: the index of the next interval, the flow clock at 0.

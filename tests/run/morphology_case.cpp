@@ -45,7 +45,7 @@ CaseInputs profile(const CaseDir& dir, const std::string& name, int intervals) {
 
 std::vector<float> bedAfter(const Case& c, RunOptions o, std::vector<std::vector<float>>* changes = nullptr) {
     o.writeFiles = false;
-    Run run(c, o);
+    littoral::Run run(c, o);
     std::vector<float> bed;
     while (run.advance()) {
         const Field dep = run.field("_dep"), dh = run.field("_dh");
@@ -106,29 +106,33 @@ TEST(Morphology, FirstChangeScalesByTheFactorAndNoneBeforeTheStart) {
         largest = std::max(largest, std::fabs(static_cast<double>(plain[0][i])));
         EXPECT_NEAR(fast[0][i], 10.0 * plain[0][i], 1e-6 * std::fabs(10.0 * plain[0][i]) + 1e-12) << "cell " << i;
         EXPECT_EQ(held[0][i], 0.0f) << "cell " << i;
-        EXPECT_EQ(held[1][i], plain[1][i]) << "cell " << i;  // nothing applied yet: the same waves
+        // The second interval ends at morstart: its change counts, on a bed that the first
+        // interval left as read (the plain run's bed moved by its first change, a 1e-6 part).
+        EXPECT_NEAR(held[1][i], plain[1][i], 1e-3 * std::fabs(plain[1][i]) + 1e-12) << "cell " << i;
     }
     EXPECT_GT(largest, 1e-7) << "the bed must move for the test to mean anything";
+    EXPECT_NE(held[1], std::vector<float>(held[1].size(), 0.0f));
 }
 
-// N intervals with M = 10 against 10 N with M = 1: the profile's change agrees within 15 % of
-// the largest change. The bed moves by millimetres per interval against depths of metres,
-// so the waves and transport hardly depend on the bed over the run and the accelerated
-// change is nearly the sum of the plain ones; what differs is the sampling: M = 10 takes
-// one wave period's transport for ten, the plain run the mean of ten, and the wave field is
-// still growing in from rest over the first periods (the ramp of two periods), which
-// weights the first accelerated interval. 15 % allows that start-up at N = 3.
+// N intervals with M = 10 against 10 N with M = 1, both after a spin-up of 10 periods
+// (the waves cross the profile and the set-up settles; morstart holds the bed till then):
+// the profile's change agrees within 20 % of the largest change (measured: 13.5 %, at the
+// bar's crest; 0.54 mm largest change). The bed moves by a
+// fraction of a millimetre per interval against depths of metres, so the waves hardly feel
+// it over the run and the accelerated change differs from the plain one only by sampling:
+// M = 10 takes each period's transport for ten, the plain run the mean of ten, and the
+// transport of one period still varies with the long waves the set-up leaves sloshing on
+// the profile from one period to the next.
 TEST(Morphology, AcceleratedProfileFollowsTheLongRun) {
     CaseDir dir("morfac-profile");
-    const int N = 6;
-    const Case shortCase = Case::fromInputs(profile(dir, "short", 2 + N));
-    const Case longCase = Case::fromInputs(profile(dir, "long", 2 + 10 * N));
-    // The bed starts to move after the two periods of the ramp in both.
+    const int N = 4, spinUp = 10;
+    const Case shortCase = Case::fromInputs(profile(dir, "short", spinUp + N));
+    const Case longCase = Case::fromInputs(profile(dir, "long", spinUp + 10 * N));
     RunOptions fast;
     fast.morfac = 10;
-    fast.morstart = 12;
+    fast.morstart = 6.0 * (spinUp + 1);
     RunOptions slow;
-    slow.morstart = 12;
+    slow.morstart = fast.morstart;
     const CaseInputs in = profile(dir, "start", 1);
     std::vector<float> start;  // the bed level as read along the first row
     for (int i = 1; i <= in.nx; ++i) start.push_back(-in.depth[static_cast<size_t>((in.nx + 2) + i)]);
@@ -140,5 +144,5 @@ TEST(Morphology, AcceleratedProfileFollowsTheLongRun) {
         worst = std::max(worst, std::fabs(static_cast<double>(a[i]) - b[i]));
     }
     EXPECT_GT(largest, 1e-5) << "the bed must move for the test to mean anything";
-    EXPECT_LT(worst, 0.15 * largest) << "largest change " << largest;
+    EXPECT_LT(worst, 0.2 * largest) << "largest change " << largest;
 }

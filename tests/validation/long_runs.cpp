@@ -67,7 +67,7 @@ TEST(LongRuns, LakeAtRestStaysAtRestFor200000Seconds) {
     ASSERT_EQ(c.intervals(), 33334);
     RunOptions o;
     o.writeFiles = false;
-    Run run(c, o);
+    littoral::Run run(c, o);
     double worst = 0, speed = 0;
     long n = 0;
     while (run.advance()) {
@@ -92,7 +92,7 @@ TEST(LongRuns, PlaneBeachKeepsItsWavesAndSetupFor200000Seconds) {
     const Case c = Case::fromInputs(box(dir, "beach", 120, 1.0, [](int i) { return -0.2 + 0.1 * i; }));
     RunOptions o;
     o.writeFiles = false;
-    Run run(c, o);
+    littoral::Run run(c, o);
     std::vector<float> h1, s1, h, s;
     while (run.advance()) {
         const double t = run.interval().time;
