@@ -87,7 +87,7 @@ void endOfInterval(Model& m, PassClock& host, float tSeconds) {
                     &m.etaOut, &m.kd, &m.sumDiss, &m.theta})
         m.keepGrid(*g);
     Watchdog watchdog(m);
-    watchdog.startInterval(0.0f);
+    watchdog.startInterval();
     host.pass.clear();
     host.restart();
     auto timed = [&](const char* name, auto&& pass) {
@@ -99,7 +99,7 @@ void endOfInterval(Model& m, PassClock& host, float tSeconds) {
     timed("clear transport", [&] { clearTransport(m); });
     timed("apply bed change", [&] { applyBedChange(m); });
     timed("bed change", [&] { bedChange(m); });
-    timed("interval checks", [&] { watchdog.endInterval(m, host, 0.0f, tSeconds); });
+    timed("interval checks", [&] { watchdog.endInterval(m, tSeconds); });
     timed("result files", [&] {
         ResultFiles results(m);
         results.write(m, 1, tSeconds);

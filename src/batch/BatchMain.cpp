@@ -17,6 +17,7 @@
 #include <new>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,9 @@ void usage(const std::string& program) {
                  "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
                  "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
                  "               files as one after another (default: 1)\n"
+                 "  --morfac M   morphological acceleration: each interval's bed change times M (default: 1)\n"
+                 "  --morstart S no bed change before model time S seconds (default: 0)\n"
+                 "               (both win over [morphology] in the case's options file)\n"
                  "  --init DIR   make a work folder: DIR/data with the examples, DIR/output for the results\n"
                  "  --help       print this text;  --version  print the version and the build's commit\n";
 }
@@ -143,7 +147,23 @@ struct ResultChoice {
     bool netcdf = false, csv = true;
     std::optional<int> outputEvery;
     bool means = false;
+    // Morphological acceleration given on the command line (wins over the options file).
+    std::optional<double> morfac, morstart;
 };
+
+// The number an option gives: finite, above 0 (or at least 0 when zeroAllowed).
+double optionNumber(const std::string& text, const std::string& option, bool zeroAllowed, const char* expected) {
+    size_t used = 0;
+    double v = 0;
+    try {
+        v = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || !std::isfinite(v) || (zeroAllowed ? v < 0 : !(v > 0)))
+        throw std::runtime_error("the option " + option + " is \"" + text + "\": expected " + expected);
+    return v;
+}
 
 // A whole number of 1 or more given to `what`, or a std::runtime_error naming it.
 int parseOutputEvery(const std::string& text, const std::string& what) {
@@ -200,6 +220,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         }
         o.processes = fe.link;
         o.setAsideEarlierRun = !again;  // a repeated case writes over its own discarded files
+        if (results.morfac) {
+            o.morfac = *results.morfac;
+            o.setBy["morphology.morfac"] = "command line";
+        }
+        if (results.morstart) {
+            o.morstart = *results.morstart;
+            o.setBy["morphology.start"] = "command line";
+        }
         o.random = start(c.randomDraws());
         started = true;
         end = o.random;
@@ -255,6 +283,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     std::string everyText;
     app.add_option("--output-every", everyText, "field files of every N-th output number and of the last interval");
     app.add_flag("--means", results.means, "also the means and maxima since the previous written interval");
+    std::string morfacText, morstartText;
+    app.add_option("--morfac", morfacText, "morphological acceleration factor");
+    app.add_option("--morstart", morstartText, "model time (s) of the first bed change");
     app.add_option("CONTROL_FILE", cases, "control files");
     std::string initDir;
     app.add_option("--init", initDir, "make a work folder DIR (DIR/data with the examples, DIR/output), then end");
@@ -279,6 +310,10 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         if (!threadsText.empty()) threads = parseThreadCount(threadsText, "the option --threads");
         if (!jobsText.empty()) jobs = parseThreadCount(jobsText, "the option --jobs");
         if (!everyText.empty()) results.outputEvery = parseOutputEvery(everyText, "the option --output-every");
+        if (app.count("--morfac") > 0)
+            results.morfac = optionNumber(morfacText, "--morfac", false, "a number above 0 (1: the bed changes as computed)");
+        if (app.count("--morstart") > 0)
+            results.morstart = optionNumber(morstartText, "--morstart", true, "a model time of 0 s or later");
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --version
     } catch (const CLI::ArgumentMismatch& e) {

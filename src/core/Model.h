@@ -135,6 +135,11 @@ struct RunContext {
     // Whether the case writes anything (the output folder, its echo and result files); a run
     // in memory writes nothing.
     bool filesWanted = true;
+    // Morphological acceleration: each interval's bed change times morfac; no bed change of
+    // an interval that ends before the model time morstart (s).
+    double morfac = 1.0, morstart = 0.0;
+    // The options in force as the echo file 0options.txt states them (none: not written).
+    std::vector<std::string> optionsEcho;
     // Random sequence of the irregular wave heights: kept across the cases of one run.
     RandomSequence rnd;
     // Work arrays of the wave step (WaveWork.h), sized by the first wave period.

@@ -188,6 +188,19 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
         const int numberFill = NC_FILL_INT;
         check(nc_def_var_fill(ncid_, timeVar_, 0, &timeFill), "time fill value");
         check(nc_def_var_fill(ncid_, numberVar_, 0, &numberFill), "output_number fill value");
+        // Morphological acceleration: one interval of waves and flow stands for morfac
+        // intervals of bed evolution.
+        check(nc_put_att_double(ncid_, NC_GLOBAL, "morphological_acceleration", NC_DOUBLE, 1, &m.morfac),
+              "morphological_acceleration");
+        if (m.morfac != 1.0 || m.morstart != 0.0) {
+            check(nc_put_att_double(ncid_, NC_GLOBAL, "morphological_start", NC_DOUBLE, 1, &m.morstart),
+                  "morphological_start");
+            morphVar_ = variable("morphological_time", NC_DOUBLE, 1, &dTime, "s",
+                                 "span of bed evolution the bed changes up to the interval stand for: "
+                                 "morphological_acceleration x wave period for each interval ending at or after "
+                                 "morphological_start");
+            check(nc_def_var_fill(ncid_, morphVar_, 0, &timeFill), "morphological_time fill value");
+        }
 
         // ---- the result fields, one chunk per time step (rows split on very large grids) ----
         const int dims3[3] = {dTime, dY, dX};
@@ -454,9 +467,9 @@ size_t netcdfFieldCount() { return std::size(kFields); }
 
 const Grid& netcdfFieldGrid(const Model& m, size_t f) { return m.*kFields[f].grid; }
 
-void NetCdfResults::writeInterval(const Model& m, int16_t n, float timeSeconds) {
+void NetCdfResults::writeInterval(const Model& m, int64_t n, double timeSeconds, double morphSeconds) {
     for (size_t f = 0; f < fieldVars_.size(); ++f) putField(m, f, m.*kFields[f].grid);
-    finishInterval(n, timeSeconds);
+    finishInterval(n, timeSeconds, morphSeconds);
 }
 
 void NetCdfResults::putGrid(const Model& m, int var, const Grid& g, bool neg, const char* what) {
@@ -493,15 +506,16 @@ void NetCdfResults::finishMeans(int32_t intervals, double sinceSeconds) {
     check(nc_put_var1_double(ncid_, meanSinceVar_, &t, &sinceSeconds), "mean_start_time");
 }
 
-void NetCdfResults::finishInterval(int16_t n, float timeSeconds) {
+void NetCdfResults::finishInterval(int64_t n, double timeSeconds, double morphSeconds) {
     failed_ = true;
     const size_t t = written_;
     const double time = timeSeconds;
-    const int number = n;
+    const int number = static_cast<int>(n);
     // The fields reach the disk first; the time and number, which mark the interval as
     // complete, only after them.
     check(nc_sync(ncid_), "sync");
     check(nc_put_var1_int(ncid_, numberVar_, &t, &number), "output_number");
+    if (morphVar_ >= 0) check(nc_put_var1_double(ncid_, morphVar_, &t, &morphSeconds), "morphological_time");
     check(nc_put_var1_double(ncid_, timeVar_, &t, &time), "time");
     check(nc_sync(ncid_), "sync");
     failed_ = false;

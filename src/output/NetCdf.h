@@ -35,9 +35,10 @@ public:
 
     // Appends the fields of the interval that ends at timeSeconds (output number n) and
     // syncs the file to disk.
-    void writeInterval(const Model& m, int16_t n, float timeSeconds);
+    void writeInterval(const Model& m, int64_t n, double timeSeconds, double morphSeconds = 0);
     // The same in parts: each field f (netcdfFieldGrid's grid, given whole), then the
-    // interval's time and number.
+    // interval's time and number (and, with morphological acceleration, the span of bed
+    // evolution the bed changes up to it stand for).
     void putField(const Model& m, size_t f, const Grid& g);
     // With Model::meanFields: the mean k (MeanSums::mean, kMeanFieldIndex order) and the
     // maximum k (kMaxFieldIndex order) of the interval, given whole, and the span they
@@ -45,7 +46,7 @@ public:
     void putMean(const Model& m, size_t k, const Grid& g);
     void putMax(const Model& m, size_t k, const Grid& g);
     void finishMeans(int32_t intervals, double sinceSeconds);
-    void finishInterval(int16_t n, float timeSeconds);
+    void finishInterval(int64_t n, double timeSeconds, double morphSeconds = 0);
     // Closes the file, reporting a failure.
     void close();
 
@@ -66,7 +67,7 @@ private:
 
     std::string path_, tmp_;
     int ncid_ = -1;
-    int timeVar_ = -1, numberVar_ = -1;
+    int timeVar_ = -1, numberVar_ = -1, morphVar_ = -1;
     std::vector<int> fieldVars_;
     std::vector<int> meanVars_, maxVars_;  // with Model::meanFields
     int meanCountVar_ = -1, meanSinceVar_ = -1;

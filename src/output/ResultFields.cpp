@@ -75,7 +75,7 @@ void writeHeader(RecordWriter& w) {
 
 // On several ranks, each holding the state of its rows: each column is made of every rank's
 // own rows' lines.
-void writeJointFields(const Model& m, const FieldGrids& g, int16_t n, const std::string& stem) {
+void writeJointFields(const Model& m, const FieldGrids& g, int64_t n, const std::string& stem) {
     JointFile f(m, m.outDir + stem + std::to_string(n) + ".csv");
     f.lines(writeHeader);
     const RowRange own = m.ownRows();
@@ -184,11 +184,11 @@ FieldGrids resultFieldGrids(const Model& m) {
     return g;
 }
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
+void writeResultFields(const Model& m, int64_t n, const std::string& stem) {
     writeResultFields(m, resultFieldGrids(m), n, stem);
 }
 
-void writeResultFields(const Model& m, const FieldGrids& g, int16_t n, const std::string& stem) {
+void writeResultFields(const Model& m, const FieldGrids& g, int64_t n, const std::string& stem) {
     if (m.slabs().ranks() > 1) return writeJointFields(m, g, n, stem);
     RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
     writeHeader(w);

@@ -52,12 +52,12 @@ private:
     std::optional<FilePart> part_;   // the other ranks'
 };
 
-void writeResultFields(const Model& m, int16_t n, const std::string& stem);
+void writeResultFields(const Model& m, int64_t n, const std::string& stem);
 // The grids of the file's 21 field columns, in column order (the bed level and the bed
 // change are negated as they are written).
 using FieldGrids = std::array<const Grid*, kResultFieldCount>;
 FieldGrids resultFieldGrids(const Model& m);
 // The same file with the columns taken from grids (mean<n>.csv: the means in place of some).
-void writeResultFields(const Model& m, const FieldGrids& grids, int16_t n, const std::string& stem);
+void writeResultFields(const Model& m, const FieldGrids& grids, int64_t n, const std::string& stem);
 
 }  // namespace littoral

@@ -19,7 +19,7 @@ public:
     void putField(const Model&, size_t, const Grid&) {}
     void putMean(const Model&, size_t, const Grid&) {}
     void putMax(const Model&, size_t, const Grid&) {}
-    void finishInterval(int16_t, float) {}
+    void finishInterval(int64_t, double, double) {}
     void finishMeans(int32_t, double) {}
 };
 #endif
@@ -74,7 +74,7 @@ bool ResultFiles::written(const Model& m, int64_t n, bool last) {
     return last || m.outputEvery <= 1 || n % m.outputEvery == 0;
 }
 
-bool ResultFiles::write(Model& m, int16_t n, float timeSeconds, bool last) {
+bool ResultFiles::write(Model& m, int64_t n, double timeSeconds, double morphSeconds, bool last) {
     if (!m.filesWanted) return false;
     if (means_) means_->add(m);
     if (!written(m, n, last)) return false;
@@ -119,7 +119,7 @@ bool ResultFiles::write(Model& m, int16_t n, float timeSeconds, bool last) {
             });
         }
         link.guarded([&] {
-            if (nc_) nc_->finishInterval(n, timeSeconds);
+            if (nc_) nc_->finishInterval(n, timeSeconds, morphSeconds);
         });
         link.check();
     }

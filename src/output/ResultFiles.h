@@ -32,7 +32,7 @@ public:
     // interval follows it). On several ranks every rank makes one and writes the field
     // file's lines of its rows (JointFile); the netCDF file is written by the first rank,
     // its grids gathered there one at a time. Returns whether the interval was written.
-    bool write(Model& m, int16_t n, float timeSeconds, bool last = false);
+    bool write(Model& m, int64_t n, double timeSeconds, double morphSeconds = 0, bool last = false);
     // Whether the interval numbered n is written (last: the run's last interval).
     static bool written(const Model& m, int64_t n, bool last);
 

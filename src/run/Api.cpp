@@ -21,6 +21,7 @@
 #include "run/AppPaths.h"
 #include "run/CaseFiles.h"
 #include "run/MainLoop.h"
+#include "run/Options.h"
 #include "run/RunCase.h"
 #include "waves/WaveField.h"
 
@@ -251,9 +252,8 @@ struct Run::State {
 
 namespace {
 
-// Morphological acceleration and restart can be set (options file, command line, library)
-// but this version does not compute them yet: a run that asks for one of them stops before it
-// begins instead of running without it.
+// Restart can be set (options file, command line, library) but this version does not
+// compute it yet: a run that asks for it stops before it begins instead of running without it.
 void refuseOptionsNotComputed(const RunOptions& o) {
     const auto refuse = [&](const char* key, const char* expected) {
         const auto it = o.setBy.find(key);
@@ -263,8 +263,6 @@ void refuseOptionsNotComputed(const RunOptions& o) {
         if (it != o.setBy.end() && it->second != "command line") throw InputError(message, it->second, key, 0);
         throw std::invalid_argument(message);
     };
-    if (o.morfac != 1.0) refuse("morphology.morfac", "1");
-    if (o.morstart != 0.0) refuse("morphology.start", "0");
     if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
     if (o.resume) refuse("checkpoint.resume", "false");
 }
@@ -272,7 +270,7 @@ void refuseOptionsNotComputed(const RunOptions& o) {
 }  // namespace
 
 Run::Run(const Case& c, const RunOptions& options)
-    : s_((refuseOptionsNotComputed(options), std::make_unique<State>(c, options))) {
+    : s_((checkRunOptions(options), refuseOptionsNotComputed(options), std::make_unique<State>(c, options))) {
     Model& m = s_->m;
     const Case::Facts& f = *c.facts_;
     // The first run of a case on one process takes the grids the case read (a split case
@@ -294,6 +292,9 @@ Run::Run(const Case& c, const RunOptions& options)
     m.outputEvery = options.outputEvery;
     m.meanFields = options.means;
     m.continuesRun = options.resume || !options.setAsideEarlierRun;
+    m.morfac = options.morfac;
+    m.morstart = options.morstart;
+    m.optionsEcho = optionLines(options);
     m.link = options.processes;
     if (options.georeference)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
@@ -330,7 +331,7 @@ bool Run::advance() {
             }
         }
         if (s.driver->advance()) {
-            s.interval.number = s.driver->loop().number();
+            s.interval.number = static_cast<int>(s.driver->loop().number());
             s.interval.time = s.driver->loop().endSeconds();
             return true;
         }

@@ -4,6 +4,7 @@
 // interval's end, the last step clipped onto it; then the result file is written.
 #include "run/MainLoop.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -59,32 +60,26 @@ void initFlowState(Model& m, float hMax) {
     }
 }
 
-int32_t lastOutputNumber(const Model& m) {
-    int32_t last = -1;
-    for (float t = m.tStartS; t <= m.tEndS; t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
-        if (static_cast<float>(static_cast<double>(t) + m.periodS) == t)
-            throw StopError(m.coefFile + ": the model time " + formatNum(static_cast<double>(t) * m.timeScale) +
-                            " s is too large to advance by one wave period in single precision: expected an end time "
-                            "(" + formatNum(m.tEnd) + " s) the interval counter can reach");
-        const double n = std::floor(static_cast<double>(t) / m.periodS + 0.5);
-        if (n > 32767.0 || n < -32768.0)
-            throw StopError(m.coefFile + ": the run from " + formatNum(m.tStart) + " s to " + formatNum(m.tEnd) +
-                            " s would give the interval starting at " + formatNum(static_cast<double>(t) * m.timeScale) +
-                            " s the output number " + formatNum(n) +
-                            ": expected output numbers of at most 32767 (result files surfer0.csv to surfer32767.csv)");
-        last = static_cast<int32_t>(n);
-    }
-    return last;
+int64_t intervalCount(const Model& m) {
+    const double T = m.waveT0, span = static_cast<double>(m.tEnd) - m.tStart;
+    if (!(T > 0) || !std::isfinite(T) || !(span >= 0) || !std::isfinite(span)) return 0;
+    // 480 s of 8 s periods are 60 periods, 61 interval starts from 0 s to 480 s.
+    const double periods = std::floor(span / T + 1e-5);
+    return periods < 9.0e18 ? static_cast<int64_t>(periods) + 1 : INT64_MAX;
 }
 
-int64_t intervalCount(const Model& m) {
-    if (!(m.periodS > 0) || !std::isfinite(m.periodS) || m.tEnd < m.tStart) return 0;
-    int64_t n = 0;
-    for (float t = m.tStartS; t <= m.tEndS; t = static_cast<float>(static_cast<double>(t) + m.periodS)) {
-        if (static_cast<float>(static_cast<double>(t) + m.periodS) == t) break;
-        ++n;
-    }
-    return n;
+int64_t firstOutputNumber(const Model& m) {
+    return static_cast<int64_t>(std::floor(static_cast<double>(m.tStartS) / m.periodS + 0.5));
+}
+
+double morphologicalSeconds(const Model& m, int64_t k) {
+    const auto end = [&](int64_t j) { return static_cast<double>(m.tStart) + static_cast<double>(j + 1) * m.waveT0; };
+    if (!(m.morstart <= end(k))) return 0.0;
+    // The first interval whose bed change counts: its end is at or after morstart.
+    int64_t j0 = static_cast<int64_t>(std::max(0.0, std::ceil((m.morstart - m.tStart) / m.waveT0) - 1.0));
+    while (j0 > 0 && end(j0 - 1) >= m.morstart) --j0;
+    while (end(j0) < m.morstart) ++j0;
+    return k < j0 ? 0.0 : static_cast<double>(k - j0 + 1) * m.morfac * m.waveT0;
 }
 
 IntervalLoop::IntervalLoop(Model& m, RunHost& host, float& hMax) : m_(m), host_(host), hMax_(hMax) {}
@@ -109,41 +104,51 @@ void IntervalLoop::begin() {
         throw StopError(m.coefFile + ": the output interval (one wave period of " + formatNum(m.waveT0) +
                         " s) cannot be scaled with the largest depth " + formatNum(hMax_) +
                         " m: expected a positive largest depth");
-    // The output numbers are 16-bit: the interval counter is stepped through once, as the
-    // loop will step it, before anything is computed.
-    lastOutputNumber(m);
+    intervals_ = intervalCount(m);
+    firstNumber_ = firstOutputNumber(m);
+    if (intervals_ > 0 && static_cast<double>(firstNumber_) + static_cast<double>(intervals_ - 1) > 2147483647.0)
+        throw StopError(m.coefFile + ": the run from " + formatNum(m.tStart) + " s to " + formatNum(m.tEnd) +
+                        " s in wave periods of " + formatNum(m.waveT0) + " s would number its last interval beyond " +
+                        "2147483647: expected fewer wave periods");
+    // The wave clock of the first interval, as the scaled start time gives it.
+    firstWaveTime_ = static_cast<float>(static_cast<double>(m.timeScale) * m.tStartS);
     if (!m.gaugeSites.empty()) {
-        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervalCount(m)); });
+        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervals_); });
         m.slabs().check();
     }
     watchdog_.emplace(m);
     host_.runStarted(m);
-    t_ = m.tStartS;
-    tau_ = 0.0f;
+    clock_ = LoopClock{};
 }
 
 bool IntervalLoop::step() {
     Model& m = m_;
     RunHost& host = host_;
-    const float t = t_;
-    if (!(t <= m.tEndS)) return false;
-    float& tau = tau_;
+    const int64_t k = clock_.interval;
+    if (k >= intervals_) return false;
     Watchdog& watchdog = *watchdog_;
     m.checkStop();
     clearTransport(m);
     applyBedChange(m);
-    const float waveTime = static_cast<float>(static_cast<double>(m.timeScale) * t);
-    waveField(m, hMax_, waveTime, m.fx, m.fy);
+    // Interval k spans [tStart + k T, tStart + (k + 1) T], formed from k.
+    const double startSeconds = static_cast<double>(m.tStart) + static_cast<double>(k) * m.waveT0;
+    const double endSeconds = static_cast<double>(m.tStart) + static_cast<double>(k + 1) * m.waveT0;
+    waveField(m, hMax_, WaveClock{firstWaveTime_, k}, m.fx, m.fy);
     // The picture is drawn on the first rank, from the level gathered there whole.
     host.plotxy(m, "eta", m.gatherWholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
-    host.periodDone(waveTime);
-    host.progressLine(endwavLine(waveTime, m.waveT0));
-    bedChange(m);
-    const float tInt = static_cast<float>(static_cast<double>(m.periodS) + t);
-    const float tSeconds = static_cast<float>(static_cast<double>(m.timeScale) * tInt);
+    host.periodDone(startSeconds);
+    host.progressLine(endwavLine(startSeconds, m.waveT0));
+    // The bed change of an interval is applied at its end: none that would be applied
+    // before the morphological start.
+    bedChange(m, endSeconds >= m.morstart ? m.morfac : 0.0);
+    // The flow clock counts from the interval's start: the first interval's flow runs from
+    // the state at rest at time 0, the later ones over one period.
+    const float tInt = k == 0 ? static_cast<float>(static_cast<double>(m.periodS) + m.tStartS) : m.periodS;
+    const float tSeconds = static_cast<float>(endSeconds);
 
-    const float tau0 = tau;
-    watchdog.startInterval(tau);
+    float& tau = clock_.tau;
+    tau = 0.0f;
+    watchdog.startInterval(k == 0 ? (static_cast<double>(m.tStart) + m.waveT0) / m.waveT0 : 1.0);
     SlabLink& link = m.slabs();
     while (tau != tInt) {
         m.checkStop();
@@ -154,7 +159,7 @@ bool IntervalLoop::step() {
         const float next = static_cast<float>(static_cast<double>(tau) + m.dtS);
         if (!(next > tau))
             throw StopError("the flow time step " + formatNum(m.dtS) + " no longer advances the flow clock at model time " +
-                            formatNum(static_cast<double>(tau) * m.timeScale) + " s");
+                            formatNum(endSeconds - (static_cast<double>(tInt) - tau) * m.timeScale) + " s");
         // A clipped step whose sum rounds beside the interval's end lands on it.
         tau = (m.dtS == static_cast<float>(static_cast<double>(tInt) - tau) && next != tInt) ? tInt : next;
         m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
@@ -172,9 +177,9 @@ bool IntervalLoop::step() {
         // The next step's fluxes and time step read the level one row beyond this rank's.
         link.exchange({&m.hTot, &m.uS, &m.vS}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
         watchdog.step(m, m.dtS, tSeconds);
-        host.intervalProgress((static_cast<double>(tau) - tau0) / (static_cast<double>(tInt) - tau0));
+        host.intervalProgress(static_cast<double>(tau) / tInt);
     }
-    if (tau != tau0) {
+    if (tInt != 0.0f) {
         Model::markWritten({&m.setup, &m.curU, &m.curV});
         publishFlowState(m);
     }
@@ -183,14 +188,12 @@ bool IntervalLoop::step() {
     // wrote is brought across.
     m.refreshHalos();
     // Each rank checks its rows; the first bad cell of the grid is reported.
-    link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
+    link.guarded([&] { watchdog.endInterval(m, tSeconds); });
     link.check();
-    const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
-    // The counter steps as it will below: no interval follows when it passes the end.
-    const float next = static_cast<float>(static_cast<double>(t) + m.periodS);
-    const bool last = !(next <= m.tEndS);
+    const int64_t n = firstNumber_ + k;
+    const bool last = k + 1 >= intervals_;
     link.guarded([&] {
-        if (results_) results_->write(m, n, tSeconds, last);
+        if (results_) results_->write(m, n, endSeconds, morphologicalSeconds(m, k), last);
     });
     link.check();
     if (gauges_) {
@@ -200,9 +203,9 @@ bool IntervalLoop::step() {
     // The first rank draws the picture: the level is gathered there whole.
     host.graphUVEta(m, m.uS, m.vS, m.velScale, m.gatherWholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     number_ = n;
-    endSeconds_ = tSeconds;
-    host.intervalDone(m, n, tSeconds);
-    t_ = next;
+    endSeconds_ = endSeconds;
+    host.intervalDone(m, static_cast<int>(n), endSeconds);
+    clock_ = LoopClock{k + 1, 0.0f};
     return true;
 }
 

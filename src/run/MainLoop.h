@@ -22,13 +22,27 @@ class GaugeRecorder;
 void scaleFlow(Model& m, float hMax);
 // scaleFlow, then the flow state at rest on the set-up (every grid this rank keeps).
 void initFlowState(Model& m, float hMax);
-// The output number of the last interval the run would write, from the single-precision
-// interval counter stepped as the main loop steps it. Throws StopError naming the coefficient
-// file when a number would pass 32767 or the counter could not advance.
-int32_t lastOutputNumber(const Model& m);
-// The number of output intervals (wave periods) mainLoop runs when nothing stops it, from
-// the flow clock initFlowState has set; each draws one irregular wave height.
+// The number of output intervals (wave periods) mainLoop runs when nothing stops it: interval
+// n spans [tStart + n T, tStart + (n + 1) T], and the last one starts at or before tEnd, so
+// floor((tEnd - tStart) / T) + 1 intervals when tEnd >= tStart (a start within 1e-5 T of tEnd
+// counts as at it), none otherwise. Each draws one irregular wave height.
 int64_t intervalCount(const Model& m);
+// The output number of the first interval, Int(tStart / T + 0.5) on the scaled clock
+// (scaleFlow); interval n has this number plus n.
+int64_t firstOutputNumber(const Model& m);
+// The span of bed evolution (s) that the bed changes of the intervals 0 to k stand for:
+// morfac x T for each of them that ends at or after morstart (with morfac 1 and morstart 0,
+// the time from the start to the end of interval k).
+double morphologicalSeconds(const Model& m, int64_t k);
+
+// Where the interval loop stands: the interval about to run (0 the first) and the flow clock
+// within it, which counts from the interval's start and is 0 between intervals. The flow
+// part of the first interval spans tStart + T (the flow starts at rest at time 0 whatever
+// the start time); every later one spans T.
+struct LoopClock {
+    int64_t interval = 0;
+    float tau = 0;
+};
 
 // The intervals of a case whose input is read and echoed. begin() allocates the flow, opens
 // the result files, scales the flow problem and reports runStarted; each step() runs one
@@ -46,8 +60,11 @@ public:
     bool step();
     void finish();
     // The last finished interval: its output number and its end (model time, s).
-    int16_t number() const { return number_; }
-    float endSeconds() const { return endSeconds_; }
+    int64_t number() const { return number_; }
+    double endSeconds() const { return endSeconds_; }
+    // The loop's clock, for saving a run between intervals and continuing it.
+    LoopClock clock() const { return clock_; }
+    void setClock(const LoopClock& c) { clock_ = c; }
 
 private:
     Model& m_;
@@ -56,10 +73,12 @@ private:
     std::unique_ptr<ResultFiles> results_;
     std::unique_ptr<GaugeRecorder> gauges_;  // when the run has gauges
     std::optional<Watchdog> watchdog_;
-    float t_ = 0;    // the interval's start on the non-dimensional interval clock
-    float tau_ = 0;  // the flow clock, which starts at 0 whatever the start time is
-    int16_t number_ = -1;
-    float endSeconds_ = 0;
+    LoopClock clock_;
+    int64_t intervals_ = 0;   // intervalCount
+    int64_t firstNumber_ = 0; // firstOutputNumber
+    float firstWaveTime_ = 0; // the wave model's time at the first interval's start (s)
+    int64_t number_ = -1;
+    double endSeconds_ = 0;
 };
 
 // The whole loop: begin, every step, finish.

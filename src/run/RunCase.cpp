@@ -1,15 +1,44 @@
 #include "run/RunCase.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/Allocation.h"
 #include "core/Error.h"
+#include "core/Numeric.h"
 #include "input/CaseInput.h"
 #include "input/Echo.h"
 #include "input/MemoryBudget.h"
 #include "output/Gauges.h"
 #include "output/PreviousRun.h"
+#include "output/RecordWriter.h"
+#include "run/MainLoop.h"
 #include "waves/Offshore.h"
 
 namespace littoral {
+
+namespace {
+
+// 0options.txt: the options in force, each with where it was set, and the span of bed
+// evolution the run stands for. Written only for a run with options (an options file or an
+// option away from its default); a run without removes the echo an earlier run left.
+void writeOptionsEcho(const Model& m) {
+    if (m.optionsEcho.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(m.outDir + "0options.txt", ec);
+        return;
+    }
+    RecordWriter w(m.outDir + "0options.txt");
+    for (const std::string& line : m.optionsEcho) w.append(line + "\n");
+    const int64_t n = intervalCount(m);
+    const double morph = n > 0 ? morphologicalSeconds(m, n - 1) : 0.0;
+    w.append("morphological time = " + formatNum(morph) + " s after " + std::to_string(n) +
+             " intervals of " + formatNum(m.waveT0) + " s (morphology.morfac x the period for each interval " +
+             "ending at or after morphology.start)\n");
+    w.close();
+}
+
+}  // namespace
 
 CaseDriver::CaseDriver(Model& m, RunHost& host) : m_(m), host_(host) {}
 CaseDriver::~CaseDriver() = default;
@@ -78,6 +107,7 @@ void CaseDriver::start(bool inputRead) {
                 if (!m.writesFiles()) return;
                 writeConstEcho(m);
                 writeWavTideEcho(m);
+                writeOptionsEcho(m);
             });
             writeDepBndEcho(m);
             writeSurferGrids(m);

@@ -204,6 +204,7 @@ Watchdog::Watchdog(const Model& m) {
     const double c = std::sqrt(kG * (dInt + 2.0 * hin + 1.0));
     const double expected = m.waveT0 * 2.0 * (2.0 * c) / std::min(m.dx, m.dy);
     stepLimit_ = static_cast<long>(std::min(20.0 * expected + 1000.0, 1e12));
+    limit_ = stepLimit_;
     cause_ = likelyCause(m);  // from the input as read, before the bed moves
 }
 
@@ -229,7 +230,7 @@ void Watchdog::stalled(const Model& m, float tSeconds) const {
     const float uS = static_cast<float>(at[2]), vS = static_cast<float>(at[3]);
     const double len = m.lenScale, vel = m.velScale;
     throw StopError("the run looks hung: the interval ending at " + formatNum(tSeconds) + " s has taken more than " +
-                    std::to_string(stepLimit_) + " flow steps, 20 times what the deepest still water explains, and "
+                    std::to_string(limit_) + " flow steps, 20 times what the deepest still water explains, and "
                     "would take hours; the step is limited at cell " +
                     cellText(bi, bj) + ", water depth " + formatNum(hTot * len) + " m over a still depth of " +
                     formatNum(dep) + " m, velocity (" + formatNum(uS * vel) + ", " +
@@ -237,19 +238,7 @@ void Watchdog::stalled(const Model& m, float tSeconds) const {
                     "; the result files of the finished intervals are complete");
 }
 
-void Watchdog::endInterval(const Model& m, RunHost& host, float tau, float tSeconds) {
-    const double advance = static_cast<double>(tau) - tau0_;
-    if (!warned_ && advance > 0) {
-        const double off = std::fabs(sumDt_ - advance) / advance;
-        if (off > 0.01) {
-            warned_ = true;
-            host.warning("warning: in the interval ending at " + formatNum(tSeconds) + " s the flow steps add up to " +
-                         formatNum(100.0 * sumDt_ / advance) + " % of the flow clock's advance: the single-precision "
-                         "clock, now at " + formatNum(tau) + " time units, rounds every step, so from here on the "
-                         "flow integrates a span of time that differs from the interval by more than 1 % "
-                         "(currents and set-up then lag or lead the waves by that share)");
-        }
-    }
+void Watchdog::endInterval(const Model& m, float tSeconds) {
     checkFinite(m, tSeconds);
     checkBounds(m, tSeconds);
 }

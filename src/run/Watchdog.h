@@ -23,6 +23,7 @@
 //            are -9.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "core/Model.h"
@@ -41,23 +42,22 @@ public:
     // is set up (allocates the text of that cause, outside the time loops).
     explicit Watchdog(const Model& m);
 
-    // The flow part of an interval begins at flow clock tau.
-    void startInterval(float tau) {
-        tau0_ = tau;
+    // The flow part of an interval begins; it spans `periods` wave periods (the first
+    // interval's flow runs from time 0 to tStart + T).
+    void startInterval(double periods = 1.0) {
         steps_ = 0;
-        sumDt_ = 0.0;
+        limit_ = periods > 1.0 ? static_cast<long>(std::min(static_cast<double>(stepLimit_) * periods, 1e15)) : stepLimit_;
     }
     // Counts one flow step of size dtS; stops a run that needs far more steps than the
     // case explains (one interval would take hours).
     void step(const Model& m, float dtS, float tSeconds) {
+        (void)dtS;
         ++steps_;
-        sumDt_ += dtS;
-        if (steps_ > stepLimit_) stalled(m, tSeconds);
+        if (steps_ > limit_) stalled(m, tSeconds);
     }
-    // At the interval's end (flow clock tau), before its results are written: warns once
-    // when the clock's rounding has moved the steps' sum from its advance by more than 1 %,
-    // then checks every result quantity against the bounds.
-    void endInterval(const Model& m, RunHost& host, float tau, float tSeconds);
+    // At the interval's end, before its results are written: checks every result quantity
+    // against the bounds.
+    void endInterval(const Model& m, float tSeconds);
 
     double levelLow() const { return levelLo_; }
     double levelHigh() const { return levelHi_; }
@@ -71,10 +71,8 @@ private:
 
     double levelLo_ = 0, levelHi_ = 0, speed_ = 0, wave_ = 0, bedLo_ = 0, bedHi_ = 0, bedStep_ = 0;
     long stepLimit_ = 0;
-    float tau0_ = 0;
     long steps_ = 0;
-    double sumDt_ = 0;
-    bool warned_ = false;
+    long limit_ = 0;  // the step limit of the present interval
     std::string cause_;  // likelyCause of the input as read
 };
 

@@ -7,8 +7,9 @@
 //                       qs = (psi - psi_cr) suspCoef fallVel d,  both along ub
 // and the period means qbx, qby, qsx, qsy, tau = 1030 tk gain the step's value times
 // w = waveDt / waveT0; maxtau keeps the largest stress of the period.
-// Once per period the bed changes by dh = waveT0 div(qb + qs), central differences over
-// the interior, the ghost ring copied from the nearest interior cell.
+// Once per period the bed changes by dh = waveT0 div(qb + qs) (times the morphological
+// factor), central differences over the interior, the ghost ring copied from the nearest
+// interior cell, or on a periodic side from the partner cell at the other end of the grid.
 //
 // Cells are independent in the accumulation and in the divergence, so the passes run
 // along the rows (i fastest in memory): the results are those of any cell order.
@@ -123,8 +124,9 @@ void applyBedChange(Model& m) {
     });
 }
 
-void bedChange(Model& m) {
-    const double dx = m.dx, dy = m.dy, T = m.waveT0;
+void bedChange(Model& m, double morfac) {
+    // The span of bed evolution one period stands for (morfac 0: the bed stays).
+    const double dx = m.dx, dy = m.dy, T = static_cast<double>(m.waveT0) * morfac;
     const int32_t n = m.ixEnd - m.ixStart + 1;
     forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
@@ -137,6 +139,10 @@ void bedChange(Model& m) {
             const float* __restrict syS = m.qsy.at(m.ixStart, j - 1);
             const float* __restrict syN = m.qsy.at(m.ixStart, j + 1);
             float* __restrict dh = m.dh.at(m.ixStart, j);
+            if (T == 0.0) {
+                std::fill_n(dh, n, 0.0f);
+                continue;
+            }
             for (int32_t k = 0; k < n; ++k) {
                 // central-difference divergences of the bedload and the suspended load
                 const float b = static_cast<float>((static_cast<double>(byN[k]) - byS[k]) / dy / 2.0 +
@@ -148,15 +154,28 @@ void bedChange(Model& m) {
         }
     });
     // Ghost ring: south and north rows first, then the west and east columns, which also
-    // give each corner the value of its diagonal interior neighbour.
+    // give each corner the value of its diagonal interior neighbour. A closed or open side
+    // copies its interior neighbour; a periodic side (code 16) its partner, the interior cell
+    // at the other end of the grid, so that the ghost's depth stays its partner's.
     // On a rank, those of the rows it holds; then the rows next to its own from the others.
+    // The partner rows of the south and north ghosts come round from the other end first.
+    m.slabs().exchange({&m.dh}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
+    const auto periodic = [&](int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; };
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
-        if (m.holdsSouthEdge()) m.dh(i, m.jyStart - 1) = m.dh(i, m.jyStart);
-        if (m.holdsNorthEdge()) m.dh(i, m.jyEnd + 1) = m.dh(i, m.jyEnd);
+        const bool side = i >= m.ixStart && i <= m.ixEnd;
+        if (m.holdsSouthEdge()) {
+            const int32_t j = m.jyStart - 1;
+            m.dh(i, j) = side && periodic(i, j) ? m.dh.cell(i, m.jyEnd) : m.dh(i, m.jyStart);
+        }
+        if (m.holdsNorthEdge()) {
+            const int32_t j = m.jyEnd + 1;
+            m.dh(i, j) = side && periodic(i, j) ? m.dh.cell(i, m.jyStart) : m.dh(i, m.jyEnd);
+        }
     }
     for (int32_t j = m.heldRows().begin; j <= m.heldRows().end; ++j) {
-        m.dh(m.ixStart - 1, j) = m.dh(m.ixStart, j);
-        m.dh(m.ixEnd + 1, j) = m.dh(m.ixEnd, j);
+        const bool side = j >= m.jyStart && j <= m.jyEnd;
+        m.dh(m.ixStart - 1, j) = side && periodic(m.ixStart - 1, j) ? m.dh(m.ixEnd, j) : m.dh(m.ixStart, j);
+        m.dh(m.ixEnd + 1, j) = side && periodic(m.ixEnd + 1, j) ? m.dh(m.ixStart, j) : m.dh(m.ixEnd, j);
     }
     m.slabs().exchange({&m.dh}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
 }

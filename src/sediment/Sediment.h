@@ -19,6 +19,6 @@ void accumSedimentRow(Model& m, const SedimentCoefs& c, const Grid& a, const Gri
                       int32_t i0, int32_t i1);
 void clearTransport(Model& m);
 void applyBedChange(Model& m);
-void bedChange(Model& m);
+void bedChange(Model& m, double morfac = 1.0);
 
 }  // namespace littoral

@@ -11,10 +11,13 @@
 
 namespace littoral {
 
-void incidentWave(Model& m, float t) {
+void incidentWave(Model& m, float t) { incidentWave(m, IncidentTime{t, t, t}); }
+
+void incidentWave(Model& m, const IncidentTime& time) {
     using D = double;
     const D twoPi = 6.28318530717958;
-    const bool ramp = static_cast<float>(2.0 / m.waveFreq) > t;
+    const D t = time.carrier, tg = time.group, tr = time.ramp;
+    const bool ramp = static_cast<float>(2.0 / m.waveFreq) > tr;
     for (int32_t n = 1; n <= m.nBndCell; ++n) {
         if (m.bndCode(n) != m.bndWave) continue;
         const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
@@ -25,10 +28,10 @@ void incidentWave(Model& m, float t) {
         float e = static_cast<float>(static_cast<D>(m.waveHin) / 2.0 * std::sin(psi));
         if (m.nGroup > 0) {
             const D psiG = static_cast<D>(m.ky0) / m.nGroup * dj * m.dyW + static_cast<D>(m.kx0) / m.nGroup * di * m.dxW -
-                           static_cast<D>(m.waveFreq) * twoPi / m.nGroup * t;
+                           static_cast<D>(m.waveFreq) * twoPi / m.nGroup * tg;
             e = static_cast<float>((static_cast<D>(m.groupAmp) * std::sin(psiG) + 1.0) * e);
         }
-        if (ramp) e = static_cast<float>(static_cast<D>(e) * std::sin(3.14159265358979 / 4.0 * m.waveFreq * t));
+        if (ramp) e = static_cast<float>(static_cast<D>(e) * std::sin(3.14159265358979 / 4.0 * m.waveFreq * tr));
         m.phiNew(i, j) = static_cast<float>(static_cast<D>(m.phiCur(i, j)) - static_cast<D>(e) * 9.81 * m.waveDt);
     }
 }

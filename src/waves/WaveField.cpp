@@ -4,7 +4,11 @@
 // that the period is a whole number of steps. The potential levels persist from call to
 // call; coefficients and statistics are rebuilt at every call. The wave clock
 // t = waveDt (stepOffset + step) follows model time, so the phase and the start-up ramp of
-// the incident wave refer to model time.
+// the incident wave refer to model time. In a long run the clock is counted in whole steps
+// from the first period's: since one period is nStep steps, the carrier wave's phase at
+// step s of any period is its phase at step s of the first period, and the group envelope's
+// is that of the first nGroup periods; only the ramp (over the first two periods) needs
+// the count itself.
 #include "waves/WaveField.h"
 
 #include <algorithm>
@@ -108,14 +112,35 @@ void incidentHeight(Model& m) {
     m.hPlotNeg = -m.hPlot;
 }
 
-std::string endwavLine(float time, float waveT0) {
+std::string endwavLine(double time, float waveT0) {
     const D tenths = std::floor(static_cast<D>(time) * 10.0 + 0.5) / 10.0;
     const D periods = std::floor(static_cast<D>(time) / waveT0 + 0.5);
     return "endwav " + numberText(tenths) + numberText(periods);
 }
 
-void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
+namespace {
+// Steps after which the group envelope repeats: P nStep, P the fewest whole periods that
+// are a whole number of envelope periods (nGroup q for the least q, for nGroup a fraction
+// of denominator q up to 64), else 0 (the envelope never repeats on whole periods).
+int64_t envelopeSteps(const Model& m) {
+    for (int q = 1; q <= 64; ++q) {
+        const D periods = static_cast<D>(m.nGroup) * q;
+        if (periods == std::floor(periods)) return periods < 1e9 ? static_cast<int64_t>(periods) * m.nStep : 0;
+    }
+    return 0;
+}
+}  // namespace
+
+void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) { waveField(m, hMax, WaveClock{time, 0}, fx, fy); }
+
+void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy) {
+    const float time = clock.first;
     waveTimeStep(m, hMax, time);
+    // Whole steps from the first period's start to this one's, and to the same point of
+    // the group envelope.
+    const int64_t passed = clock.periods * m.nStep;
+    const int64_t envelope = m.nGroup > 0 ? envelopeSteps(m) : 0;
+    const int64_t groupPassed = envelope > 0 ? passed % envelope : 0;
     m.waveFreq = static_cast<float>(1.0 / m.waveT0);
     m.dirRad = static_cast<float>(static_cast<D>(m.waveDir0) / 57.29577951308238);
     incidentHeight(m);
@@ -143,8 +168,17 @@ void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
                             &m.sumEtaT, &m.sumUV, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau});
         waveStep(m, work);
         m.gaugeTrace.record(m.eta);
-        const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
-        incidentWave(m, t);
+        // The first period's clock at this step (the carrier's phase), and the clock of the
+        // envelope and of the ramp; in the first period all three are one.
+        const int64_t s0 = static_cast<int64_t>(m.stepOffset) + i;
+        const float t = static_cast<float>(static_cast<D>(m.waveDt) * static_cast<D>(s0));
+        IncidentTime it{t, t, t};
+        if (passed != 0) {
+            it.ramp = static_cast<float>(static_cast<D>(m.waveDt) * static_cast<D>(s0 + passed));
+            it.group = envelope > 0 ? static_cast<float>(static_cast<D>(m.waveDt) * static_cast<D>(s0 + groupPassed))
+                                    : static_cast<D>(t) + static_cast<D>(m.waveDt) * static_cast<D>(passed);
+        }
+        incidentWave(m, it);
         // The next predictor reads the new level one row beyond this rank's rows.
         link.exchange({&m.phiNew}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
         shiftPhiLevels(m);

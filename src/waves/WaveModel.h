@@ -38,7 +38,7 @@ void clearWaveStats(Model& m);
 void shiftPhiLevels(Model& m);
 // "endwav " + the number texts of the time to 0.1 s and of the elapsed wave periods, each
 // with its leading blank: "endwav  3600 360" (core/Numeric.h, numberText).
-std::string endwavLine(float time, float waveT0);
+std::string endwavLine(double time, float waveT0);
 
 // ---- local coefficients (WaveCoefficients.cpp) ----
 // kd, wlen, cc2, ccg, omk over the whole grid, dxW, dyW, and kx0, ky0 at the phase
@@ -46,7 +46,15 @@ std::string endwavLine(float time, float waveT0);
 void waveCoefficients(Model& m, float time);
 
 // ---- incident wave (IncidentWave.cpp) ----
+// The wave clock of one step, in seconds, for each part of the incident wave: the carrier's
+// phase, the group envelope's phase and the start-up ramp. On one continuous clock t all
+// three are t; a long run gives each the time that keeps its phase exact (the carrier
+// repeats every period, the envelope every nGroup periods, the ramp needs the true time).
+struct IncidentTime {
+    double carrier = 0, group = 0, ramp = 0;
+};
 void incidentWave(Model& m, float t);
+void incidentWave(Model& m, const IncidentTime& t);
 
 // ---- wave step (WavePhiStep.cpp) ----
 // Breaking limit of every interior cell for this period: brkRatio tanh(kh)/kh raised by

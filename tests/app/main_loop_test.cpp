@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "run/MainLoop.h"
@@ -76,35 +77,72 @@ TEST(MainLoop, NoIntervalWhenTheEndPrecedesTheStart) {
     EXPECT_EQ(host.graphs, 0);
 }
 
-TEST(MainLoop, TooManyIntervalsAreRefusedBeforeComputing) {
-    CaseDir dir("loop-many");
-    Model m;
-    // 40000 periods of 6 s: beyond the 16-bit output numbers.
-    SmallCase{.coef = {.tEnd = 6.0f * 40000}}.prepare(dir, "m", m);
-    readCase(m);
-    RecordingHost host;
-    EXPECT_TRUE(containsAll(stopMessage([&] { mainLoop(m, host, m.hMax); }),
-                            {"m\\coef.txt: the run from 0 s to 240000 s would give the interval starting at 196607.6 s "
-                             "the output number 32768: expected output numbers of at most 32767"}));
-    EXPECT_TRUE(dir.outputFiles("m").empty());
+// The count rule: floor((tEnd - tStart) / T) + 1 intervals when tEnd >= tStart, a start
+// within 1e-5 T of the end counting as at it; none when tEnd < tStart.
+TEST(MainLoop, IntervalCountFollowsStartEndAndPeriod) {
+    struct Span {
+        float tStart, tEnd, T;
+        int64_t count;
+    };
+    for (const Span& s : {Span{0, 80, 8, 11}, Span{0, 480, 6, 81}, Span{0, 480, 8, 61}, Span{100, 50, 8, 0},
+                          Span{10, 10, 8, 1}, Span{0, 479.9f, 8, 60}, Span{0, 479.99995f, 8, 61},
+                          Span{-8, 0, 8, 2}, Span{0, 200000, 6, 33334}, Span{0, 80, 0, 0}}) {
+        SCOPED_TRACE(::testing::Message() << s.tStart << " to " << s.tEnd << " by " << s.T);
+        Model m;
+        m.tStart = s.tStart;
+        m.tEnd = s.tEnd;
+        m.waveT0 = s.T;
+        EXPECT_EQ(intervalCount(m), s.count);
+    }
 }
 
-// The refusal follows the single-precision interval counter: with 6 s periods an end at
-// 196605.6 s is 32767.6 periods, but the counter's last start is numbered 32767 and the run
-// is sound; one period more would number an interval 32768.
-TEST(MainLoop, OutputNumbersFollowTheIntervalCounter) {
-    for (auto [tEnd, last] : {std::pair{196605.6f, 32767}, std::pair{196611.6f, -1}}) {
-        SCOPED_TRACE(tEnd);
-        Model m = flatModel(5.0f);
-        m.waveT0 = 6;
-        m.tStart = 0;
-        m.tEnd = tEnd;
-        m.coefFile = "c.txt";
-        initFlowState(m, 5.0f);
-        if (last >= 0)
-            EXPECT_EQ(lastOutputNumber(m), last);
-        else
-            EXPECT_TRUE(containsAll(stopMessage([&] { lastOutputNumber(m); }),
-                                    {"the output number 32768: expected output numbers of at most 32767"}));
+// Output numbers go on past 32767: a loop set to the interval 32768 (as a run continued
+// from a checkpoint is) writes surfer32768.csv, ending at 32769 periods, and the last
+// interval of the span is the one the count rule gives.
+TEST(MainLoop, OutputNumbersGoOnPast32767) {
+    CaseDir dir("loop-many");
+    Model m;
+    SmallCase{.coef = {.ixEnd = 4, .jyEnd = 3, .dx = 8, .dy = 8, .tEnd = 6.0f * 32769}, .depthOff = 1}
+        .prepare(dir, "m", m);
+    readCase(m);
+    RecordingHost host;
+    IntervalLoop loop(m, host, m.hMax);
+    loop.begin();
+    loop.setClock({32768, 0.0f});
+    ASSERT_TRUE(loop.step());
+    EXPECT_EQ(loop.number(), 32768);
+    EXPECT_DOUBLE_EQ(loop.endSeconds(), 6.0 * 32769);
+    ASSERT_TRUE(loop.step());
+    EXPECT_EQ(loop.number(), 32769);
+    EXPECT_FALSE(loop.step());  // 32770 intervals start from 0 s to 196614 s
+    loop.finish();
+    const auto files = dir.outputFiles("m");
+    EXPECT_NE(std::find(files.begin(), files.end(), "surfer32768.csv"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "surfer32769.csv"), files.end());
+    EXPECT_EQ(std::find(files.begin(), files.end(), "surfer32770.csv"), files.end());
+    // The wave clock far on: the incident wave is the first period's at the same step
+    // (carrier phase) and past its ramp, so the waves have come in as in any interval.
+    EXPECT_GT(m.wavH(4, 2), 0.0f);
+}
+
+// The loop's clock between intervals: the index of the next interval, the flow clock at 0.
+TEST(MainLoop, ClockCountsIntervalsFromTheirIndex) {
+    CaseDir dir("loop-clock");
+    Model m;
+    SmallCase{.coef = {.ixEnd = 4, .jyEnd = 3, .tStart = 12, .tEnd = 30}}.prepare(dir, "c", m);
+    readCase(m);
+    RecordingHost host;
+    IntervalLoop loop(m, host, m.hMax);
+    loop.begin();
+    EXPECT_EQ(loop.clock().interval, 0);
+    int64_t k = 0;
+    while (loop.step()) {
+        ++k;
+        EXPECT_EQ(loop.clock().interval, k);
+        EXPECT_EQ(loop.clock().tau, 0.0f);
+        EXPECT_EQ(loop.number(), 2 + k - 1);                     // Int(12 / 6 + 0.5) = 2
+        EXPECT_DOUBLE_EQ(loop.endSeconds(), 12.0 + 6.0 * k);    // tStart + (k + 1) T, k from 0
     }
+    loop.finish();
+    EXPECT_EQ(k, 4);  // starts at 12, 18, 24 and 30 s
 }

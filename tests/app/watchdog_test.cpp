@@ -33,39 +33,7 @@ Model still(float depth) {
     return m;
 }
 
-// Steps of 0.0125 over one interval from the clock tau0; returns the relative difference
-// between the steps' sum and the clock's advance.
-double interval(Watchdog& w, const Model& m, RecordingHost& host, float tau0, int steps) {
-    w.startInterval(tau0);
-    float tau = tau0;
-    double sum = 0;
-    for (int k = 0; k < steps; ++k) {
-        tau = static_cast<float>(static_cast<double>(tau) + 0.0125f);
-        sum += 0.0125f;
-        w.step(m, 0.0125f, 10.0f);
-    }
-    w.endInterval(m, host, tau, 10.0f);
-    return std::fabs(sum - (static_cast<double>(tau) - tau0)) / (static_cast<double>(tau) - tau0);
-}
-
 }  // namespace
-
-TEST(Watchdog, ClockDriftWarnsOnceBeyondOnePercent) {
-    const Model m = still(5.0f);
-    RecordingHost host;
-    Watchdog w(m);
-    // Near 0 the clock takes every step exactly enough.
-    EXPECT_LT(interval(w, m, host, 10.0f, 800), 1e-4);
-    EXPECT_TRUE(host.warnings.empty());
-    // At 6e4 every step moves the clock by 0.0117 or 0.0156 instead of 0.0125: 6 % apart.
-    const double off = interval(w, m, host, 6e4f, 800);
-    EXPECT_GT(off, 0.05);
-    ASSERT_EQ(host.warnings.size(), 1u);
-    EXPECT_TRUE(containsAll(host.warnings[0], {"in the interval ending at 10 s the flow steps add up to",
-                                               "differs from the interval by more than 1 %"}));
-    interval(w, m, host, 6e4f, 800);
-    EXPECT_EQ(host.warnings.size(), 1u);  // once per run
-}
 
 // The bounds of a plain case: a 5 m basin, tide 0, 1 m waves, nothing prescribed.
 TEST(Watchdog, BoundsFollowThePhysics) {
@@ -92,8 +60,9 @@ TEST(Watchdog, ChecksNameTheFirstBadCellWithAnyThreads) {
     const Watchdog w(m);
     auto endInterval = [&](RecordingHost& host) {
         Watchdog c(w);
-        c.startInterval(1.0f);
-        c.endInterval(m, host, 1.0f, 10.0f);
+        c.startInterval();
+        (void)host;
+        c.endInterval(m, 10.0f);
     };
     const float nan = std::numeric_limits<float>::quiet_NaN();
     m.uS(200, 31) = nan;

@@ -57,3 +57,33 @@ TEST(Batch, MissingOutputFolderIsNamed) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(containsAll(r.out, {"the folder \"output\" is missing beside the data folder"}));
 }
+
+// --morfac and --morstart: a bad value names the option; a good one wins over the options
+// file and is echoed in 0options.txt with where it was set. A case without options writes
+// no 0options.txt.
+TEST(Batch, MorphologyOptionsWinOverTheOptionsFileAndAreEchoed) {
+    BatchRun r = runBatch("--morfac 0 x");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(r.out, {"the option --morfac is \"0\": expected a number above 0"})) << r.out;
+    r = runBatch("--morstart=-5 x");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(containsAll(r.out, {"the option --morstart is \"-5\": expected a model time of 0 s or later"})) << r.out;
+
+    CaseDir dir("batch-morfac");
+    SmallCase{.coef = {.tEnd = 6}}.write(dir, "fast");
+    dir.write("fast.toml", "[morphology]\nmorfac = 4\nstart = 6\n");
+    SmallCase{.coef = {.tEnd = 6}}.write(dir, "plain");
+    r = runBatch("--morfac 20 " + (dir.data / "fastcnt.txt").string() + " " + (dir.data / "plaincnt.txt").string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string echo = readFile(dir.output / "fast" / "0options.txt");
+    EXPECT_TRUE(containsAll(echo, {"morphology.morfac = 20   (command line)", "morphology.start = 6 s   (fast.toml)",
+                                   "morphological time = 240 s after 2 intervals of 6 s"}))
+        << echo;
+    // The plain case has the command line's factor too: it is echoed, with no options file.
+    const std::string plain = readFile(dir.output / "plain" / "0options.txt");
+    EXPECT_TRUE(containsAll(plain, {"options file: none", "morphology.morfac = 20   (command line)"})) << plain;
+    // Run again without options, it leaves no echo of the earlier run's options behind.
+    r = runBatch((dir.data / "plaincnt.txt").string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.output / "plain" / "0options.txt"));
+}

@@ -34,6 +34,16 @@ struct SedCase {
             m.allocGrid(*g);
         m.dep.fill(4.0f);
         m.kd.fill(1.0f);
+        // Every ghost cell a plain (copying) edge unless a test makes a side periodic.
+        m.allocGrid(m.cellFlag);
+        m.bndCode.allocate(0, 2);
+        m.bndCode(1) = 16;
+    }
+    // The ghost cells of the south and north rows (or the west and east columns) periodic:
+    // the cell flag of boundary point 1, whose code is 16.
+    void periodic(bool rows) {
+        for (int32_t i = m.ixStart; i <= m.ixEnd && rows; ++i) m.cellFlag(i, m.jyStart - 1) = m.cellFlag(i, m.jyEnd + 1) = 16;
+        for (int32_t j = m.jyStart; j <= m.jyEnd && !rows; ++j) m.cellFlag(m.ixStart - 1, j) = m.cellFlag(m.ixEnd + 1, j) = 16;
     }
     // One full wave period of n equal steps.
     void period(int n) {
@@ -249,6 +259,51 @@ TEST(BedChange, GhostRingCopiesTheNearestInteriorCellCornersTheDiagonal) {
     EXPECT_EQ(c.m.dh(i1 + 1, j1 + 1), c.m.dh(i1, j1));
     EXPECT_EQ(c.m.dh(i0 - 1, j1 + 1), c.m.dh(i0, j1));
     EXPECT_EQ(c.m.dh(i1 + 1, j0 - 1), c.m.dh(i1, j0));
+}
+
+// A periodic side's ghost takes the change of its partner at the other end of the grid, not
+// of its neighbour; the corners still take their diagonal neighbour's, and a closed side
+// beside a periodic one still copies its neighbour.
+TEST(BedChange, PeriodicGhostsTakeTheirPartnersChange) {
+    for (bool rows : {true, false}) {
+        SCOPED_TRACE(rows ? "south and north periodic" : "west and east periodic");
+        SedCase c;
+        c.periodic(rows);
+        // Transport growing as i^2 + 3 j^2: a change different in every row and column.
+        forEachCell(c.m, [&](int32_t i, int32_t j) {
+            c.m.qbx(i, j) = static_cast<float>(1e-6 * i * i);
+            c.m.qsy(i, j) = static_cast<float>(3e-6 * j * j);
+        });
+        bedChange(c.m);
+        const int32_t i0 = c.m.ixStart, i1 = c.m.ixEnd, j0 = c.m.jyStart, j1 = c.m.jyEnd;
+        for (int32_t i = i0; i <= i1; ++i) {
+            EXPECT_EQ(c.m.dh(i, j0 - 1), c.m.dh(i, rows ? j1 : j0)) << i;
+            EXPECT_EQ(c.m.dh(i, j1 + 1), c.m.dh(i, rows ? j0 : j1)) << i;
+        }
+        for (int32_t j = j0; j <= j1; ++j) {
+            EXPECT_EQ(c.m.dh(i0 - 1, j), c.m.dh(rows ? i0 : i1, j)) << j;
+            EXPECT_EQ(c.m.dh(i1 + 1, j), c.m.dh(rows ? i1 : i0, j)) << j;
+        }
+        EXPECT_NE(c.m.dh(i0, j0), c.m.dh(i0, j1));
+        EXPECT_NE(c.m.dh(i0, j0), c.m.dh(i1, j0));
+        EXPECT_EQ(c.m.dh(i0 - 1, j0 - 1), c.m.dh(i0, j0 - 1));
+        EXPECT_EQ(c.m.dh(i1 + 1, j1 + 1), c.m.dh(i1, j1 + 1));
+    }
+}
+
+// The morphological factor scales the change; 0 leaves every cell at +0.
+TEST(BedChange, FactorScalesTheChangeAndZeroHoldsTheBed) {
+    SedCase c;
+    forEachCell(c.m, [&](int32_t i, int32_t j) { c.m.qbx(i, j) = static_cast<float>(1e-5 * i - 2e-6 * j * j); });
+    bedChange(c.m);
+    const Grid one = c.m.dh;
+    bedChange(c.m, 10.0);
+    forEachCell(c.m, [&](int32_t i, int32_t j) { EXPECT_NEAR(c.m.dh(i, j), 10.0 * one(i, j), 1e-6 * std::fabs(10.0 * one(i, j))); });
+    bedChange(c.m, 0.0);
+    forEachCell(c.m, [&](int32_t i, int32_t j) {
+        EXPECT_EQ(c.m.dh(i, j), 0.0f);
+        EXPECT_FALSE(std::signbit(c.m.dh(i, j)));
+    });
 }
 
 TEST(BedChange, ApplyAddsTheChangeAndClearEmptiesTheSums) {
