@@ -22,7 +22,7 @@ import littoral
 heights = [0.4, 0.8, 1.2, 1.6]     # offshore wave heights (m)
 period = 8.0                        # s
 dx, dy, nx, ny = 2.0, 4.0, 90, 6    # cells (m) and counts: 180 m cross-shore
-x = (np.arange(nx) + 0.5) * dx
+x = np.arange(nx) * dx                     # the cell positions the results give
 depth = np.tile(x / 30.0 - 1.0, (ny, 1))   # 1:30, the shoreline 30 m from the low-x end
 
 
@@ -41,13 +41,14 @@ fig, ax = plt.subplots(figsize=(7, 4))
 shore = 30.0
 for h, ds in zip(heights, results):
     setup = ds["setup"].mean("y")
-    ax.plot(ds.x - shore, setup * 100, label=f"H = {h:g} m")
+    wet = setup + depth.mean(axis=0) > 0.01          # the dry beach has no mean level
+    ax.plot(ds.x - shore, (setup * 100).where(wet), label=f"H = {h:g} m")
 ax.axvline(0, color="0.6", lw=0.8)
 ax.axhline(0, color="0.6", lw=0.8)
 ax.set_xlabel("distance offshore from the still-water shoreline (m)")
 ax.set_ylabel("mean water level above still water (cm)")
 ax.set_title(f"Wave set-up on a 1:30 beach, T = {period:g} s, normal incidence")
-ax.set_xlim(-10, 140)
+ax.set_xlim(-30, 140)
 ax.legend()
 fig.tight_layout()
 fig.savefig(Path(__file__).with_suffix(".png"), dpi=110)

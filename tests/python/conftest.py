@@ -31,15 +31,24 @@ def work_folder(root: Path, samples=("beach", "breakwater")) -> Path:
 
 
 @pytest.fixture(scope="session")
-def batch_results(tmp_path_factory):
-    """littoral-batch's output folder of both samples (with results.nc), run once."""
+def batch_work(tmp_path_factory):
+    """A work folder with both samples, and littoral-batch's output folders of them (with
+    results.nc) moved aside into batch/: the echo files name the case's paths, so a run to
+    compare with writes into the same work folder."""
     if not BATCH or not Path(BATCH).exists():
         pytest.skip("littoral-batch is not built (LITTORAL_BATCH_EXE)")
-    root = work_folder(tmp_path_factory.mktemp("batch"))
+    root = work_folder(tmp_path_factory.mktemp("work"))
+    (root / "batch").mkdir()
     for s in ("beach", "breakwater"):
         subprocess.run([BATCH, "--threads", "2", "--netcdf", str(root / "data" / f"{s}cnt.txt")],
                        check=True, capture_output=True, text=True)
-    return root / "output"
+        (root / "output" / s).rename(root / "batch" / s)
+    return root
+
+
+@pytest.fixture(scope="session")
+def batch_results(batch_work):
+    return batch_work / "batch"
 
 
 def read_grid(path: Path) -> "list[list[float]]":

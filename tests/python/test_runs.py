@@ -4,6 +4,7 @@
 import csv
 import filecmp
 import os
+import shutil
 import signal
 import threading
 from pathlib import Path
@@ -37,15 +38,16 @@ def assert_same_results(got: Path, want: Path, littoral_module=None):
 
 def last_csv(folder: Path):
     """The last surferN.csv as (header, rows of floats)."""
-    n = max(int(p.stem[len("surfer"):]) for p in folder.glob("surfer*.csv"))
+    n = max(int(p.stem[len("surfer"):]) for p in folder.glob("surfer[0-9]*.csv"))
     with open(folder / f"surfer{n}.csv", newline="") as f:
         rows = list(csv.reader(f))
     return rows[0], np.array([[float(v) for v in r] for r in rows[1:] if r])
 
 
 @pytest.mark.parametrize("sample", ["beach", "breakwater"])
-def test_files_written_from_python_are_the_batch_programs(littoral, batch_results, tmp_path, sample):
-    root = work_folder(tmp_path, [sample])
+def test_files_written_from_python_are_the_batch_programs(littoral, batch_work, batch_results, sample):
+    root = batch_work
+    shutil.rmtree(root / "output" / sample, ignore_errors=True)
     case = littoral.read_case(root / "data" / f"{sample}cnt.txt")
     numbers = [i.number for i in littoral.Run(case, threads=2, netcdf=littoral.netcdf_available(), progress=False)]
     assert numbers == list(range(case.intervals))
@@ -59,7 +61,8 @@ def test_fields_and_dataset_equal_the_result_files(littoral, batch_results, tmp_
     case = littoral.read_case(root / "data" / "breakwatercnt.txt")
     run = littoral.Run(case, threads=2, write_files=False, progress=False).run_to_end()
     assert run.finished and not run.stopped
-    assert not any((root / "output" / "breakwater").iterdir()), "write_files=False wrote files"
+    out = root / "output" / "breakwater"
+    assert not out.exists() or not any(out.iterdir()), "write_files=False wrote files"
     header, rows = last_csv(batch_results / "breakwater")
     columns = {h.strip().strip('"'): k for k, h in enumerate(header)}
     ny, nx = case.ny, case.nx
@@ -123,12 +126,22 @@ def test_case_from_arrays_of_the_beach_inputs_gives_the_samples_results(littoral
         assert filecmp.cmp(tmp_path / "copy" / "bay" / f, tmp_path / "data" / "beach" / f, shallow=False), f
 
 
-def test_runs_in_threads_side_by_side_give_the_results_of_one_run(littoral, tmp_path):
-    root = work_folder(tmp_path)
-    cases = [littoral.read_case(root / "data" / f"{s}cnt.txt") for s in ("beach", "breakwater")]
-    alone = [littoral.Run(c, threads=1, write_files=False, progress=False).run_to_end().fields() for c in cases]
-    cases = [littoral.read_case(root / "data" / f"{s}cnt.txt") for s in ("beach", "breakwater")]
-    runs = [littoral.Run(c, threads=1, write_files=False, progress=False) for c in cases]
+def small_beach(littoral, height, **kwargs):
+    """A generated plane beach (1:25, 60 m cross-shore) under waves coming straight in."""
+    x = (np.arange(30) + 0.5) * 2.0
+    depth = np.tile(x / 25.0 - 0.4, (6, 1))
+    args = dict(depth=depth, dx=2.0, dy=3.0, sides="periodic", end_time=30.0,
+                waves=dict(height=height, period=5.0, direction=180.0))
+    args.update(kwargs)
+    return littoral.Case.from_arrays(**args)
+
+
+def test_runs_in_threads_side_by_side_give_the_results_of_one_run(littoral):
+    heights = (0.3, 0.6, 0.9)
+    alone = [littoral.Run(small_beach(littoral, h), threads=1, write_files=False, progress=False).run_to_end().fields()
+             for h in heights]
+    runs = [littoral.Run(small_beach(littoral, h), threads=t, write_files=False, progress=False)
+            for h, t in zip(heights, (1, 2, 1))]
     errors = []
 
     def go(r):
@@ -162,7 +175,7 @@ def test_a_stop_from_another_thread_ends_the_run_with_its_files_complete(littora
     assert run.stopped and run.finished
     assert 0 <= run.interval.number < case.intervals - 1
     n = run.interval.number
-    written = sorted(p.name for p in (root / "output" / "beach").glob("surfer*.csv"))
+    written = sorted(p.name for p in (root / "output" / "beach").glob("surfer[0-9]*.csv"))
     assert written == sorted(f"surfer{k}.csv" for k in range(n + 1))
     assert list(run) == [], "a stopped run went on"
 
@@ -170,17 +183,24 @@ def test_a_stop_from_another_thread_ends_the_run_with_its_files_complete(littora
 def test_ctrl_c_stops_the_run_with_keyboard_interrupt(littoral, tmp_path):
     root = work_folder(tmp_path, ["beach"])
     case = littoral.read_case(root / "data" / "beachcnt.txt")
-    started = []
+    first = threading.Event()
 
-    def interrupt_soon(interval, setup):
-        if not started:
-            started.append(interval.number)
-            os.kill(os.getpid(), signal.SIGINT)
-    run = littoral.Run(case, threads=1, write_files=False, progress=False, on_interval=interrupt_soon)
-    with pytest.raises(KeyboardInterrupt):
-        for _ in run:
-            pass
+    def press_ctrl_c():
+        # While the engine computes the next interval, without the interpreter lock.
+        first.wait(300)
+        os.kill(os.getpid(), signal.SIGINT)
+    presser = threading.Thread(target=press_ctrl_c)
+    presser.start()
+    run = littoral.Run(case, threads=1, write_files=False, progress=False, on_interval=lambda i, s: first.set())
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            for _ in run:
+                pass
+    finally:
+        first.set()
+        presser.join()
     assert run.stopped and run.interval.number < case.intervals - 1
+    assert list(run) == []
 
 
 def test_a_callbacks_exception_stops_the_run_and_is_raised(littoral, tmp_path):
