@@ -109,6 +109,12 @@ public:
             });
         };
         run_ = std::make_unique<Run>(c, o);
+        // A warning callback may raise while the run is set up.
+        if (failed_) {
+            py::error_already_set e = std::move(*failed_);
+            failed_.reset();
+            throw e;
+        }
     }
 
     // The Python object of this run: the base of the field views.
@@ -147,7 +153,7 @@ private:
             f();
         } catch (py::error_already_set& e) {
             failed_.emplace(std::move(e));
-            run_->requestStop();
+            if (run_) run_->requestStop();
         }
     }
 
@@ -304,8 +310,11 @@ PYBIND11_MODULE(_littoral, m) {
             },
             "rows of the flow boundary-condition table from code 17: (type, value 1, value 2)");
 
-    py::class_<Case>(m, "Case", py::dynamic_attr(),
-                     "A case: its control file and the files it names, read and checked.")
+    // No dynamic attributes on the engine's classes: the Python part subclasses them where it
+    // keeps more (an instance dict cleared during the base's deallocation can run Python
+    // code while the dying object is still tracked by the garbage collector).
+    py::class_<Case>(m, "Case", "A case: its control file and the files it names, read and checked.")
+        .def(py::init<const Case&>(), py::arg("case"), "The same case (its files are read once more by a run).")
         .def_static("read", &Case::read, py::arg("control_file"),
                     "Reads and checks a control file and the files it names (InputError on a fault).")
         .def_static("from_inputs", &Case::fromInputs, py::arg("inputs"),
@@ -335,7 +344,7 @@ PYBIND11_MODULE(_littoral, m) {
             return "Interval(number=" + std::to_string(i.number) + ", time=" + py::repr(py::float_(i.time)).cast<std::string>() + ")";
         });
 
-    py::class_<PyRun>(m, "_Run", py::dynamic_attr(), "The engine's run (see littoral.Run).")
+    py::class_<PyRun>(m, "_Run", "The engine's run (see littoral.Run).")
         .def(py::init([](const Case& c, int threads, bool writeFiles, bool csv, bool netcdf, int outputEvery, bool means,
                          double morfac, double morstart, int checkpointEvery, bool resume, py::object gauges,
                          py::object georeference, bool optionsFile, py::object onWavePeriod, py::object onProgress,

@@ -25,7 +25,7 @@ from . import _littoral
 from ._littoral import Case, CaseInputs, InputError, Interval, RunError, version, netcdf_available
 
 __all__ = [
-    "Case", "CaseInputs", "InputError", "Interval", "Run", "RunError", "read_case", "run_case",
+    "BuiltCase", "Case", "CaseInputs", "InputError", "Interval", "Run", "RunError", "read_case", "run_case",
     "open_results", "open_gauges", "result_fields", "case_from_description", "version",
     "netcdf_available", "set_default_threads", "default_threads",
 ]
@@ -219,6 +219,17 @@ def open_gauges(path: Union[str, os.PathLike]):
     return xr.open_dataset(p)
 
 
+class BuiltCase(Case):
+    """A case built in Python (Case.from_arrays, case_from_description): the case with what
+    it was built from. inputs: its CaseInputs (from arrays); report, warnings, report_file,
+    map_file: the case builder's (from a description)."""
+
+    def __init__(self, case: Case, inputs: Optional[CaseInputs] = None, folder: Any = None) -> None:
+        super().__init__(case)
+        self.inputs = inputs
+        self._folder = folder  # the temporary folder of its files, removed with the case
+
+
 def case_from_description(description: Union[str, os.PathLike]) -> Case:
     """Builds the case a survey description (TOML) describes, as littoral-case does: the
     case files, the options file, the report and the map are written into the description's
@@ -227,7 +238,7 @@ def case_from_description(description: Union[str, os.PathLike]) -> Case:
     if not hasattr(_littoral, "_build_case"):
         raise NotImplementedError("this build of littoral has no case builder")
     built = _littoral._build_case(os.fspath(description))
-    case = read_case(built["control_file"])
+    case = BuiltCase(read_case(built["control_file"]))
     case.report = built["report"]
     case.warnings = list(built["warnings"])
     case.report_file = built["report_file"]
@@ -364,10 +375,7 @@ def _from_arrays(depth, dx: float, dy: float, *, offshore: str = "high-x", sides
         keep = tempfile.TemporaryDirectory(prefix="littoral-")
         folder = os.path.join(keep.name, "data")
     inputs.data_folder = os.fspath(folder)
-    case = Case.from_inputs(inputs)
-    case.inputs = inputs
-    case._folder = keep
-    return case
+    return BuiltCase(Case.from_inputs(inputs), inputs, keep)
 
 
 def _write(self: Case, folder: Union[str, os.PathLike], name: Optional[str] = None) -> Case:
@@ -392,8 +400,7 @@ def _write(self: Case, folder: Union[str, os.PathLike], name: Optional[str] = No
             setattr(copy, k, getattr(inputs, k))
     copy.name = name if name is not None else old_name
     copy.data_folder = os.fspath(folder)
-    written.inputs = copy
-    return written
+    return BuiltCase(written, copy)
 
 
 Case.from_arrays = staticmethod(_from_arrays)

@@ -94,3 +94,25 @@ def test_the_xarray_dataset_carries_positions_units_and_names(littoral):
     before = ds["wavH"].values.copy()
     run.advance()
     assert np.array_equal(ds["wavH"].values, before)
+
+
+def test_a_case_from_a_survey_description(littoral, tmp_path):
+    import shutil
+    from conftest import SOURCE
+    survey = tmp_path / "survey"
+    shutil.copytree(SOURCE / "examples" / "survey", survey)
+    try:
+        case = littoral.case_from_description(survey / "bay.toml")
+    except NotImplementedError:
+        pytest.skip("this build has no case builder")
+    assert (case.nx, case.ny, case.dx, case.dy) == (200, 60, 2.5, 5.0)
+    assert case.control_file.endswith("baycnt.txt") and "Grid: 200 x 60 cells" in case.report
+    # The options file the builder writes carries a gauge: the run names it in a warning.
+    warnings = []
+    run = littoral.Run(case, write_files=False, progress=False, on_warning=warnings.append)
+    assert run.interval.number == -1 and any("gauge" in w for w in warnings), warnings
+    broken = survey / "broken.toml"
+    broken.write_text((survey / "bay.toml").read_text().replace("cells = [200, 60]", "cells = [200, -60]"))
+    with pytest.raises(littoral.InputError) as e:
+        littoral.case_from_description(broken)
+    assert e.value.file.endswith("broken.toml") and "grid.cells" in (e.value.field + str(e.value))
