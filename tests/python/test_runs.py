@@ -74,9 +74,9 @@ def test_files_and_fields_from_python_are_the_batch_programs(littoral, batch_wor
                                    err_msg=column)
         assert np.array_equal(ds[name].values, view)
         assert ds[name].attrs["units"] == units and ds[name].attrs["long_name"] == long_name
-    # Positions as the result files give them.
-    np.testing.assert_allclose(ds.x.values, rows[::ny, columns["x"]], atol=1e-4)
-    np.testing.assert_allclose(ds.y.values, rows[:ny, columns["y"]], atol=1e-4)
+    # Positions (m) as the result files give them, in their columns "i" and "j".
+    np.testing.assert_allclose(ds.x.values, rows[::ny, columns["i"]], rtol=1e-6)
+    np.testing.assert_allclose(ds.y.values, rows[:ny, columns["j"]], rtol=1e-6)
     if littoral.netcdf_available():
         with littoral.open_results(batch_results / sample) as nc:
             for _, name, _, _ in fields:
