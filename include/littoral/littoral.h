@@ -132,6 +132,10 @@ public:
     const std::string& outputFolder() const;  // where the run writes its files
     int nx() const;
     int ny() const;
+    // The case's indices of the first interior cell (the coefficient file's first computed
+    // cells): the result files place cell i at x = (i - 1) dx, j at y = (j - 1) dy.
+    int firstCellX() const;
+    int firstCellY() const;
     double dx() const;
     double dy() const;
     double startTime() const;

@@ -33,7 +33,7 @@ namespace littoral {
 
 struct Case::Facts {
     std::string cntPath, dataDir, outBase, outDir;
-    int nx = 0, ny = 0;
+    int nx = 0, ny = 0, iFirst = 1, jFirst = 1;
     double dx = 0, dy = 0, tStart = 0, tEnd = 0, period = 0;
     long intervals = 0, draws = 0;
     // The model as read, handed to the case's first Run (which then reads nothing again).
@@ -87,6 +87,8 @@ Case Case::read(const std::string& controlFile) {
         f->outDir = m.outDir;
         f->nx = m.ixEnd - m.ixStart + 1;
         f->ny = m.jyEnd - m.jyStart + 1;
+        f->iFirst = m.ixStart;
+        f->jFirst = m.jyStart;
         f->dx = m.dx;
         f->dy = m.dy;
         f->tStart = m.tStart;
@@ -108,6 +110,8 @@ const std::string& Case::controlFile() const { return facts_->cntPath; }
 const std::string& Case::outputFolder() const { return facts_->outDir; }
 int Case::nx() const { return facts_->nx; }
 int Case::ny() const { return facts_->ny; }
+int Case::firstCellX() const { return facts_->iFirst; }
+int Case::firstCellY() const { return facts_->jFirst; }
 double Case::dx() const { return facts_->dx; }
 double Case::dy() const { return facts_->dy; }
 double Case::startTime() const { return facts_->tStart; }
