@@ -16,9 +16,9 @@ TEST(SampleCases, FilesMatchTheCommittedChecksums) {
     fs::copy(fs::path(LITTORAL_SOURCE_DIR) / "data", dir.data, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const BatchRun r = runBatch((dir.data / "beachcnt.txt").string() + " " + (dir.data / "breakwatercnt.txt").string());
     ASSERT_EQ(r.status, 0) << r.out;
-    // 480 s of 8 s or 6 s periods: the single-precision interval counter passes 480 s just
-    // short of it for 8 s (intervals 0 ... 472 s, 60 files) and meets it for 6 s (0 ... 480 s, 81).
-    for (auto [name, files] : {std::pair{"beach", 60}, std::pair{"breakwater", 81}}) {
+    // 480 s of 8 s or 6 s periods: floor(480 / T) + 1 intervals, starting at 0 ... 480 s
+    // (61 files for 8 s, 81 for 6 s).
+    for (auto [name, files] : {std::pair{"beach", 61}, std::pair{"breakwater", 81}}) {
         SCOPED_TRACE(name);
         const auto out = dir.outputFiles(name);
         int results = 0;
