@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 #include <functional>
 #include <iostream>
 #include <new>
@@ -120,6 +122,10 @@ void usage(const std::string& program) {
                  "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
                  "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
                  "               files as one after another (default: 1)\n"
+                 "  --checkpoint-every N  write checkpoint.nc in the output folder after every N-th\n"
+                 "               interval and after the last (the state to continue the run from)\n"
+                 "  --resume     continue each case from its output folder's checkpoint (from the\n"
+                 "               beginning when there is none); a later end time extends a finished run\n"
                  "  --init DIR   make a work folder: DIR/data with the examples, DIR/output for the results\n"
                  "  --help       print this text;  --version  print the version and the build's commit\n";
 }
@@ -127,6 +133,9 @@ void usage(const std::string& program) {
 // The result files every case writes.
 struct ResultChoice {
     bool netcdf = false, csv = true;
+    // Restart options given on the command line (they win over the options file).
+    std::optional<int> checkpointEvery;
+    bool resume = false;
 };
 
 // Runs the case `arg`: reads it, takes the random state from start(draws), runs it to its
@@ -142,6 +151,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         o.threads = threads;
         o.csv = results.csv;
         o.netcdf = results.netcdf;
+        if (results.checkpointEvery) {
+            o.checkpointEvery = *results.checkpointEvery;
+            o.setBy["checkpoint.every"] = "command line";
+        }
+        if (results.resume) {
+            o.resume = true;
+            o.setBy["checkpoint.resume"] = "command line";
+        }
         o.processes = fe.link;
         o.random = start(c.randomDraws());
         started = true;
@@ -189,6 +206,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     app.add_option("--jobs", jobsText, "cases side by side");
     app.add_flag("--netcdf", results.netcdf, "also write results.nc");
     app.add_flag_callback("--no-csv", [&] { results.csv = false; }, "leave out surferN.csv");
+    std::string checkpointText;
+    app.add_option("--checkpoint-every", checkpointText, "checkpoint after every N-th interval");
+    app.add_flag("--resume", results.resume, "continue from the output folder's checkpoint");
     app.add_option("CONTROL_FILE", cases, "control files");
     std::string initDir;
     app.add_option("--init", initDir, "make a work folder DIR (DIR/data with the examples, DIR/output), then end");
@@ -212,6 +232,14 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         }
         if (!threadsText.empty()) threads = parseThreadCount(threadsText, "the option --threads");
         if (!jobsText.empty()) jobs = parseThreadCount(jobsText, "the option --jobs");
+        if (!checkpointText.empty()) {
+            char* end = nullptr;
+            const long v = std::strtol(checkpointText.c_str(), &end, 10);
+            if (end == checkpointText.c_str() || *end != '\0' || v < 1 || v > 1000000000)
+                throw std::runtime_error("the option --checkpoint-every is \"" + checkpointText +
+                                         "\": expected a whole number of intervals from 1 up");
+            results.checkpointEvery = static_cast<int>(v);
+        }
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --version
     } catch (const CLI::ArgumentMismatch& e) {

@@ -17,6 +17,8 @@ class NetCdfResults {
 public:
     void putField(const Model&, size_t, const Grid&) {}
     void finishInterval(int16_t, float) {}
+    int64_t steps() const { return 0; }
+    std::string history() const { return ""; }
 };
 #endif
 
@@ -61,6 +63,9 @@ ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
 }
 
 ResultFiles::~ResultFiles() = default;
+
+int64_t ResultFiles::netcdfSteps() const { return nc_ ? nc_->steps() : 0; }
+std::string ResultFiles::netcdfHistory() const { return nc_ ? nc_->history() : std::string(); }
 
 void ResultFiles::write(Model& m, int16_t n, float timeSeconds) {
     if (!m.filesWanted) return;

@@ -26,6 +26,10 @@ public:
     // netCDF file is written by the first rank, its grids gathered there one at a time.
     void write(Model& m, int16_t n, float timeSeconds);
 
+    // The intervals results.nc holds and the time it was begun (0 and "" without it).
+    int64_t netcdfSteps() const;
+    std::string netcdfHistory() const;
+
 private:
     std::unique_ptr<NetCdfResults> nc_;
 };

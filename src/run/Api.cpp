@@ -21,6 +21,7 @@
 #include "run/AppPaths.h"
 #include "run/CaseFiles.h"
 #include "run/MainLoop.h"
+#include "run/Options.h"
 #include "run/RunCase.h"
 #include "waves/WaveField.h"
 
@@ -251,9 +252,9 @@ struct Run::State {
 
 namespace {
 
-// Output control, morphological acceleration, restart and gauges can be set (options file,
-// command line, library) but this version does not compute them yet: a run that asks for
-// of the first three stops before it begins instead of running without it.
+// Output control, morphological acceleration and gauges can be set (options file, command
+// line, library) but this version does not compute them yet: a run that asks for one of the
+// first two stops before it begins instead of running without it.
 void refuseOptionsNotComputed(const RunOptions& o) {
     const auto refuse = [&](const char* key, const char* expected) {
         const auto it = o.setBy.find(key);
@@ -267,8 +268,6 @@ void refuseOptionsNotComputed(const RunOptions& o) {
     if (o.means) refuse("output.means", "false");
     if (o.morfac != 1.0) refuse("morphology.morfac", "1");
     if (o.morstart != 0.0) refuse("morphology.start", "0");
-    if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
-    if (o.resume) refuse("checkpoint.resume", "false");
     // Gauges change no result: the run goes on and says they are not recorded.
     if (!o.gauges.empty() && o.events.warning) {
         const auto it = o.setBy.find("gauge");
@@ -305,6 +304,11 @@ Run::Run(const Case& c, const RunOptions& options)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
                  options.georeference->rotation};
     m.stopRequest = &s_->stop;
+    m.checkpointEvery = options.checkpointEvery;
+    m.resume = options.resume;
+    m.resultOptions = resultOptionTexts(options);
+    if ((options.checkpointEvery > 0 || options.resume) && !netcdfAvailable())
+        throw std::invalid_argument(netcdfUnavailableMessage(options.resume ? "checkpoint.resume" : "checkpoint.every"));
     m.rnd = RandomSequence::fromState(options.random.value);
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
         throw std::invalid_argument("a case split over processes writes its files: expected writeFiles");

@@ -13,6 +13,7 @@
 #include "flow/RoeAverages.h"
 #include "input/CaseInput.h"
 #include "output/ResultFiles.h"
+#include "run/Checkpoint.h"
 #include "sediment/Sediment.h"
 #include "waves/WaveField.h"
 #include "waves/WaveModel.h"
@@ -89,8 +90,11 @@ int64_t intervalCount(const Model& m) {
 IntervalLoop::IntervalLoop(Model& m, RunHost& host, float& hMax) : m_(m), host_(host), hMax_(hMax) {}
 IntervalLoop::~IntervalLoop() = default;
 
-void IntervalLoop::begin() {
+void IntervalLoop::begin(const ResumePoint* from) {
     Model& m = m_;
+    // A resumed run's results.nc begins with the earlier part's intervals up to the checkpoint.
+    m.resultsContinued = {};
+    if (from) m.resultsContinued = {true, from->netcdfSteps, from->netcdfHistory};
     // Before the flow scaling: the netCDF file records the case as read. Written by the
     // first rank only.
     m.slabs().guarded([&] {
@@ -115,6 +119,21 @@ void IntervalLoop::begin() {
     host_.runStarted(m);
     t_ = m.tStartS;
     tau_ = 0.0f;
+    interval_ = 0;
+    if (from) restoreCheckpoint(m, *this, *from);
+}
+
+void IntervalLoop::stateItems(StateItems& s) {
+    s.scalar("clock.t", t_);
+    s.scalar("clock.tau", tau_);
+    s.scalar("clock.interval", interval_);
+    s.scalar("loop.number", number_);
+    s.scalar("loop.end_seconds", endSeconds_);
+    if (watchdog_) watchdog_->stateItems(s);
+    netcdfSteps_ = results_ ? results_->netcdfSteps() : 0;
+    netcdfHistory_ = results_ ? results_->netcdfHistory() : std::string();
+    s.scalar("results.netcdf_steps", netcdfSteps_);
+    s.text("results.netcdf_history", netcdfHistory_);
 }
 
 bool IntervalLoop::step() {
@@ -189,8 +208,12 @@ bool IntervalLoop::step() {
     host.graphUVEta(m, m.uS, m.vS, m.velScale, m.gatherWholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     number_ = n;
     endSeconds_ = tSeconds;
-    host.intervalDone(m, n, tSeconds);
     t_ = static_cast<float>(static_cast<double>(t) + m.periodS);
+    ++interval_;
+    // After every checkpointEvery-th interval and after the last, the state to go on from.
+    if (m.checkpointEvery > 0 && (interval_ % m.checkpointEvery == 0 || !(t_ <= m.tEndS)) && m.filesWanted)
+        writeCheckpoint(m, *this);
+    host.intervalDone(m, n, tSeconds);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/Model.h"
 #include "run/RunHost.h"
@@ -14,6 +15,16 @@
 namespace littoral {
 
 class ResultFiles;
+struct ResumePoint;
+
+// The loop's clocks between two intervals: the next interval's start on the non-dimensional
+// interval clock, the flow clock (0 at the run's start whatever the start time), and the
+// intervals done.
+struct LoopClock {
+    float t = 0;
+    float tau = 0;
+    int64_t interval = 0;
+};
 
 // The flow scales from the length scale hMax: lenScale, timeScale, velScale, rateScale and
 // the scaled times, cell sizes, minimum depth (minDepthS) and Coriolis parameter (coriolisS);
@@ -41,12 +52,23 @@ public:
     IntervalLoop(const IntervalLoop&) = delete;
     IntervalLoop& operator=(const IntervalLoop&) = delete;
 
-    void begin();
+    // With from, the run continues from that checkpoint: the result files take over the
+    // earlier part's, then the state is restored.
+    void begin(const ResumePoint* from = nullptr);
     bool step();
     void finish();
     // The last finished interval: its output number and its end (model time, s).
     int16_t number() const { return number_; }
     float endSeconds() const { return endSeconds_; }
+    LoopClock clock() const { return {t_, tau_, interval_}; }
+    void setClock(const LoopClock& c) {
+        t_ = c.t;
+        tau_ = c.tau;
+        interval_ = c.interval;
+    }
+    // What a checkpoint saves besides the model's own items: the clocks, the last interval's
+    // number and end, the watchdog's and the result files' state.
+    void stateItems(StateItems& s);
 
 private:
     Model& m_;
@@ -56,8 +78,12 @@ private:
     std::optional<Watchdog> watchdog_;
     float t_ = 0;    // the interval's start on the non-dimensional interval clock
     float tau_ = 0;  // the flow clock, which starts at 0 whatever the start time is
+    int64_t interval_ = 0;  // intervals done
     int16_t number_ = -1;
     float endSeconds_ = 0;
+    // The result files' state as a checkpoint records it (refreshed by stateItems).
+    int64_t netcdfSteps_ = 0;
+    std::string netcdfHistory_;
 };
 
 // The whole loop: begin, every step, finish.
