@@ -303,7 +303,7 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
                                {"celSNew", &celSNew}, {"uS", &uS}, {"uSNew", &uSNew}, {"vS", &vS}, {"vSNew", &vSNew},
                                {"fx", &fx}, {"fy", &fy}})
             s.grid(name, *g);
-        s.lineArray("lineNew", lineNew);
+        // (lineNew is the radiating lines' work: every value read within a step is written first.)
         s.lineArray("line", line);
         s.lineArray("lineOld", lineOld);
         s.scalar("random.state", rnd.stateRef());

@@ -23,6 +23,16 @@ std::string valueText(double v) {
     return b;
 }
 
+// A model time for people: to the millisecond.
+std::string timeText(double seconds) {
+    char b[40];
+    std::snprintf(b, sizeof b, "%.3f", seconds);
+    std::string s = b;
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
 std::string fileBytes(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     if (!f) return {};
@@ -102,9 +112,22 @@ void writeCheckpoint(Model& m, IntervalLoop& loop) {
     writeCheckpointFile(m, items, texts, checkpointPath(m));
 }
 
+// The temporary files of a checkpoint or results.nc that a killed run left half-written (the
+// case holds its output folder: no other run is writing there).
+void removeStaleParts(const Model& m) {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(m.outDir, ec)) {
+        const std::string name = e.path().filename().string();
+        const bool part = name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0;
+        if (part && (name.rfind("checkpoint.nc.", 0) == 0 || name.rfind("results.nc.", 0) == 0))
+            std::filesystem::remove(e.path(), ec);
+    }
+}
+
 std::optional<ResumePoint> openCheckpoint(Model& m, RunHost& host) {
     const std::string path = checkpointPath(m);
     std::error_code ec;
+    if (m.writesFiles()) removeStaleParts(m);
     if (!std::filesystem::is_regular_file(path, ec)) {
         if (m.slabs().rank() == 0)
             host.warning(path + ": no checkpoint to resume from: the run starts from the beginning");
@@ -166,19 +189,21 @@ std::optional<ResumePoint> openCheckpoint(Model& m, RunHost& host) {
     LoopClock clock;
     results.scalar("results.netcdf_steps", p.netcdfSteps);
     results.text("results.netcdf_history", p.netcdfHistory);
+    float endSeconds = 0;
     results.scalar("clock.t", clock.t);
+    results.scalar("loop.end_seconds", endSeconds);
     readCheckpointFile(m, results, path);
     if (extended) {
         scaleFlow(m, m.hMax);
-        const double reached = static_cast<double>(clock.t) * m.timeScale;
+        const double reached = endSeconds;
         if (m.tEndS < clock.t - m.periodS)
             throw StopError(path + ": the run cannot be resumed from this checkpoint: the end time in the coefficient file " +
-                            inputPath(m, m.coefFile) + " is " + valueText(m.tEnd) + " s, before the model time " +
-                            valueText(reached - m.waveT0) + " s the checkpoint's run has reached (its end time was " +
-                            endWas + " s); expected the same or a later end time");
+                            inputPath(m, m.coefFile) + " is " + timeText(m.tEnd) + " s, before the start of the last interval " +
+                            "the checkpoint's run computed (" + timeText(reached - m.waveT0) + " s; its end time was " +
+                            endWas + " s): expected the same or a later end time");
         if (m.slabs().rank() == 0)
-            host.warning(path + ": the end time is now " + valueText(m.tEnd) + " s (it was " + endWas +
-                         " s): the run goes on from the checkpoint at " + valueText(reached) + " s");
+            host.warning(path + ": the end time is now " + timeText(m.tEnd) + " s (it was " + endWas +
+                         " s): the run goes on from the checkpoint at " + timeText(reached) + " s");
     }
     return p;
 }
