@@ -209,7 +209,8 @@ void readCheckpointFile(Model& m, const StateItems& items, const std::string& pa
     for (const auto& [name, g] : items.grids) {
         int v = -1;
         if (nc_inq_varid(f, name.c_str(), &v) != NC_NOERR) bad("it has no grid " + name);
-        if (g->iLo() != m.ixStart - 1 || g->iHi() != m.ixEnd + 1) bad("the grid " + name + " is not allocated");
+        if (g->empty()) m.allocGrid(*g);  // a grid each period makes, not made yet at a resume
+        if (g->iLo() != m.ixStart - 1 || g->iHi() != m.ixEnd + 1) bad("the grid " + name + " has another shape");
         const size_t start[2] = {static_cast<size_t>(g->jLo() - j0), 0};
         const size_t count[2] = {static_cast<size_t>(g->jHi() - g->jLo() + 1), nx};
         if (nc_get_vara_float(f, v, start, count, g->data()) != NC_NOERR) bad("the grid " + name + " cannot be read");

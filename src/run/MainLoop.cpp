@@ -120,7 +120,24 @@ void IntervalLoop::begin(const ResumePoint* from) {
     t_ = m.tStartS;
     tau_ = 0.0f;
     interval_ = 0;
-    if (from) restoreCheckpoint(m, *this, *from);
+    if (from) {
+        restoreCheckpoint(m, *this, *from);
+        // The windows and pictures show where the run stands: the checkpoint's interval.
+        reportPeriod();
+        reportLevel();
+        host_.intervalDone(m, number_, endSeconds_);
+    }
+}
+
+void IntervalLoop::reportPeriod() {
+    // The picture is drawn on the first rank, from the surface gathered there whole.
+    host_.plotxy(m_, "eta", m_.gatherWholeOnFirst(m_.eta), 1.0f, m_.hPlotNeg, m_.hPlot);
+    host_.periodDone(waveTime_);
+}
+
+void IntervalLoop::reportLevel() {
+    // The first rank draws the picture: the level is gathered there whole.
+    host_.graphUVEta(m_, m_.uS, m_.vS, m_.velScale, m_.gatherWholeOnFirst(m_.etaS), m_.lenScale, -0.01f, 0.01f);
 }
 
 void IntervalLoop::stateItems(StateItems& s) {
@@ -129,6 +146,12 @@ void IntervalLoop::stateItems(StateItems& s) {
     s.scalar("clock.interval", interval_);
     s.scalar("loop.number", number_);
     s.scalar("loop.end_seconds", endSeconds_);
+    s.scalar("loop.wave_time", waveTime_);
+    // What the windows show of the last interval.
+    s.grid("eta", m_.eta);
+    s.grid("wavH", m_.wavH);
+    s.scalar("waves.hPlot", m_.hPlot);
+    s.scalar("waves.hPlotNeg", m_.hPlotNeg);
     if (watchdog_) watchdog_->stateItems(s);
     netcdfSteps_ = results_ ? results_->netcdfSteps() : 0;
     netcdfHistory_ = results_ ? results_->netcdfHistory() : std::string();
@@ -148,9 +171,8 @@ bool IntervalLoop::step() {
     applyBedChange(m);
     const float waveTime = static_cast<float>(static_cast<double>(m.timeScale) * t);
     waveField(m, hMax_, waveTime, m.fx, m.fy);
-    // The picture is drawn on the first rank, from the level gathered there whole.
-    host.plotxy(m, "eta", m.gatherWholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
-    host.periodDone(waveTime);
+    waveTime_ = waveTime;
+    reportPeriod();
     host.progressLine(endwavLine(waveTime, m.waveT0));
     bedChange(m);
     const float tInt = static_cast<float>(static_cast<double>(m.periodS) + t);
@@ -204,10 +226,9 @@ bool IntervalLoop::step() {
         if (results_) results_->write(m, n, tSeconds);
     });
     link.check();
-    // The first rank draws the picture: the level is gathered there whole.
-    host.graphUVEta(m, m.uS, m.vS, m.velScale, m.gatherWholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     number_ = n;
     endSeconds_ = tSeconds;
+    reportLevel();
     t_ = static_cast<float>(static_cast<double>(t) + m.periodS);
     ++interval_;
     // After every checkpointEvery-th interval and after the last, the state to go on from.

@@ -71,6 +71,10 @@ public:
     void stateItems(StateItems& s);
 
 private:
+    // The reports of the wave period (the surface, its time) and of the interval's level.
+    void reportPeriod();
+    void reportLevel();
+
     Model& m_;
     RunHost& host_;
     float& hMax_;
@@ -79,6 +83,7 @@ private:
     float t_ = 0;    // the interval's start on the non-dimensional interval clock
     float tau_ = 0;  // the flow clock, which starts at 0 whatever the start time is
     int64_t interval_ = 0;  // intervals done
+    float waveTime_ = 0;    // the last wave period's start (s)
     int16_t number_ = -1;
     float endSeconds_ = 0;
     // The result files' state as a checkpoint records it (refreshed by stateItems).

@@ -4,13 +4,8 @@
 // finished run; without a checkpoint the run starts from the beginning and says so.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <random>
-#include <thread>
 
 #ifdef LITTORAL_NETCDF
 #include <netcdf.h>
@@ -51,27 +46,6 @@ void writeBeach(const CaseDir& dir, float tEnd = 90) {
 }
 
 std::string resultArgs() { return kNetcdf ? "--netcdf " : ""; }
-
-// A shell command started in a process group of its own, so that SIGKILL reaches the program
-// and whatever it started.
-pid_t startInGroup(const std::string& command, const fs::path& log) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        const std::string c = command + " > " + log.string() + " 2>&1";
-        execl("/bin/sh", "sh", "-c", c.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    setpgid(pid, pid);
-    return pid;
-}
-
-void killGroupAfter(pid_t pid, double seconds) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    kill(-pid, SIGKILL);
-    int st = 0;
-    waitpid(pid, &st, 0);
-}
 
 // The output tree without the checkpoint and the echo of the options in force, which differ
 // between a run with and without checkpoints and resumes (the result files do not).
@@ -194,6 +168,7 @@ TEST(Restart, AChangedInputOptionOrProgramVersionIsRefusedNamingIt) {
     ASSERT_EQ(runCommand(batchCommand("--checkpoint-every 1 " + cnt, 1)).status, 0);
     const fs::path cp = dir.output / "beach" / "checkpoint.nc";
     const std::string before = readFile(cp);
+    fs::copy(dir.output, dir.root / "finished", fs::copy_options::recursive);
     const auto refused = [&](const std::string& args, const std::vector<std::string>& parts) {
         const BatchRun r = runCommand(batchCommand(args + "--resume " + cnt, 1));
         EXPECT_EQ(r.status, 1) << r.out;
@@ -238,9 +213,12 @@ TEST(Restart, AChangedInputOptionOrProgramVersionIsRefusedNamingIt) {
         EXPECT_TRUE(containsAll(r.out, {"it was made by Littoral 0.0, this is Littoral 0.1"})) << r.out;
     }
     fs::copy_file(dir.root / "checkpoint.nc", cp, fs::copy_options::overwrite_existing);
-    // With everything as it was the resume is accepted (the run is finished: nothing to add).
+    // With everything as it was the resume is accepted: the run is finished, nothing is added,
+    // and the pictures of its end are drawn again as they were.
     const BatchRun r = runCommand(batchCommand("--resume " + cnt, 1));
     EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {": 0 intervals, results in"})) << r.out;
+    EXPECT_EQ(treeDifferences(withoutCheckpoint(dir.root / "finished"), withoutCheckpoint(dir.output)), "");
     // A checkpoint interval that is not a whole number above 0.
     const BatchRun bad = runCommand(batchCommand("--checkpoint-every 0 " + cnt, 1));
     EXPECT_EQ(bad.status, 2);
