@@ -307,6 +307,8 @@ Run::Run(const Case& c, const RunOptions& options)
     m.checkpointEvery = options.checkpointEvery;
     m.resume = options.resume;
     m.resultOptions = resultOptionTexts(options);
+    if (options.resume && !options.writeFiles)
+        throw std::invalid_argument("resume continues from the checkpoint in the output folder: expected writeFiles");
     if ((options.checkpointEvery > 0 || options.resume) && !netcdfAvailable())
         throw std::invalid_argument(netcdfUnavailableMessage(options.resume ? "checkpoint.resume" : "checkpoint.every"));
     m.rnd = RandomSequence::fromState(options.random.value);
