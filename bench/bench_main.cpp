@@ -1,5 +1,5 @@
 // littoral-bench: benchmarks of the reading, writing, wave and flow rates (not timed tests).
-// Usage: littoral-bench [read|write|waves|flow|checkpoint|all] [options]; --help lists the options.
+// Usage: littoral-bench [read|write|waves|flow|gauges|checkpoint|all] [options]; --help lists the options.
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <string>
@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("littoral-bench ") + littoral::version() + " (" + LITTORAL_COMMIT + ")",
                          "print the version and the build's commit, then end");
     std::string what = "all";
-    app.add_option("PART", what, "what to measure: read, write, waves, flow, checkpoint or all")
-        ->check(CLI::IsMember({"read", "write", "waves", "flow", "checkpoint", "all"}))
+    app.add_option("PART", what, "what to measure: read, write, waves, flow, gauges, checkpoint or all")
+        ->check(CLI::IsMember({"read", "write", "waves", "flow", "gauges", "checkpoint", "all"}))
         ->capture_default_str();
     int threads = 0, periods = 2;
     int32_t cells = 0;
@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     if (what == "write" || what == "all") rc |= littoral::runWriteBenchmark();
     if (what == "waves" || what == "all") rc |= littoral::runWaveBenchmark(smallOnly, periods, threads);
     if (what == "flow" || what == "all") rc |= littoral::runFlowBenchmark(cells, steps, threads);
+    if (what == "gauges" || what == "all") rc |= littoral::runGaugeBenchmark(periods, threads);
     // checkpoint (not part of all): --cells gives the grid (default 2000 x 2000).
     if (what == "checkpoint") rc |= littoral::runCheckpointBenchmark(cells, threads);
     return rc;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "run/RunHost.h"
 #include "core/Model.h"
 #include "input/CaseInput.h"
+#include "output/Gauges.h"
 #include "waves/WaveField.h"
 #include "waves/WaveFunctions.h"
 #include "waves/WaveModel.h"
@@ -154,7 +156,82 @@ std::vector<int> benchThreadCounts(int only) {
     return r;
 }
 
+// Seconds per wave period of the 400 x 400 case with `count` gauges spread over the grid
+// (0: none), and of those the seconds the recorder takes at the interval's end (the period's
+// values and the three files written into `folder`).
+struct GaugePeriod {
+    double period = 0, recorder = 0, read = 0;  // read: s per wave step reading the gauges' cells
+    int32_t steps = 0;
+};
+GaugePeriod gaugePeriods(int32_t n, int periods, int count, const std::string& folder) {
+    Model m;
+    buildBenchCase(m, n, n);
+    m.outDir = folder;
+    for (int g = 0; g < count; ++g) {
+        // Along the diagonal, in the water (the case has no land).
+        const double f = (g + 0.5) / count;
+        m.gaugeSites.push_back({"g" + std::to_string(g + 1), f * (n - 1) * m.dx, (1.0 - f) * (n - 1) * m.dy});
+    }
+    std::unique_ptr<GaugeRecorder> rec;
+    if (count > 0) rec = std::make_unique<GaugeRecorder>(m);
+    waveField(m, m.hMax, 0.0f, m.fx, m.fy);
+    if (rec) rec->interval(m, 0, m.waveT0);
+    GaugePeriod r;
+    const auto t0 = Clock::now();
+    for (int p = 1; p <= periods; ++p) {
+        waveField(m, m.hMax, static_cast<float>(m.waveT0 * p), m.fx, m.fy);
+        if (rec) {
+            const auto a = Clock::now();
+            rec->interval(m, p, m.waveT0 * (p + 1.0));
+            r.recorder += std::chrono::duration<double>(Clock::now() - a).count();
+        }
+    }
+    r.period = std::chrono::duration<double>(Clock::now() - t0).count() / periods;
+    r.recorder /= periods;
+    if (count > 0) {
+        // The reading alone, as the wave steps do it, many times over.
+        const auto a = Clock::now();
+        const int reps = 2000;
+        for (int k = 0; k < reps; ++k) {
+            m.gaugeTrace.steps = 0;
+            for (int32_t s = 0; s < m.nStep; ++s) m.gaugeTrace.record(m.eta);
+        }
+        r.read = std::chrono::duration<double>(Clock::now() - a).count() / (static_cast<double>(reps) * m.nStep);
+        r.steps = m.nStep;
+    }
+    return r;
+}
+
 }  // namespace
+
+int runGaugeBenchmark(int periods, int threads) {
+    const int t = threads > 0 ? threads : 1;
+    ThreadCountScope scope(t);
+    const std::string folder = (std::filesystem::temp_directory_path() / "littoral-bench-gauges").string() + "/";
+    std::filesystem::create_directories(folder);
+    const int32_t n = 400;
+    // Without and with gauges, twice each in turn, so that a slow spell of a shared machine
+    // shows as a spread rather than as the gauges' cost.
+    GaugePeriod none[2], with[2];
+    for (int k = 0; k < 2; ++k) {
+        none[k] = gaugePeriods(n, periods, 0, folder);
+        with[k] = gaugePeriods(n, periods, 100, folder);
+    }
+    const double bestNone = std::min(none[0].period, none[1].period), bestWith = std::min(with[0].period, with[1].period);
+    std::printf("gauges %d x %d  %d thread%s  %d periods of 8 s\n"
+                "    without gauges  %8.4f s per period (%.4f, %.4f)\n"
+                "    100 gauges      %8.4f s per period (%.4f, %.4f), difference %+.2f %%\n"
+                "    of which the recorder at the interval's end (values and files) %.3f ms per period\n"
+                "    and reading the cells %.3f us per wave step (%d steps per period): %.2f us per step in all\n",
+                n, n, t, t == 1 ? "" : "s", periods, bestNone, none[0].period, none[1].period, bestWith,
+                with[0].period, with[1].period, 100.0 * (bestWith - bestNone) / bestNone,
+                1e3 * std::min(with[0].recorder, with[1].recorder), 1e6 * std::min(with[0].read, with[1].read),
+                with[0].steps,
+                1e6 * (std::min(with[0].read, with[1].read) + std::min(with[0].recorder, with[1].recorder) / with[0].steps));
+    std::filesystem::remove_all(folder);
+    std::fflush(stdout);
+    return 0;
+}
 
 int runWaveBenchmark(bool smallOnly, int periods, int threads) {
     std::printf("wave step: %.0f bytes per cell per step counted for the streaming comparison; %d cores\n",

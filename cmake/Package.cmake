@@ -66,6 +66,10 @@ set(LITTORAL_EXAMPLES_DIR ${CMAKE_INSTALL_DATADIR}/littoral/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${LITTORAL_EXAMPLES_DIR}
   PATTERN "*.md" EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/walkthrough/ DESTINATION ${LITTORAL_EXAMPLES_DIR})
+# share/littoral/survey: the small survey and its description for littoral-case (the case
+# it builds goes into data/ and output/ beside the description, left out here).
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/survey/ DESTINATION ${CMAKE_INSTALL_DATADIR}/littoral/survey
+  PATTERN ".gitignore" EXCLUDE PATTERN "data" EXCLUDE PATTERN "output" EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/littoral)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/littoral)
 

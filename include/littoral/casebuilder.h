@@ -11,6 +11,7 @@
 // folder beside the data folder and take their places once the case has been read back.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,14 @@ struct CaseDescription {
     int nx = 0, ny = 0;
     std::string offshore = "high-x";    // high-x, low-x, high-y, low-y
     std::string sides = "periodic";     // periodic, closed, open
+    // fit = "shoreline": origin and rotation found from the survey instead of given: the
+    // axis of the offshore side across the still-water shoreline (pointing seawards at the
+    // offshore side), the other along it, landFraction of the cross-shore extent on land and
+    // the grid centred along the shore; fitWithin (xmin, ymin, xmax, ymax) limits the part
+    // of the survey searched for the shoreline.
+    std::string fit = "none";
+    double landFraction = 0.2;
+    std::optional<std::array<double, 4>> fitWithin;
 
     // [waves]
     double height = 1.0, period = 8.0;
@@ -94,6 +103,17 @@ struct GridFrame {
 // incidence on a coast at low X; within (-180, 180] + 360 as needed, 0 to 360.
 double modelWaveDirection(double nauticalFrom, double rotation);
 
+// The still-water shoreline a fitted grid was placed by: the straight line through the
+// points where the survey crosses the datum (least squares across the line).
+struct FittedShoreline {
+    long points = 0;              // crossings of the datum found
+    double x0 = 0, y0 = 0;        // the fitted line's ends (the span of the points along it)
+    double x1 = 0, y1 = 0;
+    double length = 0;            // between the ends (m)
+    double rms = 0, worst = 0;    // distances of the points from the line (m)
+    double bearing = 0;           // where the sea lies: degrees anticlockwise from east
+};
+
 struct BuiltCase {
     std::string controlFile;     // <data>/<name>cnt.txt, ready to run
     std::string optionsFile;     // <data>/<name>.toml ([georeference], gauges)
@@ -102,6 +122,7 @@ struct BuiltCase {
     std::string report;          // the report's text
     std::vector<std::string> warnings;
     GridFrame frame;
+    std::optional<FittedShoreline> shoreline;   // when the grid was fitted to it
     double direction = 0;        // the wave file's direction
     double minDepth = 0, maxDepth = 0;   // over the interior cells (m, positive down)
     double farthestPoint = 0;    // largest distance from a cell centre to a survey point used (m; 0: rasters only)

@@ -188,8 +188,8 @@ struct RandomState {
     bool operator==(const RandomState&) const = default;
 };
 
-// A point where the run records time series (gauges.nc, gauges.csv): x, y in metres, the
-// positions the result files use.
+// A point where the run records time series (gauges.nc, gauges.csv, gauges_intervals.csv,
+// Run::gaugeSeries): x, y in metres, the positions the result files use for cell centres.
 struct Gauge {
     std::string name;
     double x = 0, y = 0;
@@ -228,6 +228,10 @@ struct RunOptions {
     // extends a finished run). Both need netCDF (netcdfAvailable).
     int checkpointEvery = 0;
     bool resume = false;
+    // Before the run writes, an earlier run's files in its output folder are moved into
+    // previous-<start>/ (not when resuming); false writes over them instead (for a run that
+    // repeats a discarded attempt of itself).
+    bool setAsideEarlierRun = true;
     std::vector<Gauge> gauges;
     std::optional<Georeference> georeference;  // the netCDF results placed on the map
     // Where each option above was set: its key in the options file ("output.every") and
@@ -259,6 +263,26 @@ OptionsFile readOptionsFile(const std::string& controlFile);
 // afterwards wins over the file).
 void applyOptionsFile(const OptionsFile& file, RunOptions& options);
 
+// What a run has recorded at its gauges (RunOptions::gauges), from its first interval to
+// its last finished one. Each gauge sits at the interior cell whose centre lies nearest its
+// position. The tables are time outer, gauge inner: eta[k * gauges.size() + g] is gauge g's
+// surface at waveTime[k], wavH[n * gauges.size() + g] its wave height at time[n].
+struct GaugeSeries {
+    struct Point {
+        std::string name;
+        double x = 0, y = 0;            // the cell's centre (m), as the result files place it
+        double xAsked = 0, yAsked = 0;  // the position asked for (m)
+        int i = 0, j = 0;               // the cell, in the case's indices
+        int column = 0, row = 0;        // ... and as a Field's (i, j)
+    };
+    std::vector<Point> gauges;
+    std::vector<double> waveTime;  // model time of each wave step's surface (s)
+    std::vector<float> eta;        // surface elevation (m)
+    std::vector<double> time;      // model time at each interval's end (s)
+    std::vector<int> outputNumber;
+    std::vector<float> wavH, setup, lfu, lfv, theta;  // m, m, m/s, m/s, rad
+};
+
 struct Interval {
     int number = -1;   // output number of the last finished interval (-1: none yet)
     double time = 0;   // its end (model time, s)
@@ -282,6 +306,9 @@ public:
     // A field of the last interval by its column or netCDF name ("wavH", "setup", "lfu",
     // "_dep" or "bed_level", ...); std::out_of_range for an unknown name.
     Field field(const std::string& name) const;
+    // The series recorded at the gauges so far (empty without gauges); kept when the run
+    // writes no files too.
+    GaugeSeries gaugeSeries() const;
     // Asks the run to end at its next step; may be called from any thread.
     void requestStop();
     // The random sequence of the irregular heights as the run has left it.

@@ -15,8 +15,10 @@
 #include <stdexcept>
 #include <functional>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,13 @@ using namespace littoral;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A position in metres, as the result files write it.
+std::string metres(double v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%.15g", v);
+    return b;
+}
 
 std::string clockText(double s) {
     if (!std::isfinite(s) || s < 0) return "--:--";
@@ -119,6 +128,10 @@ void usage(const std::string& program) {
                  "Options (before or between the control files, for every case):\n"
                  "  --netcdf     also write the case's results as one netCDF file, results.nc\n"
                  "  --no-csv     leave out the result field files surferN.csv (the echo files stay)\n"
+                 "  --output-every N  result field files (and netCDF time steps) only for the output numbers\n"
+                 "               divisible by N and for the last interval (default: 1, every interval)\n"
+                 "  --means      also the means and maxima over the intervals since the previous written one\n"
+                 "               (meanN.csv; *_mean, *_max in results.nc)\n"
                  "  --threads N  threads for the computation (default: LITTORAL_THREADS, else one per core)\n"
                  "  --jobs N     run up to N cases side by side, each on threads/N threads, with the same\n"
                  "               files as one after another (default: 1)\n"
@@ -130,19 +143,54 @@ void usage(const std::string& program) {
                  "  --help       print this text;  --version  print the version and the build's commit\n";
 }
 
-// The result files every case writes.
+// The result files every case writes; output control given on the command line (it wins
+// over a case's options file).
 struct ResultChoice {
     bool netcdf = false, csv = true;
+    std::optional<int> outputEvery;
+    bool means = false;
     // Restart options given on the command line (they win over the options file).
     std::optional<int> checkpointEvery;
     bool resume = false;
 };
 
+// A whole number of 1 or more given to `what`, or a std::runtime_error naming it.
+int parseOutputEvery(const std::string& text, const std::string& what) {
+    size_t used = 0;
+    long v = 0;
+    try {
+        v = std::stol(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || text.empty() || v < 1 || v > 2147483647L)
+        throw std::runtime_error(what + ": expected a whole number of 1 or more, found \"" + text + "\"");
+    return static_cast<int>(v);
+}
+
+// The cases of the batch whose output folder an earlier case of the batch names too: the
+// refusal of each (empty for the cases that run). Two cases never write into one folder.
+std::vector<std::string> sharedFolderRefusals(const std::vector<std::string>& cases) {
+    std::vector<std::string> refusals(cases.size()), folders(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        folders[i] = Case::outputFolderOf(cases[i]);
+        if (folders[i].empty()) continue;  // unreadable: the case stops on its own message
+        for (size_t k = 0; k < i; ++k) {
+            if (folders[k] != folders[i] || !refusals[k].empty()) continue;
+            refusals[i] = "FAILED " + cases[i] + ": its output folder " + folders[i] + " is the output folder of " +
+                          cases[k] + " too, an earlier case of this batch: expected one case per output folder " +
+                          "(give one of the control files another output name); not run";
+            break;
+        }
+    }
+    return refusals;
+}
+
 // Runs the case `arg`: reads it, takes the random state from start(draws), runs it to its
 // end with the progress bar (and the pictures where they are built), and leaves the random
 // state the run left in `end`.
 CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const BatchFrontEnd& fe, int threads, bool tty,
-                   bool showProgress, const CaseStart& start, RandomState& end, bool& started) {
+                   bool showProgress, const CaseStart& start, RandomState& end, bool& started, bool again = false) {
     try {
         const auto t0 = Clock::now();
         const Case c = Case::read(arg);
@@ -159,7 +207,16 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
             o.resume = true;
             o.setBy["checkpoint.resume"] = "command line";
         }
+        if (results.outputEvery) {
+            o.outputEvery = *results.outputEvery;
+            o.setBy["output.every"] = "command line";
+        }
+        if (results.means) {
+            o.means = true;
+            o.setBy["output.means"] = "command line";
+        }
         o.processes = fe.link;
+        o.setAsideEarlierRun = !again;  // a repeated case writes over its own discarded files
         o.random = start(c.randomDraws());
         started = true;
         end = o.random;
@@ -179,8 +236,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         }
         end = run.random();
         const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        // Where the gauges of the options file were placed.
+        std::string gauges;
+        if (!o.gauges.empty())
+            for (const GaugeSeries::Point& g : run.gaugeSeries().gauges)
+                gauges += "\n       gauge \"" + g.name + "\" at cell " + std::to_string(g.i) + ", " + std::to_string(g.j) +
+                          " (x = " + metres(g.x) + " m, y = " + metres(g.y) + " m)";
         return {true, "ok     " + arg + ": " + std::to_string(progress.intervals()) + " intervals, results in " +
-                          c.outputFolder() + " (" + clockText(wall) + " wall time)"};
+                          c.outputFolder() + " (" + clockText(wall) + " wall time)" + gauges};
     } catch (const std::bad_alloc&) {
         return {false, "FAILED " + arg + ": the memory ran out"};
     } catch (const std::exception& e) {
@@ -206,6 +269,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     app.add_option("--jobs", jobsText, "cases side by side");
     app.add_flag("--netcdf", results.netcdf, "also write results.nc");
     app.add_flag_callback("--no-csv", [&] { results.csv = false; }, "leave out surferN.csv");
+    std::string everyText;
+    app.add_option("--output-every", everyText, "field files of every N-th output number and of the last interval");
+    app.add_flag("--means", results.means, "also the means and maxima since the previous written interval");
     std::string checkpointText;
     app.add_option("--checkpoint-every", checkpointText, "checkpoint after every N-th interval");
     app.add_flag("--resume", results.resume, "continue from the output folder's checkpoint");
@@ -232,14 +298,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         }
         if (!threadsText.empty()) threads = parseThreadCount(threadsText, "the option --threads");
         if (!jobsText.empty()) jobs = parseThreadCount(jobsText, "the option --jobs");
-        if (!checkpointText.empty()) {
-            char* end = nullptr;
-            const long v = std::strtol(checkpointText.c_str(), &end, 10);
-            if (end == checkpointText.c_str() || *end != '\0' || v < 1 || v > 1000000000)
-                throw std::runtime_error("the option --checkpoint-every is \"" + checkpointText +
-                                         "\": expected a whole number of intervals from 1 up");
-            results.checkpointEvery = static_cast<int>(v);
-        }
+        if (!everyText.empty()) results.outputEvery = parseOutputEvery(everyText, "the option --output-every");
+        if (!checkpointText.empty())
+            results.checkpointEvery = parseOutputEvery(checkpointText, "the option --checkpoint-every");
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --version
     } catch (const CLI::ArgumentMismatch& e) {
@@ -268,6 +329,22 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
         usage(fe.program);
         return 2;
     }
+    // Cases naming the output folder of an earlier case are refused before any case runs.
+    int refused = 0;
+    {
+        const std::vector<std::string> refusals = sharedFolderRefusals(cases);
+        std::vector<std::string> runnable;
+        for (size_t i = 0; i < cases.size(); ++i) {
+            if (refusals[i].empty()) {
+                runnable.push_back(cases[i]);
+                continue;
+            }
+            std::cerr << refusals[i] << std::endl;
+            ++refused;
+        }
+        cases = std::move(runnable);
+    }
+    if (cases.empty()) return 1;
 #ifdef LITTORAL_PICTURES
     preparePictures();  // on this thread, before cases run side by side
 #endif
@@ -306,16 +383,26 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
             failed += o.ok ? 0 : 1;
             report(o);
         }
-        return failed == 0 ? 0 : 1;
+        return failed + refused == 0 ? 0 : 1;
     }
     const int perJob = std::max(1, total / jobs);
     std::cout << "threads: " << total << " (" << jobs << " cases side by side, " << perJob << " thread"
               << (perJob == 1 ? "" : "s") << " each)" << std::endl;
     // "" when the control file cannot be read: the case stops before it writes anything.
     auto outputFolderOf = [](const std::string& arg) { return Case::outputFolderOf(arg); };
+    // A case run a second time (from the random state the cases before it actually left)
+    // replaces the files of its first, discarded run; every case of the batch has a folder
+    // of its own.
+    std::mutex ranLock;
+    std::set<std::string> ran;
     auto run = [&](const std::string& arg, const CaseStart& start, RandomState& end, bool& started) {
-        return runOne(arg, results, fe, perJob, false, false, start, end, started);
+        bool again = false;
+        {
+            const std::lock_guard<std::mutex> hold(ranLock);
+            again = !ran.insert(arg).second;
+        }
+        return runOne(arg, results, fe, perJob, false, false, start, end, started, again);
     };
     const int failed = runSideBySide(cases, jobs, run, outputFolderOf, report);
-    return failed == 0 ? 0 : 1;
+    return failed + refused == 0 ? 0 : 1;
 }

@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "casebuilder/CaseMap.h"
+#include "casebuilder/Fit.h"
 #include "casebuilder/Survey.h"
 #include "littoral/casebuilder.h"
 
@@ -157,7 +159,8 @@ double modelWaveDirection(double nauticalFrom, double rotation) {
 
 BuiltCase buildCase(const std::string& descriptionFile) { return buildCase(readCaseDescription(descriptionFile)); }
 
-BuiltCase buildCase(const CaseDescription& d) {
+BuiltCase buildCase(const CaseDescription& described) {
+    CaseDescription d = described;  // a grid fitted to the shoreline gets its origin and rotation here
     const auto started = std::chrono::steady_clock::now();
     BuiltCase out;
     std::ostringstream rep;
@@ -188,6 +191,40 @@ BuiltCase buildCase(const CaseDescription& d) {
         refuse(d, "bathymetry.sources[1]",
                "the grid lies in the coordinate system of " + d.sources[0] + ", " + crsName(gridWkt) +
                    ", which is not projected: expected one in metres on the map (a UTM zone, a national grid)");
+
+    // ---- the grid placed along the shoreline ----
+    std::optional<ShorelineSearch> fit;
+    if (d.fit == "shoreline") {
+        Extent window;
+        if (d.fitWithin) {
+            window.add((*d.fitWithin)[0], (*d.fitWithin)[1]);
+            window.add((*d.fitWithin)[2], (*d.fitWithin)[3]);
+        } else {
+            for (size_t s = 0; s < paths.size(); ++s) {
+                const Extent e = sourceExtent(paths[s], d.sources[s], wkts[s], gridWkt);
+                if (!e.empty) window.add(e.xMin, e.yMin), window.add(e.xMax, e.yMax);
+            }
+        }
+        const ShorelineSearch s = findShoreline(paths, d.sources, wkts, gridWkt, window, d.elevation, d.datumOffset);
+        const std::string where = d.fitWithin ? "within grid.fit_within (" + window.text() + ")"
+                                              : "over the survey (" + window.text() + ")";
+        if (s.samples == 0) refuse(d, "grid.fit", "no shoreline found: the survey holds no elevations " + where);
+        if (s.line.points < 2 || !(s.line.length >= 2 * s.step))
+            refuse(d, "grid.fit",
+                   "no shoreline found " + where + ": the elevations there lie from " + fmt(s.lowest) + " to " +
+                       fmt(s.highest) + " m above the datum (after bathymetry.datum_offset), " +
+                       (s.line.points > 0 ? "crossing the still-water level (0 m) over only " + fmt(s.line.length) + " m"
+                                          : std::string("never crossing the still-water level (0 m)")) +
+                       ": expected a survey reaching from the sea onto the land (are bathymetry.vertical and "
+                       "bathymetry.datum_offset right?), or give grid.origin and grid.rotation");
+        placeAlongShore(d, s);
+        fit = s;
+        out.shoreline = s.line;
+        if (s.line.rms > 0.05 * s.line.length)
+            warn("the shoreline is far from straight: its points lie up to " + fmt(s.line.worst, 1) + " m (rms " +
+                 fmt(s.line.rms, 1) + " m) from the fitted line of " + fmt(s.line.length, 0) +
+                 " m; check the grid on the map, or give grid.fit_within round the stretch of coast to model");
+    }
 
     // ---- the grid and its cell centres ----
     const GridFrame f = modelFrame(d, gridWkt);
@@ -242,9 +279,11 @@ BuiltCase buildCase(const CaseDescription& d) {
                                                             fmt(cy[k]));
         }
         if (!outside.empty())
-            refuse(d, "grid", "the grid reaches past the survey: its corner " + outside +
-                                  " lies outside every source (the survey covers " + surveyText() +
-                                  "); move grid.origin, turn grid.rotation or give fewer grid.cells");
+            refuse(d, fit ? "grid.fit" : "grid",
+                   std::string(fit ? "the grid fitted to the shoreline" : "the grid") + " reaches past the survey: its corner " +
+                       outside + " lies outside every source (the survey covers " + surveyText() + "); " +
+                       (fit ? "give fewer grid.cells, a smaller grid.spacing or another grid.land_fraction"
+                            : "move grid.origin, turn grid.rotation or give fewer grid.cells"));
     }
     // Gaps inside: refused unless the description asks them filled.
     {
@@ -470,6 +509,20 @@ BuiltCase buildCase(const CaseDescription& d) {
         << crsName(gridWkt) << "\n";
     rep << "  first cell's centre (x = 0, y = 0 of the result files) at " << fmt(f.originX) << ", " << fmt(f.originY)
         << "; X axis " << fmt(f.rotation, 3) << " degrees anticlockwise from east\n";
+    if (fit) {
+        const FittedShoreline& l = fit->line;
+        const double across = f.nx * f.dx;
+        rep << "  fitted to the shoreline (grid.fit): the still-water line (0 m above the datum) found at " << l.points
+            << " points " << (d.fitWithin ? "within grid.fit_within" : "over the survey") << ", a straight line of "
+            << fmt(l.length, 0) << " m from " << fmt(l.x0) << ", " << fmt(l.y0) << " to " << fmt(l.x1) << ", "
+            << fmt(l.y1) << " (points within " << fmt(l.worst, 2) << " m of it, rms " << fmt(l.rms, 2)
+            << " m); the sea lies " << fmt(l.bearing, 3) << " degrees anticlockwise from east; "
+            << fmt(d.landFraction * across, 1) << " m of the " << fmt(across, 1) << " m across the shore on land ("
+            << fmt(d.landFraction, 2) << "), centred along the shore\n";
+        if (f.turned != 0)
+            rep << "  described grid: origin " << fmt(d.originX) << ", " << fmt(d.originY) << ", rotation "
+            << fmt(d.rotation, 3) << " degrees\n";
+    }
     if (f.turned != 0)
         rep << "  turned by " << 90 * f.turned << " degrees from the description so that the offshore side ("
             << d.offshore << ") is the model's high X side, where its waves come in: " << nx << " x " << ny
@@ -494,7 +547,8 @@ BuiltCase buildCase(const CaseDescription& d) {
         << " M wave and " << fmt(kFlowRate / 1e6, 1) << " M flow cell-steps a second)\n";
     for (const std::string& w : out.warnings) rep << "warning: " << w << "\n";
     rep << "Map (map.png): survey beneath (blues water, greens land, grey dots soundings), grid outline red, cells thin "
-           "red, offshore side thick blue, phase reference point red circle, gauges black crosses, north up\n";
+           "red, offshore side thick blue, phase reference point red circle, gauges black crosses, "
+        << (fit ? "the fitted shoreline dashed orange, " : "") << "north up\n";
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     rep << "Built in " << fmt(took, 1) << " s\n";
 
@@ -516,6 +570,7 @@ BuiltCase buildCase(const CaseDescription& d) {
         pic.offshore[0] = c[1], pic.offshore[1] = c[2];
         f.centre(nx - 1, phaseJ - 1, pic.phasePoint.x, pic.phasePoint.y);
         pic.gauges = gaugeMap;
+        if (fit) pic.shoreline = {{fit->line.x0, fit->line.y0}, {fit->line.x1, fit->line.y1}};
         pic.soundings = soundings;
         const int stepI = std::max(1, nx / 40), stepJ = std::max(1, ny / 40);
         for (int i = 0; i <= nx; i += stepI) {

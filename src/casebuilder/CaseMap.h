@@ -23,6 +23,7 @@ struct CaseMapPicture {
     MapPoint offshore[2];                     // the offshore side's two ends
     MapPoint phasePoint;
     std::vector<MapPoint> gauges;
+    std::vector<MapPoint> shoreline;          // the fitted shoreline's ends (none: not fitted)
 };
 
 // Writes the picture as a PNG under a temporary name, renamed once complete; false when

@@ -138,6 +138,9 @@ CaseDescription readCaseDescription(const std::string& descriptionFile) {
     }
     const Reader r(descriptionFile);
     bool hasSources = false, hasOrigin = false, hasCells = false, hasSpacing = false, hasFrom = false;
+    // Where the keys of the grid's placement stand (their lines name a conflict).
+    const toml::node *originAt = nullptr, *rotationAt = nullptr, *fitAt = nullptr, *landAt = nullptr,
+                     *withinAt = nullptr;
 
     for (auto&& [k, n] : root) {
         const std::string section(k.str());
@@ -184,11 +187,38 @@ CaseDescription readCaseDescription(const std::string& descriptionFile) {
                         [&](const toml::node& v, const std::string& key) {
                             std::tie(d.originX, d.originY) = r.pair(v, key);
                             hasOrigin = true;
+                            originAt = &v;
                         }},
                        {"rotation",
                         [&](const toml::node& v, const std::string& key) {
                             d.rotation = r.number(v, key);
                             if (std::fabs(d.rotation) > 360) r.fail(key, &v, "must lie from -360 to 360 degrees");
+                            rotationAt = &v;
+                        }},
+                       {"fit",
+                        [&](const toml::node& v, const std::string& key) {
+                            d.fit = r.choice(v, key, {"shoreline", "none"});
+                            fitAt = &v;
+                        }},
+                       {"land_fraction",
+                        [&](const toml::node& v, const std::string& key) {
+                            d.landFraction = r.number(v, key);
+                            if (!(d.landFraction >= 0 && d.landFraction < 1))
+                                r.fail(key, &v, "must lie from 0 to below 1 (the share of the grid's extent across the shore "
+                                                "that lies on land), found " + Reader::text(v));
+                            landAt = &v;
+                        }},
+                       {"fit_within",
+                        [&](const toml::node& v, const std::string& key) {
+                            const toml::array* a = v.as_array();
+                            if (!a || a->size() != 4)
+                                r.fail(key, &v, "must be four numbers [xmin, ymin, xmax, ymax], found " + Reader::kind(v));
+                            std::array<double, 4> w{};
+                            for (size_t q = 0; q < 4; ++q) w[q] = r.number(*a->get(q), key + "[" + std::to_string(q + 1) + "]");
+                            if (!(w[0] < w[2]) || !(w[1] < w[3]))
+                                r.fail(key, &v, "must be [xmin, ymin, xmax, ymax] with xmin below xmax and ymin below ymax");
+                            d.fitWithin = w;
+                            withinAt = &v;
                         }},
                        {"spacing",
                         [&](const toml::node& v, const std::string& key) {
@@ -280,7 +310,20 @@ CaseDescription readCaseDescription(const std::string& descriptionFile) {
     }
     const toml::node* top = nullptr;
     if (!hasSources) r.fail("bathymetry.sources", top, "is missing (the survey files: GDAL rasters or x y z text)");
-    if (!hasOrigin) r.fail("grid.origin", top, "is missing (the first cell's centre [x, y] in the survey's coordinates)");
+    if (d.fit == "shoreline") {
+        if (originAt || rotationAt)
+            r.fail(originAt ? "grid.origin" : "grid.rotation", originAt ? originAt : rotationAt,
+                   "cannot be given with grid.fit = \"shoreline\" (line " + std::to_string(fitAt->source().begin.line) +
+                       "), which finds the grid's origin and rotation from the survey: leave out grid.origin and "
+                       "grid.rotation, or grid.fit");
+    } else {
+        if (landAt) r.fail("grid.land_fraction", landAt, "is used only with grid.fit = \"shoreline\"");
+        if (withinAt) r.fail("grid.fit_within", withinAt, "is used only with grid.fit = \"shoreline\"");
+        if (!hasOrigin)
+            r.fail("grid.origin", top,
+                   "is missing (the first cell's centre [x, y] in the survey's coordinates, or grid.fit = \"shoreline\" "
+                   "to place the grid along the shoreline)");
+    }
     if (!hasSpacing) r.fail("grid.spacing", top, "is missing (the cell widths [dx, dy] in metres)");
     if (!hasCells) r.fail("grid.cells", top, "is missing (the cell counts [nx, ny])");
     if (!hasFrom) r.fail("waves.from", top, "is missing (where the waves come from, degrees clockwise from north)");

@@ -379,6 +379,26 @@ std::string crsName(const std::string& wkt) {
     return out;
 }
 
+Extent sourceExtent(const std::string& path, const std::string& shown, const std::string& sourceWkt,
+                    const std::string& gridWkt) {
+    Extent own;
+    if (isPointFile(path)) {
+        std::vector<double> px, py, pz;
+        readPoints(path, shown, px, py, pz);
+        for (size_t k = 0; k < px.size(); ++k) own.add(px[k], py[k]);
+    } else {
+        Dataset d = openRaster(path, shown);
+        double gt[6];
+        if (d->GetGeoTransform(gt) != CE_None)
+            refuse(shown, "the raster is not placed on the map (it has no geotransform): expected a georeferenced raster");
+        const double w = d->GetRasterXSize(), h = d->GetRasterYSize();
+        const double px[4] = {0, w, w, 0}, py[4] = {0, 0, h, h};
+        for (int k = 0; k < 4; ++k) own.add(gt[0] + px[k] * gt[1] + py[k] * gt[2], gt[3] + px[k] * gt[4] + py[k] * gt[5]);
+    }
+    if (own.empty) return own;
+    return extentInGrid(own.xMin, own.xMax, own.yMin, own.yMax, sourceWkt, gridWkt);
+}
+
 Samples sampleSource(const std::string& path, const std::string& shown, const std::string& sourceWkt,
                      const std::string& gridWkt, const std::vector<double>& x, const std::vector<double>& y) {
     return isPointFile(path) ? samplePoints(path, shown, sourceWkt, gridWkt, x, y)

@@ -49,6 +49,11 @@ std::string crsToWkt(const std::string& text, const std::string& where);
 bool isProjectedCrs(const std::string& wkt);
 std::string crsName(const std::string& wkt);
 
+// A source's extent in the grid's coordinate system (a raster's outer edges, the points'
+// bounding rectangle), without sampling it.
+Extent sourceExtent(const std::string& path, const std::string& shownName, const std::string& sourceWkt,
+                    const std::string& gridWkt);
+
 // Samples one source at the positions (x[k], y[k]) of the grid's coordinate system gridWkt;
 // the source's own system is sourceWkt (positions are carried into it when it differs).
 Samples sampleSource(const std::string& path, const std::string& shownName, const std::string& sourceWkt,

@@ -73,6 +73,10 @@ bool writeCaseMap(const CaseMapPicture& p, const std::string& path) {
     outline.closeSubpath();
     g.setPen(QPen(QColor(200, 0, 0), 2.0));
     g.drawPath(outline);
+    if (p.shoreline.size() == 2) {
+        g.setPen(QPen(QColor(245, 130, 0), 3.0, Qt::DashLine, Qt::FlatCap));
+        g.drawLine(px(p.shoreline[0]), px(p.shoreline[1]));
+    }
     g.setPen(QPen(QColor(0, 60, 220), 6.0, Qt::SolidLine, Qt::RoundCap));
     g.drawLine(px(p.offshore[0]), px(p.offshore[1]));
     g.setPen(QPen(QColor(220, 0, 0), 2.0));

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "core/GaugeTrace.h"
 #include "core/Grid.h"
 #include "core/Random.h"
 #include "core/SlabLink.h"
@@ -124,6 +125,14 @@ struct RunContext {
     // Result files of every interval: the field files surferN.csv and one netCDF file
     // results.nc per case (set by the programs' options; the field files by default).
     bool csvResults = true, netcdfResults = false;
+    // Output control: the field files and the netCDF time steps of the output numbers
+    // divisible by outputEvery and of the run's last interval only; with meanFields, the
+    // means and maxima since the previous written interval beside them (mean<n>.csv and
+    // the netCDF file's *_mean and *_max variables).
+    int32_t outputEvery = 1;
+    bool meanFields = false;
+    // The run continues an earlier one in its output folder: that run's files stay where they are.
+    bool continuesRun = false;
     // Whether the case writes anything (the output folder, its echo and result files); a run
     // in memory writes nothing.
     bool filesWanted = true;
@@ -161,6 +170,12 @@ struct RunContext {
     // What a checkpoint records of the run's making (program version, input fingerprints,
     // case values, options), taken when the case is read.
     std::vector<std::pair<std::string, std::string>> checkpointRecord;
+    // Gauges (RunOptions::gauges) and where they were asked for (the options file, or "" for
+    // the run's options); the surface at their cells is read after every wave step.
+    std::vector<GaugeSite> gaugeSites;
+    std::string gaugesSetBy;
+    GaugeTrace gaugeTrace;
+    GaugeRecord gaugeRecord;  // what the gauges have recorded so far (output/Gauges.h)
 };
 
 // The model of one case: every grid, list and scalar by the name it bears in the model's

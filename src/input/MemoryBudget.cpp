@@ -222,6 +222,8 @@ MemoryEstimate estimateMemory(const Model& m, int threads) {
     // The pictures: the two grids kept (ghost ring included) and an image of 4 bytes a
     // pixel of 4/3 x 4/3 pixels a cell, each picture drawn and encoded in turn.
     if (files) e.pictures = wholeCells(m, 1) * 2 * 4 + wholeCells(m, 1) * 16 * 4 / 9;
+    // The means: 9 sums in double per interior cell, 2 maxima and 9 means as grids.
+    if (m.filesWanted && m.meanFields) e.means = wholeCells(m, 0) * 9 * 8 + wholeCells(m, 1) * 11 * 4;
     return e;
 }
 
@@ -280,6 +282,7 @@ void requireMemoryFor(const Model& m, int threads) {
                                (e.threads > 1 ? "s" : "");
     if (e.netcdf > 0) parts += ", the netCDF writer's";
     if (e.pictures > 0) parts += ", the pictures'";
+    if (e.means > 0) parts += ", the mean fields'";
     parts += " and the program's own";
     throw StopError(m.coefFile + ": the grid of " + std::to_string(nx) + " x " + std::to_string(ny) +
                     " cells needs about " + formatBytes(static_cast<double>(total)) + " of memory (" + parts +

@@ -35,8 +35,9 @@ struct MemoryEstimate {
     uint64_t writer = 0;    // the result-file writer's text and tiles, per thread
     uint64_t netcdf = 0;    // the netCDF writer's field buffer and the library's own
     uint64_t pictures = 0;  // the two grids kept for the end-of-case pictures and their images
+    uint64_t means = 0;     // the running sums, maxima and means of the mean fields (Model::meanFields)
     int threads = 1;
-    uint64_t total() const { return program + arrays + lines + writer + netcdf + pictures; }
+    uint64_t total() const { return program + arrays + lines + writer + netcdf + pictures + means; }
 };
 
 // The estimate for the case in m with its result choices (m.csvResults, m.netcdfResults,

@@ -1,6 +1,7 @@
 #include "output/CheckpointFile.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -66,7 +67,7 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
     const size_t nx = static_cast<size_t>(m.ixEnd - m.ixStart + 3), ny = static_cast<size_t>(m.jyEnd - m.jyStart + 3);
     OpenFile file;
     const std::string tmp = path + "." + std::to_string(getpid()) + ".part";
-    std::vector<int> gridVars, lineVars;
+    std::vector<int> gridVars, lineVars, seriesVars, sumVars;
     auto check = [&](int status, const std::string& what) {
         if (status != NC_NOERR) fail(path, "written (" + what + ")", status);
     };
@@ -98,6 +99,26 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
             check(nc_def_var(file.id, name.c_str(), NC_FLOAT, 2, d, &v), name);
             check(nc_put_att_int(file.id, v, "first_line", NC_INT, 1, std::vector<int>{a->sLo()}.data()), name);
             lineVars.push_back(v);
+        }
+        const auto defineSeries = [&](const std::string& name, size_t size, nc_type type) {
+            if (size == 0) return -1;  // an empty series: restored empty
+            int d = 0, v = -1;
+            check(nc_def_dim(file.id, (name + "_n").c_str(), size, &d), name);
+            check(nc_def_var(file.id, name.c_str(), type, 1, &d, &v), name);
+            return v;
+        };
+        for (const auto& [name, v] : items.doubleSeries) seriesVars.push_back(defineSeries(name, v->size(), NC_DOUBLE));
+        for (const auto& [name, v] : items.floatSeries) seriesVars.push_back(defineSeries(name, v->size(), NC_FLOAT));
+        for (const auto& [name, v] : items.int64Series) seriesVars.push_back(defineSeries(name, v->size(), NC_INT64));
+        if (!items.ownRowSums.empty()) {
+            int d[2] = {0, 0};
+            check(nc_def_dim(file.id, "y", ny - 2, &d[0]), "dimension y");
+            check(nc_def_dim(file.id, "x", nx - 2, &d[1]), "dimension x");
+            for (const auto& [name, v] : items.ownRowSums) {
+                int var = -1;
+                check(nc_def_var(file.id, name.c_str(), NC_DOUBLE, 2, d, &var), name);
+                sumVars.push_back(var);
+            }
         }
         for (const auto& [name, value] : texts)
             check(nc_put_att_text(file.id, NC_GLOBAL, name.c_str(), value.size(), value.c_str()), name);
@@ -147,6 +168,37 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
         link.guarded([&] {
             if (!writer) return;
             check(nc_put_var_float(file.id, lineVars[k], link.ranks() > 1 ? all.data() : a.row(a.sLo())), items.lines[k].first);
+        });
+    }
+    // The series, alike on every rank: the first rank's.
+    link.guarded([&] {
+        if (!writer) return;
+        size_t k = 0;
+        const auto put = [&](const std::string& name, const auto* v) {
+            const int var = seriesVars[k++];
+            if (var >= 0) check(nc_put_var(file.id, var, v->data()), name);
+        };
+        for (const auto& [name, v] : items.doubleSeries) put(name, v);
+        for (const auto& [name, v] : items.floatSeries) put(name, v);
+        for (const auto& [name, v] : items.int64Series) put(name, v);
+    });
+    // The sums of the own rows, row by row from the rank that computes it.
+    const size_t nxIn = nx - 2;
+    std::vector<double> rowValues(nxIn), whole;
+    for (size_t k = 0; k < items.ownRowSums.size(); ++k) {
+        const std::vector<double>& v = *items.ownRowSums[k].second;
+        const RowRange own = m.ownRows();
+        if (writer) whole.resize(nxIn * (ny - 2));
+        for (int32_t j = m.jyStart; j <= m.jyEnd; ++j) {
+            m.shareFromRow(j, rowValues.data(), static_cast<int>(nxIn), [&](double* out) {
+                const size_t at = static_cast<size_t>(j - own.begin) * nxIn;
+                for (size_t c = 0; c < nxIn; ++c) out[c] = at + c < v.size() ? v[at + c] : 0.0;
+            });
+            if (writer) std::copy(rowValues.begin(), rowValues.end(), whole.begin() + static_cast<std::ptrdiff_t>((j - m.jyStart) * nxIn));
+        }
+        link.guarded([&] {
+            if (!writer) return;
+            check(nc_put_var_double(file.id, sumVars[k], whole.data()), items.ownRowSums[k].first);
         });
     }
     link.guarded([&] {
@@ -263,6 +315,33 @@ void readCheckpointFile(Model& m, const StateItems& items, const std::string& pa
         if (nc_inq_att(f, NC_GLOBAL, name.c_str(), &type, &len) != NC_NOERR || type != NC_CHAR) bad("it has no text " + name);
         t->assign(len, '\0');
         if (len > 0) nc_get_att_text(f, NC_GLOBAL, name.c_str(), t->data());
+    }
+    const auto getSeries = [&](const std::string& name, auto* v) {
+        int var = -1, dim = -1, ndims = 0;
+        size_t len = 0;
+        if (nc_inq_varid(f, name.c_str(), &var) != NC_NOERR) {
+            v->clear();  // saved empty
+            return;
+        }
+        if (nc_inq_varndims(f, var, &ndims) != NC_NOERR || ndims != 1 || nc_inq_vardimid(f, var, &dim) != NC_NOERR ||
+            nc_inq_dimlen(f, dim, &len) != NC_NOERR)
+            bad("the series " + name + " has another shape");
+        v->resize(len);
+        if (nc_get_var(f, var, v->data()) != NC_NOERR) bad("the series " + name + " cannot be read");
+    };
+    for (const auto& [name, v] : items.doubleSeries) getSeries(name, v);
+    for (const auto& [name, v] : items.floatSeries) getSeries(name, v);
+    for (const auto& [name, v] : items.int64Series) getSeries(name, v);
+    for (const auto& [name, v] : items.ownRowSums) {
+        int var = -1;
+        if (nc_inq_varid(f, name.c_str(), &var) != NC_NOERR) bad("it has no sums " + name);
+        const RowRange own = m.ownRows();
+        const size_t nxIn = nx - 2;
+        const size_t rows = own.end >= own.begin ? static_cast<size_t>(own.end - own.begin + 1) : 0;
+        v->assign(rows * nxIn, 0.0);
+        if (rows == 0) continue;
+        const size_t start[2] = {static_cast<size_t>(own.begin - m.jyStart), 0}, count[2] = {rows, nxIn};
+        if (nc_get_vara_double(f, var, start, count, v->data()) != NC_NOERR) bad("the sums " + name + " cannot be read");
     }
 }
 

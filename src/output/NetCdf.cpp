@@ -1,5 +1,6 @@
 #include "output/NetCdf.h"
 #include "output/FieldTable.h"
+#include "output/Means.h"
 
 #include <dlfcn.h>
 #include <netcdf.h>
@@ -156,6 +157,13 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
              "One time step per output interval of one wave period; the fields are the single-precision values of "
              "the model, the same as the columns of the result field files surfer<output_number>.csv (which round "
              "them to 7 digits). x and y are the cell positions (i - 1) dx and (j - 1) dy of those files.");
+        if (m.outputEvery > 1 || m.meanFields)
+            text(NC_GLOBAL, "output_control",
+                 "time steps of the output numbers divisible by " + std::to_string(m.outputEvery) +
+                     " and of the run's last interval" +
+                     (m.meanFields ? "; the *_mean and *_max variables cover the output intervals since the "
+                                     "previous time step (mean_intervals of them, from mean_start_time)"
+                                   : ""));
 
         // ---- dimensions and coordinates ----
         int dTime = 0, dY = 0, dX = 0, dYr = 0, dXr = 0;
@@ -203,6 +211,28 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
             if (f.column[0] == '_') text(v, "csv_column", f.column);
             fieldVars_.push_back(v);
         }
+        if (m.meanFields) {
+            // The means and maxima over the output intervals since the previous time step.
+            auto aggregate = [&](const FieldInfo& f, const char* suffix, const char* method, const std::string& what) {
+                const std::string name = std::string(f.name) + suffix;
+                const int v = variable(name.c_str(), NC_FLOAT, 3, dims3, f.units, what + std::string(f.longName));
+                check(nc_def_var_chunking(ncid_, v, NC_CHUNKED, chunks), "chunking");
+                check(nc_def_var_deflate(ncid_, v, 1, 1, kDeflateLevel), "compression");
+                if (*f.standardName) text(v, "standard_name", f.standardName);
+                text(v, "cell_methods", method);
+                return v;
+            };
+            for (size_t k = 0; k < kMeanFieldCount; ++k)
+                meanVars_.push_back(aggregate(kFields[kMeanFieldIndex[k]], "_mean", "time: mean",
+                                              "mean over the output intervals since the previous time step of the "));
+            for (size_t k = 0; k < kMaxFieldCount; ++k)
+                maxVars_.push_back(aggregate(kFields[kMaxFieldIndex[k]], "_max", "time: maximum",
+                                             "maximum over the output intervals since the previous time step of the "));
+            meanCountVar_ = variable("mean_intervals", NC_INT, 1, &dTime, nullptr,
+                                     "number of output intervals the means and maxima of the time step cover");
+            meanSinceVar_ = variable("mean_start_time", NC_DOUBLE, 1, &dTime, "s",
+                                     "model time at which the span of the means and maxima of the time step begins");
+        }
 
         // ---- input grids ----
         const int dims2[2] = {dY, dX};
@@ -220,6 +250,8 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
                                    true);
         text(vCode, "coordinates", "y_ring x_ring");
         std::vector<int> placedVars = fieldVars_;
+        placedVars.insert(placedVars.end(), meanVars_.begin(), meanVars_.end());
+        placedVars.insert(placedVars.end(), maxVars_.begin(), maxVars_.end());
         placedVars.push_back(vBed);
         placedVars.push_back(vFlag);
         const MapVariables mapVars = placed ? defineMapPlacement(m, dY, dX, placedVars) : MapVariables{};
@@ -438,19 +470,38 @@ void NetCdfResults::writeInterval(const Model& m, int16_t n, float timeSeconds) 
     finishInterval(n, timeSeconds);
 }
 
-void NetCdfResults::putField(const Model& m, size_t f, const Grid& g) {
+void NetCdfResults::putGrid(const Model& m, int var, const Grid& g, bool neg, const char* what) {
     failed_ = true;  // until the interval is synced
     errno = 0;
     const size_t start[3] = {written_, 0, 0};
     const size_t count[3] = {1, ny_, nx_};
-    const bool neg = kFields[f].negated;
     for (size_t r = 0; r < ny_; ++r) {
         const float* row = g.at(m.ixStart, m.jyStart + static_cast<int32_t>(r));
         float* out = buf_.data() + r * nx_;
         if (neg) for (size_t c = 0; c < nx_; ++c) out[c] = -row[c];
         else for (size_t c = 0; c < nx_; ++c) out[c] = row[c];
     }
-    check(nc_put_vara_float(ncid_, fieldVars_[f], start, count, buf_.data()), kFields[f].name);
+    check(nc_put_vara_float(ncid_, var, start, count, buf_.data()), what);
+}
+
+void NetCdfResults::putField(const Model& m, size_t f, const Grid& g) {
+    putGrid(m, fieldVars_[f], g, kFields[f].negated, kFields[f].name);
+}
+
+void NetCdfResults::putMean(const Model& m, size_t k, const Grid& g) {
+    putGrid(m, meanVars_.at(k), g, false, "mean field");
+}
+
+void NetCdfResults::putMax(const Model& m, size_t k, const Grid& g) {
+    putGrid(m, maxVars_.at(k), g, false, "maximum field");
+}
+
+void NetCdfResults::finishMeans(int32_t intervals, double sinceSeconds) {
+    failed_ = true;
+    const size_t t = written_;
+    const int count = intervals;
+    check(nc_put_var1_int(ncid_, meanCountVar_, &t, &count), "mean_intervals");
+    check(nc_put_var1_double(ncid_, meanSinceVar_, &t, &sinceSeconds), "mean_start_time");
 }
 
 void NetCdfResults::finishInterval(int16_t n, float timeSeconds) { completeInterval(n, timeSeconds, true); }
@@ -491,12 +542,25 @@ void NetCdfResults::takeOverIntervals(int64_t steps) {
         fail("it has no time steps");
     if (have < static_cast<size_t>(steps))
         fail("it holds " + std::to_string(have) + " intervals");
+    // The variables of a time step in the order the run writes them: the fields, the means,
+    // the maxima; each found by its name in the earlier file.
+    std::vector<int> newVars = fieldVars_;
+    newVars.insert(newVars.end(), meanVars_.begin(), meanVars_.end());
+    newVars.insert(newVars.end(), maxVars_.begin(), maxVars_.end());
     std::vector<int> oldVars;
-    for (const FieldInfo& f : kFields) {
-        int v = -1;
-        if (nc_inq_varid(old, f.name, &v) != NC_NOERR) fail(std::string("it has no variable ") + f.name);
-        oldVars.push_back(v);
+    std::vector<std::string> names;
+    for (int v : newVars) {
+        char name[NC_MAX_NAME + 1] = {};
+        nc_inq_varname(ncid_, v, name);
+        int o = -1;
+        if (nc_inq_varid(old, name, &o) != NC_NOERR) fail(std::string("it has no variable ") + name);
+        oldVars.push_back(o);
+        names.emplace_back(name);
     }
+    int oldCount = -1, oldSince = -1;
+    if (!meanVars_.empty() && (nc_inq_varid(old, "mean_intervals", &oldCount) != NC_NOERR ||
+                               nc_inq_varid(old, "mean_start_time", &oldSince) != NC_NOERR))
+        fail("it has no means");
     const size_t count[3] = {1, ny_, nx_};
     for (size_t t = 0; t < static_cast<size_t>(steps); ++t) {
         double time = 0;
@@ -506,11 +570,18 @@ void NetCdfResults::takeOverIntervals(int64_t steps) {
             fail("interval " + std::to_string(t + 1) + " is incomplete");
         failed_ = true;
         const size_t start[3] = {t, 0, 0};
-        for (size_t f = 0; f < fieldVars_.size(); ++f) {
+        for (size_t f = 0; f < newVars.size(); ++f) {
             if (nc_get_vara_float(old, oldVars[f], start, count, buf_.data()) != NC_NOERR)
-                fail(std::string("the variable ") + kFields[f].name + " of interval " + std::to_string(t + 1) +
-                     " cannot be read");
-            check(nc_put_vara_float(ncid_, fieldVars_[f], start, count, buf_.data()), kFields[f].name);
+                fail("the variable " + names[f] + " of interval " + std::to_string(t + 1) + " cannot be read");
+            check(nc_put_vara_float(ncid_, newVars[f], start, count, buf_.data()), names[f].c_str());
+        }
+        if (!meanVars_.empty()) {
+            int intervals = 0;
+            double since = 0;
+            if (nc_get_var1_int(old, oldCount, &t, &intervals) != NC_NOERR ||
+                nc_get_var1_double(old, oldSince, &t, &since) != NC_NOERR)
+                fail("the means of interval " + std::to_string(t + 1) + " cannot be read");
+            finishMeans(intervals, since);
         }
         completeInterval(number, time, false);
     }

@@ -41,6 +41,12 @@ public:
     // The same in parts: each field f (netcdfFieldGrid's grid, given whole), then the
     // interval's time and number.
     void putField(const Model& m, size_t f, const Grid& g);
+    // With Model::meanFields: the mean k (MeanSums::mean, kMeanFieldIndex order) and the
+    // maximum k (kMaxFieldIndex order) of the interval, given whole, and the span they
+    // cover (intervals, from model time sinceSeconds); before finishInterval.
+    void putMean(const Model& m, size_t k, const Grid& g);
+    void putMax(const Model& m, size_t k, const Grid& g);
+    void finishMeans(int32_t intervals, double sinceSeconds);
     void finishInterval(int16_t n, float timeSeconds);
     // Closes the file, reporting a failure.
     void close();
@@ -59,6 +65,8 @@ private:
     // A resumed run: the first `steps` intervals of the earlier part's results.nc, copied
     // value for value and written as the earlier part wrote them; then the file takes its name.
     void takeOverIntervals(int64_t steps);
+    // One time step of the variable var from the interior of g (whole).
+    void putGrid(const Model& m, int var, const Grid& g, bool negated, const char* what);
     // The case on the map (Model::map): the grid mapping and the 2-D map coordinates, defined
     // with the header and written after it.
     struct MapVariables {
@@ -71,6 +79,8 @@ private:
     int ncid_ = -1;
     int timeVar_ = -1, numberVar_ = -1;
     std::vector<int> fieldVars_;
+    std::vector<int> meanVars_, maxVars_;  // with Model::meanFields
+    int meanCountVar_ = -1, meanSinceVar_ = -1;
     size_t nx_ = 0, ny_ = 0, written_ = 0;
     bool failed_ = false;  // an interval's write stopped before its sync
     std::vector<float> buf_;  // one field of one interval, y outer and x inner

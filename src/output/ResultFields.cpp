@@ -31,10 +31,8 @@ constexpr int kFields = static_cast<int>(kResultFieldCount);
 // so the fields of a tile of columns are first read row by row into a buffer of the
 // thread's own, then formatted column by column from it. starts, if given, receives where
 // each column's lines begin in w.
-void formatColumns(const Model& m, int32_t i0, int32_t i1, int32_t j0, int32_t j1, RecordBuffer& w,
-                   int64_t* starts = nullptr) {
-    const Grid* g[kFields];
-    for (int k = 0; k < kFields; ++k) g[k] = &(m.*kResultFields[k].grid);
+void formatColumns(const Model& m, const FieldGrids& g, int32_t i0, int32_t i1, int32_t j0, int32_t j1,
+                   RecordBuffer& w, int64_t* starts = nullptr) {
     const int64_t rows = int64_t{j1} - j0 + 1;
     if (rows <= 0) {
         for (int32_t i = i0; starts && i <= i1; ++i) starts[i - i0] = static_cast<int64_t>(w.str().size());
@@ -77,12 +75,12 @@ void writeHeader(RecordWriter& w) {
 
 // On several ranks, each holding the state of its rows: each column is made of every rank's
 // own rows' lines.
-void writeJointFields(const Model& m, int16_t n, const std::string& stem) {
+void writeJointFields(const Model& m, const FieldGrids& g, int16_t n, const std::string& stem) {
     JointFile f(m, m.outDir + stem + std::to_string(n) + ".csv");
     f.lines(writeHeader);
     const RowRange own = m.ownRows();
     f.columns(m.ixStart, m.ixEnd, [&](int32_t a, int32_t b, RecordBuffer& p, int64_t* starts) {
-        formatColumns(m, a, b, own.begin, own.end, p, starts);
+        formatColumns(m, g, a, b, own.begin, own.end, p, starts);
     });
     f.close();
 }
@@ -180,8 +178,18 @@ void JointFile::close() {
     link.check();
 }
 
+FieldGrids resultFieldGrids(const Model& m) {
+    FieldGrids g{};
+    for (size_t k = 0; k < kResultFieldCount; ++k) g[k] = &(m.*kResultFields[k].grid);
+    return g;
+}
+
 void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
-    if (m.slabs().ranks() > 1) return writeJointFields(m, n, stem);
+    writeResultFields(m, resultFieldGrids(m), n, stem);
+}
+
+void writeResultFields(const Model& m, const FieldGrids& g, int16_t n, const std::string& stem) {
+    if (m.slabs().ranks() > 1) return writeJointFields(m, g, n, stem);
     RecordWriter w(m.outDir + stem + std::to_string(n) + ".csv");
     writeHeader(w);
     // The threads format one part each (whole columns of cells, the lines of a column
@@ -194,7 +202,7 @@ void writeResultFields(const Model& m, int16_t n, const std::string& stem) {
         for (RecordBuffer& p : parts) p.clear();
         forRowSlabs(static_cast<int32_t>(i0), i1,
                     [&](int32_t a, int32_t b, int t) {
-                        formatColumns(m, a, b, m.jyStart, m.jyEnd, parts[static_cast<size_t>(t)]);
+                        formatColumns(m, g, a, b, m.jyStart, m.jyEnd, parts[static_cast<size_t>(t)]);
                     });
         for (const RecordBuffer& p : parts) w.append(p);
         i0 = int64_t{i1} + 1;

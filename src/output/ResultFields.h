@@ -1,12 +1,14 @@
 // The result field file of one output interval: outDir + stem + n + ".csv", 23 columns.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "core/Model.h"
+#include "output/FieldTable.h"
 #include "output/RecordWriter.h"
 
 namespace littoral {
@@ -51,5 +53,11 @@ private:
 };
 
 void writeResultFields(const Model& m, int16_t n, const std::string& stem);
+// The grids of the file's 21 field columns, in column order (the bed level and the bed
+// change are negated as they are written).
+using FieldGrids = std::array<const Grid*, kResultFieldCount>;
+FieldGrids resultFieldGrids(const Model& m);
+// The same file with the columns taken from grids (mean<n>.csv: the means in place of some).
+void writeResultFields(const Model& m, const FieldGrids& grids, int16_t n, const std::string& stem);
 
 }  // namespace littoral

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Error.h"
+#include "output/FieldTable.h"
 #include "output/ResultFields.h"
 #ifdef LITTORAL_NETCDF
 #include "output/NetCdf.h"
@@ -16,7 +17,10 @@ namespace littoral {
 class NetCdfResults {
 public:
     void putField(const Model&, size_t, const Grid&) {}
+    void putMean(const Model&, size_t, const Grid&) {}
+    void putMax(const Model&, size_t, const Grid&) {}
     void finishInterval(int16_t, float) {}
+    void finishMeans(int32_t, double) {}
     int64_t steps() const { return 0; }
     std::string history() const { return ""; }
 };
@@ -52,6 +56,10 @@ void resultFormatsFromEnvironment(Model& m) {
 ResultFiles::ResultFiles(const Model& m) : ResultFiles(m, m.dep) {}
 
 ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
+    if (m.meanFields && m.filesWanted) {
+        means_.emplace();
+        means_->allocate(m, m.tStart);
+    }
     if (m.netcdfResults && m.filesWanted && m.writesFiles()) {
 #ifdef LITTORAL_NETCDF
         nc_ = std::make_unique<NetCdfResults>(m, bed);
@@ -67,26 +75,63 @@ ResultFiles::~ResultFiles() = default;
 int64_t ResultFiles::netcdfSteps() const { return nc_ ? nc_->steps() : 0; }
 std::string ResultFiles::netcdfHistory() const { return nc_ ? nc_->history() : std::string(); }
 
-void ResultFiles::write(Model& m, int16_t n, float timeSeconds) {
-    if (!m.filesWanted) return;
-    if (m.csvResults) writeResultFields(m, n, "surfer");
+bool ResultFiles::written(const Model& m, int64_t n, bool last) {
+    return last || m.outputEvery <= 1 || n % m.outputEvery == 0;
+}
+
+bool ResultFiles::write(Model& m, int16_t n, float timeSeconds, bool last) {
+    if (!m.filesWanted) return false;
+    if (means_) means_->add(m);
+    if (!written(m, n, last)) return false;
+    if (means_) means_->form(m);
+    if (m.csvResults) {
+        writeResultFields(m, n, "surfer");
+        if (means_) {
+            // The averaged columns hold their means; the positions and the other columns
+            // are those of surferN.csv.
+            FieldGrids g = resultFieldGrids(m);
+            for (size_t k = 0; k < kMeanFieldCount; ++k) g[kMeanFieldIndex[k]] = &means_->mean[k];
+            writeResultFields(m, g, n, "mean");
+        }
+    }
+>>>>>>> main
     m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
 #ifdef LITTORAL_NETCDF
-    if (!m.netcdfResults) return;
-    // Field by field, each whole on the first rank; every rank takes part in every gather,
-    // and a failure of the writing rank stops them all after the last.
-    SlabLink& link = m.slabs();
-    for (size_t f = 0; f < netcdfFieldCount(); ++f) {
-        const Grid& g = m.gatherWholeOnFirst(netcdfFieldGrid(m, f));
+    if (m.netcdfResults) {
+        // Field by field, each whole on the first rank; every rank takes part in every gather,
+        // and a failure of the writing rank stops them all after the last.
+        SlabLink& link = m.slabs();
+        for (size_t f = 0; f < netcdfFieldCount(); ++f) {
+            const Grid& g = m.gatherWholeOnFirst(netcdfFieldGrid(m, f));
+            link.guarded([&] {
+                if (nc_) nc_->putField(m, f, g);
+            });
+        }
+        if (means_) {
+            for (size_t k = 0; k < kMeanFieldCount; ++k) {
+                const Grid& g = m.gatherWholeOnFirst(means_->mean[k]);
+                link.guarded([&] {
+                    if (nc_) nc_->putMean(m, k, g);
+                });
+            }
+            for (size_t k = 0; k < kMaxFieldCount; ++k) {
+                const Grid& g = m.gatherWholeOnFirst(means_->max[k]);
+                link.guarded([&] {
+                    if (nc_) nc_->putMax(m, k, g);
+                });
+            }
+            link.guarded([&] {
+                if (nc_) nc_->finishMeans(means_->intervals, means_->since);
+            });
+        }
         link.guarded([&] {
-            if (nc_) nc_->putField(m, f, g);
+            if (nc_) nc_->finishInterval(n, timeSeconds);
         });
+        link.check();
     }
-    link.guarded([&] {
-        if (nc_) nc_->finishInterval(n, timeSeconds);
-    });
-    link.check();
 #endif
+    if (means_) means_->restart(timeSeconds);
+    return true;
 }
 
 }  // namespace littoral

@@ -1,12 +1,18 @@
 // The result files of a case's output intervals: the field file surferN.csv of every
-// interval (unless the run leaves them out) and, when asked for, the case's netCDF file
-// results.nc. Made by the main loop before the flow is scaled, fed once per interval.
+// written interval (unless the run leaves them out) and, when asked for, the case's netCDF
+// file results.nc. An interval is written when its output number is divisible by
+// Model::outputEvery and when it is the run's last; with Model::meanFields the means and
+// maxima since the previous written interval go beside it (meanN.csv, the netCDF file's
+// *_mean and *_max variables). Made by the main loop before the flow is scaled, fed once
+// per interval.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "core/Model.h"
+#include "output/Means.h"
 
 namespace littoral {
 
@@ -21,10 +27,18 @@ public:
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    // The files of the interval with output number n, ending at model time timeSeconds. On several ranks
-    // every rank makes one and writes the field file's lines of its rows (JointFile); the
-    // netCDF file is written by the first rank, its grids gathered there one at a time.
-    void write(Model& m, int16_t n, float timeSeconds);
+    // The interval with output number n, ending at model time timeSeconds, is done: its
+    // fields join the means, and its files are written if it is one to write (last: no
+    // interval follows it). On several ranks every rank makes one and writes the field
+    // file's lines of its rows (JointFile); the netCDF file is written by the first rank,
+    // its grids gathered there one at a time. Returns whether the interval was written.
+    bool write(Model& m, int16_t n, float timeSeconds, bool last = false);
+    // Whether the interval numbered n is written (last: the run's last interval).
+    static bool written(const Model& m, int64_t n, bool last);
+
+    // The running sums of the means (none without Model::meanFields): the state a
+    // checkpoint saves and restores.
+    MeanSums* meanSums() { return means_ ? &*means_ : nullptr; }
 
     // The intervals results.nc holds and the time it was begun (0 and "" without it).
     int64_t netcdfSteps() const;
@@ -32,6 +46,7 @@ public:
 
 private:
     std::unique_ptr<NetCdfResults> nc_;
+    std::optional<MeanSums> means_;
 };
 
 // Whether this build can write netCDF files.

@@ -252,9 +252,9 @@ struct Run::State {
 
 namespace {
 
-// Output control, morphological acceleration and gauges can be set (options file, command
-// line, library) but this version does not compute them yet: a run that asks for one of the
-// first two stops before it begins instead of running without it.
+// Morphological acceleration can be set (options file, command line, library) but this
+// version does not compute it yet: a run that asks for it stops before it begins instead of
+// running without it.
 void refuseOptionsNotComputed(const RunOptions& o) {
     const auto refuse = [&](const char* key, const char* expected) {
         const auto it = o.setBy.find(key);
@@ -264,17 +264,8 @@ void refuseOptionsNotComputed(const RunOptions& o) {
         if (it != o.setBy.end() && it->second != "command line") throw InputError(message, it->second, key, 0);
         throw std::invalid_argument(message);
     };
-    if (o.outputEvery != 1) refuse("output.every", "1 (every interval's files)");
-    if (o.means) refuse("output.means", "false");
     if (o.morfac != 1.0) refuse("morphology.morfac", "1");
     if (o.morstart != 0.0) refuse("morphology.start", "0");
-    // Gauges change no result: the run goes on and says they are not recorded.
-    if (!o.gauges.empty() && o.events.warning) {
-        const auto it = o.setBy.find("gauge");
-        o.events.warning(std::to_string(o.gauges.size()) + " gauge(s)" +
-                         (it == o.setBy.end() ? std::string() : " of " + it->second) +
-                         ": time series at gauges are not recorded by this version of Littoral");
-    }
 }
 
 }  // namespace
@@ -299,10 +290,17 @@ Run::Run(const Case& c, const RunOptions& options)
     m.filesWanted = options.writeFiles;
     m.csvResults = options.csv;
     m.netcdfResults = options.netcdf;
+    m.outputEvery = options.outputEvery;
+    m.meanFields = options.means;
+    m.continuesRun = options.resume || !options.setAsideEarlierRun;
     m.link = options.processes;
     if (options.georeference)
         m.map = {options.georeference->crs, options.georeference->originX, options.georeference->originY,
                  options.georeference->rotation};
+    m.gaugeSites.clear();
+    for (const Gauge& g : options.gauges) m.gaugeSites.push_back({g.name, g.x, g.y});
+    if (const auto it = options.setBy.find("gauge"); it != options.setBy.end() && it->second != "command line")
+        m.gaugesSetBy = it->second;
     m.stopRequest = &s_->stop;
     m.checkpointEvery = options.checkpointEvery;
     m.resume = options.resume;
@@ -315,6 +313,9 @@ Run::Run(const Case& c, const RunOptions& options)
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
         throw std::invalid_argument("a case split over processes writes its files: expected writeFiles");
     if (options.netcdf && !netcdfAvailable()) throw std::invalid_argument(netcdfUnavailableMessage("netcdf"));
+    if (options.outputEvery < 1)
+        throw std::invalid_argument("outputEvery is " + std::to_string(options.outputEvery) +
+                                    ": expected a whole number of 1 or more (1: every interval's files)");
 }
 
 Run::~Run() = default;
@@ -392,6 +393,27 @@ Field Run::field(const std::string& name) const {
         return interiorOf(m, out);
     }
     throw std::out_of_range("no result field is named \"" + name + "\"");
+}
+
+GaugeSeries Run::gaugeSeries() const {
+    const Model& m = s_->m;
+    const GaugeRecord& r = m.gaugeRecord;
+    GaugeSeries out;
+    for (size_t g = 0; g < r.cells.size() && g < m.gaugeSites.size(); ++g) {
+        const GaugeRecord::Cell& c = r.cells[g];
+        out.gauges.push_back({m.gaugeSites[g].name, c.x, c.y, m.gaugeSites[g].x, m.gaugeSites[g].y, c.i, c.j,
+                              c.i - m.ixStart, c.j - m.jyStart});
+    }
+    out.waveTime = r.waveTime;
+    out.eta = r.eta;
+    out.time = r.time;
+    out.outputNumber.assign(r.number.begin(), r.number.end());
+    out.wavH = r.wavH;
+    out.setup = r.setup;
+    out.lfu = r.lfu;
+    out.lfv = r.lfv;
+    out.theta = r.theta;
+    return out;
 }
 
 void addObserver(Run& run, RunHost& observer) { run.s_->host.observers.push_back(&observer); }

@@ -208,6 +208,8 @@ std::optional<ResumePoint> openCheckpoint(Model& m, RunHost& host) {
     return p;
 }
 
+void restoreItems(Model& m, const StateItems& items, const ResumePoint& from) { readCheckpointFile(m, items, from.path); }
+
 void restoreCheckpoint(Model& m, IntervalLoop& loop, const ResumePoint& from) {
     StateItems items;
     m.stateItems(items);

@@ -45,6 +45,9 @@ void writeCheckpoint(Model& m, IntervalLoop& loop);
 // naming everything that differs (inputs, options, program version).
 std::optional<ResumePoint> openCheckpoint(Model& m, RunHost& host);
 
+// The items restored from the checkpoint (each rank its rows).
+void restoreItems(Model& m, const StateItems& items, const ResumePoint& from);
+
 // The state of the checkpoint restored into the model and the loop, once begun.
 void restoreCheckpoint(Model& m, IntervalLoop& loop, const ResumePoint& from);
 

@@ -12,6 +12,9 @@
 #include "flow/Flow.h"
 #include "flow/RoeAverages.h"
 #include "input/CaseInput.h"
+#include "output/Gauges.h"
+#include "output/FieldTable.h"
+#include "output/Means.h"
 #include "output/ResultFiles.h"
 #include "run/Checkpoint.h"
 #include "sediment/Sediment.h"
@@ -115,6 +118,18 @@ void IntervalLoop::begin(const ResumePoint* from) {
     // The output numbers are 16-bit: the interval counter is stepped through once, as the
     // loop will step it, before anything is computed.
     lastOutputNumber(m);
+    if (!m.gaugeSites.empty()) {
+        // A resumed run's gauge files are cut back to the checkpoint's record and go on from it.
+        std::optional<GaugeRecord::Progress> after;
+        if (from) {
+            StateItems record;
+            gaugeItems(record);
+            restoreItems(m, record, *from);
+            after = m.gaugeRecord.progress();
+        }
+        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervalCount(m), after); });
+        m.slabs().check();
+    }
     watchdog_.emplace(m);
     host_.runStarted(m);
     t_ = m.tStartS;
@@ -157,6 +172,26 @@ void IntervalLoop::stateItems(StateItems& s) {
     netcdfHistory_ = results_ ? results_->netcdfHistory() : std::string();
     s.scalar("results.netcdf_steps", netcdfSteps_);
     s.text("results.netcdf_history", netcdfHistory_);
+    if (MeanSums* sums = results_ ? results_->meanSums() : nullptr) {
+        s.scalar("means.intervals", sums->intervals);
+        s.scalar("means.since", sums->since);
+        for (size_t k = 0; k < kMeanFieldCount; ++k) s.ownRows(std::string("means.sum_") + kResultFields[kMeanFieldIndex[k]].name, sums->sum[k]);
+        for (size_t k = 0; k < kMaxFieldCount; ++k) s.grid(std::string("means.max_") + kResultFields[kMaxFieldIndex[k]].name, sums->max[k]);
+    }
+    if (gauges_) gaugeItems(s);
+}
+
+void IntervalLoop::gaugeItems(StateItems& s) {
+    GaugeRecord& g = m_.gaugeRecord;
+    s.series("gauges.wave_time", g.waveTime);
+    s.series("gauges.eta", g.eta);
+    s.series("gauges.time", g.time);
+    s.series("gauges.number", g.number);
+    s.series("gauges.wavH", g.wavH);
+    s.series("gauges.setup", g.setup);
+    s.series("gauges.lfu", g.lfu);
+    s.series("gauges.lfv", g.lfv);
+    s.series("gauges.theta", g.theta);
 }
 
 bool IntervalLoop::step() {
@@ -222,17 +257,24 @@ bool IntervalLoop::step() {
     link.guarded([&] { watchdog.endInterval(m, host, tau, tSeconds); });
     link.check();
     const int16_t n = toInt16(std::floor(static_cast<double>(t) / m.periodS + 0.5), "the output number");
+    // The counter steps as it will below: no interval follows when it passes the end.
+    const float next = static_cast<float>(static_cast<double>(t) + m.periodS);
+    const bool last = !(next <= m.tEndS);
     link.guarded([&] {
-        if (results_) results_->write(m, n, tSeconds);
+        if (results_) results_->write(m, n, tSeconds, last);
     });
     link.check();
+    if (gauges_) {
+        gauges_->interval(m, n, tSeconds);
+        link.check();
+    }
     number_ = n;
     endSeconds_ = tSeconds;
     reportLevel();
-    t_ = static_cast<float>(static_cast<double>(t) + m.periodS);
+    t_ = next;
     ++interval_;
     // After every checkpointEvery-th interval and after the last, the state to go on from.
-    if (m.checkpointEvery > 0 && (interval_ % m.checkpointEvery == 0 || !(t_ <= m.tEndS)) && m.filesWanted)
+    if (m.checkpointEvery > 0 && (interval_ % m.checkpointEvery == 0 || last) && m.filesWanted)
         writeCheckpoint(m, *this);
     host.intervalDone(m, n, tSeconds);
     return true;

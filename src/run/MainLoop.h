@@ -15,6 +15,7 @@
 namespace littoral {
 
 class ResultFiles;
+class GaugeRecorder;
 struct ResumePoint;
 
 // The loop's clocks between two intervals: the next interval's start on the non-dimensional
@@ -74,11 +75,14 @@ private:
     // The reports of the wave period (the surface, its time) and of the interval's level.
     void reportPeriod();
     void reportLevel();
+    // The gauges' record as a checkpoint saves it.
+    void gaugeItems(StateItems& s);
 
     Model& m_;
     RunHost& host_;
     float& hMax_;
     std::unique_ptr<ResultFiles> results_;
+    std::unique_ptr<GaugeRecorder> gauges_;  // when the run has gauges
     std::optional<Watchdog> watchdog_;
     float t_ = 0;    // the interval's start on the non-dimensional interval clock
     float tau_ = 0;  // the flow clock, which starts at 0 whatever the start time is

@@ -5,6 +5,8 @@
 #include "input/CaseInput.h"
 #include "input/Echo.h"
 #include "input/MemoryBudget.h"
+#include "output/Gauges.h"
+#include "output/PreviousRun.h"
 #include "run/Checkpoint.h"
 #include "waves/Offshore.h"
 
@@ -40,7 +42,14 @@ void CaseDriver::start(bool inputRead) {
         // The case holds its output folder until it ends, however it ends (on several
         // ranks, the first holds it and writes every file).
         link.guarded([&] {
-            if (m.writesFiles() && m.filesWanted) folderLock_.emplace(m.outDir, m.cntPath);
+            if (!m.writesFiles() || !m.filesWanted) return;
+            folderLock_.emplace(m.outDir, m.cntPath);
+            // One run's files per folder: an earlier run's go into a subfolder of their own,
+            // unless this run continues that one.
+            if (m.continuesRun) return;
+            if (const auto moved = setAsidePreviousRun(m.outDir))
+                host.warning("the files of an earlier run in " + m.outDir + " (" + std::to_string(moved->files) +
+                             " files) were moved into " + moved->folder);
         });
         link.check();
         doing_ = "reading the depth and boundary files and allocating the open-boundary lines";
@@ -51,6 +60,9 @@ void CaseDriver::start(bool inputRead) {
             readBoundaryFile(m);
         }
         link.check();
+        // The gauges are placed before anything is written (a gauge off the grid or on land
+        // stops the case here).
+        if (!m.gaugeSites.empty()) placeGauges(m);
         m.checkStop();
         // Checked again with the run's threads and result files, before the wave and flow
         // arrays are allocated.

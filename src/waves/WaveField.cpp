@@ -131,6 +131,8 @@ void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
         clearWaveStats(m);
         m.nAcc = 0;
         prepareWaveWork(m, work);
+        // The surface of a step is the centred difference about the level one step back.
+        m.gaugeTrace.beginPeriod(m.nStep, static_cast<D>(m.waveDt) * (static_cast<D>(m.stepOffset) - 1.0), m.waveDt);
     });
     link.check();
     for (int16_t i = 0; i < m.nStep; ++i) {
@@ -140,6 +142,7 @@ void waveField(Model& m, float& hMax, float time, Grid& fx, Grid& fy) {
                             &m.etarms, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2,
                             &m.sumEtaT, &m.sumUV, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau});
         waveStep(m, work);
+        m.gaugeTrace.record(m.eta);
         const float t = static_cast<float>(static_cast<D>(m.waveDt) * (m.stepOffset + i));
         incidentWave(m, t);
         // The next predictor reads the new level one row beyond this rank's rows.

@@ -65,7 +65,11 @@ TEST(ThreadCount, BatchJobsWriteTheFilesOfTheCasesRunInSequence) {
     EXPECT_TRUE(containsAll(seqLog, {"threads: 1\n"}));
     EXPECT_TRUE(containsAll(log, {"threads: 3 (3 cases side by side, 1 thread each)",
                                   "FAILED " + (dir.data / "stopscnt.txt").string(),
-                                  "FAILED " + (dir.data / "badcnt.txt").string()}));
+                                  "FAILED " + (dir.data / "badcnt.txt").string(),
+                                  // A second case of one folder is refused, naming the first.
+                                  "FAILED " + (dir.data / "againcnt.txt").string() + ": its output folder " +
+                                      (dir.output / "shore").string() + "/ is the output folder of " +
+                                      (dir.data / "shorecnt.txt").string() + " too"}));
     EXPECT_EQ(treeDifferences(seq, dir.output), "");
     // The lines of the cases come in the order of the command line.
     EXPECT_LT(log.find("shorecnt.txt"), log.find("badcnt.txt")) << log;

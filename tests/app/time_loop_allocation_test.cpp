@@ -11,8 +11,10 @@
 #include <new>
 
 #include "core/Parallel.h"
+#include "output/Gauges.h"
 #include "run/RunHost.h"
 #include "support/FlowSupport.h"
+#include "support/TestSupport.h"
 #include "support/WaveSupport.h"
 
 namespace {
@@ -65,6 +67,31 @@ TEST(TimeLoopAllocation, WavePeriodsAfterTheFirstAllocateNothing) {
     runWavePeriods(m, host, 1);
     const long n = allocationsDuring([&] { runWavePeriods(m, host, 3, 1); });
     EXPECT_EQ(n, 0) << "heap allocations in three wave periods";
+}
+
+TEST(TimeLoopAllocation, GaugesAfterTheFirstPeriodAllocateNothing) {
+    // The same waves with two gauges: the surface read at every step, the interval's values
+    // recorded and the three files written.
+    const WaveCaseSpec s{.nx = 40, .ny = 6, .dx = 0.5f, .dy = 0.5f, .T = 2, .H = 0.2f, .dirDeg = 10};
+    Model m;
+    buildWaveCase(m, s, [](double x, double) { return std::max(0.05, 1.0 - x / 20); });
+    CaseDir dir("alloc-gauges");
+    m.outDir = dir.output.string() + "/";
+    m.gaugeSites = {{"a", 5.0, 1.0}, {"b", 15.0, 2.0}};
+    SilentHost host;
+    ThreadCountScope threads(2);
+    GaugeRecorder gauges(m, 4);
+    runWavePeriods(m, host, 1);
+    gauges.interval(m, 0, 2.0);
+    const long n = allocationsDuring([&] {
+        for (int k = 1; k <= 3; ++k) {
+            runWavePeriods(m, host, 1, k);
+            gauges.interval(m, k, 2.0 * (k + 1));
+        }
+    });
+    EXPECT_EQ(n, 0) << "heap allocations in three wave periods with gauges";
+    EXPECT_EQ(m.gaugeRecord.time.size(), 4u);
+    EXPECT_EQ(countLines(dir.output / "gauges_intervals.csv"), 1 + 4 * 2);
 }
 
 TEST(TimeLoopAllocation, FlowIntervalsAfterTheFirstAllocateNothing) {

@@ -104,7 +104,23 @@ TEST(SharedOutput, RunKilledMidwayThenTheNextRunOfTheFolder) {
     }
     std::ofstream(dir.output / "out" / "surfer30.csv.4242-7.part") << "half a line";
 
+    const auto killedFiles = dir.outputFiles("out");
     const Child next = start(dir.data / "acnt.txt", dir.root / "next.log");
     ASSERT_EQ(waitFor(next), 0) << readFile(next.log);
+    // The killed run's files went whole into a folder of their own, the lock and the
+    // temporary not among them; the next run's files stand alone beside it.
+    fs::path previous;
+    for (const auto& e : fs::directory_iterator(dir.output / "out"))
+        if (e.is_directory() && e.path().filename().string().rfind("previous-", 0) == 0) previous = e.path();
+    ASSERT_FALSE(previous.empty()) << readFile(next.log);
+    EXPECT_TRUE(containsAll(readFile(next.log), {"were moved into " + previous.string() + "/"}));
+    for (const std::string& n : killedFiles) {
+        if (n == OutputLock::kFileName || n.find(".part") != std::string::npos) continue;
+        EXPECT_TRUE(fs::exists(previous / n)) << n;
+        if (n.rfind("surfer", 0) == 0 && n != "surferdep.csv" && n != "surferbnd.csv") {
+            EXPECT_EQ(readFile(previous / n), readFile(dir.output / "ref" / n)) << n;
+        }
+    }
+    fs::remove_all(previous);
     expectSameFolder(dir, "out", "ref");  // no temporary and no lock left
 }

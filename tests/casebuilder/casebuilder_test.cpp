@@ -502,3 +502,196 @@ TEST(CaseBuilderProgram, HelpVersionOptionsAndAReportOrARefusal) {
     EXPECT_TRUE(containsAll(refused.out, {"bay.toml", "reaches past the survey", "nothing was written"})) << refused.out;
     EXPECT_FALSE(fs::exists(site.root / "data"));
 }
+
+namespace {
+
+// A plane beach of slope 1:40 whose sea lies 20 degrees clockwise from east, its shoreline
+// (0 m) 120 m seawards of (431200, 5560200); `ripple` m of elevation in waves of 100 m along
+// the shore move the shoreline back and forth by ripple * 40 m.
+constexpr double kSeaBearing = -20.0;
+struct TiltedBeach {
+    double ripple = 0;
+    double across(double x, double y) const {  // metres seawards from the shoreline
+        const double r = kSeaBearing * std::numbers::pi / 180;
+        return (x - 431200) * std::cos(r) + (y - 5560200) * std::sin(r) - 120;
+    }
+    double along(double x, double y) const {  // metres along the shore, the sea on the right
+        const double r = kSeaBearing * std::numbers::pi / 180;
+        return -(x - 431200) * std::sin(r) + (y - 5560200) * std::cos(r);
+    }
+    double operator()(double x, double y) const {
+        return -0.025 * across(x, y) + ripple * std::sin(2 * std::numbers::pi * along(x, y) / 100);
+    }
+};
+
+// A site over the tilted beach with the grid to be fitted: 60 x 60 cells of 3 x 5 m.
+void fitSite(Site& site, const TiltedBeach& beach) {
+    RasterLayout raster;
+    raster.surface = beach;
+    writeGeoTiff(site.root / "survey.tif", raster);
+    site.keys["grid.origin"] = "";
+    site.keys["grid.rotation"] = "";
+    site.keys["grid.fit"] = "\"shoreline\"";
+    site.keys["grid.spacing"] = "[3.0, 5.0]";
+    site.keys["grid.cells"] = "[60, 60]";
+    site.keys["waves.from"] = "110.0";  // straight onto this beach
+}
+
+// Per row of the model's grid, where the depth crosses 0 across it, as a share of the
+// grid's extent across the shore from its landward edge (the mean over the rows).
+double landShare(const BuiltCase& b) {
+    double sum = 0;
+    int rows = 0;
+    for (int j = 1; j <= b.frame.ny; ++j)
+        for (int i = 1; i < b.frame.nx; ++i) {
+            const double a = depthAt(b, i, j), c = depthAt(b, i + 1, j);
+            if (a <= 0 && c > 0) {
+                sum += (i - 0.5 + a / (a - c)) * b.frame.dx;
+                ++rows;
+                break;
+            }
+        }
+    return rows ? sum / rows / (b.frame.nx * b.frame.dx) : -1;
+}
+
+// The rotation written to the options file.
+double optionsRotation(const BuiltCase& b) {
+    const std::string opts = readText(b.optionsFile);
+    const size_t at = opts.find("\nrotation = ");
+    return at == std::string::npos ? 1e9 : std::stod(opts.substr(at + 12));
+}
+
+}  // namespace
+
+TEST(CaseBuilderFit, GridAlongAStraightShorelineTurnedCentredAndWithItsShareOfLand) {
+    const TiltedBeach plane;
+    Site site("fit");
+    fitSite(site, plane);
+    const BuiltCase b = site.build();
+    ASSERT_TRUE(b.shoreline.has_value());
+    // A plane sampled bilinearly and its crossings interpolated linearly: the line is exact
+    // up to the raster's float values.
+    EXPECT_NEAR(b.frame.rotation, kSeaBearing, 0.01);
+    EXPECT_NEAR(b.shoreline->bearing, kSeaBearing, 0.01);
+    EXPECT_LT(b.shoreline->worst, 0.01);
+    EXPECT_NEAR(landShare(b), 0.2, 0.002);
+    // The offshore side is the deep one, in every row, and waves from 110 come straight in.
+    for (int j = 1; j <= 60; ++j) ASSERT_GT(depthAt(b, 60, j), depthAt(b, 1, j) + 4.0) << "row " << j;
+    EXPECT_NEAR(b.direction, 180.0, 0.01);
+    // Centred along the shore: the grid's middle at the middle of the shoreline's span over
+    // the survey (the line crosses y = 5559900 and y = 5560500 inside the raster).
+    double cx = 0, cy = 0;
+    b.frame.centre(29.5, 29.5, cx, cy);
+    const double r = kSeaBearing * std::numbers::pi / 180;
+    // Where the shoreline crosses the line of the given y, measured along the shore.
+    auto alongAtY = [&](double y) {
+        const double x = 431200 + (120 - (y - 5560200) * std::sin(r)) / std::cos(r);
+        return plane.along(x, y);
+    };
+    EXPECT_NEAR(plane.along(cx, cy), 0.5 * (alongAtY(5559900) + alongAtY(5560500)), 2.0);
+    EXPECT_NEAR(plane.across(cx, cy), (0.5 - 0.2) * 180.0, 0.05);
+    // The report and the options file give the fitted placement.
+    EXPECT_TRUE(containsAll(b.report, {"fitted to the shoreline", "the sea lies -20.000 degrees", "36.0 m of the 180.0 m"}))
+        << b.report;
+    EXPECT_NEAR(optionsRotation(b), kSeaBearing, 0.01);
+    EXPECT_NE(readText(b.optionsFile).find("origin = [" + std::to_string(static_cast<long>(b.frame.originX))),
+              std::string::npos);
+
+    // Described with the offshore side at low Y (cells and spacing swapped) and 30 % land:
+    // the same model frame across the shore, the described X along it.
+    site.keys["grid.offshore"] = "\"low-y\"";
+    site.keys["grid.cells"] = "[60, 60]";
+    site.keys["grid.spacing"] = "[5.0, 3.0]";
+    site.keys["grid.land_fraction"] = "0.3";
+    const BuiltCase t = site.build();
+    EXPECT_EQ(t.frame.turned, 3);
+    EXPECT_NEAR(t.frame.rotation, kSeaBearing, 0.01);
+    EXPECT_DOUBLE_EQ(t.frame.dx, 3.0);
+    EXPECT_NEAR(landShare(t), 0.3, 0.002);
+    EXPECT_TRUE(containsAll(t.report, {"described grid: origin", "rotation 70.000 degrees"})) << t.report;
+    site.keys["grid.land_fraction"] = "";
+    site.keys["grid.offshore"] = "\"high-x\"";
+    site.keys["grid.spacing"] = "[3.0, 5.0]";
+
+    // A shoreline that wanders 12 m either way in waves of 100 m: the least-squares line
+    // within half a degree, and the land share on average as asked.
+    {
+        Site wavy("fit-wavy");
+        fitSite(wavy, TiltedBeach{0.3});
+        const BuiltCase w = wavy.build();
+        EXPECT_NEAR(w.frame.rotation, kSeaBearing, 0.5);
+        EXPECT_GT(w.shoreline->worst, 9.0);
+        EXPECT_LT(w.shoreline->worst, 13.0);
+        EXPECT_NEAR(landShare(w), 0.2, 0.03);
+    }
+
+    // Soundings of the same plane (no raster): the triangulated survey gives the same line.
+    {
+        Site points("fit-points");
+        writePoints(points.root / "soundings.xyz", 430880, 431520, 5559920, 5560480, 8.0, plane);
+        fitSite(points, plane);
+        points.keys["bathymetry.sources"] = "[\"soundings.xyz\"]";
+        const BuiltCase p = points.build();
+        EXPECT_NEAR(p.frame.rotation, kSeaBearing, 0.05);
+        EXPECT_NEAR(landShare(p), 0.2, 0.005);
+    }
+
+    // fit_within: only the shoreline inside it counts; the grid is centred on that part.
+    site.keys["grid.cells"] = "[40, 40]";
+    site.keys["grid.fit_within"] = "[431200.0, 5560100.0, 431550.0, 5560500.0]";
+    const BuiltCase in = site.build();
+    in.frame.centre(19.5, 19.5, cx, cy);
+    EXPECT_NEAR(plane.along(cx, cy), 0.5 * (alongAtY(5560100) + alongAtY(5560500)), 2.0);
+    EXPECT_NEAR(in.frame.rotation, kSeaBearing, 0.01);
+    EXPECT_TRUE(containsAll(in.report, {"within grid.fit_within"}));
+}
+
+TEST(CaseBuilderFit, NoShorelineAGridPastTheSurveyAndAGivenPlacementRefused) {
+    Site site("fit-bad");
+    fitSite(site, TiltedBeach{});
+    // Searched only out at sea: no crossing of the still-water level.
+    site.keys["grid.fit_within"] = "[431450.0, 5559900.0, 431550.0, 5560000.0]";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.fit", "no shoreline found within grid.fit_within",
+                                             "never crossing the still-water level"}));
+    // The whole survey under water (a datum 20 m above the survey's).
+    site.keys["grid.fit_within"] = "";
+    site.keys["bathymetry.datum_offset"] = "-20.0";
+    EXPECT_TRUE(containsAll(site.refusal(), {"no shoreline found over the survey", "m above the datum"}));
+    site.keys["bathymetry.datum_offset"] = "";
+    // Searched where the survey has nothing.
+    site.keys["grid.fit_within"] = "[440000.0, 5570000.0, 440100.0, 5570100.0]";
+    EXPECT_TRUE(containsAll(site.refusal(), {"no shoreline found: the survey holds no elevations within grid.fit_within"}));
+    site.keys["grid.fit_within"] = "[431550.0, 5559900.0, 431450.0, 5560000.0]";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.fit_within", "xmin below xmax"}));
+    site.keys["grid.fit_within"] = "";
+    // Too long a grid across the shore: it reaches past the survey, the corners named.
+    site.keys["grid.cells"] = "[200, 60]";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.fit", "the grid fitted to the shoreline reaches past the survey",
+                                             "cell (200, 1)", "cell (200, 60)", "grid.land_fraction"}));
+    site.keys["grid.cells"] = "[60, 60]";
+    site.keys["grid.land_fraction"] = "1.0";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.land_fraction must lie from 0 to below 1"}));
+    site.keys["grid.land_fraction"] = "";
+    // The placement given as well as fitted: refused naming the key and both lines.
+    site.keys["grid.origin"] = "[431050.0, 5559950.0]";
+    try {
+        buildCase(site.description().string());
+        ADD_FAILURE() << "built with grid.fit and grid.origin";
+    } catch (const InputError& e) {
+        EXPECT_EQ(e.field(), "grid.origin");
+        EXPECT_GT(e.line(), 0);
+        EXPECT_TRUE(containsAll(e.what(), {"cannot be given with grid.fit = \"shoreline\" (line", "leave out grid.origin"}));
+    }
+    site.keys["grid.origin"] = "";
+    site.keys["grid.rotation"] = "30.0";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.rotation cannot be given with grid.fit"}));
+    // The fit's own keys without the fit.
+    site.keys["grid.rotation"] = "";
+    site.keys["grid.fit"] = "";
+    site.keys["grid.land_fraction"] = "0.2";
+    site.keys["grid.origin"] = "[431250.0, 5560150.0]";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.land_fraction is used only with grid.fit"}));
+    site.keys["grid.land_fraction"] = "";
+    site.keys["grid.origin"] = "";
+    EXPECT_TRUE(containsAll(site.refusal(), {"grid.origin is missing", "grid.fit = \"shoreline\""}));
+}

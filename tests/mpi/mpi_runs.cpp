@@ -83,7 +83,8 @@ void expectTheBatchProgramsRun(const CaseDir& dir, const std::vector<std::string
     }
 }
 
-// A case of three rows: with three processes each computes one.
+// A case of three rows: with three processes each computes one; a gauge in each row, so that
+// each process records one (the first gathers them and writes the gauge files).
 void writeThreeRows(const CaseDir& dir) {
     SmallCase c;
     c.coef.ixEnd = 14;
@@ -92,6 +93,9 @@ void writeThreeRows(const CaseDir& dir) {
     c.slope = 0.03f;
     c.wave = waveText(0.5f, 6, 200, 14, 1, -2, 0.5f);
     c.write(dir, "rows");
+    dir.write("rows.toml", "[[gauge]]\nname = \"north\"\nx = 70.0\ny = 20.0\n"
+                           "[[gauge]]\nname = \"south\"\nx = 130.0\ny = 0.0\n"
+                           "[[gauge]]\nname = \"middle\"\nx = 40.0\ny = 10.0\n");
 }
 
 // A case of 170 x 100 cells: its result files are more lines than one block of columns, so
@@ -120,6 +124,7 @@ TEST(MpiRuns, GeneratedCasesGiveTheBatchProgramsFilesWithTwoAndThreeProcesses) {
     writeThreeRows(dir);
     cases.push_back("rows");
     expectTheBatchProgramsRun(dir, cases, 0, cases.size());
+    EXPECT_EQ(countLines(dir.root / "output-batch" / "rows" / "gauges_intervals.csv"), 1 + 4 * 3);
 }
 
 // A water level below the bed at the north end of the west side only: the check fails on
@@ -360,6 +365,34 @@ TEST(MpiRuns, AKilledRunOfTwoProcessesResumedByTheBatchProgramOrThreeProcessesGi
         for (const char* f : {"checkpoint.nc", "0options.txt"}) fs::remove(out / "shore" / f);
         EXPECT_EQ(treeDifferences(reference, out), "");
         fs::remove_all(out);
+    }
+}
+#endif
+
+#ifdef LITTORAL_NETCDF
+// Output control split over processes: each process sums its own rows, so the field files,
+// the mean files and the netCDF file's means and maxima of every 2nd interval are the batch
+// program's, on 2 and 3 processes.
+TEST(MpiRuns, MeansAndOutputEveryGiveTheBatchProgramsFiles) {
+    CaseDir dir("mpi-means");
+    writeGeneratedCases(dir);
+    const std::string args = " --netcdf --means --output-every 2" + argsOf(dir, {"shore", "basin"});
+    const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    ASSERT_EQ(batch.status, 0) << batch.text;
+    const fs::path one = dir.keepOutput("output-batch");
+    ASSERT_TRUE(fs::exists(one / "shore" / "mean2.csv"));
+    for (int processes : {2, 3}) {
+        const ProgramRun mpi = runMpi(processes, args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
+        ASSERT_EQ(mpi.status, 0) << mpi.text;
+        const fs::path out = dir.keepOutput("output-" + std::to_string(processes));
+        EXPECT_EQ(filesBelow(out), filesBelow(one)) << processes << " processes";
+        for (const std::string& f : filesBelow(one)) {
+            if (f.size() > 3 && f.substr(f.size() - 3) == ".nc") {
+                EXPECT_EQ(netcdfDifferences(one / f, out / f), "") << processes << " processes, " << f;
+            } else {
+                EXPECT_TRUE(readFile(one / f) == readFile(out / f)) << processes << " processes, " << f;
+            }
+        }
     }
 }
 #endif

@@ -222,5 +222,5 @@ TEST(Restart, AChangedInputOptionOrProgramVersionIsRefusedNamingIt) {
     // A checkpoint interval that is not a whole number above 0.
     const BatchRun bad = runCommand(batchCommand("--checkpoint-every 0 " + cnt, 1));
     EXPECT_EQ(bad.status, 2);
-    EXPECT_TRUE(containsAll(bad.out, {"the option --checkpoint-every is \"0\": expected a whole number of intervals"}));
+    EXPECT_TRUE(containsAll(bad.out, {"the option --checkpoint-every: expected a whole number of 1 or more, found \"0\""}));
 }

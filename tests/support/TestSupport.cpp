@@ -76,7 +76,13 @@ std::vector<std::string> filesBelow(const fs::path& root) {
 std::string treeDifferences(const fs::path& a, const fs::path& b) {
     const auto fa = filesBelow(a), fb = filesBelow(b);
     std::ostringstream d;
-    if (fa != fb) d << "different file lists (" << fa.size() << " and " << fb.size() << " files)\n";
+    if (fa != fb) {
+        d << "different file lists (" << fa.size() << " and " << fb.size() << " files)\n";
+        for (const auto& f : fa)
+            if (std::find(fb.begin(), fb.end(), f) == fb.end()) d << "  only in the first: " << f << "\n";
+        for (const auto& f : fb)
+            if (std::find(fa.begin(), fa.end(), f) == fa.end()) d << "  only in the second: " << f << "\n";
+    }
     for (const auto& f : fa)
         if (std::find(fb.begin(), fb.end(), f) != fb.end() && readFile(a / f) != readFile(b / f)) d << f << " differs\n";
     return d.str();
