@@ -94,7 +94,6 @@ bool ResultFiles::write(Model& m, int16_t n, float timeSeconds, bool last) {
             writeResultFields(m, g, n, "mean");
         }
     }
->>>>>>> main
     m.slabs().check();  // on several ranks, a failure of the writing rank stops them all here
 #ifdef LITTORAL_NETCDF
     if (m.netcdfResults) {

@@ -104,6 +104,28 @@ TEST(Restart, KilledAtRandomMomentsAndResumedGivesTheUninterruptedRunsFilesByteF
     }
 }
 
+TEST(Restart, MeansOutputControlAndGaugesContinueAcrossAKill) {
+    if (!kNetcdf) GTEST_SKIP() << "checkpoints are netCDF files: this build has no netCDF";
+    CaseDir dir("restart-means");
+    writeBeach(dir);
+    dir.write("beach.toml", "[output]\nevery = 3\nmeans = true\n[[gauge]]\nname = \"mid\"\nx = 100\ny = 20\n"
+                            "[[gauge]]\nname = \"outer\"\nx = 150\ny = 50\n");
+    const std::string cnt = (dir.data / "beachcnt.txt").string();
+    BatchRun whole{};
+    const double wall = secondsOf([&] { whole = runCommand(batchCommand(resultArgs() + cnt, 1)); });
+    ASSERT_EQ(whole.status, 0) << whole.out;
+    const fs::path reference = dir.keepOutput("reference");
+    ASSERT_TRUE(fs::exists(reference / "beach" / "mean3.csv"));
+    ASSERT_TRUE(fs::exists(reference / "beach" / "gauges.csv"));
+    std::mt19937 gen(std::random_device{}());
+    const double delay = std::uniform_real_distribution<double>(0.3, 0.8)(gen) * wall;
+    SCOPED_TRACE("killed after " + std::to_string(delay) + " s of " + std::to_string(wall) + " s");
+    killGroupAfter(startInGroup(batchCommand(resultArgs() + "--checkpoint-every 2 " + cnt, 2), dir.root / "a.log"), delay);
+    const BatchRun last = runCommand(batchCommand(resultArgs() + "--checkpoint-every 2 --resume " + cnt, 1));
+    ASSERT_EQ(last.status, 0) << last.out;
+    EXPECT_EQ(treeDifferences(reference, withoutCheckpoint(dir.output)), "");
+}
+
 TEST(Restart, ACheckpointIsTheSameWhateverTheThreadCount) {
     if (!kNetcdf) GTEST_SKIP() << "checkpoints are netCDF files: this build has no netCDF";
     CaseDir dir("restart-threads");
