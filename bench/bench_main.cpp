@@ -1,5 +1,5 @@
 // littoral-bench: benchmarks of the reading, writing, wave and flow rates (not timed tests).
-// Usage: littoral-bench [read|write|waves|flow|all] [options]; --help lists the options.
+// Usage: littoral-bench [read|write|waves|flow|gauges|checkpoint|all] [options]; --help lists the options.
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <string>
@@ -9,6 +9,7 @@
 #include "wave_bench.h"
 #include "flow_bench.h"
 #include "write_bench.h"
+#include "checkpoint_bench.h"
 
 #ifndef LITTORAL_COMMIT
 #define LITTORAL_COMMIT "unknown commit"
@@ -19,8 +20,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("littoral-bench ") + littoral::version() + " (" + LITTORAL_COMMIT + ")",
                          "print the version and the build's commit, then end");
     std::string what = "all";
-    app.add_option("PART", what, "what to measure: read, write, waves, flow, gauges or all")
-        ->check(CLI::IsMember({"read", "write", "waves", "flow", "gauges", "all"}))
+    app.add_option("PART", what, "what to measure: read, write, waves, flow, gauges, checkpoint or all")
+        ->check(CLI::IsMember({"read", "write", "waves", "flow", "gauges", "checkpoint", "all"}))
         ->capture_default_str();
     int threads = 0, periods = 2;
     int32_t cells = 0;
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--periods", periods, "waves: wave periods per case")->check(CLI::Range(1, 100000))->capture_default_str();
     app.add_flag("--small-only", smallOnly, "waves: the 400 x 400 cells case only (default: also 2000 x 2000)");
-    app.add_option("--cells", cells, "flow: cells along each side of the one case (default 0: 400 and 2000)")
+    app.add_option("--cells", cells, "flow: cells along each side of the one case (default 0: 400 and 2000); checkpoint: of its case (default 2000)")
         ->check(CLI::Range(0, 100000))
         ->capture_default_str();
     app.add_option("--steps", steps, "flow: flow steps per case (default 0: 200, or 20 above 1000 cells)")
@@ -52,5 +53,7 @@ int main(int argc, char** argv) {
     if (what == "waves" || what == "all") rc |= littoral::runWaveBenchmark(smallOnly, periods, threads);
     if (what == "flow" || what == "all") rc |= littoral::runFlowBenchmark(cells, steps, threads);
     if (what == "gauges" || what == "all") rc |= littoral::runGaugeBenchmark(periods, threads);
+    // checkpoint (not part of all): --cells gives the grid (default 2000 x 2000).
+    if (what == "checkpoint") rc |= littoral::runCheckpointBenchmark(cells, threads);
     return rc;
 }

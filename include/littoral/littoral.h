@@ -224,8 +224,12 @@ struct RunOptions {
     // model time morstart (s).
     double morfac = 1.0;
     double morstart = 0.0;
-    // Restart: checkpoint.nc every checkpointEvery intervals (0: never); resume continues
-    // from the output folder's checkpoint.
+    // Restart: checkpoint.nc in the output folder after every checkpointEvery-th interval and
+    // after the last (0: never); resume continues from the output folder's checkpoint (from the
+    // beginning, with a warning, when there is none), the result files the same as one
+    // uninterrupted run's. A resume whose inputs, result options or program version differ
+    // from the checkpoint's is refused naming them; only the end time may change (a later one
+    // extends a finished run). Both need netCDF (netcdfAvailable).
     int checkpointEvery = 0;
     bool resume = false;
     // Before the run writes, an earlier run's files in its output folder are moved into

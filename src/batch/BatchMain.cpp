@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 #include <functional>
 #include <iostream>
 #include <mutex>
@@ -137,6 +139,10 @@ void usage(const std::string& program) {
                  "  --morfac M   morphological acceleration: each interval's bed change times M (default: 1)\n"
                  "  --morstart S no bed change before model time S seconds (default: 0)\n"
                  "               (both win over [morphology] in the case's options file)\n"
+                 "  --checkpoint-every N  write checkpoint.nc in the output folder after every N-th\n"
+                 "               interval and after the last (the state to continue the run from)\n"
+                 "  --resume     continue each case from its output folder's checkpoint (from the\n"
+                 "               beginning when there is none); a later end time extends a finished run\n"
                  "  --init DIR   make a work folder: DIR/data with the examples, DIR/output for the results\n"
                  "  --help       print this text;  --version  print the version and the build's commit\n";
 }
@@ -149,6 +155,9 @@ struct ResultChoice {
     bool means = false;
     // Morphological acceleration given on the command line (wins over the options file).
     std::optional<double> morfac, morstart;
+    // Restart options given on the command line (they win over the options file).
+    std::optional<int> checkpointEvery;
+    bool resume = false;
 };
 
 // The number an option gives: finite, above 0 (or at least 0 when zeroAllowed).
@@ -210,6 +219,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
         o.threads = threads;
         o.csv = results.csv;
         o.netcdf = results.netcdf;
+        if (results.checkpointEvery) {
+            o.checkpointEvery = *results.checkpointEvery;
+            o.setBy["checkpoint.every"] = "command line";
+        }
+        if (results.resume) {
+            o.resume = true;
+            o.setBy["checkpoint.resume"] = "command line";
+        }
         if (results.outputEvery) {
             o.outputEvery = *results.outputEvery;
             o.setBy["output.every"] = "command line";
@@ -286,6 +303,9 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     std::string morfacText, morstartText;
     app.add_option("--morfac", morfacText, "morphological acceleration factor");
     app.add_option("--morstart", morstartText, "model time (s) of the first bed change");
+    std::string checkpointText;
+    app.add_option("--checkpoint-every", checkpointText, "checkpoint after every N-th interval");
+    app.add_flag("--resume", results.resume, "continue from the output folder's checkpoint");
     app.add_option("CONTROL_FILE", cases, "control files");
     std::string initDir;
     app.add_option("--init", initDir, "make a work folder DIR (DIR/data with the examples, DIR/output), then end");
@@ -314,6 +334,8 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
             results.morfac = optionNumber(morfacText, "--morfac", false, "a number above 0 (1: the bed changes as computed)");
         if (app.count("--morstart") > 0)
             results.morstart = optionNumber(morstartText, "--morstart", true, "a model time of 0 s or later");
+        if (!checkpointText.empty())
+            results.checkpointEvery = parseOutputEvery(checkpointText, "the option --checkpoint-every");
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --version
     } catch (const CLI::ArgumentMismatch& e) {

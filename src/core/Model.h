@@ -22,6 +22,7 @@
 #include "core/Grid.h"
 #include "core/Random.h"
 #include "core/SlabLink.h"
+#include "core/StateItems.h"
 #include "core/WaveWork.h"
 
 namespace littoral {
@@ -157,6 +158,23 @@ struct RunContext {
         std::string crs;
         double originX = 0, originY = 0, rotation = 0;
     } map;
+    // Restart: checkpoint.nc in the output folder after every checkpointEvery-th interval and
+    // after the last (0: none); resume continues from the output folder's checkpoint.
+    int checkpointEvery = 0;
+    bool resume = false;
+    // The options that decide the result files (key, value as text): a checkpoint records
+    // them, a resumed run must have the same.
+    std::vector<std::pair<std::string, std::string>> resultOptions;
+    // The netCDF results a resumed run continues: the intervals results.nc held at the
+    // checkpoint, taken over into the new file, and the time the first part began it.
+    struct ResultsContinued {
+        bool active = false;
+        int64_t steps = 0;
+        std::string history;
+    } resultsContinued;
+    // What a checkpoint records of the run's making (program version, input fingerprints,
+    // case values, options), taken when the case is read.
+    std::vector<std::pair<std::string, std::string>> checkpointRecord;
     // Gauges (RunOptions::gauges) and where they were asked for (the options file, or "" for
     // the run's options); the surface at their cells is read after every wave step.
     std::vector<GaugeSite> gaugeSites;
@@ -294,6 +312,21 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
         if (slabs().ranks() == 1) return g;
         slabs().gatherToFirst(g, wholeGrid, jyStart, jyEnd);
         return slabs().rank() == 0 ? wholeGrid : g;
+    }
+    // The grids, lines and scalars a checkpoint saves of the model: the state one interval
+    // hands the next, and what the wave model keeps from one period to the next.
+    void stateItems(StateItems& s) {
+        for (auto [name, g] : {std::pair{"dep", &dep}, {"dh", &dh}, {"setup", &setup}, {"curU", &curU}, {"curV", &curV},
+                               {"phiNew", &phiNew}, {"phiCur", &phiCur}, {"phiOld", &phiOld}, {"phiPred", &phiPred},
+                               {"sumDiss", &sumDiss}, {"theta", &theta}, {"kd", &kd}, {"hTot", &hTot},
+                               {"hTotNew", &hTotNew}, {"etaS", &etaS}, {"etaSNew", &etaSNew}, {"celS", &celS},
+                               {"celSNew", &celSNew}, {"uS", &uS}, {"uSNew", &uSNew}, {"vS", &vS}, {"vSNew", &vSNew},
+                               {"fx", &fx}, {"fy", &fy}})
+            s.grid(name, *g);
+        // (lineNew is the radiating lines' work: every value read within a step is written first.)
+        s.lineArray("line", line);
+        s.lineArray("lineOld", lineOld);
+        s.scalar("random.state", rnd.stateRef());
     }
     std::vector<std::string> inputWarnings;  // warnings of the case's input, reported once the case is read
 };

@@ -21,6 +21,7 @@ public:
     bool operator==(const RandomSequence&) const = default;
     // The generator's state, and a sequence that continues from one.
     uint64_t state() const { return state_; }
+    uint64_t& stateRef() { return state_; }
     static RandomSequence fromState(uint64_t s) {
         RandomSequence r;
         r.state_ = s;

@@ -52,8 +52,15 @@ std::string readWholeFile(const std::string& path) {
     return s.str();
 }
 
+// The time the file is begun; SOURCE_DATE_EPOCH (seconds since 1970) fixes it, for files
+// that are to be the same byte for byte from run to run.
 std::string utcNow() {
-    const std::time_t t = std::time(nullptr);
+    std::time_t t = std::time(nullptr);
+    if (const char* e = std::getenv("SOURCE_DATE_EPOCH")) {
+        char* end = nullptr;
+        const long long v = std::strtoll(e, &end, 10);
+        if (end != e && *end == '\0' && v >= 0) t = static_cast<std::time_t>(v);
+    }
     std::tm tm{};
     gmtime_r(&t, &tm);
     char b[32];
@@ -135,7 +142,10 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
         text(NC_GLOBAL, "version", LITTORAL_VERSION);
         text(NC_GLOBAL, "source", std::string("Littoral ") + LITTORAL_VERSION +
                                       ": time-dependent mild-slope waves, shallow-water flow, sediment transport");
-        text(NC_GLOBAL, "history", utcNow() + " written by Littoral " + LITTORAL_VERSION);
+        history_ = m.resultsContinued.active && !m.resultsContinued.history.empty()
+                       ? m.resultsContinued.history
+                       : utcNow() + " written by Littoral " + LITTORAL_VERSION;
+        text(NC_GLOBAL, "history", history_);
         text(NC_GLOBAL, "control_file", m.cntPath);
         text(NC_GLOBAL, "control_file_text", readWholeFile(m.cntPath));
         text(NC_GLOBAL, "coefficient_file", m.dataDir + m.coefFile);
@@ -378,6 +388,7 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
             }
         }
         check(nc_sync(ncid_), "sync");
+        if (m.resultsContinued.active) takeOverIntervals(m.resultsContinued.steps);
     } catch (...) {
         // On a full disk the close fails too; the file is then left to the process's end
         // (see hdf5ExitHandlerOff).
@@ -507,10 +518,12 @@ void NetCdfResults::finishMeans(int32_t intervals, double sinceSeconds) {
 }
 
 void NetCdfResults::finishInterval(int64_t n, double timeSeconds, double morphSeconds) {
+    completeInterval(static_cast<int>(n), timeSeconds, morphSeconds, true);
+}
+
+void NetCdfResults::completeInterval(int number, double time, double morphSeconds, bool named) {
     failed_ = true;
     const size_t t = written_;
-    const double time = timeSeconds;
-    const int number = static_cast<int>(n);
     // The fields reach the disk first; the time and number, which mark the interval as
     // complete, only after them.
     check(nc_sync(ncid_), "sync");
@@ -520,9 +533,84 @@ void NetCdfResults::finishInterval(int64_t n, double timeSeconds, double morphSe
     check(nc_sync(ncid_), "sync");
     failed_ = false;
     // The first complete interval gives the file its name (replacing a file of an earlier run).
-    if (written_ == 0 && std::rename(tmp_.c_str(), path_.c_str()) != 0)
+    if (named && written_ == 0 && std::rename(tmp_.c_str(), path_.c_str()) != 0)
         throw StopError(path_ + ": the netCDF result file could not be given its name (from " + tmp_ + ")");
     ++written_;
+}
+
+void NetCdfResults::takeOverIntervals(int64_t steps) {
+    if (steps <= 0) return;
+    int old = -1;
+    const auto fail = [&](const std::string& what) {
+        if (old >= 0) nc_close(old);
+        throw StopError(path_ + ": the results of the run up to its checkpoint cannot be taken over (" + what +
+                        "): expected the file the run wrote, with at least " + std::to_string(steps) +
+                        " intervals; without it the run can only start afresh (leave out the resume)");
+    };
+    if (nc_open(path_.c_str(), NC_NOWRITE, &old) != NC_NOERR) {
+        old = -1;
+        fail("it cannot be opened");
+    }
+    int dim = -1, timeVar = -1, numberVar = -1;
+    size_t have = 0;
+    if (nc_inq_dimid(old, "time", &dim) != NC_NOERR || nc_inq_dimlen(old, dim, &have) != NC_NOERR ||
+        nc_inq_varid(old, "time", &timeVar) != NC_NOERR || nc_inq_varid(old, "output_number", &numberVar) != NC_NOERR)
+        fail("it has no time steps");
+    if (have < static_cast<size_t>(steps))
+        fail("it holds " + std::to_string(have) + " intervals");
+    // The variables of a time step in the order the run writes them: the fields, the means,
+    // the maxima; each found by its name in the earlier file.
+    std::vector<int> newVars = fieldVars_;
+    newVars.insert(newVars.end(), meanVars_.begin(), meanVars_.end());
+    newVars.insert(newVars.end(), maxVars_.begin(), maxVars_.end());
+    std::vector<int> oldVars;
+    std::vector<std::string> names;
+    for (int v : newVars) {
+        char name[NC_MAX_NAME + 1] = {};
+        nc_inq_varname(ncid_, v, name);
+        int o = -1;
+        if (nc_inq_varid(old, name, &o) != NC_NOERR) fail(std::string("it has no variable ") + name);
+        oldVars.push_back(o);
+        names.emplace_back(name);
+    }
+    int oldCount = -1, oldSince = -1;
+    if (!meanVars_.empty() && (nc_inq_varid(old, "mean_intervals", &oldCount) != NC_NOERR ||
+                               nc_inq_varid(old, "mean_start_time", &oldSince) != NC_NOERR))
+        fail("it has no means");
+    const size_t count[3] = {1, ny_, nx_};
+    for (size_t t = 0; t < static_cast<size_t>(steps); ++t) {
+        double time = 0;
+        int number = 0;
+        if (nc_get_var1_double(old, timeVar, &t, &time) != NC_NOERR ||
+            nc_get_var1_int(old, numberVar, &t, &number) != NC_NOERR || time == NC_FILL_DOUBLE)
+            fail("interval " + std::to_string(t + 1) + " is incomplete");
+        failed_ = true;
+        const size_t start[3] = {t, 0, 0};
+        for (size_t f = 0; f < newVars.size(); ++f) {
+            if (nc_get_vara_float(old, oldVars[f], start, count, buf_.data()) != NC_NOERR)
+                fail("the variable " + names[f] + " of interval " + std::to_string(t + 1) + " cannot be read");
+            check(nc_put_vara_float(ncid_, newVars[f], start, count, buf_.data()), names[f].c_str());
+        }
+        if (!meanVars_.empty()) {
+            int intervals = 0;
+            double since = 0;
+            if (nc_get_var1_int(old, oldCount, &t, &intervals) != NC_NOERR ||
+                nc_get_var1_double(old, oldSince, &t, &since) != NC_NOERR)
+                fail("the means of interval " + std::to_string(t + 1) + " cannot be read");
+            finishMeans(intervals, since);
+        }
+        double morph = 0;
+        int oldMorph = -1;
+        if (morphVar_ >= 0 && (nc_inq_varid(old, "morphological_time", &oldMorph) != NC_NOERR ||
+                               nc_get_var1_double(old, oldMorph, &t, &morph) != NC_NOERR))
+            fail("the morphological time of interval " + std::to_string(t + 1) + " cannot be read");
+        completeInterval(number, time, morph, false);
+    }
+    nc_close(old);
+    // The earlier file is replaced only now that the new one holds all it held up to the
+    // checkpoint.
+    if (std::rename(tmp_.c_str(), path_.c_str()) != 0)
+        throw StopError(path_ + ": the netCDF result file could not be given its name (from " + tmp_ + ")");
 }
 
 void NetCdfResults::close() {

@@ -7,7 +7,9 @@
 // The file is written under a temporary name of its own, takes its final name once the
 // first interval is in it, and is synced after every interval: a run that is stopped or
 // killed leaves a readable file that holds every completed interval, and a file of that
-// name always belongs to one run.
+// name always belongs to one run. A run resumed from a checkpoint makes the file anew with the
+// earlier part's intervals up to the checkpoint, then goes on; the file is the same byte for
+// byte as one run would have written (with SOURCE_DATE_EPOCH set, its history line too).
 #pragma once
 
 #include <cstdint>
@@ -52,9 +54,18 @@ public:
 
     // The final name: outDir + "results.nc".
     const std::string& path() const { return path_; }
+    // The intervals written, and the history line of the file (when it was begun).
+    int64_t steps() const { return static_cast<int64_t>(written_); }
+    const std::string& history() const { return history_; }
 
 private:
     void check(int status, const char* what) const;
+    // The time and number of interval `written_` once its fields are in; the first gives the
+    // file its name unless `named` is false.
+    void completeInterval(int number, double time, double morphSeconds, bool named);
+    // A resumed run: the first `steps` intervals of the earlier part's results.nc, copied
+    // value for value and written as the earlier part wrote them; then the file takes its name.
+    void takeOverIntervals(int64_t steps);
     // One time step of the variable var from the interior of g (whole).
     void putGrid(const Model& m, int var, const Grid& g, bool negated, const char* what);
     // The case on the map (Model::map): the grid mapping and the 2-D map coordinates, defined
@@ -65,7 +76,7 @@ private:
     MapVariables defineMapPlacement(const Model& m, int dimY, int dimX, const std::vector<int>& fields);
     void writeMapPlacement(const Model& m, const MapVariables& mv);
 
-    std::string path_, tmp_;
+    std::string path_, tmp_, history_;
     int ncid_ = -1;
     int timeVar_ = -1, numberVar_ = -1, morphVar_ = -1;
     std::vector<int> fieldVars_;

@@ -21,6 +21,8 @@ public:
     void putMax(const Model&, size_t, const Grid&) {}
     void finishInterval(int64_t, double, double) {}
     void finishMeans(int32_t, double) {}
+    int64_t steps() const { return 0; }
+    std::string history() const { return ""; }
 };
 #endif
 
@@ -69,6 +71,9 @@ ResultFiles::ResultFiles(const Model& m, const Grid& bed) {
 }
 
 ResultFiles::~ResultFiles() = default;
+
+int64_t ResultFiles::netcdfSteps() const { return nc_ ? nc_->steps() : 0; }
+std::string ResultFiles::netcdfHistory() const { return nc_ ? nc_->history() : std::string(); }
 
 bool ResultFiles::written(const Model& m, int64_t n, bool last) {
     return last || m.outputEvery <= 1 || n % m.outputEvery == 0;

@@ -40,6 +40,10 @@ public:
     // checkpoint saves and restores.
     MeanSums* meanSums() { return means_ ? &*means_ : nullptr; }
 
+    // The intervals results.nc holds and the time it was begun (0 and "" without it).
+    int64_t netcdfSteps() const;
+    std::string netcdfHistory() const;
+
 private:
     std::unique_ptr<NetCdfResults> nc_;
     std::optional<MeanSums> means_;

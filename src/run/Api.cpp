@@ -254,27 +254,8 @@ struct Run::State {
     mutable Grid negated[kResultFieldCount];  // the fields written negated, for field()
 };
 
-namespace {
-
-// Restart can be set (options file, command line, library) but this version does not
-// compute it yet: a run that asks for it stops before it begins instead of running without it.
-void refuseOptionsNotComputed(const RunOptions& o) {
-    const auto refuse = [&](const char* key, const char* expected) {
-        const auto it = o.setBy.find(key);
-        const std::string where = it == o.setBy.end() ? std::string("the run's options") : it->second;
-        const std::string message = std::string(key) + " (set in " + where +
-                                    "): not computed by this version of Littoral; expected " + expected;
-        if (it != o.setBy.end() && it->second != "command line") throw InputError(message, it->second, key, 0);
-        throw std::invalid_argument(message);
-    };
-    if (o.checkpointEvery != 0) refuse("checkpoint.every", "0");
-    if (o.resume) refuse("checkpoint.resume", "false");
-}
-
-}  // namespace
-
 Run::Run(const Case& c, const RunOptions& options)
-    : s_((checkRunOptions(options), refuseOptionsNotComputed(options), std::make_unique<State>(c, options))) {
+    : s_((checkRunOptions(options), std::make_unique<State>(c, options))) {
     Model& m = s_->m;
     const Case::Facts& f = *c.facts_;
     // The first run of a case on one process takes the grids the case read (a split case
@@ -308,6 +289,13 @@ Run::Run(const Case& c, const RunOptions& options)
     if (const auto it = options.setBy.find("gauge"); it != options.setBy.end() && it->second != "command line")
         m.gaugesSetBy = it->second;
     m.stopRequest = &s_->stop;
+    m.checkpointEvery = options.checkpointEvery;
+    m.resume = options.resume;
+    m.resultOptions = resultOptionTexts(options);
+    if (options.resume && !options.writeFiles)
+        throw std::invalid_argument("resume continues from the checkpoint in the output folder: expected writeFiles");
+    if ((options.checkpointEvery > 0 || options.resume) && !netcdfAvailable())
+        throw std::invalid_argument(netcdfUnavailableMessage(options.resume ? "checkpoint.resume" : "checkpoint.every"));
     m.rnd = RandomSequence::fromState(options.random.value);
     if (!options.writeFiles && options.processes && options.processes->ranks() > 1)
         throw std::invalid_argument("a case split over processes writes its files: expected writeFiles");

@@ -14,7 +14,10 @@
 #include "flow/RoeAverages.h"
 #include "input/CaseInput.h"
 #include "output/Gauges.h"
+#include "output/FieldTable.h"
+#include "output/Means.h"
 #include "output/ResultFiles.h"
+#include "run/Checkpoint.h"
 #include "sediment/Sediment.h"
 #include "waves/WaveField.h"
 #include "waves/WaveModel.h"
@@ -85,8 +88,11 @@ double morphologicalSeconds(const Model& m, int64_t k) {
 IntervalLoop::IntervalLoop(Model& m, RunHost& host, float& hMax) : m_(m), host_(host), hMax_(hMax) {}
 IntervalLoop::~IntervalLoop() = default;
 
-void IntervalLoop::begin() {
+void IntervalLoop::begin(const ResumePoint* from) {
     Model& m = m_;
+    // A resumed run's results.nc begins with the earlier part's intervals up to the checkpoint.
+    m.resultsContinued = {};
+    if (from) m.resultsContinued = {true, from->netcdfSteps, from->netcdfHistory};
     // Before the flow scaling: the netCDF file records the case as read. Written by the
     // first rank only.
     m.slabs().guarded([&] {
@@ -113,12 +119,76 @@ void IntervalLoop::begin() {
     // The wave clock of the first interval, as the scaled start time gives it.
     firstWaveTime_ = static_cast<float>(static_cast<double>(m.timeScale) * m.tStartS);
     if (!m.gaugeSites.empty()) {
-        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervals_); });
+        // A resumed run's gauge files are cut back to the checkpoint's record and go on from it.
+        std::optional<GaugeRecord::Progress> after;
+        if (from) {
+            StateItems record;
+            gaugeItems(record);
+            restoreItems(m, record, *from);
+            after = m.gaugeRecord.progress();
+        }
+        m.slabs().guarded([&] { gauges_ = std::make_unique<GaugeRecorder>(m, intervals_, after); });
         m.slabs().check();
     }
     watchdog_.emplace(m);
     host_.runStarted(m);
     clock_ = LoopClock{};
+    if (from) {
+        restoreCheckpoint(m, *this, *from);
+        // The windows and pictures show where the run stands: the checkpoint's interval.
+        reportPeriod();
+        reportLevel();
+        host_.intervalDone(m, number_, endSeconds_);
+    }
+}
+
+void IntervalLoop::reportPeriod() {
+    // The picture is drawn on the first rank, from the surface gathered there whole.
+    host_.plotxy(m_, "eta", m_.gatherWholeOnFirst(m_.eta), 1.0f, m_.hPlotNeg, m_.hPlot);
+    host_.periodDone(waveTime_);
+}
+
+void IntervalLoop::reportLevel() {
+    // The first rank draws the picture: the level is gathered there whole.
+    host_.graphUVEta(m_, m_.uS, m_.vS, m_.velScale, m_.gatherWholeOnFirst(m_.etaS), m_.lenScale, -0.01f, 0.01f);
+}
+
+void IntervalLoop::stateItems(StateItems& s) {
+    s.scalar("clock.interval", clock_.interval);
+    s.scalar("clock.tau", clock_.tau);
+    s.scalar("loop.number", number_);
+    s.scalar("loop.end_seconds", endSeconds_);
+    s.scalar("loop.wave_time", waveTime_);
+    // What the windows show of the last interval.
+    s.grid("eta", m_.eta);
+    s.grid("wavH", m_.wavH);
+    s.scalar("waves.hPlot", m_.hPlot);
+    s.scalar("waves.hPlotNeg", m_.hPlotNeg);
+    if (watchdog_) watchdog_->stateItems(s);
+    netcdfSteps_ = results_ ? results_->netcdfSteps() : 0;
+    netcdfHistory_ = results_ ? results_->netcdfHistory() : std::string();
+    s.scalar("results.netcdf_steps", netcdfSteps_);
+    s.text("results.netcdf_history", netcdfHistory_);
+    if (MeanSums* sums = results_ ? results_->meanSums() : nullptr) {
+        s.scalar("means.intervals", sums->intervals);
+        s.scalar("means.since", sums->since);
+        for (size_t k = 0; k < kMeanFieldCount; ++k) s.ownRows(std::string("means.sum_") + kResultFields[kMeanFieldIndex[k]].name, sums->sum[k]);
+        for (size_t k = 0; k < kMaxFieldCount; ++k) s.grid(std::string("means.max_") + kResultFields[kMaxFieldIndex[k]].name, sums->max[k]);
+    }
+    if (gauges_) gaugeItems(s);
+}
+
+void IntervalLoop::gaugeItems(StateItems& s) {
+    GaugeRecord& g = m_.gaugeRecord;
+    s.series("gauges.wave_time", g.waveTime);
+    s.series("gauges.eta", g.eta);
+    s.series("gauges.time", g.time);
+    s.series("gauges.number", g.number);
+    s.series("gauges.wavH", g.wavH);
+    s.series("gauges.setup", g.setup);
+    s.series("gauges.lfu", g.lfu);
+    s.series("gauges.lfv", g.lfv);
+    s.series("gauges.theta", g.theta);
 }
 
 bool IntervalLoop::step() {
@@ -134,9 +204,8 @@ bool IntervalLoop::step() {
     const double startSeconds = static_cast<double>(m.tStart) + static_cast<double>(k) * m.waveT0;
     const double endSeconds = static_cast<double>(m.tStart) + static_cast<double>(k + 1) * m.waveT0;
     waveField(m, hMax_, WaveClock{firstWaveTime_, k}, m.fx, m.fy);
-    // The picture is drawn on the first rank, from the level gathered there whole.
-    host.plotxy(m, "eta", m.gatherWholeOnFirst(m.eta), 1.0f, m.hPlotNeg, m.hPlot);
-    host.periodDone(startSeconds);
+    waveTime_ = startSeconds;
+    reportPeriod();
     host.progressLine(endwavLine(startSeconds, m.waveT0));
     // The bed change of an interval is applied at its end: none that would be applied
     // before the morphological start.
@@ -200,12 +269,14 @@ bool IntervalLoop::step() {
         gauges_->interval(m, n, tSeconds);
         link.check();
     }
-    // The first rank draws the picture: the level is gathered there whole.
-    host.graphUVEta(m, m.uS, m.vS, m.velScale, m.gatherWholeOnFirst(m.etaS), m.lenScale, -0.01f, 0.01f);
     number_ = n;
     endSeconds_ = endSeconds;
-    host.intervalDone(m, static_cast<int>(n), endSeconds);
+    reportLevel();
     clock_ = LoopClock{k + 1, 0.0f};
+    // After every checkpointEvery-th interval and after the last, the state to go on from.
+    if (m.checkpointEvery > 0 && (clock_.interval % m.checkpointEvery == 0 || last) && m.filesWanted)
+        writeCheckpoint(m, *this);
+    host.intervalDone(m, static_cast<int>(n), endSeconds);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/Model.h"
 #include "run/RunHost.h"
@@ -15,6 +16,16 @@ namespace littoral {
 
 class ResultFiles;
 class GaugeRecorder;
+struct ResumePoint;
+
+// The loop's clocks between two intervals: the next interval's start on the non-dimensional
+// interval clock, the flow clock (0 at the run's start whatever the start time), and the
+// intervals done.
+struct LoopClock {
+    float t = 0;
+    float tau = 0;
+    int64_t interval = 0;
+};
 
 // The flow scales from the length scale hMax: lenScale, timeScale, velScale, rateScale and
 // the scaled times, cell sizes, minimum depth (minDepthS) and Coriolis parameter (coriolisS);
@@ -56,7 +67,9 @@ public:
     IntervalLoop(const IntervalLoop&) = delete;
     IntervalLoop& operator=(const IntervalLoop&) = delete;
 
-    void begin();
+    // With from, the run continues from that checkpoint: the result files take over the
+    // earlier part's, then the state is restored.
+    void begin(const ResumePoint* from = nullptr);
     bool step();
     void finish();
     // The last finished interval: its output number and its end (model time, s).
@@ -65,8 +78,17 @@ public:
     // The loop's clock, for saving a run between intervals and continuing it.
     LoopClock clock() const { return clock_; }
     void setClock(const LoopClock& c) { clock_ = c; }
+    // What a checkpoint saves besides the model's own items: the clocks, the last interval's
+    // number and end, the watchdog's and the result files' state.
+    void stateItems(StateItems& s);
 
 private:
+    // The reports of the wave period (the surface, its time) and of the interval's level.
+    void reportPeriod();
+    void reportLevel();
+    // The gauges' record as a checkpoint saves it.
+    void gaugeItems(StateItems& s);
+
     Model& m_;
     RunHost& host_;
     float& hMax_;
@@ -79,6 +101,10 @@ private:
     float firstWaveTime_ = 0; // the wave model's time at the first interval's start (s)
     int64_t number_ = -1;
     double endSeconds_ = 0;
+    double waveTime_ = 0;     // the last wave period's start (s)
+    // The result files' state as a checkpoint records it (refreshed by stateItems).
+    int64_t netcdfSteps_ = 0;
+    std::string netcdfHistory_;
 };
 
 // The whole loop: begin, every step, finish.

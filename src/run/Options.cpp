@@ -278,6 +278,26 @@ std::vector<std::string> optionLines(const RunOptions& o) {
     return lines;
 }
 
+std::vector<std::pair<std::string, std::string>> resultOptionTexts(const RunOptions& o) {
+    const auto yes = [](bool b) { return std::string(b ? "true" : "false"); };
+    std::vector<std::pair<std::string, std::string>> v = {
+        {"results.csv", yes(o.csv)},
+        {"results.netcdf", yes(o.netcdf)},
+        {"output.every", std::to_string(o.outputEvery)},
+        {"output.means", yes(o.means)},
+        {"morphology.morfac", numberText(o.morfac)},
+        {"morphology.start", numberText(o.morstart)},
+    };
+    std::string gauges;
+    for (const Gauge& g : o.gauges) gauges += (gauges.empty() ? "" : "; ") + g.name + " " + numberText(g.x) + " " + numberText(g.y);
+    v.emplace_back("gauges", gauges.empty() ? "none" : gauges);
+    v.emplace_back("georeference", o.georeference ? o.georeference->crs + " " + numberText(o.georeference->originX) + " " +
+                                                        numberText(o.georeference->originY) + " " +
+                                                        numberText(o.georeference->rotation)
+                                                  : std::string("none"));
+    return v;
+}
+
 void checkRunOptions(const RunOptions& o) {
     if (o.outputEvery < 1)
         throw std::invalid_argument("outputEvery is " + std::to_string(o.outputEvery) + ": expected 1 or more");

@@ -13,6 +13,7 @@
 #include "output/PreviousRun.h"
 #include "output/RecordWriter.h"
 #include "run/MainLoop.h"
+#include "run/Checkpoint.h"
 #include "waves/Offshore.h"
 
 namespace littoral {
@@ -116,8 +117,18 @@ void CaseDriver::start(bool inputRead) {
         doing_ = "running (flow arrays, wave statistics and work arrays, result files, pictures)";
         host.showPlotWindows(m);
         m.checkStop();
+        // What a checkpoint records of the inputs is taken as they were read; a resumed run
+        // checks its checkpoint against it.
+        m.checkpointRecord.clear();
+        std::optional<ResumePoint> from;
+        if (m.filesWanted && (m.checkpointEvery > 0 || m.resume)) {
+            doing_ = "reading and checking its checkpoint";
+            m.checkpointRecord = makeCheckpointRecord(m);
+            if (m.resume) from = openCheckpoint(m, host);
+            doing_ = "running (flow arrays, wave statistics and work arrays, result files, pictures)";
+        }
         loop_ = std::make_unique<IntervalLoop>(m, host, m.hMax);
-        loop_->begin();
+        loop_->begin(from ? &*from : nullptr);
     });
 }
 

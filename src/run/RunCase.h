@@ -28,6 +28,7 @@ public:
     // Ends the case (runFinished) and lets its output folder go.
     void finish();
     const IntervalLoop& loop() const { return *loop_; }
+    IntervalLoop& loop() { return *loop_; }
 
 private:
     // Runs part; the memory running out becomes a StopError naming what the case was doing.

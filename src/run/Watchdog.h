@@ -64,6 +64,8 @@ public:
     double speedBound() const { return speed_; }
     double waveBound() const { return wave_; }
     long stepLimit() const { return stepLimit_; }
+    // What it keeps from one interval to the next: whether the clock warning was given.
+    void stateItems(StateItems& s) { s.scalar("watchdog.clock_warned", warned_); }
 
 private:
     [[noreturn]] void stalled(const Model& m, float tSeconds) const;

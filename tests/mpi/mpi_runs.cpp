@@ -5,9 +5,13 @@
 // on any process stops the case on every process with the batch program's one message.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <fstream>
+#include <random>
+#include <thread>
 #include <regex>
 
 #ifdef LITTORAL_NETCDF
@@ -306,6 +310,61 @@ TEST(MpiRuns, TheNetCdfFileIsTheBatchProgramsValueForValue) {
         for (const char* c : {"shore", "basin"})
             EXPECT_EQ(netcdfDifferences(one / c / "results.nc", out / c / "results.nc"), "")
                 << processes << " processes, case " << c;
+    }
+}
+#endif
+
+#ifdef LITTORAL_NETCDF
+namespace {
+
+// SIGKILL to every process whose command line holds `marker` (the test's own folder): the
+// processes of an MPI run, which mpirun's launcher starts in sessions of their own.
+void killProcessesNaming(const std::string& marker) {
+    for (const auto& e : fs::directory_iterator("/proc")) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string cmd = readFile(e.path() / "cmdline");
+        std::replace(cmd.begin(), cmd.end(), '\0', ' ');
+        if (cmd.find("littoral-mpi") != std::string::npos && cmd.find(marker) != std::string::npos)
+            kill(std::stoi(name), SIGKILL);
+    }
+}
+
+}  // namespace
+
+// A checkpointed run of 2 processes killed at a random moment (SIGKILL to mpirun and its
+// processes), then resumed by littoral-batch, and once more killed and resumed by 3
+// processes: every result file is the batch program's uninterrupted run's, byte for byte.
+TEST(MpiRuns, AKilledRunOfTwoProcessesResumedByTheBatchProgramOrThreeProcessesGivesItsFiles) {
+    CaseDir dir("mpi-restart");
+    writeGeneratedCases(dir);
+    const std::string env = "env SOURCE_DATE_EPOCH=1700000000 ";
+    const std::string args = " --netcdf" + argsOf(dir, {"shore"});
+    const ProgramRun batch = runProgram(env + LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    ASSERT_EQ(batch.status, 0) << batch.text;
+    const fs::path reference = dir.keepOutput("output-batch");
+    const std::string mpi = env + "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMP_WAIT_POLICY=passive "
+                            "LITTORAL_THREADS=1 " + std::string(LITTORAL_MPIEXEC) + " -q --oversubscribe -np ";
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(runProgram(mpi + "2 " + LITTORAL_MPI_EXE, args + " --checkpoint-every 2", dir.root / "log-2.txt").status, 0);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    dir.keepOutput("output-2");
+    std::mt19937 gen(std::random_device{}());
+    std::uniform_real_distribution<double> at(0.4, 0.9);
+    for (const std::string resumer : {env + "LITTORAL_THREADS=1 " + LITTORAL_BATCH_EXE, mpi + "3 " + LITTORAL_MPI_EXE}) {
+        const double delay = at(gen) * wall;
+        SCOPED_TRACE("killed after " + std::to_string(delay) + " s of " + std::to_string(wall) + " s, resumed by " + resumer);
+        const int group =
+            startInGroup(mpi + "2 " + LITTORAL_MPI_EXE + args + " --checkpoint-every 2", dir.root / "log-k.txt");
+        std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+        killProcessesNaming(dir.root.string());
+        killGroupAfter(group, 0.0);
+        const ProgramRun resumed = runProgram(resumer, args + " --checkpoint-every 2 --resume", dir.root / "log-r.txt");
+        ASSERT_EQ(resumed.status, 0) << resumed.text;
+        const fs::path out = dir.keepOutput("output-resumed");
+        for (const char* f : {"checkpoint.nc", "0options.txt"}) fs::remove(out / "shore" / f);
+        EXPECT_EQ(treeDifferences(reference, out), "");
+        fs::remove_all(out);
     }
 }
 #endif

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <cstring>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -143,6 +146,25 @@ int startBatch(const fs::path& cnt, const fs::path& log) {
         _exit(127);
     }
     return pid;
+}
+
+int startInGroup(const std::string& command, const fs::path& log) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        const std::string c = command + " > " + log.string() + " 2>&1";
+        execl("/bin/sh", "sh", "-c", c.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    return pid;
+}
+
+void killGroupAfter(int group, double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    kill(-group, SIGKILL);
+    int st = 0;
+    waitpid(group, &st, 0);
 }
 
 SmallDisk::SmallDisk(const fs::path& p, uintmax_t bytes)

@@ -58,6 +58,12 @@ BatchRun runBatch(const std::string& args);
 // child's process id.
 int startBatch(const std::filesystem::path& cnt, const std::filesystem::path& log);
 
+// A shell command started in a process group of its own, its output going to `log`; returns
+// the group's id. killGroupAfter sends SIGKILL to the whole group (the program and whatever it
+// started, mpirun's processes too) after the delay and waits for the shell.
+int startInGroup(const std::string& command, const std::filesystem::path& log);
+void killGroupAfter(int group, double seconds);
+
 // A small memory file system of `bytes` mounted on the folder `at` while it lives; ok tells
 // whether it could be mounted (it needs the right to mount, as root on a test machine has).
 struct SmallDisk {
