@@ -190,14 +190,14 @@ std::optional<ResumePoint> openCheckpoint(Model& m, RunHost& host) {
     LoopClock clock;
     results.scalar("results.netcdf_steps", p.netcdfSteps);
     results.text("results.netcdf_history", p.netcdfHistory);
-    float endSeconds = 0;
-    results.scalar("clock.t", clock.t);
+    double endSeconds = 0;
+    results.scalar("clock.interval", clock.interval);
     results.scalar("loop.end_seconds", endSeconds);
     readCheckpointFile(m, results, path);
     if (extended) {
         scaleFlow(m, m.hMax);
         const double reached = endSeconds;
-        if (m.tEndS < clock.t - m.periodS)
+        if (intervalCount(m) < clock.interval)
             throw StopError(path + ": the run cannot be resumed from this checkpoint: the end time in the coefficient file " +
                             inputPath(m, m.coefFile) + " is " + timeText(m.tEnd) + " s, before the start of the last interval " +
                             "the checkpoint's run computed (" + timeText(reached - m.waveT0) + " s; its end time was " +

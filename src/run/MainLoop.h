@@ -18,15 +18,6 @@ class ResultFiles;
 class GaugeRecorder;
 struct ResumePoint;
 
-// The loop's clocks between two intervals: the next interval's start on the non-dimensional
-// interval clock, the flow clock (0 at the run's start whatever the start time), and the
-// intervals done.
-struct LoopClock {
-    float t = 0;
-    float tau = 0;
-    int64_t interval = 0;
-};
-
 // The flow scales from the length scale hMax: lenScale, timeScale, velScale, rateScale and
 // the scaled times, cell sizes, minimum depth (minDepthS) and Coriolis parameter (coriolisS);
 // the case's own values stay as read.

@@ -64,8 +64,9 @@ public:
     double speedBound() const { return speed_; }
     double waveBound() const { return wave_; }
     long stepLimit() const { return stepLimit_; }
-    // What it keeps from one interval to the next: whether the clock warning was given.
-    void stateItems(StateItems& s) { s.scalar("watchdog.clock_warned", warned_); }
+    // What it keeps from one interval to the next for a checkpoint: nothing (the bounds
+    // follow from the case, the step count starts afresh each interval).
+    void stateItems(StateItems&) {}
 
 private:
     [[noreturn]] void stalled(const Model& m, float tSeconds) const;

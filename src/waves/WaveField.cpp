@@ -157,7 +157,8 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
         m.nAcc = 0;
         prepareWaveWork(m, work);
         // The surface of a step is the centred difference about the level one step back.
-        m.gaugeTrace.beginPeriod(m.nStep, static_cast<D>(m.waveDt) * (static_cast<D>(m.stepOffset) - 1.0), m.waveDt);
+        m.gaugeTrace.beginPeriod(m.nStep, static_cast<D>(m.waveDt) * (static_cast<D>(m.stepOffset) + static_cast<D>(passed) - 1.0),
+                                 m.waveDt);
     });
     link.check();
     for (int16_t i = 0; i < m.nStep; ++i) {
