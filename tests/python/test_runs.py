@@ -236,7 +236,7 @@ def test_bad_arguments_raise_python_errors_not_crashes(littoral, tmp_path):
     with pytest.raises(KeyError, match="nosuch"):
         run.field("nosuch")
     with pytest.raises(ValueError, match="morfac"):
-        littoral.Run(case, morfac=2.0, progress=False)
+        littoral.Run(case, morfac=-2.0, progress=False)
     with pytest.raises(ValueError, match="threads"):
         littoral.Run(case, threads=-1, progress=False)
     with pytest.raises(TypeError):
