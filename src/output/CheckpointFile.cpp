@@ -124,7 +124,8 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
             check(nc_put_att_text(file.id, NC_GLOBAL, name.c_str(), value.size(), value.c_str()), name);
         for (const auto& [name, t] : items.texts)
             check(nc_put_att_text(file.id, NC_GLOBAL, name.c_str(), t->size(), t->c_str()), name);
-        for (const auto& [name, ref] : items.scalars) {
+        for (const auto& item : items.scalars) {
+            const std::string& name = item.first;
             std::visit(
                 [&](auto* p) {
                     using T = std::remove_pointer_t<decltype(p)>;
@@ -135,7 +136,7 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
                         check(nc_put_att(file.id, NC_GLOBAL, name.c_str(), typeOf<T>(), 1, p), name);
                     }
                 },
-                ref);
+                item.second);
         }
         check(nc_enddef(file.id), "header");
     });
@@ -291,7 +292,8 @@ void readCheckpointFile(Model& m, const StateItems& items, const std::string& pa
                 " points, the case's " + std::to_string(lines) + " of " + std::to_string(a->points()));
         if (nc_get_var_float(f, v, a->row(a->sLo())) != NC_NOERR) bad("the boundary lines " + name + " cannot be read");
     }
-    for (const auto& [name, ref] : items.scalars) {
+    for (const auto& item : items.scalars) {
+        const std::string& name = item.first;
         std::visit(
             [&](auto* p) {
                 using T = std::remove_pointer_t<decltype(p)>;
@@ -307,7 +309,7 @@ void readCheckpointFile(Model& m, const StateItems& items, const std::string& pa
                     nc_get_att(f, NC_GLOBAL, name.c_str(), p);
                 }
             },
-            ref);
+            item.second);
     }
     for (const auto& [name, t] : items.texts) {
         nc_type type = 0;
