@@ -21,14 +21,17 @@
 // Such a grid knows its split: the rows its rank holds (computes), and whether the rows it
 // keeps beyond them (the halo rows of its band and its far rows) hold the other ranks'
 // present values. A pass that writes the grid marks them stale (markWritten); the exchange
-// that brings them marks them current. In debug and test builds, reading a stale halo or far
-// row through the accessors is asserted against (the exchange writes them through row()).
+// that brings them marks them current. Whether an exchange is due is kept apart from whether
+// this rank keeps such rows, so that every rank reaches the same exchanges. In debug and test
+// builds, reading a stale halo or far row through the accessors is asserted against, and the
+// stale rows hold NaN until the exchange writes them (through row()).
 #pragma once
 
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "core/Allocation.h"
@@ -50,7 +53,7 @@ public:
         farJ_[0] = farJ_[1] = kNoRow;
         heldA_ = j0;
         heldB_ = j1;
-        haloStale_ = farStale_ = false;
+        haloStale_ = farStale_ = haloDue_ = farDue_ = false;
     }
     // The rows this rank holds (within the band); the band's rows beyond them are halo rows.
     void setHeldRows(int32_t a, int32_t b) {
@@ -63,15 +66,29 @@ public:
     bool isHaloRow(int32_t j) const { return j < heldA_ || j > heldB_; }
     // The held rows have been written: the halo and far rows no longer hold the other ranks'
     // present values (nothing changes for a grid that keeps no such rows).
+    // In debug and test builds the stale rows are also filled with NaN, so that a pass that
+    // reads them through a row pointer carries the NaN into its results.
     void markWritten() {
+        haloDue_ = farDue_ = true;
         haloStale_ = heldA_ > j0_ || heldB_ < j1_;
         farStale_ = farJ_[0] != kNoRow;
+#ifndef NDEBUG
+        if constexpr (std::numeric_limits<T>::has_quiet_NaN) {
+            const T nan = std::numeric_limits<T>::quiet_NaN();
+            for (int32_t j = j0_; j < heldA_ && j <= j1_; ++j) std::fill_n(at(i0_, j), ni_, nan);
+            for (int32_t j = std::max(heldB_ + 1, j0_); j <= j1_; ++j) std::fill_n(at(i0_, j), ni_, nan);
+            std::fill(far_.begin(), far_.end(), nan);
+        }
+#endif
     }
     // The exchange has brought the halo and far rows (or the far rows only).
-    void markHalosCurrent() { haloStale_ = farStale_ = false; }
-    void markFarRowsCurrent() { farStale_ = false; }
+    void markHalosCurrent() { haloStale_ = farStale_ = haloDue_ = farDue_ = false; }
+    void markFarRowsCurrent() { farStale_ = farDue_ = false; }
     bool halosCurrent() const { return !haloStale_ && !farStale_; }
     bool farRowsCurrent() const { return !farStale_; }
+    // Written since the exchange of its halo rows (or its far rows): the same on every rank.
+    bool halosDue() const { return haloDue_; }
+    bool farRowsDue() const { return farDue_; }
     // Keeps row j as well (nothing when the band holds it already); zero-filled.
     void addFarRow(int32_t j) {
         if (hasRow(j)) return;
@@ -141,6 +158,7 @@ private:
     int32_t farJ_[2] = {kNoRow, kNoRow};
     int32_t heldA_ = 0, heldB_ = -1;
     bool haloStale_ = false, farStale_ = false;
+    bool haloDue_ = false, farDue_ = false;
 };
 
 using Grid = GridT<float>;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <atomic>
 #include <initializer_list>
 #include <span>
@@ -246,19 +247,38 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
                         &sumEtaT, &sumUV, &sxx, &sxy, &syy})
             f(*g);
     }
-    // Marks the grids a pass is about to write: their halo and far rows are stale from now on.
+    // A pass declares what it writes and what it reads across a rank's edges; the exchanges
+    // follow from that. Each is a collective: every rank declares the same grids at the same
+    // point of the same pass, and every rank has written the same grids before it.
+    //
+    // The grids a pass is about to write: their halo and far rows are stale from now on.
     static void markWritten(std::initializer_list<Grid*> grids) {
         for (Grid* g : grids) g->markWritten();
     }
-    // Brings the halo and far rows of every state grid written since its last exchange. A
-    // collective: every rank calls it at the same point (every rank has written the same grids).
+    // The grids a pass reads in the rows next to this rank's own (and the far rows): those
+    // written since their last exchange are brought across.
+    void readsHalos(std::initializer_list<Grid*> grids) { bringDue(grids.begin(), grids.size(), SlabLink::Rows::Halos); }
+    // ... in the far rows only (the rows at the other end of the grid a periodic side copies).
+    void readsFarRows(std::initializer_list<Grid*> grids) { bringDue(grids.begin(), grids.size(), SlabLink::Rows::Wrap); }
+    // Brings the halo and far rows of every state grid written since its last exchange, for
+    // the passes of the next phase.
     void refreshHalos() {
-        std::array<Grid*, 64> stale{};
+        std::array<Grid*, 64> all{};
         size_t n = 0;
-        forEachStateGrid([&](Grid& g) {
-            if (!g.halosCurrent()) stale[n++] = &g;
-        });
-        slabs().exchange(std::span<Grid* const>(stale.data(), n), SlabLink::Rows::Halos, jyStart, jyEnd);
+        forEachStateGrid([&](Grid& g) { all[n++] = &g; });
+        bringDue(all.data(), n, SlabLink::Rows::Halos);
+    }
+    void bringDue(Grid* const* grids, size_t count, SlabLink::Rows which) {
+        std::array<Grid*, 64> due{};
+        size_t n = 0;
+        for (size_t k = 0; k < count; ++k) {
+            Grid* g = grids[k];
+            if (which == SlabLink::Rows::Halos ? g->halosDue() : g->farRowsDue()) {
+                assert(n < due.size());
+                due[n++] = g;
+            }
+        }
+        slabs().exchange(std::span<Grid* const>(due.data(), n), which, jyStart, jyEnd);
     }
     // The result and echo files are written by the first rank only.
     bool writesFiles() const { return slabs().rank() == 0; }

@@ -93,6 +93,7 @@ LITTORAL_ROW_CLONES void cellBlock(int32_t n, const CellConsts& cc, const float*
 }  // namespace
 
 void updateCells(Model& m) {
+    Model::markWritten({&m.hTotNew, &m.etaSNew, &m.celSNew, &m.uSNew, &m.vSNew});
     CellConsts c;
     c.md = m.minDepthS;
     c.dtS = m.dtS;
@@ -100,8 +101,7 @@ void updateCells(Model& m) {
     c.dtdy = m.dtdy;
     c.len = m.lenScale;
     c.etaDry = static_cast<float>(static_cast<D>(m.tideLevel) / m.lenScale);
-    // Cells are independent: each thread takes a slab of rows, band by band, with the
-    // events pumped between bands.
+    // Cells are independent: each thread takes a slab of rows.
     forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         alignas(64) float qx[kBlock], qy[kBlock];
         alignas(64) int32_t redo[kBlock];
@@ -153,6 +153,8 @@ void scaled(float* __restrict to, const float* __restrict from, double scale, si
 }  // namespace
 
 void advanceFlowState(Model& m) {
+    // The levels swap; the present level's ghost ring is copied into the next.
+    Model::markWritten({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew});
     // The new level's grids become the present ones, and the present ones the new level of
     // the next step, which writes every interior cell before anything reads it. Of the
     // ghost ring a step writes some cells and reads others as the step before left them
@@ -183,6 +185,7 @@ void advanceFlowState(Model& m) {
 }
 
 void publishFlowState(Model& m) {
+    Model::markWritten({&m.setup, &m.curU, &m.curV});
     // Element by element over the whole grid (on a rank, over the rows it holds), ghost
     // ring included; every grid shares one layout, so the flat arrays are scaled whole.
     forFlatParts(m.heldCells().first, m.heldCells().second, [&](size_t a, size_t b) {

@@ -151,6 +151,8 @@ void periodicGhostDepths(Model& m) {
 }
 
 void setBoundaryGhosts(Model& m) {
+    // A periodic ghost row copies the new level of the row at the other end.
+    m.readsFarRows({&m.hTotNew, &m.uSNew, &m.vSNew});
     if (m.holdsNorthEdge()) ghostNorth(m);
     ghostEast(m);
     ghostWest(m);

@@ -280,12 +280,13 @@ struct FluxBlock {
 }  // namespace
 
 float computeFluxes(Model& m) {
+    // The faces between this rank's rows and the next ranks' read the level one row beyond.
+    m.readsHalos({&m.hTot, &m.uS, &m.vS, &m.dep});
     const float md = m.minDepthS;
     const D len = m.lenScale;
     const int32_t i0 = m.ixStart - 1, width = m.ixEnd - m.ixStart + 2;  // columns of faces
     float step = 100.0f;
-    // Rows of faces are independent: each thread takes a slab of them, band by band, with
-    // the events pumped between bands.
+    // Rows of faces are independent: each thread takes a slab of them.
     // On a rank, the faces of its own cells, and the step of its own cells.
     const int32_t own0 = m.ownRows().begin;
     forRowSlabs(own0 - 1, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {

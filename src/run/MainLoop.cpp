@@ -234,22 +234,14 @@ bool IntervalLoop::step() {
         m.dtdx = static_cast<float>(static_cast<double>(m.dtS) / m.dxS);
         m.dtdy = static_cast<float>(static_cast<double>(m.dtS) / m.dyS);
         momentumSources(m);
-        Model::markWritten({&m.hTotNew, &m.etaSNew, &m.celSNew, &m.uSNew, &m.vSNew});
         updateCells(m);
-        // A periodic ghost row copies the new level of the row at the other end.
-        link.exchange({&m.hTotNew, &m.uSNew, &m.vSNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
         setBoundaryGhosts(m);
         link.guarded([&] { applyBoundaryConditions(m, tSeconds); });
-        // The levels swap; the present level's ghost ring is copied into the next.
-        Model::markWritten({&m.hTot, &m.hTotNew, &m.etaS, &m.etaSNew, &m.celS, &m.celSNew, &m.uS, &m.uSNew, &m.vS, &m.vSNew});
         advanceFlowState(m);
-        // The next step's fluxes and time step read the level one row beyond this rank's.
-        link.exchange({&m.hTot, &m.uS, &m.vS}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
         watchdog.step(m, m.dtS, tSeconds);
         host.intervalProgress(static_cast<double>(tau) / tInt);
     }
     if (tInt != 0.0f) {
-        Model::markWritten({&m.setup, &m.curU, &m.curV});
         publishFlowState(m);
     }
     link.check();

@@ -114,6 +114,8 @@ void clearTransport(Model& m) {
 }
 
 void applyBedChange(Model& m) {
+    // Element by element over the rows this rank keeps.
+    m.readsHalos({&m.dh});
     float* dep = m.dep.data();
     float* dh = m.dh.data();
     forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
@@ -128,6 +130,9 @@ void bedChange(Model& m, double morfac) {
     // The span of bed evolution one period stands for (morfac 0: the bed stays).
     const double dx = m.dx, dy = m.dy, T = static_cast<double>(m.waveT0) * morfac;
     const int32_t n = m.ixEnd - m.ixStart + 1;
+    // The divergences read the transport one row beyond this rank's rows.
+    m.readsHalos({&m.qbx, &m.qby, &m.qsx, &m.qsy});
+    Model::markWritten({&m.dh});
     forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
         for (int32_t j = jBegin; j <= jEnd; ++j) {
             const float* __restrict bxW = m.qbx.at(m.ixStart - 1, j);
@@ -159,7 +164,7 @@ void bedChange(Model& m, double morfac) {
     // at the other end of the grid, so that the ghost's depth stays its partner's.
     // On a rank, those of the rows it holds; then the rows next to its own from the others.
     // The partner rows of the south and north ghosts come round from the other end first.
-    m.slabs().exchange({&m.dh}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
+    m.readsFarRows({&m.dh});
     const auto periodic = [&](int32_t i, int32_t j) { return m.bndCode(m.bndPointNo(i, j)) == 16; };
     for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) {
         const bool side = i >= m.ixStart && i <= m.ixEnd;
@@ -177,7 +182,6 @@ void bedChange(Model& m, double morfac) {
         m.dh(m.ixStart - 1, j) = side && periodic(m.ixStart - 1, j) ? m.dh(m.ixEnd, j) : m.dh(m.ixStart, j);
         m.dh(m.ixEnd + 1, j) = side && periodic(m.ixEnd + 1, j) ? m.dh(m.ixStart, j) : m.dh(m.ixEnd, j);
     }
-    m.slabs().exchange({&m.dh}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
 }
 
 }  // namespace littoral

@@ -163,10 +163,6 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
     link.check();
     for (int16_t i = 0; i < m.nStep; ++i) {
         m.checkStop();
-        // What the step writes (its exchanges inside bring what the step itself reads across).
-        Model::markWritten({&m.phiNew, &m.phiPred, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta,
-                            &m.etarms, &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2,
-                            &m.sumEtaT, &m.sumUV, &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau});
         waveStep(m, work);
         m.gaugeTrace.record(m.eta);
         // The first period's clock at this step (the carrier's phase), and the clock of the
@@ -180,8 +176,6 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
                                     : static_cast<D>(t) + static_cast<D>(m.waveDt) * static_cast<D>(passed);
         }
         incidentWave(m, it);
-        // The next predictor reads the new level one row beyond this rank's rows.
-        link.exchange({&m.phiNew}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
         shiftPhiLevels(m);
         ++m.nAcc;
     }
@@ -191,6 +185,8 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
     m.phiNew = m.phiCur;
 
     waveStress(m, fx, fy);
+    // Element by element over the rows this rank keeps.
+    m.readsHalos({&m.etarms, &m.eta});
     const double root2 = std::sqrt(2.0);
     forFlatParts(m.slabCells().first, m.slabCells().second, [&](size_t a, size_t b) {
         for (size_t k = a; k < b; ++k) {
@@ -198,6 +194,8 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
             m.etaOut.data()[k] = m.eta.data()[k];
         }
     });
+    // The period's fields, for the passes that follow.
+    m.refreshHalos();
 }
 
 }  // namespace littoral

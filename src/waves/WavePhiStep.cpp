@@ -268,7 +268,7 @@ void sweep(Model& m, WaveWork& w) {
         }
     });
     // The rows beyond this rank's first and last rows are the next ranks' edge rows.
-    m.slabs().exchange({&m.phiPred}, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    m.readsHalos({&m.phiPred});
     setPredBoundaryEdges(m);
     const int32_t inner = 2 * nSlabs;  // first slot of the rows inside the slabs
     auto sweepSlab = [&](int32_t s, int t) {
@@ -285,7 +285,7 @@ void sweep(Model& m, WaveWork& w) {
     onThreads(threads, [&](int t, int nt) {
         for (int32_t s = t; s < nSlabs; s += nt) sweepSlab(s, t);
     });
-    m.slabs().exchange({&m.uOrb, &m.vOrb, &m.eta}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
+    m.readsFarRows({&m.uOrb, &m.vOrb, &m.eta});
     surfaceGhostsEdges(m);
     if (m.holdsSouthEdge()) rows.sediment(m.jyStart - 1);
     if (m.holdsNorthEdge()) rows.sediment(m.jyEnd + 1);
@@ -294,8 +294,13 @@ void sweep(Model& m, WaveWork& w) {
 }  // namespace
 
 void waveStep(Model& m, WaveWork& w) {
+    // The predictor reads the present and the previous level one row beyond this rank's rows.
+    m.readsHalos({&m.phiCur, &m.phiOld});
+    Model::markWritten({&m.phiNew, &m.phiPred, &m.brkEx, &m.uOrb, &m.vOrb, &m.eta, &m.sumDiss, &m.sumEta, &m.etarms,
+                        &m.sumEtaU, &m.sumEtaV, &m.sumU, &m.sumU2, &m.sumV, &m.sumV2, &m.sumEtaT2, &m.sumEtaT, &m.sumUV,
+                        &m.qbx, &m.qby, &m.qsx, &m.qsy, &m.tau, &m.maxtau});
     sweep(m, w);
-    m.slabs().exchange({&m.phiNew}, SlabLink::Rows::Wrap, m.jyStart, m.jyEnd);
+    m.readsFarRows({&m.phiNew});
     setPhiBoundary(m);
 }
 

@@ -47,9 +47,9 @@ void fillStressGhostRows(const Model& m, Grid& g) {
 }
 
 // The ghost ring of the grids, the rows next to a rank's own brought from the others.
-void fillStressGhosts(const Model& m, std::initializer_list<Grid*> grids) {
+void fillStressGhosts(Model& m, std::initializer_list<Grid*> grids) {
     for (Grid* g : grids) fillStressGhostColumns(m, *g);
-    m.slabs().exchange(grids, SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
+    m.readsHalos(grids);
     for (Grid* g : grids) fillStressGhostRows(m, *g);
 }
 
@@ -69,6 +69,8 @@ float divergence(const Model& m, const Grid& gx, const Grid& gy, int32_t i, int3
 void waveStress(Model& m, Grid& fx, Grid& fy) {
     const D N = m.nAcc;
     auto mean = [N](float& s) { s = static_cast<float>(static_cast<D>(s) / N); };
+    Model::markWritten({&m.sumEta, &m.sumU, &m.sumV, &m.etarms, &m.sumU2, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumUV,
+                        &m.sumEtaT, &m.sumEtaT2, &m.theta, &m.sxx, &m.sxy, &m.syy, &fx, &fy});
     // Every cell is independent in these passes: they run along the rows (i fastest in
     // memory), a slab of rows per thread.
     forRowSlabs(m.ownRows().begin, m.ownRows().end, [&](int32_t jBegin, int32_t jEnd, int) {
@@ -129,10 +131,6 @@ void waveStress(Model& m, Grid& fx, Grid& fy) {
             }
     });
     fillStressGhosts(m, {&fx, &fy});
-    // The rows next to a rank's own, ghost cells included, for the passes that follow.
-    m.slabs().exchange({&m.sumEta, &m.sumU, &m.sumV, &m.etarms, &m.sumU2, &m.sumV2, &m.sumEtaU, &m.sumEtaV, &m.sumUV,
-                        &m.sumEtaT, &m.sumEtaT2},
-                       SlabLink::Rows::Halos, m.jyStart, m.jyEnd);
 }
 
 }  // namespace littoral

@@ -4,7 +4,9 @@
 // exchange fails here in every build, MPI installed or not.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <vector>
 
 #include "core/Parallel.h"
 #include "run/RunCase.h"
@@ -109,4 +111,47 @@ TEST(ThreadRanks, AStopOnTheLastRanksRowsIsTheSingleProcesssStop) {
         EXPECT_EQ(stopOf([&] { runSplit(dir, "ccnt.txt", n); }), single) << n << " ranks";
         EXPECT_EQ(treeDifferences(kept, dir.keepOutput("ranks" + std::to_string(n))), "") << n << " ranks";
     }
+}
+
+TEST(ThreadRanks, APassReadsTheRowsBeyondItsOwnThatItDeclaresAndNaNWhereItDeclaresNone) {
+    // Three ranks over nine rows; each writes the rows it holds with their row number. Rows
+    // beyond a rank's own are brought when a pass declares it reads them, once per writing;
+    // in test builds a stale row read without a declaration holds NaN, so that a forgotten
+    // exchange shows in every run of the split cases above.
+    constexpr int n = 3;
+    ThreadRanks ranks(n);
+    std::vector<Model> models(n);
+    std::vector<float> undeclared(n), declared(n), farRow(n, -1.0f);
+    std::vector<long> repeated(n);
+    ranks.run([&](int r, ThreadRank& link) {
+        Model& m = models[static_cast<size_t>(r)];
+        m.ixStart = 1, m.ixEnd = 4, m.jyStart = 1, m.jyEnd = 9;
+        m.link = &link;
+        Grid& g = m.dep;
+        m.allocGrid(g);
+        Model::markWritten({&g});
+        for (int32_t j = m.heldRows().begin; j <= m.heldRows().end; ++j)
+            for (int32_t i = m.ixStart - 1; i <= m.ixEnd + 1; ++i) g(i, j) = static_cast<float>(j);
+        const int32_t beyond = r < n - 1 ? m.ownRows().end + 1 : m.ownRows().begin - 1;
+        undeclared[static_cast<size_t>(r)] = g.row(beyond)[2];
+        m.readsFarRows({&g});
+        if (r == 0) farRow[0] = g.row(m.jyEnd)[2];
+        m.readsHalos({&g});
+        declared[static_cast<size_t>(r)] = g.row(beyond)[2];
+        const long before = link.exchanges();
+        m.readsHalos({&g});
+        m.readsFarRows({&g});
+        repeated[static_cast<size_t>(r)] = link.exchanges() - before;
+    });
+    for (int r = 0; r < n; ++r) {
+        SCOPED_TRACE(r);
+        const Model& m = models[static_cast<size_t>(r)];
+        const int32_t beyond = r < n - 1 ? m.ownRows().end + 1 : m.ownRows().begin - 1;
+#ifndef NDEBUG
+        EXPECT_TRUE(std::isnan(undeclared[static_cast<size_t>(r)]));
+#endif
+        EXPECT_EQ(declared[static_cast<size_t>(r)], static_cast<float>(beyond));
+        EXPECT_EQ(repeated[static_cast<size_t>(r)], 0);
+    }
+    EXPECT_EQ(farRow[0], 9.0f);  // the first rank's far row: the last interior row
 }
