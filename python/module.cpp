@@ -132,12 +132,26 @@ public:
             failed_.reset();
             throw;
         }
-        busy_ = false;
+        // A Ctrl-C that came after the interval's last look for it comes out of this advance,
+        // not out of whatever Python code runs next.
+        if (!failed_ && more && PyErr_CheckSignals() != 0) failed_.emplace();
         if (failed_) {
+            // The interval is done; the run stops before the next one (its callbacks stay
+            // silent while failed_ is set), its files complete.
+            if (more) {
+                run_->requestStop();
+                try {
+                    py::gil_scoped_release free;
+                    run_->advance();
+                } catch (...) {
+                }
+            }
+            busy_ = false;
             py::error_already_set e = std::move(*failed_);
             failed_.reset();
             throw e;
         }
+        busy_ = false;
         return more;
     }
 
