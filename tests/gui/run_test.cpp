@@ -282,10 +282,7 @@ private slots:
     void clickedRunLeavesTheBatchProgramsFilesByteForByte() {
         // Waves, currents and sediment on a small beach: every result and echo file of the
         // desktop run must equal the batch program's, which also draws its two pictures.
-        SmallCase c;
-        c.coef.tEnd = 18;
-        c.slope = 0.04f;
-        c.waveDir = 200;
+        const SmallCase c = beach(18);
         // Both runs use the same folder, because the echo files name the control file's
         // path: the desktop's results are moved aside before the batch program runs.
         CaseDir dir("gui-same");
@@ -308,6 +305,37 @@ private slots:
             const size_t from = a.rfind('\n', at) == std::string::npos ? 0 : a.rfind('\n', at) + 1;
             QFAIL(qPrintable(QString::fromStdString(f + " differs at byte " + std::to_string(at) + ": desktop \"" +
                                                     a.substr(from, 60) + "\", batch \"" + b.substr(from, 60) + "\"")));
+        }
+    }
+
+    void optionsFileResumeContinuesARunAsOneBatchRunGoesThrough() {
+        // The options file asks for a checkpoint after every interval; the first desktop run
+        // ends at 12 s. The coefficient file's end then moves to 24 s and the options file asks
+        // to resume: the desktop continues from the checkpoint, and its field and echo files
+        // are byte for byte those of one batch run to 24 s.
+        SmallCase c = beach(12);
+        CaseDir dir("gui-resume");
+        c.write(dir, "r");
+        dir.write("r.toml", "[checkpoint]\nevery = 1\n");
+        runByClicks(dir, "rcnt.txt");
+        QVERIFY(fs::exists(dir.output / "r" / "checkpoint.nc"));
+        QVERIFY(!fs::exists(dir.output / "r" / "surfer3.csv"));
+        c.coef.tEnd = 24;
+        c.write(dir, "r");
+        dir.write("r.toml", "[checkpoint]\nevery = 1\nresume = true\n");
+        runByClicks(dir, "rcnt.txt");
+        fs::rename(dir.output / "r", dir.output / "desk");
+        dir.write("r.toml", "[checkpoint]\nevery = 1\n");
+        const BatchRun batch = runBatch((dir.data / "rcnt.txt").string());
+        QVERIFY2(batch.status == 0, batch.out.c_str());
+        const std::vector<std::string> deskFiles = dir.outputFiles("desk");
+        QVERIFY(std::find(deskFiles.begin(), deskFiles.end(), "surfer4.csv") != deskFiles.end());
+        QVERIFY(!fs::exists(dir.output / "desk" / "surfer5.csv"));
+        for (const std::string& f : deskFiles) {
+            // The options echo says the resume; the checkpoints are compared by the restart tests.
+            if (f == "0options.txt" || f == "checkpoint.nc") continue;
+            QVERIFY2(readFile(dir.output / "desk" / f) == readFile(dir.output / "r" / f),
+                     qPrintable(QString::fromStdString(f + " differs from the batch run's")));
         }
     }
 

@@ -27,14 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SmallCase beach(float tEnd) {
-    SmallCase c;
-    c.coef.tEnd = tEnd;
-    c.slope = 0.04f;
-    c.waveDir = 200;
-    return c;
-}
-
 // Three gauges: offshore, mid-beach (between centres: the nearer one), near the shore.
 std::vector<Gauge> threeGauges() { return {{"off", 80.0, 30.0}, {"mid", 44.0, 36.0}, {"shore", 10.0, 61.0}}; }
 

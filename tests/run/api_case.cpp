@@ -16,18 +16,6 @@ using namespace littoral;
 using namespace littoral::test;
 namespace fs = std::filesystem;
 
-namespace {
-
-SmallCase beach(float tEnd) {
-    SmallCase c;
-    c.coef.tEnd = tEnd;
-    c.slope = 0.04f;
-    c.waveDir = 200;
-    return c;
-}
-
-}  // namespace
-
 TEST(Api, ARunWritesTheDriversFilesAndGivesItsFields) {
     CaseDir dir("api-same");
     beach(18).write(dir, "s");

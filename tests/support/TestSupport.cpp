@@ -257,6 +257,14 @@ void SmallCase::write(const CaseDir& dir, const std::string& name) const {
     dir.write(name + "cnt.txt", controlText(name, name));
 }
 
+SmallCase beach(float tEnd) {
+    SmallCase c;
+    c.coef.tEnd = tEnd;
+    c.slope = 0.04f;
+    c.waveDir = 200;
+    return c;
+}
+
 void SmallCase::prepare(const CaseDir& dir, const std::string& name, Model& m) const {
     write(dir, name);
     dir.prepare(m, name + "cnt.txt");

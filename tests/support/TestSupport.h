@@ -141,6 +141,10 @@ struct SmallCase {
     void prepare(const CaseDir& dir, const std::string& name, Model& m) const;
 };
 
+// A sloping beach (1 in 25) under oblique waves (200 degrees) from 0 to tEnd: waves,
+// currents, sediment and bed change in a few cells.
+SmallCase beach(float tEnd);
+
 // A recording host: keeps progress lines and warnings, counts plot calls.
 struct RecordingHost : RunHost {
     long plots = 0, graphs = 0;
