@@ -8,6 +8,8 @@
 #ifdef LITTORAL_NETCDF
 #include <netcdf.h>
 #include <unistd.h>
+
+#include "output/NetCdf.h"
 #endif
 
 #include "core/Error.h"
@@ -74,6 +76,7 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
     link.guarded([&] {
         if (!writer) return;
         file.removeAtEnd = tmp;
+        quietHdf5OnThisThread();
         check(nc_create(tmp.c_str(), NC_NETCDF4 | NC_CLOBBER, &file.id), "create " + tmp);
         int old = 0;
         check(nc_set_fill(file.id, NC_NOFILL, &old), "fill mode");
@@ -216,6 +219,7 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
 
 CheckpointTexts readCheckpointTexts(const std::string& path, const std::string& prefix) {
     OpenFile file;
+    quietHdf5OnThisThread();
     int status = nc_open(path.c_str(), NC_NOWRITE, &file.id);
     if (status != NC_NOERR) {
         file.id = -1;
@@ -240,6 +244,7 @@ CheckpointTexts readCheckpointTexts(const std::string& path, const std::string& 
 
 void readCheckpointFile(Model& m, const StateItems& items, const std::string& path) {
     OpenFile file;
+    quietHdf5OnThisThread();
     int status = nc_open(path.c_str(), NC_NOWRITE, &file.id);
     if (status != NC_NOERR) {
         file.id = -1;

@@ -17,6 +17,8 @@
 
 #ifdef LITTORAL_NETCDF
 #include <netcdf.h>
+
+#include "output/NetCdf.h"
 #endif
 
 #ifndef LITTORAL_VERSION
@@ -239,6 +241,7 @@ GaugeRecorder::GaugeRecorder(Model& m, int64_t intervals, std::optional<GaugeRec
 
 #ifdef LITTORAL_NETCDF
     f.ncPath = m.outDir + "gauges.nc";
+    quietHdf5OnThisThread();
     f.check(nc_create(f.ncPath.c_str(), NC_NETCDF4 | NC_CLOBBER, &f.ncid), "create");
     const int nc = f.ncid;
     const auto text = [&](int var, const char* name, const std::string& v) {
@@ -429,6 +432,7 @@ void GaugeRecorder::reopen(const Model& m, GaugeRecord::Progress p) {
     f.intervals->keepLines(1 + p.intervals * ng);
 #ifdef LITTORAL_NETCDF
     f.ncPath = m.outDir + "gauges.nc";
+    quietHdf5OnThisThread();
     f.check(nc_open(f.ncPath.c_str(), NC_WRITE, &f.ncid), "open");
     // The records beyond p are written over as the run goes on.
     f.check(nc_inq_varid(f.ncid, "wave_time", &f.vWaveTime), "wave_time");

@@ -38,6 +38,25 @@ const bool hdf5ExitHandlerOff = [] {
     return false;
 }();
 
+}  // namespace
+
+}  // namespace littoral
+
+// Weak: resolved from the HDF5 library that netCDF brings in, null where there is none.
+// hid_t is 64 bits since HDF5 1.10; H5E_DEFAULT is 0.
+extern "C" int H5Eset_auto2(int64_t estack, void* func, void* clientData) __attribute__((weak));
+
+namespace littoral {
+
+void quietHdf5OnThisThread() {
+    thread_local bool quiet = false;
+    if (quiet) return;
+    quiet = true;
+    if (H5Eset_auto2 != nullptr) H5Eset_auto2(0, nullptr, nullptr);
+}
+
+namespace {
+
 // Deflate level of every variable (with the shuffle filter): level 1 gives nearly all the
 // compression of the higher levels on single-precision fields at a fraction of the time.
 constexpr int kDeflateLevel = 1;
@@ -111,6 +130,7 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
     int status = NC_EEXIST;
     for (unsigned k = 0; k < 100 && status == NC_EEXIST; ++k) {
         tmp_ = path_ + "." + std::to_string(getpid()) + "-" + std::to_string(k) + ".part";
+        quietHdf5OnThisThread();
         status = nc_create(tmp_.c_str(), NC_NETCDF4 | NC_NOCLOBBER, &ncid_);
     }
     if (status != NC_NOERR) {
@@ -547,6 +567,7 @@ void NetCdfResults::takeOverIntervals(int64_t steps) {
                         "): expected the file the run wrote, with at least " + std::to_string(steps) +
                         " intervals; without it the run can only start afresh (leave out the resume)");
     };
+    quietHdf5OnThisThread();
     if (nc_open(path_.c_str(), NC_NOWRITE, &old) != NC_NOERR) {
         old = -1;
         fail("it cannot be opened");

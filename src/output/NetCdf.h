@@ -20,6 +20,13 @@
 
 namespace littoral {
 
+// HDF5, beneath netCDF-4, prints its error stack on any thread that has not told it not to,
+// and netCDF tells it on the first thread that uses it only. So a file opened on another
+// thread (a desktop or Python run, a batch job) printed some eighty lines of "HDF5-DIAG"
+// for every optional attribute netCDF looks for and does not find. Called before every
+// netCDF-4 file is made or opened; the errors that matter reach the caller as netCDF's codes.
+void quietHdf5OnThisThread();
+
 // The fields of an interval, in the order of the field file's columns.
 size_t netcdfFieldCount();
 const Grid& netcdfFieldGrid(const Model& m, size_t f);
