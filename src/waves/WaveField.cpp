@@ -179,11 +179,6 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
         shiftPhiLevels(m);
         ++m.nAcc;
     }
-    // The passes after the period read the rows next to a rank's own: every grid the steps
-    // wrote is brought across.
-    m.refreshHalos();
-    m.phiNew = m.phiCur;
-
     waveStress(m, fx, fy);
     // Element by element over the rows this rank keeps.
     m.readsHalos({&m.etarms, &m.eta});
@@ -194,8 +189,10 @@ void waveField(Model& m, float& hMax, const WaveClock& clock, Grid& fx, Grid& fy
             m.etaOut.data()[k] = m.eta.data()[k];
         }
     });
-    // The period's fields, for the passes that follow.
+    // The period's fields, for the passes that follow: every grid the steps and the stresses
+    // wrote is brought across once, after its last writing.
     m.refreshHalos();
+    m.phiNew = m.phiCur;
 }
 
 }  // namespace littoral
