@@ -44,6 +44,15 @@ struct OpenFile {
                     (status != NC_NOERR ? std::string(": ") + nc_strerror(status) : std::string()));
 }
 
+void openForReading(OpenFile& file, const std::string& path) {
+    quietHdf5OnThisThread();
+    const int status = nc_open(path.c_str(), NC_NOWRITE, &file.id);
+    if (status != NC_NOERR) {
+        file.id = -1;
+        fail(path, "read", status);
+    }
+}
+
 template <class T>
 constexpr nc_type typeOf() {
     if constexpr (std::is_same_v<T, float>) return NC_FLOAT;
@@ -219,12 +228,7 @@ void writeCheckpointFile(Model& m, const StateItems& items, const CheckpointText
 
 CheckpointTexts readCheckpointTexts(const std::string& path, const std::string& prefix) {
     OpenFile file;
-    quietHdf5OnThisThread();
-    int status = nc_open(path.c_str(), NC_NOWRITE, &file.id);
-    if (status != NC_NOERR) {
-        file.id = -1;
-        fail(path, "read", status);
-    }
+    openForReading(file, path);
     int n = 0;
     nc_inq_natts(file.id, &n);
     CheckpointTexts out;
@@ -244,12 +248,7 @@ CheckpointTexts readCheckpointTexts(const std::string& path, const std::string& 
 
 void readCheckpointFile(Model& m, const StateItems& items, const std::string& path) {
     OpenFile file;
-    quietHdf5OnThisThread();
-    int status = nc_open(path.c_str(), NC_NOWRITE, &file.id);
-    if (status != NC_NOERR) {
-        file.id = -1;
-        fail(path, "read", status);
-    }
+    openForReading(file, path);
     const int f = file.id;
     const auto bad = [&](const std::string& what) {
         throw StopError(path + ": the checkpoint cannot be read: " + what);
