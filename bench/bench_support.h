@@ -1,6 +1,8 @@
 // Pieces shared by the wave and flow benchmarks.
 #pragma once
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
@@ -13,6 +15,13 @@
 namespace littoral {
 
 using BenchClock = std::chrono::steady_clock;
+
+// Processor time of this process, all threads (s).
+inline double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
 
 // A plain streaming loop, out = a + s b over arrays of n floats, in passes until it has
 // moved `bytesPerCell` per cell, each of `threads` threads its own part; returns cells per

@@ -4,6 +4,8 @@
 // are both given (wall time on a busy machine says little).
 #include "checkpoint_bench.h"
 
+#include "bench_support.h"
+
 #include <time.h>
 
 #include <chrono>
@@ -22,26 +24,9 @@ namespace littoral {
 
 namespace {
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
-
-struct QuietHost : RunHost {
-    void progressLine(const std::string&) override {}
-    void warning(const std::string&) override {}
-    void caseStarted(const std::string&) override {}
-    void showPlotWindows(const Model&) override {}
-    void runStarted(const Model&) override {}
-    void plotxy(const Model&, const std::string&, const Grid&, float, float, float) override {}
-    void graphUVEta(const Model&, const Grid&, const Grid&, float, const Grid&, float, float, float) override {}
-    void runFinished(const Model&) override {}
-};
 
 }  // namespace
 
@@ -81,7 +66,7 @@ int runCheckpointBenchmark(int32_t cells, int threads) {
     m.outBase = (root / "output").string() + "/";
     m.csvResults = false;
     m.checkpointEvery = 0;  // the checkpoint is written below, timed on its own
-    QuietHost host;
+    SilentHost host;
     CaseDriver run(m, host);
     run.start();
     run.advance();

@@ -7,6 +7,8 @@
 // Times are processor time of this process (wall time on a busy machine says little).
 #include "write_bench.h"
 
+#include "bench_support.h"
+
 #include <time.h>
 
 #include <cmath>
@@ -25,12 +27,6 @@ namespace fs = std::filesystem;
 namespace littoral {
 
 namespace {
-
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 void fillModel(Model& m, int32_t nx, int32_t ny, const fs::path& dir) {
     m.ixStart = 1; m.ixEnd = nx; m.jyStart = 1; m.jyEnd = ny;
