@@ -5,9 +5,9 @@
 // waves keeps its set-up within 1 cm of its value after the first hour, and its waves of
 // that hour's size, for 70,000 s (past where single-precision clocks broke down; run
 // longer, its waves grow without bound through their coupling with the currents, see
-// below). The
-// sediment is held still, so the bed is the same throughout. The lake takes cells of 50 m
-// and a 30 s period (no waves) so that its 200,000 s need some 40,000 steps of each model.
+// below). The sediment is held still, so the bed is the same throughout. The lake takes
+// cells of 50 m and a 30 s period (no waves) so that its 200,000 s need some 40,000 steps
+// of each model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
