@@ -122,7 +122,7 @@ TEST(LongRuns, PlaneBeachKeepsItsWavesAndSetupFor70000Seconds) {
     // some 6,000 s; after that it changes from one period to the next (1.30 to 1.51 m at the
     // largest, 0.85 to 1.00 m 100 m inside the offshore side, against 1.28 and 0.91 m in the
     // first hour), with the bed held still, and run on, it grows without bound: the watchdog
-    // stops the run at 82,968 s on 7.5 m (at 123,300 s with one row; at 82,584 s without the
+    // stops the run at 82,776 s on 7.8 m (at 123,306 s with one row; at 84,180 s without the
     // Coriolis force). The clocks are not the cause, nor the wave model on its own: with the
     // depths and currents it sees held at still water, its heights stay within 0.2 % for
     // 200,000 s. Coupled with the set-up alone they vary by up to 15 % from some 30,000 s on
