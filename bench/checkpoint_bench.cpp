@@ -6,8 +6,6 @@
 
 #include "bench_support.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>

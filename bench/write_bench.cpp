@@ -9,8 +9,6 @@
 
 #include "bench_support.h"
 
-#include <time.h>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
