@@ -224,6 +224,17 @@ struct RunOptions {
     // model time morstart (s).
     double morfac = 1.0;
     double morstart = 0.0;
+    // Absorbing wave input: the wave input cells on the sides of the grid generate the
+    // incident wave and let out what the domain sends back (reflection from the shore, the
+    // change of the waves over the set-up and currents), instead of sending it back again.
+    // For long runs over a reflecting coast. Default: the input cells carry the incident
+    // wave alone.
+    bool absorbingInput = false;
+    // Balanced wave force: the wave force enters the flow through the cell faces together
+    // with the bed slope (upwinded as it is), so that the set-up balancing it stands with
+    // the water at rest instead of with small standing currents in every cell. Default: the
+    // wave force is a source of each cell.
+    bool balancedWaveForce = false;
     // Restart: checkpoint.nc in the output folder after every checkpointEvery-th interval and
     // after the last (0: never); resume continues from the output folder's checkpoint (from the
     // beginning, with a warning, when there is none), the result files the same as one
@@ -253,6 +264,8 @@ struct OptionsFile {
     std::optional<int> outputEvery;
     std::optional<bool> means;
     std::optional<double> morfac, morstart;
+    std::optional<bool> absorbingInput;     // [waves] absorbing_input
+    std::optional<bool> balancedWaveForce;  // [flow] balanced_wave_force
     std::optional<int> checkpointEvery;
     std::optional<bool> resume;
     std::vector<Gauge> gauges;

@@ -139,6 +139,10 @@ void usage(const std::string& program) {
                  "  --morfac M   morphological acceleration: each interval's bed change times M (default: 1)\n"
                  "  --morstart S no bed change before model time S seconds (default: 0)\n"
                  "               (both win over [morphology] in the case's options file)\n"
+                 "  --absorbing-input  the wave input cells let out what the domain sends back (for long\n"
+                 "               runs over a reflecting coast; wins over [waves] absorbing_input)\n"
+                 "  --balanced-wave-force  the wave force enters the flow with the bed slope, so the set-up\n"
+                 "               balances it with the water at rest (wins over [flow] balanced_wave_force)\n"
                  "  --checkpoint-every N  write checkpoint.nc in the output folder after every N-th\n"
                  "               interval and after the last (the state to continue the run from)\n"
                  "  --resume     continue each case from its output folder's checkpoint (from the\n"
@@ -155,6 +159,8 @@ struct ResultChoice {
     bool means = false;
     // Morphological acceleration given on the command line (wins over the options file).
     std::optional<double> morfac, morstart;
+    // Choices of the physics given on the command line (they win over the options file).
+    bool absorbingInput = false, balancedWaveForce = false;
     // Restart options given on the command line (they win over the options file).
     std::optional<int> checkpointEvery;
     bool resume = false;
@@ -245,6 +251,14 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
             o.morstart = *results.morstart;
             o.setBy["morphology.start"] = "command line";
         }
+        if (results.absorbingInput) {
+            o.absorbingInput = true;
+            o.setBy["waves.absorbing_input"] = "command line";
+        }
+        if (results.balancedWaveForce) {
+            o.balancedWaveForce = true;
+            o.setBy["flow.balanced_wave_force"] = "command line";
+        }
         o.random = start(c.randomDraws());
         started = true;
         end = o.random;
@@ -303,6 +317,8 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     std::string morfacText, morstartText;
     app.add_option("--morfac", morfacText, "morphological acceleration factor");
     app.add_option("--morstart", morstartText, "model time (s) of the first bed change");
+    app.add_flag("--absorbing-input", results.absorbingInput, "the wave input cells let out what comes back");
+    app.add_flag("--balanced-wave-force", results.balancedWaveForce, "the wave force enters with the bed slope");
     std::string checkpointText;
     app.add_option("--checkpoint-every", checkpointText, "checkpoint after every N-th interval");
     app.add_flag("--resume", results.resume, "continue from the output folder's checkpoint");

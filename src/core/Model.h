@@ -94,6 +94,9 @@ struct WaveState {
     LineArray lineNew;  // 0..n by 0..nLine (row 0 is scratch)
     LineArray line;     // 1..n by 0..nLine
     LineArray lineOld;  // 1..n by 0..nLine
+    // The incident potential at each boundary cell's inner neighbour (point 0) and at the cell
+    // (point 1), 1..n by 0..1; allocated with absorbingInput only.
+    LineArray lineIncident;
 };
 // The flow's two time levels (non-dimensional) and the wave force it is driven by.
 struct FlowState {
@@ -140,6 +143,14 @@ struct RunContext {
     // Morphological acceleration: each interval's bed change times morfac; no bed change of
     // an interval that ends before the model time morstart (s).
     double morfac = 1.0, morstart = 0.0;
+    // Absorbing wave input: the wave input cells on the sides of the grid carry the incident
+    // wave plus what the radiating line lets out of the wave the domain sends back (the line
+    // runs on the potential less the incident one, kept in lineIncident); false: they carry
+    // the incident wave alone and send everything back.
+    bool absorbingInput = false;
+    // Balanced wave force: the wave force enters the face fluxes with the bed slope instead of
+    // the cells' sources, so that a set-up balancing it stands with the water at rest.
+    bool balancedWaveForce = false;
     // The options in force as the echo file 0options.txt states them (none: not written).
     std::vector<std::string> optionsEcho;
     // Random sequence of the irregular wave heights: kept across the cases of one run.
@@ -346,6 +357,7 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
         // (lineNew is the radiating lines' work: every value read within a step is written first.)
         s.lineArray("line", line);
         s.lineArray("lineOld", lineOld);
+        s.lineArray("lineIncident", lineIncident);
         s.scalar("random.state", rnd.stateRef());
     }
     std::vector<std::string> inputWarnings;  // warnings of the case's input, reported once the case is read

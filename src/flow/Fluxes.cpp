@@ -6,6 +6,14 @@
 // fluxXW / fluxYS hold the flux as the L cell takes it, fluxXE / fluxYN as the R cell takes
 // it; both are stored at (., i, j).
 //
+// Balanced wave force (Model::balancedWaveForce): the wave force along the face's normal
+// enters as the bed slope does, a term (0, Sf dx, 0) of the face, Sf the mean of its two
+// cells' forces, split on r1 and r2 and upwinded with the bed term; the cells' sources then
+// leave it out (momentumSources). A set-up that balances the force then stands with the
+// water at rest, as over a sloping bed, and passes no water from cell to cell. A face that
+// carries no flux with bed term (closed, dry, or a wall to one side) gives each wet side
+// half its own force directly, so no force is lost at walls and shorelines.
+//
 // Classification of a face, X written (Y: bits 8 of R and 2 of L, v mirrored instead of u):
 //   closed (cellFlag(R) & 4 or cellFlag(L) & 1): each side sees its own mirror image,
 //       a wall flux without bed term, whatever the depths;
@@ -86,26 +94,42 @@ LITTORAL_ROW_CLONES void flowFaceSpeeds(int32_t n, const float* __restrict hL, c
     return static_cast<float>(static_cast<D>(hWet) - dWet) > -dDry;
 }
 
+// The wave forces along a face's normal of its L and R cells (fx for X faces, fy for Y
+// faces, m^2/s^2) and the factor dx / (4 V^2) of the strength of the face's term.
+struct FaceForces {
+    const float* gL = nullptr;
+    const float* gR = nullptr;
+    D scale = 0.0;
+};
+
 // n faces of a block. Inputs per face: the sides' depths and their square roots, normal and
 // tangential velocities, still depths and whether the face is closed. Outputs: what the R side
 // takes (fR*) and what the L side takes (fL*), by component. Marks in walls the faces that
 // need a wall flux (bits 1 and 2) and, unless kAnyFace, those with water on one side only
-// (bit 4), and returns the marks of all faces or-ed.
-template <Along kDir, bool kAnyFace>
+// (bit 4), and with kForce those without the flux with bed term (bit 8), and returns the
+// marks of all faces or-ed.
+template <Along kDir, bool kAnyFace, bool kForce>
 [[gnu::always_inline]] inline int32_t faceBlock(int32_t n, const float* __restrict hL, const float* __restrict hR,
                       const D* __restrict sL, const D* __restrict sR, const float* __restrict nL,
                       const float* __restrict nR, const float* __restrict tL, const float* __restrict tR,
                       const float* __restrict dL, const float* __restrict dR, const int32_t* __restrict closed,
                       float md, float* __restrict fRm, float* __restrict fRn, float* __restrict fRt,
                       float* __restrict fLm, float* __restrict fLn, float* __restrict fLt,
-                      int32_t* __restrict walls, float* __restrict sp0, float* __restrict sp1) {
+                      int32_t* __restrict walls, float* __restrict sp0, float* __restrict sp1, FaceForces g) {
     int32_t any = 0;
     for (int32_t k = 0; k < n; ++k) {
         const float a = hL[k], b = hR[k];
         const bool aw = a >= md, bw = b >= md;
         // Flux with the bed term.
         const RoeFace w = roeFace<kDir, kAnyFace>(a, b, sL[k], sR[k], nL[k], nR[k], tL[k], tR[k], md);
-        const FaceSides f = withBedTerm(w, a, b, dL[k], dR[k]);
+        float Bf = 0.0f;
+        if constexpr (kForce) {
+            // Bf = Sf dx / (2 c~) with Sf = (gL + gR) / (2 V^2); none on a dry face.
+            const D c = pick(w.c == 0.0f, 1.0f, w.c);
+            Bf = pick(w.c == 0.0f, 0.0f,
+                      static_cast<float>((static_cast<D>(g.gL[k]) + g.gR[k]) * g.scale / c));
+        }
+        const FaceSides f = withBedTerm<kForce>(w, a, b, dL[k], dR[k], Bf);
         // Which applies: closed -> both walls; both dry -> nothing; half-dry -> the flux with
         // bed term when the wet side's level stands above the dry bed, else the wet side's
         // wall and nothing for the dry side; both wet -> the flux with bed term. The walls
@@ -123,7 +147,7 @@ template <Along kDir, bool kAnyFace>
         fLn[k] = pick(useFull, f.toL.normal, 0.0f);
         fLt[k] = pick(useFull, f.toL.tangential, 0.0f);
         walls[k] = static_cast<int32_t>(wallL) | (static_cast<int32_t>(wallR) << 1) |
-                   (static_cast<int32_t>(!kAnyFace & (aw != bw)) << 2);
+                   (static_cast<int32_t>(!kAnyFace & (aw != bw)) << 2) | (static_cast<int32_t>(kForce & !useFull) << 3);
         any |= walls[k];
         // The face's wave speeds n~ + c~ and n~ - c~ for the stable step (l3 is n~ on a
         // face with water, 0 as n~ and c~ are on a dry one).
@@ -156,34 +180,60 @@ void wallPass(int32_t n, const float* hL, const float* hR, const float* nL, cons
 
 // The faces of a block: all of them as faces wet on both sides or on neither, in vector
 // registers, then again one by one those wet on one side only (few: along the shoreline).
-// Returns nonzero when some face needs a wall flux.
-template <Along kDir>
+// Returns the marks of bits 1 and 2 (some face needs a wall flux) and 8 (some face gives its
+// sides their forces directly).
+template <Along kDir, bool kForce>
 [[gnu::always_inline]] inline int32_t faceRow(int32_t n, const float* hL, const float* hR, const D* sL, const D* sR,
                                               const float* nL, const float* nR, const float* tL, const float* tR,
                                               const float* dL, const float* dR, const int32_t* closed, float md,
                                               float* fRm, float* fRn, float* fRt, float* fLm, float* fLn, float* fLt,
-                                              int32_t* walls, float* sp0, float* sp1) {
-    const int32_t any = faceBlock<kDir, false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt,
-                                             fLm, fLn, fLt, walls, sp0, sp1);
-    if (any & 4)
-        for (int32_t k = 0; k < n; ++k)
-            if (walls[k] & 4)
-                faceBlock<kDir, true>(1, hL + k, hR + k, sL + k, sR + k, nL + k, nR + k, tL + k, tR + k, dL + k, dR + k,
-                                    closed + k, md, fRm + k, fRn + k, fRt + k, fLm + k, fLn + k, fLt + k, walls + k,
-                                    sp0 + k, sp1 + k);
-    return any & 3;
+                                              int32_t* walls, float* sp0, float* sp1, FaceForces g) {
+    int32_t any = faceBlock<kDir, false, kForce>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt,
+                                                 fLm, fLn, fLt, walls, sp0, sp1, g);
+    if (any & 4) {
+        any = 0;
+        for (int32_t k = 0; k < n; ++k) {
+            if (walls[k] & 4) {
+                FaceForces one = g;
+                if constexpr (kForce) one = {g.gL + k, g.gR + k, g.scale};
+                faceBlock<kDir, true, kForce>(1, hL + k, hR + k, sL + k, sR + k, nL + k, nR + k, tL + k, tR + k, dL + k,
+                                              dR + k, closed + k, md, fRm + k, fRn + k, fRt + k, fLm + k, fLn + k,
+                                              fLt + k, walls + k, sp0 + k, sp1 + k, one);
+            }
+            any |= walls[k];
+        }
+    }
+    return any & 11;
 }
 
-// faceRow along X or Y, built for each vector width.
+// faceRow along X or Y, built for each vector width; g.gL null: the wave force is left to
+// the cells' sources.
 LITTORAL_ROW_CLONES int32_t faceBlockAlong(bool alongY, int32_t n, const float* hL, const float* hR, const D* sL,
                                            const D* sR, const float* nL, const float* nR, const float* tL,
                                            const float* tR, const float* dL, const float* dR, const int32_t* closed,
                                            float md, float* fRm, float* fRn, float* fRt, float* fLm, float* fLn,
-                                           float* fLt, int32_t* walls, float* sp0, float* sp1) {
-    return alongY ? faceRow<Along::Y>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
-                                  walls, sp0, sp1)
-                  : faceRow<Along::X>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn, fLt,
-                                   walls, sp0, sp1);
+                                           float* fLt, int32_t* walls, float* sp0, float* sp1, FaceForces g) {
+    if (g.gL != nullptr)
+        return alongY ? faceRow<Along::Y, true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm,
+                                                fLn, fLt, walls, sp0, sp1, g)
+                      : faceRow<Along::X, true>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm,
+                                                fLn, fLt, walls, sp0, sp1, g);
+    return alongY ? faceRow<Along::Y, false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn,
+                                             fLt, walls, sp0, sp1, g)
+                  : faceRow<Along::X, false>(n, hL, hR, sL, sR, nL, nR, tL, tR, dL, dR, closed, md, fRm, fRn, fRt, fLm, fLn,
+                                             fLt, walls, sp0, sp1, g);
+}
+
+// The faces marked with bit 8 (no flux with bed term): each side that holds water takes half
+// its own wave force, 2 g scale = dx / (2 V^2) times it, as momentum through the face.
+void forcesOnShutFaces(int32_t n, const int32_t* walls, const float* hL, const float* hR, float md, FaceForces g,
+                       float* fRn, float* fLn) {
+    const D half = 2.0 * g.scale;
+    for (int32_t k = 0; k < n; ++k) {
+        if (!(walls[k] & 8)) continue;
+        if (hL[k] >= md) fLn[k] = static_cast<float>(static_cast<D>(fLn[k]) - static_cast<D>(g.gL[k]) * half);
+        if (hR[k] >= md) fRn[k] = static_cast<float>(static_cast<D>(fRn[k]) + static_cast<D>(g.gR[k]) * half);
+    }
 }
 
 // The stable step over the cells k = 0..n-1 of a block of row j, from the
@@ -282,6 +332,10 @@ struct FluxBlock {
 float computeFluxes(Model& m) {
     // The faces between this rank's rows and the next ranks' read the level one row beyond.
     m.readsHalos({&m.hTot, &m.uS, &m.vS, &m.dep});
+    const bool force = m.balancedWaveForce;
+    if (force) m.readsHalos({&m.fx, &m.fy});
+    const D vv = static_cast<D>(m.velScale) * m.velScale;
+    const D forceX = static_cast<D>(m.dxS) / (4.0 * vv), forceY = static_cast<D>(m.dyS) / (4.0 * vv);
     const float md = m.minDepthS;
     const D len = m.lenScale;
     const int32_t i0 = m.ixStart - 1, width = m.ixEnd - m.ixStart + 2;  // columns of faces
@@ -332,16 +386,25 @@ float computeFluxes(Model& m) {
                 closedFaces(n, m.cellFlag.at(a, j), m.cellFlag.at(a, j + 1), b.cx, b.cy);
                 const float *bd0 = d0 + (a - i0), *bd1 = d1 + (a - i0);
                 const D *bs0 = s0 + (a - i0), *bs1 = s1 + (a - i0);
+                FaceForces gx, gy;
+                if (force) {
+                    gx = {m.fx.at(a, j), m.fx.at(a, j) + 1, forceX};
+                    gy = {m.fy.at(a, j), m.fy.at(a, j + 1), forceY};
+                }
                 // X faces (a + k, j)-(a + k + 1, j): normal u, tangential v.
-                if (faceBlockAlong(false, n, h0, h0 + 1, bs0, bs0 + 1, u0, u0 + 1, v0, v0 + 1, bd0, bd0 + 1, b.cx, md, b.f[0],
-                               b.f[1], b.f[2], b.f[3], b.f[4], b.f[5], b.wx, xs0, xs1))
+                const int32_t mx = faceBlockAlong(false, n, h0, h0 + 1, bs0, bs0 + 1, u0, u0 + 1, v0, v0 + 1, bd0, bd0 + 1,
+                                                  b.cx, md, b.f[0], b.f[1], b.f[2], b.f[3], b.f[4], b.f[5], b.wx, xs0, xs1, gx);
+                if (mx & 3)
                     wallPass<Along::X>(n, h0, h0 + 1, u0, u0 + 1, v0, v0 + 1, b.wx, md, b.f[0], b.f[1], b.f[2], b.f[3],
                                     b.f[4], b.f[5]);
+                if (mx & 8) forcesOnShutFaces(n, b.wx, h0, h0 + 1, md, gx, b.f[1], b.f[4]);
                 // Y faces (a + k, j)-(a + k, j + 1): normal v, tangential u.
-                if (faceBlockAlong(true, n, h0, h1, bs0, bs1, v0, v1, u0, u1, bd0, bd1, b.cy, md, b.f[6], b.f[7], b.f[8], b.f[9],
-                               b.f[10], b.f[11], b.wy, b.ys0, b.ys1))
+                const int32_t my = faceBlockAlong(true, n, h0, h1, bs0, bs1, v0, v1, u0, u1, bd0, bd1, b.cy, md, b.f[6],
+                                                  b.f[7], b.f[8], b.f[9], b.f[10], b.f[11], b.wy, b.ys0, b.ys1, gy);
+                if (my & 3)
                     wallPass<Along::Y>(n, h0, h1, v0, v1, u0, u1, b.wy, md, b.f[6], b.f[7], b.f[8], b.f[9], b.f[10],
                                    b.f[11]);
+                if (my & 8) forcesOnShutFaces(n, b.wy, h0, h1, md, gy, b.f[7], b.f[10]);
                 float* south = south0 + (a - i0);
                 if (j >= own0) {
                     blockSteps(n, m.ixStart - a, m.ixEnd - a, h0, m.hTot.at(a, j - 1), h1, xs0, xs1, south, b.ys1, md,

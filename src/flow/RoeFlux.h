@@ -144,12 +144,16 @@ struct FaceSides {
 };
 
 // The Roe flux w of the face with sides L (depth hL, still depth dL) and R (hR, dR) with the
-// upwinded bed term added.
-[[gnu::always_inline]] inline FaceSides withBedTerm(const RoeFace& w, float hL, float hR, float dL, float dR) {
+// upwinded bed term added; kForce: with the wave force of the face as well, the strength
+// Bf of its term (0, Sf dx, 0) on r1 (and -Bf on r2) added to the bed's.
+template <bool kForce = false>
+[[gnu::always_inline]] inline FaceSides withBedTerm(const RoeFace& w, float hL, float hR, float dL, float dR,
+                                                    float Bf = 0.0f) {
     using D = double;
     // B = (hbar / c~) (dR - dL) / 2 on r1, -B on r2, none on r3; none on a dry face (c~ = 0).
     const float hbar = static_cast<float>((static_cast<D>(hL) + hR) / 2.0);
-    const float B = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR) - dL) / 2.0);
+    const float Bbed = static_cast<float>(static_cast<D>(hbar) / w.c * (static_cast<D>(dR) - dL) / 2.0);
+    const float B = kForce ? static_cast<float>(static_cast<D>(Bbed) + Bf) : Bbed;
     const bool dry = w.c == 0.0f;
     const float b1 = pick(dry, 0.0f, B), b2 = pick(dry, 0.0f, -B), b3 = 0.0f;
     FaceSides r;

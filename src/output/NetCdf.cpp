@@ -177,6 +177,13 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
              "One time step per output interval of one wave period; the fields are the single-precision values of "
              "the model, the same as the columns of the result field files surfer<output_number>.csv (which round "
              "them to 7 digits). x and y are the cell positions (i - 1) dx and (j - 1) dy of those files.");
+        if (m.absorbingInput)
+            text(NC_GLOBAL, "wave_input",
+                 "absorbing: the wave input cells on the sides of the grid carry the incident wave plus what their "
+                 "radiating lines let out of the wave the domain sends back");
+        if (m.balancedWaveForce)
+            text(NC_GLOBAL, "wave_force",
+                 "balanced: the wave force enters the flow through the cell faces, upwinded with the bed slope");
         if (m.outputEvery > 1 || m.meanFields)
             text(NC_GLOBAL, "output_control",
                  "time steps of the output numbers divisible by " + std::to_string(m.outputEvery) +

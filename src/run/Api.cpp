@@ -279,6 +279,10 @@ Run::Run(const Case& c, const RunOptions& options)
     m.continuesRun = options.resume || !options.setAsideEarlierRun;
     m.morfac = options.morfac;
     m.morstart = options.morstart;
+    m.absorbingInput = options.absorbingInput;
+    m.balancedWaveForce = options.balancedWaveForce;
+    m.lineIncident = {};
+    if (m.absorbingInput && m.nBndListed > 0) m.lineIncident.allocate(1, m.nBndListed, 1);
     m.optionsEcho = optionLines(options);
     m.link = options.processes;
     if (options.georeference)

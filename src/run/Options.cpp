@@ -94,6 +94,22 @@ void readMorphology(const Reader& r, const toml::table& t, OptionsFile& o) {
     }
 }
 
+void readWaves(const Reader& r, const toml::table& t, OptionsFile& o) {
+    for (const auto& [k, n] : t) {
+        const std::string key = "waves." + toText(k.str());
+        if (k == "absorbing_input") o.absorbingInput = r.boolean(n, key);
+        else r.unknown(key, n, "absorbing_input");
+    }
+}
+
+void readFlow(const Reader& r, const toml::table& t, OptionsFile& o) {
+    for (const auto& [k, n] : t) {
+        const std::string key = "flow." + toText(k.str());
+        if (k == "balanced_wave_force") o.balancedWaveForce = r.boolean(n, key);
+        else r.unknown(key, n, "balanced_wave_force");
+    }
+}
+
 void readCheckpoint(const Reader& r, const toml::table& t, OptionsFile& o) {
     for (const auto& [k, n] : t) {
         const std::string key = "checkpoint." + toText(k.str());
@@ -203,10 +219,12 @@ OptionsFile readOptionsFile(const std::string& controlFile) {
         if (k == "output") readOutput(r, r.table(n, key), o);
         else if (k == "morphology") readMorphology(r, r.table(n, key), o);
         else if (k == "checkpoint") readCheckpoint(r, r.table(n, key), o);
+        else if (k == "waves") readWaves(r, r.table(n, key), o);
+        else if (k == "flow") readFlow(r, r.table(n, key), o);
         else if (k == "gauge") readGauges(r, n, o);
         else if (k == "desktop") readDesktop(r, r.table(n, key), o);
         else if (k == "georeference") readGeoreference(r, r.table(n, key), o);
-        else r.unknown(key, n, "[output], [morphology], [checkpoint], [[gauge]], [desktop], [georeference]");
+        else r.unknown(key, n, "[output], [morphology], [checkpoint], [waves], [flow], [[gauge]], [desktop], [georeference]");
     }
     return o;
 }
@@ -222,6 +240,8 @@ void applyOptionsFile(const OptionsFile& file, RunOptions& options) {
     take(file.means, options.means, "output.means");
     take(file.morfac, options.morfac, "morphology.morfac");
     take(file.morstart, options.morstart, "morphology.start");
+    take(file.absorbingInput, options.absorbingInput, "waves.absorbing_input");
+    take(file.balancedWaveForce, options.balancedWaveForce, "flow.balanced_wave_force");
     take(file.checkpointEvery, options.checkpointEvery, "checkpoint.every");
     take(file.resume, options.resume, "checkpoint.resume");
     if (!file.gauges.empty()) {
@@ -252,7 +272,8 @@ std::string numberText(double v) {
 std::vector<std::string> optionLines(const RunOptions& o) {
     const RunOptions d;
     const bool defaults = o.outputEvery == d.outputEvery && o.means == d.means && o.morfac == d.morfac &&
-                          o.morstart == d.morstart && o.checkpointEvery == d.checkpointEvery && o.resume == d.resume &&
+                          o.morstart == d.morstart && o.absorbingInput == d.absorbingInput &&
+                          o.balancedWaveForce == d.balancedWaveForce && o.checkpointEvery == d.checkpointEvery && o.resume == d.resume &&
                           o.gauges.empty() && !o.georeference;
     if (defaults && o.setBy.empty() && o.optionsFile.empty()) return {};
     const auto from = [&](const char* key) {
@@ -266,6 +287,12 @@ std::vector<std::string> optionLines(const RunOptions& o) {
     lines.push_back("output.means = " + yes(o.means) + from("output.means"));
     lines.push_back("morphology.morfac = " + numberText(o.morfac) + from("morphology.morfac"));
     lines.push_back("morphology.start = " + numberText(o.morstart) + " s" + from("morphology.start"));
+    // The two choices of the physics only where they are made, so the echo of every other
+    // run stays as it was.
+    if (o.absorbingInput != d.absorbingInput || o.setBy.count("waves.absorbing_input"))
+        lines.push_back("waves.absorbing_input = " + yes(o.absorbingInput) + from("waves.absorbing_input"));
+    if (o.balancedWaveForce != d.balancedWaveForce || o.setBy.count("flow.balanced_wave_force"))
+        lines.push_back("flow.balanced_wave_force = " + yes(o.balancedWaveForce) + from("flow.balanced_wave_force"));
     lines.push_back("checkpoint.every = " + std::to_string(o.checkpointEvery) + from("checkpoint.every"));
     lines.push_back("checkpoint.resume = " + yes(o.resume) + from("checkpoint.resume"));
     for (const Gauge& g : o.gauges)
@@ -287,6 +314,8 @@ std::vector<std::pair<std::string, std::string>> resultOptionTexts(const RunOpti
         {"output.means", yes(o.means)},
         {"morphology.morfac", numberText(o.morfac)},
         {"morphology.start", numberText(o.morstart)},
+        {"waves.absorbing_input", yes(o.absorbingInput)},
+        {"flow.balanced_wave_force", yes(o.balancedWaveForce)},
     };
     std::string gauges;
     for (const Gauge& g : o.gauges) gauges += (gauges.empty() ? "" : "; ") + g.name + " " + numberText(g.x) + " " + numberText(g.y);

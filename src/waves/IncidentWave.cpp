@@ -5,6 +5,13 @@
 // optionally modulated by wave groups of nGroup carrier lengths and periods, and ramped up
 // with sin(pi f t / 4) over the first two wave periods of model time; imposed through
 // eta = -phi_t / g as phiNew = phiCur - eta g dt.
+//
+// Absorbing wave input (Model::absorbingInput), for the input cells on the sides of the grid:
+// the incident potential of the cell and of its inner neighbour is kept by the same rule
+// (lineIncident), the cell's radiating line runs on the potential less the incident one, and
+// the cell takes the incident potential plus the line's value. What the domain sends back
+// (reflection from the shore, the wave's change over the set-up and currents) then leaves
+// through the input cells instead of being sent back again; the incident wave is the same.
 #include <cmath>
 
 #include "waves/WaveModel.h"
@@ -18,10 +25,8 @@ void incidentWave(Model& m, const IncidentTime& time) {
     const D twoPi = 6.28318530717958;
     const D t = time.carrier, tg = time.group, tr = time.ramp;
     const bool ramp = static_cast<float>(2.0 / m.waveFreq) > tr;
-    for (int32_t n = 1; n <= m.nBndCell; ++n) {
-        if (m.bndCode(n) != m.bndWave) continue;
-        const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
-        if (!m.holdsRow(j)) continue;
+    // The incident elevation at cell (i, j).
+    const auto elevation = [&](int32_t i, int32_t j) {
         const int32_t di = i - m.phaseX, dj = j - m.phaseY;
         const D psi = static_cast<D>(m.ky0) * dj * m.dyW + static_cast<D>(m.kx0) * di * m.dxW -
                       static_cast<D>(m.waveFreq) * twoPi * t;
@@ -32,7 +37,33 @@ void incidentWave(Model& m, const IncidentTime& time) {
             e = static_cast<float>((static_cast<D>(m.groupAmp) * std::sin(psiG) + 1.0) * e);
         }
         if (ramp) e = static_cast<float>(static_cast<D>(e) * std::sin(3.14159265358979 / 4.0 * m.waveFreq * tr));
-        m.phiNew(i, j) = static_cast<float>(static_cast<D>(m.phiCur(i, j)) - static_cast<D>(e) * 9.81 * m.waveDt);
+        return e;
+    };
+    // The potential one step on under the elevation e.
+    const auto stepped = [&](float phi, float e) {
+        return static_cast<float>(static_cast<D>(phi) - static_cast<D>(e) * 9.81 * m.waveDt);
+    };
+    for (int32_t n = 1; n <= m.nBndCell; ++n) {
+        if (m.bndCode(n) != m.bndWave) continue;
+        const int32_t i = m.bndCellI(n), j = m.bndCellJ(n);
+        if (!m.holdsRow(j)) continue;
+        const float e = elevation(i, j);
+        const GhostSide side = m.absorbingInput ? ghostSide(m, i, j) : GhostSide{};
+        if (!side.onSide) {
+            m.phiNew(i, j) = stepped(m.phiCur(i, j), e);
+            continue;
+        }
+        const int32_t s = m.bndPointNo(i, j);
+        float* inc = m.lineIncident.row(s);  // inner cell, cell
+        const float innerCur = inc[0];
+        inc[0] = stepped(inc[0], elevation(side.ii, side.ij));
+        inc[1] = stepped(inc[1], e);
+        const float L = m.wlen(side.ii, side.ij);
+        float out = 0.0f;  // no wave, or too short to resolve: the incident wave alone
+        if (side.width2 < L)
+            out = radiateLine(m, side.ii, side.ij, side.un, s, m.ccg(side.ii, side.ij), m.omk(side.ii, side.ij),
+                              static_cast<float>(static_cast<D>(L) / 10.0), innerCur, inc[0]);
+        m.phiNew(i, j) = static_cast<float>(static_cast<D>(inc[1]) + out);
     }
 }
 

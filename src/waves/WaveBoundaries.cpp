@@ -7,6 +7,8 @@
 //            along the outward normal (point 0 = inner cell, point 1 = ghost), spaced a
 //            tenth of the local wavelength, damped more and more along its length and
 //            closed by a first-order radiation condition at its end.
+// With the absorbing wave input (Model::absorbingInput) the wave input cells on the sides
+// are left to incidentWave, which runs their lines on the potential less the incident one.
 // Ghosts are visited south and north for each i, then west and east for each j; the four
 // corner cells are never written.
 #include <cmath>
@@ -51,6 +53,24 @@ void forEachGhost(const Model& m, F&& visit) {
     }
 }
 
+// The ghost's inner cell, the current out of the grid there and twice the cell's width
+// across the side.
+GhostSide sideOf(const Model& m, Side side, const Ghost& g) {
+    GhostSide r;
+    r.onSide = true;
+    r.ii = g.ii;
+    r.ij = g.ij;
+    const bool acrossY = side == Side::South || side == Side::North;
+    r.width2 = static_cast<float>(2.0 * (acrossY ? m.dyW : m.dxW));
+    switch (side) {
+    case Side::South: r.un = -m.curV(g.ii, g.ij); break;
+    case Side::North: r.un = m.curV(g.ii, g.ij); break;
+    case Side::West: r.un = -m.curU(g.ii, g.ij); break;
+    default: r.un = m.curU(g.ii, g.ij); break;
+    }
+    return r;
+}
+
 }  // namespace
 
 namespace {
@@ -85,26 +105,30 @@ void setPhiBoundary(Model& m) {
         const int32_t code = m.bndCode(s);
         if (code == 0) { m.phiNew(g.gi, g.gj) = m.phiNew(g.ii, g.ij); return; }
         if (code == 16) { m.phiNew(g.gi, g.gj) = m.phiNew.cell(g.fi, g.fj); return; }
-        const bool acrossY = side == Side::South || side == Side::North;
-        const float width2 = static_cast<float>(2.0 * (acrossY ? m.dyW : m.dxW));
+        if (code == m.bndWave && m.absorbingInput) return;  // incidentWave's
+        const GhostSide gs = sideOf(m, side, g);
         const float L = m.wlen(g.ii, g.ij);
-        if (width2 >= L) { m.phiNew(g.gi, g.gj) = 0.0f; return; }  // no wave, or too short to resolve
-        float un;
-        switch (side) {
-        case Side::South: un = -m.curV(g.ii, g.ij); break;
-        case Side::North: un = m.curV(g.ii, g.ij); break;
-        case Side::West: un = -m.curU(g.ii, g.ij); break;
-        default: un = m.curU(g.ii, g.ij); break;
-        }
-        m.phiNew(g.gi, g.gj) = radiateLine(m, g.ii, g.ij, un, s, m.ccg(g.ii, g.ij), m.omk(g.ii, g.ij),
+        if (gs.width2 >= L) { m.phiNew(g.gi, g.gj) = 0.0f; return; }  // no wave, or too short to resolve
+        m.phiNew(g.gi, g.gj) = radiateLine(m, g.ii, g.ij, gs.un, s, m.ccg(g.ii, g.ij), m.omk(g.ii, g.ij),
                                            static_cast<float>(static_cast<D>(L) / 10.0));
     });
 }
 
+GhostSide ghostSide(const Model& m, int32_t i, int32_t j) {
+    const bool inX = i >= m.ixStart && i <= m.ixEnd, inY = j >= m.jyStart && j <= m.jyEnd;
+    if (inY && i == m.ixStart - 1) return sideOf(m, Side::West, ghostOf(m, Side::West, j));
+    if (inY && i == m.ixEnd + 1) return sideOf(m, Side::East, ghostOf(m, Side::East, j));
+    if (inX && j == m.jyStart - 1) return sideOf(m, Side::South, ghostOf(m, Side::South, i));
+    if (inX && j == m.jyEnd + 1) return sideOf(m, Side::North, ghostOf(m, Side::North, i));
+    return {};  // a corner of the ghost ring or an interior cell
+}
+
 // One predictor-corrector step of the line s (1-D form of the interior update, without the
 // divergence term), damping dt (k/N)^2 at point k, radiation phi_t + sqrt(C Cg) phi_x = 0
-// at the end point N.
-float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl) {
+// at the end point N. incCur and incNew are taken off the inner cell's potential at the
+// levels n and n+1 (the incident wave, for a line that carries what goes out only).
+float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl, float incCur,
+                  float incNew) {
     const int32_t N = m.nLine;
     const float dt = m.waveDt;
     const float r = static_cast<float>(static_cast<D>(dt) / dl);
@@ -112,8 +136,8 @@ float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccg
     const float* O = m.lineOld.row(s);
     float* P = m.lineNew.row(0);  // scratch: predicted values of this line
     float* W = m.lineNew.row(s);
-    L[0] = m.phiCur(i, j);
-    P[0] = m.phiNew(i, j);
+    L[0] = static_cast<float>(static_cast<D>(m.phiCur(i, j)) - incCur);  // exact when 0
+    P[0] = static_cast<float>(static_cast<D>(m.phiNew(i, j)) - incNew);
     const float a = static_cast<float>(static_cast<D>(ccgB) * r * r);
     const float b = static_cast<float>(static_cast<D>(dt) * omkB * dt);
     const float pP = static_cast<float>(-static_cast<D>(un) * r);  // outward neighbour k+1

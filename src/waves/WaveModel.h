@@ -78,7 +78,16 @@ void setPredBoundaryRow(Model& m, int32_t j);
 void setPredBoundaryEdges(Model& m);
 void setPhiBoundary(Model& m);
 // Steps the open-boundary line s by one wave step and returns the new ghost potential.
-float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl);
+float radiateLine(Model& m, int32_t i, int32_t j, float un, int32_t s, float ccgB, float omkB, float dl,
+                  float incCur = 0.0f, float incNew = 0.0f);
+// A ghost cell on a side of the grid (not a corner): its inner cell, the current out of the
+// grid there (m/s) and twice the cell's width across the side; onSide false for any other cell.
+struct GhostSide {
+    bool onSide = false;
+    int32_t ii = 0, ij = 0;
+    float un = 0.0f, width2 = 0.0f;
+};
+GhostSide ghostSide(const Model& m, int32_t i, int32_t j);
 
 // ---- statistics and forces (WaveStress.cpp) ----
 void waveStress(Model& m, Grid& fx, Grid& fy);
