@@ -80,6 +80,12 @@ start = 3600.5
 every = 20
 resume = true
 
+[waves]
+absorbing_input = true
+
+[flow]
+balanced_wave_force = true
+
 [[gauge]]
 name = "WG1"
 x = 12.5
@@ -105,6 +111,8 @@ rotation = -12.5
     EXPECT_EQ(*o.morstart, 3600.5);
     EXPECT_EQ(*o.checkpointEvery, 20);
     EXPECT_TRUE(*o.resume);
+    EXPECT_TRUE(*o.absorbingInput);
+    EXPECT_TRUE(*o.balancedWaveForce);
     ASSERT_EQ(o.gauges.size(), 2u);
     EXPECT_EQ(o.gauges[0].name, "WG1");
     EXPECT_EQ(o.gauges[0].x, 12.5);
@@ -128,6 +136,10 @@ rotation = -12.5
     EXPECT_EQ(r.morstart, 3600.5);
     EXPECT_EQ(r.checkpointEvery, 20);
     EXPECT_TRUE(r.resume);
+    EXPECT_TRUE(r.absorbingInput);
+    EXPECT_TRUE(r.balancedWaveForce);
+    EXPECT_EQ(r.setBy.at("waves.absorbing_input"), "beach.toml");
+    EXPECT_EQ(r.setBy.at("flow.balanced_wave_force"), "beach.toml");
     EXPECT_EQ(r.gauges.size(), 2u);
     ASSERT_TRUE(r.georeference);
 
@@ -136,6 +148,7 @@ rotation = -12.5
     EXPECT_FALSE(some.morfac);
     EXPECT_EQ(*some.morstart, 0.0);
     EXPECT_FALSE(some.outputEvery);
+    EXPECT_FALSE(some.absorbingInput || some.balancedWaveForce);
     const auto none = readWith(dir, "");
     EXPECT_EQ(none.path, (dir.data / "beach.toml").string());
     EXPECT_FALSE(none.outputEvery || none.morfac);
@@ -158,6 +171,12 @@ TEST(OptionsFile, RefusesUnknownNamesWithTheirKeyAndLine) {
     EXPECT_EQ(r.field, "morphology.factor");
     r = refusal(dir, "[checkpoint]\nresume_from = true\n");
     EXPECT_EQ(r.field, "checkpoint.resume_from");
+    r = refusal(dir, "[waves]\nabsorbing = true\n");
+    EXPECT_EQ(r.field, "waves.absorbing");
+    EXPECT_TRUE(containsAll(r.message, {"waves.absorbing", "absorbing_input"}));
+    r = refusal(dir, "[flow]\nbalanced = true\n");
+    EXPECT_EQ(r.field, "flow.balanced");
+    EXPECT_TRUE(containsAll(r.message, {"flow.balanced", "balanced_wave_force"}));
     r = refusal(dir, "[desktop]\nkeepopen = true\n");
     EXPECT_EQ(r.field, "desktop.keepopen");
     r = refusal(dir, "[georeference]\ncrs = \"EPSG:4326\"\nangle = 3\n");
@@ -192,6 +211,9 @@ TEST(OptionsFile, RefusesWrongTypesAndRanges) {
         {"[checkpoint]\nevery = -1\n", "checkpoint.every", "0 (never) or more"},
         {"[checkpoint]\nresume = \"true\"\n", "checkpoint.resume", "true or false"},
         {"[desktop]\nkeep_open = 0\n", "desktop.keep_open", "true or false"},
+        {"[waves]\nabsorbing_input = 1\n", "waves.absorbing_input", "true or false"},
+        {"[flow]\nbalanced_wave_force = \"yes\"\n", "flow.balanced_wave_force", "true or false"},
+        {"waves = true\n", "waves", "table"},
         {"output = 3\n", "output", "table"},
         {"gauge = 3\n", "gauge", "[[gauge]]"},
         {"[gauge]\nname = \"a\"\n", "gauge", "[[gauge]]"},
