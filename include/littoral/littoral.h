@@ -235,6 +235,11 @@ struct RunOptions {
     // the water at rest instead of with small standing currents in every cell. Default: the
     // wave force is a source of each cell.
     bool balancedWaveForce = false;
+    // Mean currents: each wave period (and the sediment transport of its steps) sees the
+    // current averaged over the flow of the interval before instead of the current at its
+    // end, so that the flow's oscillations of shorter period are not taken as a current.
+    // The result files keep the current at the interval's end. Default: the current at the end.
+    bool meanCurrents = false;
     // Restart: checkpoint.nc in the output folder after every checkpointEvery-th interval and
     // after the last (0: never); resume continues from the output folder's checkpoint (from the
     // beginning, with a warning, when there is none), the result files the same as one
@@ -266,6 +271,7 @@ struct OptionsFile {
     std::optional<double> morfac, morstart;
     std::optional<bool> absorbingInput;     // [waves] absorbing_input
     std::optional<bool> balancedWaveForce;  // [flow] balanced_wave_force
+    std::optional<bool> meanCurrents;       // [waves] mean_currents
     std::optional<int> checkpointEvery;
     std::optional<bool> resume;
     std::vector<Gauge> gauges;

@@ -141,6 +141,8 @@ void usage(const std::string& program) {
                  "               (both win over [morphology] in the case's options file)\n"
                  "  --absorbing-input  the wave input cells let out what the domain sends back (for long\n"
                  "               runs over a reflecting coast; wins over [waves] absorbing_input)\n"
+                 "  --mean-currents  each wave period sees the mean current of the interval before, not\n"
+                 "               the current at its end (wins over [waves] mean_currents)\n"
                  "  --balanced-wave-force  the wave force enters the flow with the bed slope, so the set-up\n"
                  "               balances it with the water at rest (wins over [flow] balanced_wave_force)\n"
                  "  --checkpoint-every N  write checkpoint.nc in the output folder after every N-th\n"
@@ -160,7 +162,7 @@ struct ResultChoice {
     // Morphological acceleration given on the command line (wins over the options file).
     std::optional<double> morfac, morstart;
     // Choices of the physics given on the command line (they win over the options file).
-    bool absorbingInput = false, balancedWaveForce = false;
+    bool absorbingInput = false, balancedWaveForce = false, meanCurrents = false;
     // Restart options given on the command line (they win over the options file).
     std::optional<int> checkpointEvery;
     bool resume = false;
@@ -255,6 +257,10 @@ CaseOutcome runOne(const std::string& arg, const ResultChoice& results, const Ba
             o.absorbingInput = true;
             o.setBy["waves.absorbing_input"] = "command line";
         }
+        if (results.meanCurrents) {
+            o.meanCurrents = true;
+            o.setBy["waves.mean_currents"] = "command line";
+        }
         if (results.balancedWaveForce) {
             o.balancedWaveForce = true;
             o.setBy["flow.balanced_wave_force"] = "command line";
@@ -318,6 +324,7 @@ int littoral::batchMain(int argc, char** argv, const BatchFrontEnd& fe) {
     app.add_option("--morfac", morfacText, "morphological acceleration factor");
     app.add_option("--morstart", morstartText, "model time (s) of the first bed change");
     app.add_flag("--absorbing-input", results.absorbingInput, "the wave input cells let out what comes back");
+    app.add_flag("--mean-currents", results.meanCurrents, "the waves see the interval's mean current");
     app.add_flag("--balanced-wave-force", results.balancedWaveForce, "the wave force enters with the bed slope");
     std::string checkpointText;
     app.add_option("--checkpoint-every", checkpointText, "checkpoint after every N-th interval");

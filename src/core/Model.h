@@ -151,6 +151,14 @@ struct RunContext {
     // Balanced wave force: the wave force enters the face fluxes with the bed slope instead of
     // the cells' sources, so that a set-up balancing it stands with the water at rest.
     bool balancedWaveForce = false;
+    // Mean currents: the wave period (and the sediment transport of its steps) sees the
+    // current averaged over the flow of the interval before, curUMean and curVMean (m/s),
+    // instead of the current at its end; the sums over the flow steps in curSumU, curSumV
+    // (s m/s in the flow's units) over curSumSpan.
+    bool meanCurrents = false;
+    Grid curUMean, curVMean;
+    std::vector<double> curSumU, curSumV;
+    double curSumSpan = 0.0;
     // The options in force as the echo file 0options.txt states them (none: not written).
     std::vector<std::string> optionsEcho;
     // Random sequence of the irregular wave heights: kept across the cases of one run.
@@ -255,7 +263,7 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
                         &celS, &celSNew, &uS, &uSNew, &vS, &vSNew, &fx, &fy, &qbx, &qby, &qsx, &qsy, &tau, &maxtau,
                         &wavH, &etaOut, &phiPred, &sumDiss, &theta, &kd, &ccg, &cc2, &wlen, &omk, &eta, &sumEta,
                         &brkEx, &etarms, &uOrb, &sumU, &sumU2, &vOrb, &sumV, &sumV2, &sumEtaU, &sumEtaV, &sumEtaT2,
-                        &sumEtaT, &sumUV, &sxx, &sxy, &syy})
+                        &sumEtaT, &sumUV, &sxx, &sxy, &syy, &curUMean, &curVMean})
             f(*g);
     }
     // A pass declares what it writes and what it reads across a rank's edges; the exchanges
@@ -358,6 +366,10 @@ struct Model : CaseInput, FlowScales, RunState, PeriodFields, RunContext {
         s.lineArray("line", line);
         s.lineArray("lineOld", lineOld);
         s.lineArray("lineIncident", lineIncident);
+        if (!curUMean.empty()) {
+            s.grid("curUMean", curUMean);
+            s.grid("curVMean", curVMean);
+        }
         s.scalar("random.state", rnd.stateRef());
     }
     std::vector<std::string> inputWarnings;  // warnings of the case's input, reported once the case is read

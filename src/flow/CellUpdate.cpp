@@ -184,6 +184,34 @@ void advanceFlowState(Model& m) {
     }
 }
 
+void sumCurrents(Model& m) {
+    const double dt = m.dtS;
+    forFlatParts(m.heldCells().first, m.heldCells().second, [&](size_t a, size_t b) {
+        const float *u = m.uS.data(), *v = m.vS.data();
+        double *su = m.curSumU.data(), *sv = m.curSumV.data();
+        for (size_t k = a; k < b; ++k) {
+            su[k] += static_cast<double>(u[k]) * dt;
+            sv[k] += static_cast<double>(v[k]) * dt;
+        }
+    });
+    m.curSumSpan += dt;
+}
+
+void publishMeanCurrents(Model& m) {
+    Model::markWritten({&m.curUMean, &m.curVMean});
+    const double scale = static_cast<double>(m.velScale) / m.curSumSpan;
+    forFlatParts(m.heldCells().first, m.heldCells().second, [&](size_t a, size_t b) {
+        float *u = m.curUMean.data(), *v = m.curVMean.data();
+        double *su = m.curSumU.data(), *sv = m.curSumV.data();
+        for (size_t k = a; k < b; ++k) {
+            u[k] = static_cast<float>(su[k] * scale);
+            v[k] = static_cast<float>(sv[k] * scale);
+            su[k] = sv[k] = 0.0;
+        }
+    });
+    m.curSumSpan = 0.0;
+}
+
 void publishFlowState(Model& m) {
     Model::markWritten({&m.setup, &m.curU, &m.curV});
     // Element by element over the whole grid (on a rank, over the rows it holds), ghost

@@ -35,5 +35,10 @@ void advanceFlowState(Model& m);
 // The present level in metres and metres per second for the waves, the sediment and the
 // result files: setup, curU, curV.
 void publishFlowState(Model& m);
+// Mean currents (Model::meanCurrents): sumCurrents adds the step's current times its length
+// to the sums, after each flow step; publishMeanCurrents turns the sums into the interval's
+// mean current in m/s (curUMean, curVMean) and clears them, at the interval's end.
+void sumCurrents(Model& m);
+void publishMeanCurrents(Model& m);
 
 }  // namespace littoral

@@ -181,6 +181,10 @@ NetCdfResults::NetCdfResults(const Model& m, const Grid& bed) : path_(m.outDir +
             text(NC_GLOBAL, "wave_input",
                  "absorbing: the wave input cells on the sides of the grid carry the incident wave plus what their "
                  "radiating lines let out of the wave the domain sends back");
+        if (m.meanCurrents)
+            text(NC_GLOBAL, "wave_currents",
+                 "mean: each wave period sees the current averaged over the flow of the interval before; the "
+                 "variables lfu and lfv are the current at the interval's end");
         if (m.balancedWaveForce)
             text(NC_GLOBAL, "wave_force",
                  "balanced: the wave force enters the flow through the cell faces, upwinded with the bed slope");

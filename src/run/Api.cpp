@@ -281,8 +281,7 @@ Run::Run(const Case& c, const RunOptions& options)
     m.morstart = options.morstart;
     m.absorbingInput = options.absorbingInput;
     m.balancedWaveForce = options.balancedWaveForce;
-    m.lineIncident = {};
-    if (m.absorbingInput && m.nBndListed > 0) m.lineIncident.allocate(1, m.nBndListed, 1);
+    m.meanCurrents = options.meanCurrents;
     m.optionsEcho = optionLines(options);
     m.link = options.processes;
     if (options.georeference)

@@ -106,6 +106,21 @@ void IntervalLoop::begin(const ResumePoint* from) {
     m.slabs().check();
     periodicGhostDepths(m);
     initFlowState(m, hMax_);
+    // The incident potentials of the absorbing wave input start from still water.
+    m.lineIncident = {};
+    if (m.absorbingInput && m.nBndListed > 0) m.lineIncident.allocate(1, m.nBndListed, 1);
+    // The first wave period sees the current at rest, as the flow starts.
+    m.curUMean = Grid();
+    m.curVMean = Grid();
+    m.curSumU.clear();
+    m.curSumV.clear();
+    m.curSumSpan = 0.0;
+    if (m.meanCurrents) {
+        m.curUMean = m.curU;
+        m.curVMean = m.curV;
+        m.curSumU.assign(m.curU.size(), 0.0);
+        m.curSumV.assign(m.curV.size(), 0.0);
+    }
     if (!(m.periodS > 0) || !std::isfinite(m.periodS))
         throw StopError(m.coefFile + ": the output interval (one wave period of " + formatNum(m.waveT0) +
                         " s) cannot be scaled with the largest depth " + formatNum(hMax_) +
@@ -203,7 +218,15 @@ bool IntervalLoop::step() {
     // Interval k spans [tStart + k T, tStart + (k + 1) T], formed from k.
     const double startSeconds = static_cast<double>(m.tStart) + static_cast<double>(k) * m.waveT0;
     const double endSeconds = static_cast<double>(m.tStart) + static_cast<double>(k + 1) * m.waveT0;
+    if (m.meanCurrents) {  // the wave period sees the interval's mean current
+        std::swap(m.curU, m.curUMean);
+        std::swap(m.curV, m.curVMean);
+    }
     waveField(m, hMax_, WaveClock{firstWaveTime_, k}, m.fx, m.fy);
+    if (m.meanCurrents) {
+        std::swap(m.curU, m.curUMean);
+        std::swap(m.curV, m.curVMean);
+    }
     waveTime_ = startSeconds;
     reportPeriod();
     host.progressLine(endwavLine(startSeconds, m.waveT0));
@@ -238,11 +261,13 @@ bool IntervalLoop::step() {
         setBoundaryGhosts(m);
         link.guarded([&] { applyBoundaryConditions(m, tSeconds); });
         advanceFlowState(m);
+        if (m.meanCurrents) sumCurrents(m);
         watchdog.step(m, m.dtS, tSeconds);
         host.intervalProgress(static_cast<double>(tau) / tInt);
     }
     if (tInt != 0.0f) {
         publishFlowState(m);
+        if (m.meanCurrents) publishMeanCurrents(m);
     }
     link.check();
     // The next period's passes read the rows next to a rank's own: every grid the flow steps

@@ -98,7 +98,8 @@ void readWaves(const Reader& r, const toml::table& t, OptionsFile& o) {
     for (const auto& [k, n] : t) {
         const std::string key = "waves." + toText(k.str());
         if (k == "absorbing_input") o.absorbingInput = r.boolean(n, key);
-        else r.unknown(key, n, "absorbing_input");
+        else if (k == "mean_currents") o.meanCurrents = r.boolean(n, key);
+        else r.unknown(key, n, "absorbing_input, mean_currents");
     }
 }
 
@@ -242,6 +243,7 @@ void applyOptionsFile(const OptionsFile& file, RunOptions& options) {
     take(file.morstart, options.morstart, "morphology.start");
     take(file.absorbingInput, options.absorbingInput, "waves.absorbing_input");
     take(file.balancedWaveForce, options.balancedWaveForce, "flow.balanced_wave_force");
+    take(file.meanCurrents, options.meanCurrents, "waves.mean_currents");
     take(file.checkpointEvery, options.checkpointEvery, "checkpoint.every");
     take(file.resume, options.resume, "checkpoint.resume");
     if (!file.gauges.empty()) {
@@ -273,7 +275,8 @@ std::vector<std::string> optionLines(const RunOptions& o) {
     const RunOptions d;
     const bool defaults = o.outputEvery == d.outputEvery && o.means == d.means && o.morfac == d.morfac &&
                           o.morstart == d.morstart && o.absorbingInput == d.absorbingInput &&
-                          o.balancedWaveForce == d.balancedWaveForce && o.checkpointEvery == d.checkpointEvery && o.resume == d.resume &&
+                          o.balancedWaveForce == d.balancedWaveForce && o.meanCurrents == d.meanCurrents &&
+                          o.checkpointEvery == d.checkpointEvery && o.resume == d.resume &&
                           o.gauges.empty() && !o.georeference;
     if (defaults && o.setBy.empty() && o.optionsFile.empty()) return {};
     const auto from = [&](const char* key) {
@@ -291,6 +294,8 @@ std::vector<std::string> optionLines(const RunOptions& o) {
     // run stays as it was.
     if (o.absorbingInput != d.absorbingInput || o.setBy.count("waves.absorbing_input"))
         lines.push_back("waves.absorbing_input = " + yes(o.absorbingInput) + from("waves.absorbing_input"));
+    if (o.meanCurrents != d.meanCurrents || o.setBy.count("waves.mean_currents"))
+        lines.push_back("waves.mean_currents = " + yes(o.meanCurrents) + from("waves.mean_currents"));
     if (o.balancedWaveForce != d.balancedWaveForce || o.setBy.count("flow.balanced_wave_force"))
         lines.push_back("flow.balanced_wave_force = " + yes(o.balancedWaveForce) + from("flow.balanced_wave_force"));
     lines.push_back("checkpoint.every = " + std::to_string(o.checkpointEvery) + from("checkpoint.every"));
@@ -315,6 +320,7 @@ std::vector<std::pair<std::string, std::string>> resultOptionTexts(const RunOpti
         {"morphology.morfac", numberText(o.morfac)},
         {"morphology.start", numberText(o.morstart)},
         {"waves.absorbing_input", yes(o.absorbingInput)},
+        {"waves.mean_currents", yes(o.meanCurrents)},
         {"flow.balanced_wave_force", yes(o.balancedWaveForce)},
     };
     std::string gauges;

@@ -88,7 +88,8 @@ TEST(Batch, MorphologyOptionsWinOverTheOptionsFileAndAreEchoed) {
     EXPECT_FALSE(std::filesystem::exists(dir.output / "plain" / "0options.txt"));
 }
 
-// --absorbing-input and --balanced-wave-force (or [waves] and [flow] in the options file):
+// --absorbing-input, --mean-currents and --balanced-wave-force (or [waves] and [flow] in the
+// options file):
 // echoed with where they were set, and they change the results; the echo of a run that does
 // not make these choices has no line of them.
 TEST(Batch, WaveInputAndWaveForceChoicesAreEchoedAndTakeEffect) {
@@ -96,11 +97,11 @@ TEST(Batch, WaveInputAndWaveForceChoicesAreEchoedAndTakeEffect) {
     beach(12).write(dir, "plain");
     beach(12).write(dir, "both");
     beach(12).write(dir, "file");
-    dir.write("file.toml", "[waves]\nabsorbing_input = true\n[flow]\nbalanced_wave_force = true\n");
+    dir.write("file.toml", "[waves]\nabsorbing_input = true\nmean_currents = true\n[flow]\nbalanced_wave_force = true\n");
     dir.write("plain.toml", "[output]\nmeans = true\n");
     BatchRun r = runBatch((dir.data / "plaincnt.txt").string());
     ASSERT_EQ(r.status, 0) << r.out;
-    r = runBatch("--absorbing-input --balanced-wave-force " + (dir.data / "bothcnt.txt").string());
+    r = runBatch("--absorbing-input --mean-currents --balanced-wave-force " + (dir.data / "bothcnt.txt").string());
     ASSERT_EQ(r.status, 0) << r.out;
     r = runBatch((dir.data / "filecnt.txt").string());
     ASSERT_EQ(r.status, 0) << r.out;
@@ -109,11 +110,12 @@ TEST(Batch, WaveInputAndWaveForceChoicesAreEchoedAndTakeEffect) {
     EXPECT_EQ(plain.find("flow."), std::string::npos) << plain;
     const std::string both = readFile(dir.output / "both" / "0options.txt");
     EXPECT_TRUE(containsAll(both, {"waves.absorbing_input = true   (command line)",
+                                   "waves.mean_currents = true   (command line)",
                                    "flow.balanced_wave_force = true   (command line)"}))
         << both;
     const std::string file = readFile(dir.output / "file" / "0options.txt");
     EXPECT_TRUE(containsAll(file, {"options file: ", "file.toml", "waves.absorbing_input = true   (file.toml)",
-                                   "flow.balanced_wave_force = true   (file.toml)"}))
+                                   "waves.mean_currents = true   (file.toml)", "flow.balanced_wave_force = true   (file.toml)"}))
         << file;
     // The same case, run with the choices from the command line or from its options file, gives
     // the same numbers; without them, others.

@@ -374,6 +374,26 @@ TEST(MpiRuns, AKilledRunOfTwoProcessesResumedByTheBatchProgramOrThreeProcessesGi
 // Output control split over processes: each process sums its own rows, so the field files,
 // the mean files and the netCDF file's means and maxima of every 2nd interval are the batch
 // program's, on 2 and 3 processes.
+// The absorbing wave input (its lines and incident potentials kept by the process of each
+// input cell's row), the balanced wave force (the forces of the row beyond a process's rows
+// read at its faces) and the mean currents (summed over each process's rows, brought across
+// for the wave period) give the batch program's files.
+TEST(MpiRuns, TheAbsorbingInputAndTheBalancedForceGiveTheBatchProgramsFiles) {
+    CaseDir dir("mpi-physics");
+    writeGeneratedCases(dir);
+    writeThreeRows(dir);
+    const std::string args = " --absorbing-input --balanced-wave-force --mean-currents" + argsOf(dir, {"shore", "basin", "rows"});
+    const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
+    ASSERT_EQ(batch.status, 0) << batch.text;
+    const fs::path one = dir.keepOutput("output-batch");
+    for (int processes : {2, 3}) {
+        const ProgramRun mpi = runMpi(processes, args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
+        ASSERT_EQ(mpi.status, 0) << mpi.text;
+        EXPECT_EQ(treeDifferences(one, dir.keepOutput("output-" + std::to_string(processes))), "")
+            << processes << " processes against the batch program";
+    }
+}
+
 TEST(MpiRuns, MeansAndOutputEveryGiveTheBatchProgramsFiles) {
     CaseDir dir("mpi-means");
     writeGeneratedCases(dir);

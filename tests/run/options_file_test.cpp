@@ -82,6 +82,7 @@ resume = true
 
 [waves]
 absorbing_input = true
+mean_currents = true
 
 [flow]
 balanced_wave_force = true
@@ -113,6 +114,7 @@ rotation = -12.5
     EXPECT_TRUE(*o.resume);
     EXPECT_TRUE(*o.absorbingInput);
     EXPECT_TRUE(*o.balancedWaveForce);
+    EXPECT_TRUE(*o.meanCurrents);
     ASSERT_EQ(o.gauges.size(), 2u);
     EXPECT_EQ(o.gauges[0].name, "WG1");
     EXPECT_EQ(o.gauges[0].x, 12.5);
@@ -138,6 +140,7 @@ rotation = -12.5
     EXPECT_TRUE(r.resume);
     EXPECT_TRUE(r.absorbingInput);
     EXPECT_TRUE(r.balancedWaveForce);
+    EXPECT_TRUE(r.meanCurrents);
     EXPECT_EQ(r.setBy.at("waves.absorbing_input"), "beach.toml");
     EXPECT_EQ(r.setBy.at("flow.balanced_wave_force"), "beach.toml");
     EXPECT_EQ(r.gauges.size(), 2u);
@@ -173,7 +176,7 @@ TEST(OptionsFile, RefusesUnknownNamesWithTheirKeyAndLine) {
     EXPECT_EQ(r.field, "checkpoint.resume_from");
     r = refusal(dir, "[waves]\nabsorbing = true\n");
     EXPECT_EQ(r.field, "waves.absorbing");
-    EXPECT_TRUE(containsAll(r.message, {"waves.absorbing", "absorbing_input"}));
+    EXPECT_TRUE(containsAll(r.message, {"waves.absorbing", "absorbing_input, mean_currents"}));
     r = refusal(dir, "[flow]\nbalanced = true\n");
     EXPECT_EQ(r.field, "flow.balanced");
     EXPECT_TRUE(containsAll(r.message, {"flow.balanced", "balanced_wave_force"}));
@@ -212,6 +215,7 @@ TEST(OptionsFile, RefusesWrongTypesAndRanges) {
         {"[checkpoint]\nresume = \"true\"\n", "checkpoint.resume", "true or false"},
         {"[desktop]\nkeep_open = 0\n", "desktop.keep_open", "true or false"},
         {"[waves]\nabsorbing_input = 1\n", "waves.absorbing_input", "true or false"},
+        {"[waves]\nmean_currents = \"no\"\n", "waves.mean_currents", "true or false"},
         {"[flow]\nbalanced_wave_force = \"yes\"\n", "flow.balanced_wave_force", "true or false"},
         {"waves = true\n", "waves", "table"},
         {"output = 3\n", "output", "table"},

@@ -132,6 +132,34 @@ TEST(Restart, MeansOutputControlAndGaugesContinueAcrossAKill) {
     EXPECT_EQ(treeDifferences(withoutCheckpoint(reference), withoutCheckpoint(dir.output)), "");
 }
 
+// The absorbing wave input keeps the incident potential of its cells, the mean currents the
+// current the next wave period sees, and the balanced wave force reads the forces beyond a
+// slab's rows: all go on across a kill as if uninterrupted, and a resume that drops one is
+// refused naming it.
+TEST(Restart, TheAbsorbingInputAndTheBalancedForceContinueAcrossAKill) {
+    if (!kNetcdf) GTEST_SKIP() << "checkpoints are netCDF files: this build has no netCDF";
+    CaseDir dir("restart-physics");
+    writeBeach(dir, 60);
+    dir.write("beach.toml", "[waves]\nabsorbing_input = true\nmean_currents = true\n[flow]\nbalanced_wave_force = true\n");
+    const std::string cnt = (dir.data / "beachcnt.txt").string();
+    BatchRun whole{};
+    const double wall = secondsOf([&] { whole = runCommand(batchCommand(resultArgs() + cnt, 2)); });
+    ASSERT_EQ(whole.status, 0) << whole.out;
+    const fs::path reference = dir.keepOutput("reference");
+    std::mt19937 gen(std::random_device{}());
+    const double delay = std::uniform_real_distribution<double>(0.3, 0.8)(gen) * wall;
+    SCOPED_TRACE("killed after " + std::to_string(delay) + " s of " + std::to_string(wall) + " s");
+    killGroupAfter(startInGroup(batchCommand(resultArgs() + "--checkpoint-every 1 " + cnt, 2), dir.root / "a.log"), delay);
+    const BatchRun last = runCommand(batchCommand(resultArgs() + "--checkpoint-every 1 --resume " + cnt, 1));
+    ASSERT_EQ(last.status, 0) << last.out;
+    // The finished run's checkpoint, resumed without the absorbing input.
+    dir.write("beach.toml", "[waves]\nmean_currents = true\n[flow]\nbalanced_wave_force = true\n");
+    const BatchRun r = runCommand(batchCommand(resultArgs() + "--resume " + cnt, 1));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(containsAll(r.out, {"the option waves.absorbing_input is false (was true)"})) << r.out;
+    EXPECT_EQ(treeDifferences(withoutCheckpoint(reference), withoutCheckpoint(dir.output)), "");
+}
+
 TEST(Restart, ACheckpointIsTheSameWhateverTheThreadCount) {
     if (!kNetcdf) GTEST_SKIP() << "checkpoints are netCDF files: this build has no netCDF";
     CaseDir dir("restart-threads");
