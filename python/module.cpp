@@ -181,7 +181,8 @@ private:
 
 RunOptions makeOptions(int threads, bool writeFiles, bool csv, bool netcdf, int outputEvery, bool means,
                        double morfac, double morstart, int checkpointEvery, bool resume, const py::object& gauges,
-                       const py::object& georeference, bool optionsFile, const Case& c) {
+                       const py::object& georeference, bool optionsFile, bool absorbingInput, bool meanCurrents,
+                       bool balancedWaveForce, const Case& c) {
     RunOptions o;
     if (optionsFile) applyOptionsFile(readOptionsFile(c.controlFile()), o);
     if (threads < 0) throw py::value_error("threads: expected 0 (the default count) or more");
@@ -199,6 +200,9 @@ RunOptions makeOptions(int threads, bool writeFiles, bool csv, bool netcdf, int 
     if (morstart != 0.0) o.morstart = morstart, set("morphology.start", true);
     if (checkpointEvery != 0) o.checkpointEvery = checkpointEvery, set("checkpoint.every", true);
     if (resume) o.resume = true, set("checkpoint.resume", true);
+    if (absorbingInput) o.absorbingInput = true, set("waves.absorbing_input", true);
+    if (meanCurrents) o.meanCurrents = true, set("waves.mean_currents", true);
+    if (balancedWaveForce) o.balancedWaveForce = true, set("flow.balanced_wave_force", true);
     if (!gauges.is_none()) {
         o.gauges.clear();
         for (py::handle g : gauges) {
@@ -361,17 +365,20 @@ PYBIND11_MODULE(_littoral, m) {
     py::class_<PyRun>(m, "_Run", "The engine's run (see littoral.Run).")
         .def(py::init([](const Case& c, int threads, bool writeFiles, bool csv, bool netcdf, int outputEvery, bool means,
                          double morfac, double morstart, int checkpointEvery, bool resume, py::object gauges,
-                         py::object georeference, bool optionsFile, py::object onWavePeriod, py::object onProgress,
+                         py::object georeference, bool optionsFile, bool absorbingInput, bool meanCurrents,
+                         bool balancedWaveForce, py::object onWavePeriod, py::object onProgress,
                          py::object onInterval, py::object onWarning) {
                  RunOptions o = makeOptions(threads, writeFiles, csv, netcdf, outputEvery, means, morfac, morstart,
-                                            checkpointEvery, resume, gauges, georeference, optionsFile, c);
+                                            checkpointEvery, resume, gauges, georeference, optionsFile, absorbingInput,
+                                            meanCurrents, balancedWaveForce, c);
                  return new PyRun(c, std::move(o), onWavePeriod, onProgress, onInterval, onWarning);
              }),
              py::arg("case"), py::kw_only(), py::arg("threads") = 0, py::arg("write_files") = true,
              py::arg("csv") = true, py::arg("netcdf") = false, py::arg("output_every") = 1, py::arg("means") = false,
              py::arg("morfac") = 1.0, py::arg("morstart") = 0.0, py::arg("checkpoint_every") = 0,
              py::arg("resume") = false, py::arg("gauges") = py::none(), py::arg("georeference") = py::none(),
-             py::arg("options_file") = true, py::arg("on_wave_period") = py::none(),
+             py::arg("options_file") = true, py::arg("absorbing_input") = false, py::arg("mean_currents") = false,
+             py::arg("balanced_wave_force") = false, py::arg("on_wave_period") = py::none(),
              py::arg("on_progress") = py::none(), py::arg("on_interval") = py::none(),
              py::arg("on_warning") = py::none())
         .def("_bind", [](PyRun& r, py::handle self) { r.bind(self); })

@@ -69,7 +69,8 @@ class Run(_littoral._Run):
 
     Run(case, *, threads=0, write_files=True, csv=True, netcdf=False, output_every=1,
         means=False, morfac=1.0, morstart=0.0, checkpoint_every=0, resume=False,
-        gauges=None, georeference=None, options_file=True, progress=None,
+        gauges=None, georeference=None, options_file=True, absorbing_input=False,
+        mean_currents=False, balanced_wave_force=False, progress=None,
         on_wave_period=None, on_progress=None, on_interval=None, on_warning=None)
 
     threads: threads of the computation (0: LITTORAL_THREADS, else one per core).
@@ -82,6 +83,9 @@ class Run(_littoral._Run):
         options file (name.toml); keywords given here win over the file's. Options this
         engine does not compute are refused with a ValueError before the run begins.
     options_file: apply the options file beside the control file, as littoral-batch does.
+    absorbing_input, mean_currents, balanced_wave_force: the choices for long runs over a
+        reflecting coast ([waves] absorbing_input and mean_currents, [flow]
+        balanced_wave_force of the options file); True wins over the file.
     progress: a tqdm bar on stderr (default: when stderr is a terminal and tqdm is there).
     on_wave_period(surface, low, high, time): after each wave period, the surface
         elevation (m) as a read-only (ny, nx) view valid during the call, its colour
@@ -103,7 +107,8 @@ class Run(_littoral._Run):
                  morstart: float = 0.0, checkpoint_every: int = 0, resume: bool = False,
                  gauges: Optional[Sequence[Mapping[str, Any]]] = None,
                  georeference: Optional[Mapping[str, Any]] = None, options_file: bool = True,
-                 progress: Optional[bool] = None,
+                 absorbing_input: bool = False, mean_currents: bool = False,
+                 balanced_wave_force: bool = False, progress: Optional[bool] = None,
                  on_wave_period: Optional[Callable[[np.ndarray, float, float, float], Any]] = None,
                  on_progress: Optional[Callable[[float], Any]] = None,
                  on_interval: Optional[Callable[[Interval, np.ndarray], Any]] = None,
@@ -125,7 +130,9 @@ class Run(_littoral._Run):
                          checkpoint_every=checkpoint_every, resume=resume,
                          gauges=list(gauges) if gauges is not None else None,
                          georeference=dict(georeference) if georeference is not None else None,
-                         options_file=options_file, on_wave_period=on_wave_period,
+                         options_file=options_file, absorbing_input=absorbing_input,
+                         mean_currents=mean_currents, balanced_wave_force=balanced_wave_force,
+                         on_wave_period=on_wave_period,
                          on_progress=on_progress, on_interval=on_interval, on_warning=on_warning)
         self._bind(self)
         self._case_object = case  # keeps a case built in a temporary folder alive

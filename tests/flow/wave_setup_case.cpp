@@ -109,6 +109,23 @@ struct Beach {
         startFlow(m);
     }
     static double xOf(int32_t i) { return (i - 0.5) * kDx; }
+    // Runs the flow 100 intervals (800 s) to its steady state; returns the volume 96 s
+    // before the end, to tell that it has settled.
+    double settle() {
+        SilentHost host;
+        double volBefore = 0;
+        int interval = 0;
+        runFlowIntervals(m, host, 100, [&](float) {
+            if (++interval == 88) volBefore = interiorVolume(m);
+        });
+        return volBefore;
+    }
+    // The cell centres along X.
+    static std::vector<double> centres() {
+        std::vector<double> xs;
+        for (int32_t i = 1; i <= kNx; ++i) xs.push_back(xOf(i));
+        return xs;
+    }
 };
 
 }  // namespace
@@ -126,20 +143,13 @@ double breakingDepth(double th0) {
 
 TEST(WaveSetup, NormalIncidenceSetDownAndSetUp) {
     Beach b(0.0, 0.01f);
-    SilentHost host;
-    double volBefore = 0;
-    int interval = 0;
-    runFlowIntervals(b.m, host, 100, [&](float) {  // 800 s
-        if (++interval == 88) volBefore = interiorVolume(b.m);
-    });
+    const double volBefore = b.settle();
     const Model& m = b.m;
     // Steady: the volume has settled (measured change 1e-6 of it over the last 100 s) and the
     // residual current is small (measured 0.013 m/s in the surf zone; it balances the mass
     // flux that the bed term gives a still face, so it does not vanish).
     EXPECT_LT(std::fabs(interiorVolume(m) - volBefore), 1e-4 * volBefore);
-    std::vector<double> xs;
-    for (int32_t i = 1; i <= kNx; ++i) xs.push_back(Beach::xOf(i));
-    const std::vector<double> th = theorySetup(xs, 0.0);
+    const std::vector<double> th = theorySetup(Beach::centres(), 0.0);
     double worst = 0, minEta = 1, maxEta = -1;
     for (int32_t i = 1; i <= kNx; ++i) {
         const double d = depthAt(Beach::xOf(i));
@@ -229,17 +239,10 @@ TEST(WaveSetup, BalancedForceHoldsTheSetUpWithTheWaterAtRest) {
         SCOPED_TRACE(angle);
         Beach b(angle, 0.01f);
         b.m.balancedWaveForce = true;
-        SilentHost host;
-        double volBefore = 0;
-        int interval = 0;
-        runFlowIntervals(b.m, host, 100, [&](float) {  // 800 s
-            if (++interval == 88) volBefore = interiorVolume(b.m);
-        });
+        const double volBefore = b.settle();
         const Model& m = b.m;
         EXPECT_LT(std::fabs(interiorVolume(m) - volBefore), 1e-5 * volBefore);
-        std::vector<double> xs;
-        for (int32_t i = 1; i <= kNx; ++i) xs.push_back(Beach::xOf(i));
-        const std::vector<double> th = theorySetup(xs, b.th0);
+        const std::vector<double> th = theorySetup(Beach::centres(), b.th0);
         const double db = breakingDepth(b.th0);
         double worst = 0, maxEta = -1, uMax = 0, vWorst = 0;
         for (int32_t i = 1; i <= kNx; ++i) {

@@ -64,8 +64,9 @@ std::string argsOf(const CaseDir& dir, const std::vector<std::string>& cases) {
 
 // The batch run's files and text, then littoral-mpi's with 2 and 3 processes against them;
 // `ran` cases run to their end, each writing its echo files, pictures and results.
-void expectTheBatchProgramsRun(const CaseDir& dir, const std::vector<std::string>& cases, int status, size_t ran) {
-    const std::string args = argsOf(dir, cases);
+void expectTheBatchProgramsRun(const CaseDir& dir, const std::vector<std::string>& cases, int status, size_t ran,
+                               const std::string& options = "") {
+    const std::string args = options + argsOf(dir, cases);
     const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
     EXPECT_EQ(batch.status, status) << batch.text;
     size_t files = 0, ok = 0;
@@ -382,16 +383,7 @@ TEST(MpiRuns, TheAbsorbingInputAndTheBalancedForceGiveTheBatchProgramsFiles) {
     CaseDir dir("mpi-physics");
     writeGeneratedCases(dir);
     writeThreeRows(dir);
-    const std::string args = " --absorbing-input --balanced-wave-force --mean-currents" + argsOf(dir, {"shore", "basin", "rows"});
-    const ProgramRun batch = runProgram(LITTORAL_BATCH_EXE, args, dir.root / "log-batch.txt");
-    ASSERT_EQ(batch.status, 0) << batch.text;
-    const fs::path one = dir.keepOutput("output-batch");
-    for (int processes : {2, 3}) {
-        const ProgramRun mpi = runMpi(processes, args, dir.root / ("log-" + std::to_string(processes) + ".txt"));
-        ASSERT_EQ(mpi.status, 0) << mpi.text;
-        EXPECT_EQ(treeDifferences(one, dir.keepOutput("output-" + std::to_string(processes))), "")
-            << processes << " processes against the batch program";
-    }
+    expectTheBatchProgramsRun(dir, {"shore", "basin", "rows"}, 0, 3, " --absorbing-input --balanced-wave-force --mean-currents");
 }
 
 TEST(MpiRuns, MeansAndOutputEveryGiveTheBatchProgramsFiles) {

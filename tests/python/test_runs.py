@@ -267,3 +267,22 @@ def test_bad_arguments_raise_python_errors_not_crashes(littoral, tmp_path):
             littoral.Case.from_arrays(dx=2.0, dy=2.0, **kwargs)
     with pytest.raises(ValueError, match="from_arrays"):
         case.write(tmp_path / "elsewhere")
+
+
+def test_the_long_run_choices_are_keywords_that_win_over_the_options_file(littoral, tmp_path):
+    root = work_folder(tmp_path, ["breakwater"])
+    control = root / "data" / "breakwatercnt.txt"
+    (root / "data" / "breakwater.toml").write_text("[waves]\nmean_currents = true\n")
+    case = littoral.read_case(control)
+    chosen = littoral.Run(case, threads=1, progress=False, absorbing_input=True, balanced_wave_force=True)
+    chosen.advance()
+    chosen.advance()
+    echo = (Path(case.output_folder) / "0options.txt").read_text()
+    assert "waves.absorbing_input = true   (the run's keyword arguments)" in echo
+    assert "flow.balanced_wave_force = true   (the run's keyword arguments)" in echo
+    assert "waves.mean_currents = true   (breakwater.toml)" in echo
+    height = chosen.field("wavH").copy()
+    plain = littoral.Run(case, threads=1, write_files=False, options_file=False, progress=False)
+    plain.advance()
+    plain.advance()
+    assert (plain.field("wavH").copy() != height).any()
