@@ -174,9 +174,12 @@ TEST(LongRuns, PlaneBeachWithTheLongRunChoicesKeepsItsWavesAndSetupFor200000Seco
         if (i >= 60) offshore = std::max(offshore, off / e.h1[i]);
         setupOff = std::max(setupOff, std::fabs(static_cast<double>(e.s[i]) - e.s1[i]));
     }
-    std::printf("Hmax %.4f -> %.4f, largest change %.4f m, offshore half %.4f, set-up %.4f m\n", hMax1, hMax, heightOff,
-                offshore, setupOff);
+    // Measured: the largest height 1.2779 m after the first hour, 1.2799 m at the end
+    // (0.16 %); the set-up within 6.7 mm. Cell by cell the heights are not as steady: up to
+    // 7.6 cm apart at the end, 8.3 % of the first hour's over the offshore half (from some
+    // 150,000 s a slow exchange between the waves and the currents remains); held to 15 %.
     EXPECT_GT(hMax1, 0.5) << "the waves must have come in";
-    EXPECT_LT(std::fabs(hMax - hMax1), 0.01 * hMax1);
+    EXPECT_LT(std::fabs(hMax - hMax1), 0.01 * hMax1) << "the largest height " << hMax1 << " m, at the end " << hMax;
     EXPECT_LT(setupOff, 0.01);
+    EXPECT_LT(offshore, 0.15);
 }
