@@ -383,7 +383,26 @@ TEST(MpiRuns, TheAbsorbingInputAndTheBalancedForceGiveTheBatchProgramsFiles) {
     CaseDir dir("mpi-physics");
     writeGeneratedCases(dir);
     writeThreeRows(dir);
-    expectTheBatchProgramsRun(dir, {"shore", "basin", "rows"}, 0, 3, " --absorbing-input --balanced-wave-force --mean-currents");
+    // Oblique waves entering through the east side and the north side, whose ghost row the
+    // last process holds; closed west, open south.
+    SmallCase corner;
+    corner.coef.ixEnd = 16;
+    corner.coef.jyEnd = 9;
+    corner.coef.tEnd = 18;
+    corner.slope = 0.0f;  // flat, 5 m: the north input cells in deep enough water
+    corner.wave = waveText(0.5f, 6, 210, 16, 9);
+    corner.tide = "0, tide\n2\n17, 0, 0, 0\n18, 0, 0, 0\n";
+    const CoefSpec& c = corner.coef;
+    corner.bnd = boundaryText(c, [&](int i, int j) {
+        const bool gi = i < c.ixStart || i > c.ixEnd, gj = j < c.jyStart || j > c.jyEnd;
+        if (gi && gj) return 0;
+        if (i > c.ixEnd || j > c.jyEnd) return 17;
+        if (j < c.jyStart) return 18;
+        return 0;
+    });
+    corner.write(dir, "corner");
+    expectTheBatchProgramsRun(dir, {"shore", "basin", "rows", "corner"}, 0, 4,
+                              " --absorbing-input --balanced-wave-force --mean-currents");
 }
 
 TEST(MpiRuns, MeansAndOutputEveryGiveTheBatchProgramsFiles) {
