@@ -58,11 +58,8 @@ void incidentWave(Model& m, const IncidentTime& time) {
         const float innerCur = inc[0];
         inc[0] = stepped(inc[0], elevation(side.ii, side.ij));
         inc[1] = stepped(inc[1], e);
-        const float L = m.wlen(side.ii, side.ij);
-        float out = 0.0f;  // no wave, or too short to resolve: the incident wave alone
-        if (side.width2 < L)
-            out = radiateLine(m, side.ii, side.ij, side.un, s, m.ccg(side.ii, side.ij), m.omk(side.ii, side.ij),
-                              static_cast<float>(static_cast<D>(L) / 10.0), innerCur, inc[0]);
+        // What goes out (nothing where the wave is too short to resolve) on the incident wave.
+        const float out = radiatedGhost(m, side, s, innerCur, inc[0]);
         m.phiNew(i, j) = static_cast<float>(static_cast<D>(inc[1]) + out);
     }
 }

@@ -106,12 +106,15 @@ void setPhiBoundary(Model& m) {
         if (code == 0) { m.phiNew(g.gi, g.gj) = m.phiNew(g.ii, g.ij); return; }
         if (code == 16) { m.phiNew(g.gi, g.gj) = m.phiNew.cell(g.fi, g.fj); return; }
         if (code == m.bndWave && m.absorbingInput) return;  // incidentWave's
-        const GhostSide gs = sideOf(m, side, g);
-        const float L = m.wlen(g.ii, g.ij);
-        if (gs.width2 >= L) { m.phiNew(g.gi, g.gj) = 0.0f; return; }  // no wave, or too short to resolve
-        m.phiNew(g.gi, g.gj) = radiateLine(m, g.ii, g.ij, gs.un, s, m.ccg(g.ii, g.ij), m.omk(g.ii, g.ij),
-                                           static_cast<float>(static_cast<D>(L) / 10.0));
+        m.phiNew(g.gi, g.gj) = radiatedGhost(m, sideOf(m, side, g), s);
     });
+}
+
+float radiatedGhost(Model& m, const GhostSide& side, int32_t s, float incCur, float incNew) {
+    const float L = m.wlen(side.ii, side.ij);
+    if (side.width2 >= L) return 0.0f;  // no wave, or too short to resolve
+    return radiateLine(m, side.ii, side.ij, side.un, s, m.ccg(side.ii, side.ij), m.omk(side.ii, side.ij),
+                       static_cast<float>(static_cast<D>(L) / 10.0), incCur, incNew);
 }
 
 GhostSide ghostSide(const Model& m, int32_t i, int32_t j) {

@@ -88,6 +88,9 @@ struct GhostSide {
     float un = 0.0f, width2 = 0.0f;
 };
 GhostSide ghostSide(const Model& m, int32_t i, int32_t j);
+// The ghost's value from the line s of its side (radiateLine, spaced a tenth of the inner
+// cell's wavelength), 0 where the wave is no longer than two cells.
+float radiatedGhost(Model& m, const GhostSide& side, int32_t s, float incCur = 0.0f, float incNew = 0.0f);
 
 // ---- statistics and forces (WaveStress.cpp) ----
 void waveStress(Model& m, Grid& fx, Grid& fy);
