@@ -22,6 +22,27 @@ namespace {
 using D = double;
 
 std::string cellName(int32_t i, int32_t j) { return "(" + std::to_string(i) + ", " + std::to_string(j) + ")"; }
+
+// Cosine and sine of the incident direction. The single-precision angle of 180 degrees lies
+// 8.7e-8 rad off pi, so the incident wave carries a wave number of 8.7e-8 k along the side:
+// the rows of a coast that is the same alongshore get incident phases that differ in their
+// last bits, and over a long run the coupling of the waves with the currents grows those
+// differences into heights that differ from row to row by centimetres. The absorbing input,
+// made for long runs, takes the direction exactly at whole quarter turns (normal to a side:
+// no wave number along it); the prescribed input keeps the angle's own cosine and sine.
+struct Direction { D c, s; };
+Direction incidentDirection(float degrees, float radians, bool exactQuarterTurns) {
+    const D q = static_cast<D>(degrees) / 90.0;
+    if (exactQuarterTurns && std::isfinite(q) && q == std::floor(q)) {
+        switch (((static_cast<int64_t>(q) % 4) + 4) % 4) {
+        case 0: return {1.0, 0.0};
+        case 1: return {0.0, 1.0};
+        case 2: return {-1.0, 0.0};
+        default: return {0.0, -1.0};
+        }
+    }
+    return {std::cos(static_cast<D>(radians)), std::sin(static_cast<D>(radians))};
+}
 }  // namespace
 
 void waveCoefficients(Model& m, float time) {
@@ -105,8 +126,9 @@ void waveCoefficients(Model& m, float time) {
                         ", " + formatNum(curV) + ") m/s" + when() +
                         ": expected a cell where the incident wave can travel");
     const float k = static_cast<float>(static_cast<D>(d.kh) / h);
-    m.kx0 = static_cast<float>(static_cast<D>(k) * std::cos(static_cast<D>(m.dirRad)));
-    m.ky0 = static_cast<float>(static_cast<D>(k) * std::sin(static_cast<D>(m.dirRad)));
+    const Direction dir = incidentDirection(m.waveDir0, m.dirRad, m.absorbingInput);
+    m.kx0 = static_cast<float>(static_cast<D>(k) * dir.c);
+    m.ky0 = static_cast<float>(static_cast<D>(k) * dir.s);
 }
 
 }  // namespace littoral
