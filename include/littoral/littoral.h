@@ -227,8 +227,9 @@ struct RunOptions {
     // Absorbing wave input: the wave input cells on the sides of the grid generate the
     // incident wave and let out what the domain sends back (reflection from the shore, the
     // change of the waves over the set-up and currents), instead of sending it back again.
-    // For long runs over a reflecting coast. Default: the input cells carry the incident
-    // wave alone.
+    // For long runs over a reflecting coast; its incident direction is exact at whole
+    // quarter turns (180 degrees: no wave number along the side). Default: the input cells
+    // carry the incident wave alone.
     bool absorbingInput = false;
     // Balanced wave force: the wave force enters the flow through the cell faces together
     // with the bed slope (upwinded as it is), so that the set-up balancing it stands with

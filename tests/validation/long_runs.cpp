@@ -166,7 +166,7 @@ TEST(LongRuns, PlaneBeachKeepsItsWavesAndSetupFor70000Seconds) {
 // wave input, the balanced wave force, the mean currents for the waves) for 200,000 s. The
 // absorbing input takes the incident direction of 180 degrees exactly, so every row sees the
 // same incident wave to the bit and the rows stay alike (with the single-precision angle's
-// sine, 8.7e-8 rad off, the rows' heights drift apart, 1.5 mm at 100,000 s and 9 cm at
+// sine, 8.7e-8 rad off, the rows' heights drift apart, about 1 mm at 100,000 s and 9 cm at
 // 200,000 s, and the cells move by up to 8 % of the first hour's).
 TEST(LongRuns, PlaneBeachWithTheLongRunChoicesKeepsItsWavesAndSetupFor200000Seconds) {
     RunOptions o;
