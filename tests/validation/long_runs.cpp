@@ -101,9 +101,22 @@ struct BeachEnds {
     double end = 0;
     double rowSpread = 0;  // the largest difference of the wave height between rows (m)
 };
+// The plane beach run to `span`.
+Case beachCase(const CaseDir& dir, double span) {
+    return Case::fromInputs(box(dir, "beach", 120, 5, 6, span, 1.0, [](int i) { return -0.2 + 0.1 * i; }));
+}
+
+// The largest difference of a field between any row and the second (0: the rows are alike).
+double rowSpread(const Field& f) {
+    double d = 0;
+    for (int j = 0; j < f.ny(); ++j)
+        for (int i = 0; i < f.nx(); ++i) d = std::max(d, std::fabs(static_cast<double>(f(i, j)) - f(i, 1)));
+    return d;
+}
+
 BeachEnds runBeach(const std::string& name, double span, const RunOptions& options) {
     CaseDir dir(name);
-    const Case c = Case::fromInputs(box(dir, "beach", 120, 5, 6, span, 1.0, [](int i) { return -0.2 + 0.1 * i; }));
+    const Case c = beachCase(dir, span);
     RunOptions o = options;
     o.writeFiles = false;
     littoral::Run run(c, o);
@@ -119,9 +132,7 @@ BeachEnds runBeach(const std::string& name, double span, const RunOptions& optio
             for (int i = 0; i < setup.nx(); ++i)
                 if (setup(i, 1) - dep(i, 1) < 0.05) (s.empty() ? s1 : s)[static_cast<size_t>(i)] = 0.0f;
             // How far the rows' heights stand apart (the beach is the same along every row).
-            for (int j = 0; j < wavH.ny(); ++j)
-                for (int i = 0; i < wavH.nx(); ++i)
-                    e.rowSpread = std::max(e.rowSpread, std::fabs(static_cast<double>(wavH(i, j)) - wavH(i, 1)));
+            e.rowSpread = std::max(e.rowSpread, rowSpread(wavH));
         }
     }
     e.end = run.interval().time;
@@ -203,17 +214,13 @@ TEST(LongRuns, PlaneBeachWithTheLongRunChoicesKeepsItsWavesAndSetupFor200000Seco
 // absorbing input alone the swash keeps differences of some 1e-8 m.)
 TEST(LongRuns, AbsorbingInputAtNormalIncidenceKeepsTheRowsAlike) {
     CaseDir dir("long-beach-rows");
-    const Case c = Case::fromInputs(box(dir, "beach", 120, 5, 6, 600, 1.0, [](int i) { return -0.2 + 0.1 * i; }));
+    const Case c = beachCase(dir, 600);
     RunOptions o;
     o.writeFiles = false;
     o.absorbingInput = o.balancedWaveForce = o.meanCurrents = true;
     littoral::Run run(c, o);
     while (run.advance()) {
     }
-    for (const char* name : {"wavH", "setup", "lfu", "lfv", "eta"}) {
-        const Field f = run.field(name);
-        for (int j = 0; j < f.ny(); ++j)
-            for (int i = 0; i < f.nx(); ++i) ASSERT_EQ(f(i, j), f(i, 0)) << name << " at (" << i << ", " << j << ")";
-    }
+    for (const char* name : {"wavH", "setup", "lfu", "lfv", "eta"}) EXPECT_EQ(rowSpread(run.field(name)), 0.0) << name;
     EXPECT_GT(run.field("wavH")(110, 1), 0.5f) << "the waves must have come in";
 }
